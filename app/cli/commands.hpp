@@ -1,0 +1,12 @@
+// Subcommands of vindrel-cli. Each lives in a file of its own and adds itself
+// to the application; a command's callback throws on failure and main() turns
+// the exception into "vindrel-cli: error: ..." and a non-zero exit.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+namespace vindrel::cli {
+
+void add_list_command(CLI::App& app);
+
+}  // namespace vindrel::cli
