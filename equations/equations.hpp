@@ -1,0 +1,53 @@
+// The model's equations: every process value and state derivative from time,
+// drivers, states and parameters, with the annual reset and the once-per-step
+// discrete updates.
+#pragma once
+
+#include <array>
+
+#include "core/model.hpp"
+
+namespace vindrel {
+
+// The two run settings that the equations read at every call.
+struct EvaluationClock {
+  double time_step = 1.0;   // the run's simulation time step, days
+  double start_time = 1.0;  // the run's start time, days
+};
+
+// The part of a state table that an evaluation reads and writes: values and
+// HoldConstant flags, 1-based like the table. Copying it allocates nothing.
+struct StateValues {
+  std::array<double, kStateCapacity + 1> value{};
+  std::array<bool, kStateCapacity + 1> HoldConstant{};
+};
+
+// Process values, 1-based like the process table.
+using ProcessValues = std::array<double, kProcessCapacity + 1>;
+
+// The integrator's vector: element i - 1 is state i.
+using StateVector = std::array<double, kStateCapacity>;
+
+StateValues state_values_of(const statearray& states, int state_count);
+
+// Evaluates the equations at `time` with the model's driver and parameter
+// values. Reads and writes `states` (sentinel overrides, annual reset and, with
+// StepUpdate, the end-of-step updates); writes all process values and sets
+// model.NewYear in the end-of-step block. Arithmetic faults throw EZeroDivide
+// (division by zero, including the logarithm of zero) or EInvalidOp (invalid
+// operation, overflow).
+void EvaluateEquations(Model& model, const EvaluationClock& clock, StateValues& states,
+                       double time, ProcessValues& processes, bool StepUpdate);
+
+// The same on whole tables: the form the run loop and the parameter editor use
+// on the model's own tables.
+void EvaluateEquations(Model& model, const EvaluationClock& clock, statearray& states,
+                       double time, processarray& processes, bool StepUpdate);
+
+// The integrator's derivative function: dydt[i - 1] is the derivative of state i
+// for the state values y at time x. Works on a private copy of the states'
+// values and flags and leaves the model's tables untouched.
+void ComputeDerivatives(const Model& model, const EvaluationClock& clock, const StateVector& y,
+                        StateVector& dydt, double x);
+
+}  // namespace vindrel
