@@ -94,9 +94,12 @@ class EInOutError : public std::runtime_error {
   static std::string compose(const std::string& message, const std::string& file,
                              std::size_t line) {
     if (file.empty()) return message;
-    std::string text = file;
-    if (line > 0) text += ":" + std::to_string(line);
-    return text + ": " + message;
+    std::string text;
+    text.reserve(file.size() + message.size() + 24);
+    text.append(file);
+    if (line > 0) text.append(1, ':').append(std::to_string(line));
+    text.append(": ").append(message);
+    return text;
   }
 
   std::string message_;
