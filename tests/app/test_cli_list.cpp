@@ -1,0 +1,57 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "tests/app/cli_runner.hpp"
+
+namespace vindrel {
+namespace {
+
+using testing::run_cli;
+
+int count_lines(const std::string& text) {
+  int lines = 0;
+  for (char c : text) lines += c == '\n';
+  return lines;
+}
+
+TEST(CliVersion, PrintsModelNameAndVersion) {
+  const auto result = run_cli("--version");
+  EXPECT_EQ(result.exit_code, 0);
+  EXPECT_EQ(result.out, "Vindrel 6.4.1\n");
+}
+
+TEST(CliList, ShowsAllFourTables) {
+  const auto result = run_cli("list");
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_NE(result.out.find("# states: 55"), std::string::npos);
+  EXPECT_NE(result.out.find("# drivers: 18"), std::string::npos);
+  EXPECT_NE(result.out.find("# processes: 189"), std::string::npos);
+  EXPECT_NE(result.out.find("# parameters: 114"), std::string::npos);
+  EXPECT_NE(result.out.find("55\tJdrs\tJday Root Sens = 999\tJulian Day\n"), std::string::npos);
+  EXPECT_NE(result.out.find("17\tDNnh4\tDriver: Soil NH4\tg N m-2 \n"), std::string::npos);
+}
+
+TEST(CliList, OneTableHasAHeaderAndOneLinePerEntry) {
+  EXPECT_EQ(count_lines(run_cli("list states").out), 1 + 55);
+  EXPECT_EQ(count_lines(run_cli("list drivers").out), 1 + 18);
+  EXPECT_EQ(count_lines(run_cli("list processes").out), 1 + 189);
+  const auto parameters = run_cli("list parameters");
+  EXPECT_EQ(count_lines(parameters.out), 1 + 114);
+  // Parameter 25 belongs to process 77 (LAI).
+  EXPECT_NE(parameters.out.find("25\tmF\tFoliage C Density\tg C m-2 leaf\t77\n"), std::string::npos);
+}
+
+TEST(CliList, UnknownTableIsRefusedWithNonZeroExit) {
+  const auto result = run_cli("list everything");
+  EXPECT_NE(result.exit_code, 0);
+  EXPECT_FALSE(result.err.empty());
+}
+
+TEST(CliUsage, NoSubcommandIsAnError) {
+  const auto result = run_cli("");
+  EXPECT_NE(result.exit_code, 0);
+}
+
+}  // namespace
+}  // namespace vindrel
