@@ -1,0 +1,190 @@
+// Adaptive fourth-order Runge-Kutta integration with step doubling.
+//
+// Every trial step is taken once whole and once as two half steps; their
+// difference estimates the error, which controls the step size, and the
+// two-half-step result is improved by local extrapolation. The integrator knows
+// nothing of the model: it advances a vector of doubles with a derivative
+// callable `derivs(const Vector& y, Vector& dydx, double x)` that sets dydx to
+// the time derivatives of y at time x. The callable signals a division by zero
+// by throwing EZeroDivide; the trial is then retried with half the step.
+//
+// Three layers, each calling only the one below it and the derivatives:
+// ODEIntegrator (whole interval), RKQualityControl (one accepted step) and
+// RK4Step (one classical step). Nothing is allocated: the working vectors are
+// fixed arrays on the stack.
+#pragma once
+
+#include <array>
+#include <cmath>
+#include <cstddef>
+
+#include "core/exceptions.hpp"
+
+namespace vindrel {
+namespace integrator {
+
+// Room for every state of the model; element i - 1 is state i.
+inline constexpr std::size_t kCapacity = 56;
+using Vector = std::array<double, kCapacity>;
+
+inline constexpr double kSafety = 0.9;              // multiplies every new step size
+inline constexpr double kGrowthExponent = -0.2;     // next step after an accepted step
+inline constexpr double kShrinkExponent = -0.1;     // next trial after a rejected trial
+inline constexpr double kGrowthThreshold = 0.0006;  // at or below: grow by kMaximumGrowth
+inline constexpr double kMaximumGrowth = 4.0;
+inline constexpr double kExtrapolation = 0.06666666;  // weight of the error estimate
+inline constexpr double kTiny = 1e-30;                // keeps every error scale above zero
+inline constexpr int kMaximumSteps = 10000;           // accepted steps in one interval
+
+inline constexpr const char* kQualityControlTooSmall =
+    "Step size too small in routine RKQualityControl";
+inline constexpr const char* kIntegratorTooSmall = "Step size too small in routine ODEIntegrator";
+inline constexpr const char* kTooManySteps = "Too many steps in routine ODEIntegrator";
+inline constexpr const char* kNonFiniteError =
+    "Invalid floating point operation in routine RKQualityControl";
+
+}  // namespace integrator
+
+// One classical fourth-order Runge-Kutta step of size h from the state y at x,
+// whose derivatives are dydx; the state at x + h goes to yout (which may be y).
+// Three evaluations of the derivatives.
+template <class Derivatives>
+void RK4Step(const integrator::Vector& y, const integrator::Vector& dydx, int n, double x, double h,
+             integrator::Vector& yout, Derivatives&& derivs) {
+  const std::size_t count = static_cast<std::size_t>(n);
+  const double hh = 0.5 * h;
+  const double h6 = h / 6.0;
+  const double xh = x + hh;
+  integrator::Vector yt;
+  integrator::Vector dyt;
+  integrator::Vector dym;
+
+  for (std::size_t i = 0; i < count; ++i) yt[i] = y[i] + hh * dydx[i];
+  derivs(yt, dyt, xh);
+  for (std::size_t i = 0; i < count; ++i) yt[i] = y[i] + hh * dyt[i];
+  derivs(yt, dym, xh);
+  for (std::size_t i = 0; i < count; ++i) {
+    yt[i] = y[i] + h * dym[i];
+    dym[i] += dyt[i];
+  }
+  derivs(yt, dyt, x + h);
+  for (std::size_t i = 0; i < count; ++i) yout[i] = ((dydx[i] + dyt[i]) + 2.0 * dym[i]) * h6 + y[i];
+}
+
+// One accepted step with error control. On entry y and dydx hold the state and
+// its derivatives at x, htry is the first trial step, eps the tolerance and
+// yscal the error scale of each element. On return y and x have advanced by
+// hdid, and hnext is the proposed next step. dydx is working storage.
+//
+// A trial whose evaluation divides by zero is abandoned silently and retried
+// with half the step. Throws EStepTooSmall when a trial step no longer changes
+// the time in double precision, and EInvalidOp when the error estimate is not a
+// finite number (the trial's own arithmetic overflowed or went invalid).
+template <class Derivatives>
+void RKQualityControl(integrator::Vector& y, integrator::Vector& dydx, int n, double& x,
+                      double htry, double eps, const integrator::Vector& yscal, double& hdid,
+                      double& hnext, Derivatives&& derivs) {
+  using namespace integrator;
+  const std::size_t count = static_cast<std::size_t>(n);
+  const double xsav = x;
+  const Vector ysav = y;
+  const Vector dysav = dydx;
+  Vector ytemp;
+  double h = htry;
+
+  for (;;) {
+    double errmax = 0.0;
+    try {
+      const double hh = 0.5 * h;
+      // Two half steps.
+      RK4Step(ysav, dysav, n, xsav, hh, ytemp, derivs);
+      x = xsav + hh;
+      derivs(ytemp, dydx, x);
+      RK4Step(ytemp, dydx, n, x, hh, y, derivs);
+      x = xsav + h;
+      if (x == xsav) throw EStepTooSmall(kQualityControlTooSmall);
+      // One whole step; its difference from the two half steps is the error.
+      RK4Step(ysav, dysav, n, xsav, h, ytemp, derivs);
+      bool finite = true;
+      for (std::size_t i = 0; i < count; ++i) {
+        ytemp[i] = y[i] - ytemp[i];
+        const double scaled = std::fabs(ytemp[i] / yscal[i]);
+        finite = finite && std::isfinite(scaled);
+        if (scaled > errmax) errmax = scaled;
+      }
+      errmax /= eps;
+      // A NaN would never win the maximum above and would let a broken step
+      // pass as accurate.
+      if (!finite || !std::isfinite(errmax)) throw EInvalidOp(kNonFiniteError);
+    } catch (const EZeroDivide&) {
+      h = 0.5 * h;
+      // A derivative that divides by zero for every step would otherwise halve
+      // the step forever.
+      if (xsav + h == xsav) throw EStepTooSmall(kQualityControlTooSmall);
+      continue;
+    }
+    if (errmax > 1.0) {
+      h = kSafety * h * std::exp(kShrinkExponent * std::log(errmax));
+      continue;
+    }
+    hdid = h;
+    if (errmax <= kGrowthThreshold) {
+      hnext = kMaximumGrowth * h;
+    } else {
+      hnext = kSafety * h * std::exp(kGrowthExponent * std::log(errmax));
+    }
+    break;
+  }
+  for (std::size_t i = 0; i < count; ++i) y[i] += kExtrapolation * ytemp[i];
+}
+
+// Integrates the first n elements of ystart from x1 to x2 (backwards when
+// x2 < x1). h1 is the first trial step; eps the tolerance; hmin the smallest
+// step allowed. On success ystart holds the state at x2, h1 the step proposed
+// by the last accepted step (so that the next interval starts where this one
+// left off), nok and nbad the numbers of steps taken with the full trial step
+// and with a reduced one. On failure ystart and h1 are left as they were.
+template <class Derivatives>
+void ODEIntegrator(integrator::Vector& ystart, int n, double& h1, double x1, double x2, double eps,
+                   double hmin, int& nok, int& nbad, Derivatives&& derivs) {
+  using namespace integrator;
+  const std::size_t count = static_cast<std::size_t>(n);
+  double x = x1;
+  double h = x2 > x1 ? std::fabs(h1) : -std::fabs(h1);
+  nok = 0;
+  nbad = 0;
+  Vector y = ystart;
+  Vector dydx;
+  Vector yscal;
+
+  for (int step = 0; step < kMaximumSteps; ++step) {
+    derivs(y, dydx, x);
+    // Small states are measured against eps rather than their own size. (A NaN
+    // state is kept, so that the error test sees it.)
+    const double smallest_scale = std::fabs(eps);
+    for (std::size_t i = 0; i < count; ++i) {
+      const double size = std::fabs(y[i]);
+      yscal[i] = (smallest_scale >= size ? smallest_scale : size) + std::fabs(dydx[i] * h) + kTiny;
+    }
+    // A step that would pass the end time is clipped to it.
+    if ((x + h - x2) * (x + h - x1) > 0.0) h = x2 - x;
+    double hdid = 0.0;
+    double hnext = 0.0;
+    RKQualityControl(y, dydx, n, x, h, eps, yscal, hdid, hnext, derivs);
+    if (hdid == h) {
+      ++nok;
+    } else {
+      ++nbad;
+    }
+    if ((x - x2) * (x2 - x1) >= 0.0) {
+      ystart = y;
+      h1 = hnext;
+      return;
+    }
+    if (std::fabs(hnext) < hmin) throw EStepTooSmall(kIntegratorTooSmall);
+    h = hnext;
+  }
+  throw ETooManySteps(kTooManySteps);
+}
+
+}  // namespace vindrel
