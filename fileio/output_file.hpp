@@ -1,0 +1,91 @@
+// The output file: the result of a run, a fixed-width text table with two header
+// lines and one record per output time.
+//
+// Layout (8-bit text, lines ended by CR LF). Every field is 25 characters,
+// right-aligned, followed by one space; with this model a line holds 1 + 18 +
+// 55 + 134 = 208 fields. Columns: the time, drivers 1..DriverCount, states
+// 1..StateCount, processes StateCount+1..ProcessCount (the derivatives are not
+// written).
+//   line 1   "Time" and the names, each "%25.25s"
+//   line 2   TimeUnit and the units, each "%25.25s"
+//   records  the time "%25g" (format_g15_right), every value "%25.13e"
+// The reader reads records as numbers separated by blanks, tabs or line ends,
+// like the driver file; the header is skipped and not compared with the model.
+// Blank lines at the end of the file end the data; a file that ends inside a
+// record is an error ("Unexpected end of file").
+//
+// Creating the file is safe: the header goes to a temporary file in the same
+// folder that replaces the target only when the header is on the disk, so a
+// failed creation leaves a previous file alone. Records are then appended to
+// the target directly, so the records written before a cancel or a failure stay
+// in the file. Every write and the close are checked: a full disk throws
+// EInOutError("Disk full") instead of losing records silently.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/model.hpp"
+#include "fileio/safe_write.hpp"
+#include "fileio/token_reader.hpp"
+
+namespace vindrel {
+
+class OutputFile {
+ public:
+  OutputFile();
+  ~OutputFile();
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+
+  // For writing: creates the file, replacing any file of that name, and writes
+  // the two header lines from info.TimeUnit, the driver table (drivers
+  // 1..info.DriverCount) and the given state and process tables. For reading:
+  // opens the file and skips its two header lines. Whatever was open is closed
+  // first. Throws EInOutError ("File not found", "File access denied", "Disk
+  // full", ...).
+  void OpenOutputFile(const std::string& file_name, const TModelDef& info,
+                      const driverarray& drivers, std::int32_t StateCount, const statearray& states,
+                      std::int32_t ProcessCount, const processarray& processes, bool for_writing);
+  // The same with the model's own tables and counts.
+  void OpenOutputFile(const std::string& file_name, const Model& model, bool for_writing);
+
+  // Appends one record line: the time, drivers 1..DriverCount, states
+  // 1..StateCount and processes StateCount+1..ProcessCount, formatted into one
+  // reusable buffer and written in one call (no allocation per record).
+  // Throws EInOutError ("Disk full", ..., or "I/O error 105" when not open for
+  // writing).
+  void WriteOutputRecord(const driverarray& drivers, std::int32_t DriverCount,
+                         std::int32_t StateCount, const statearray& states,
+                         std::int32_t ProcessCount, const processarray& processes, double time);
+  void WriteOutputRecord(const Model& model, double time);
+
+  // Reads the next record into `time` and the `value` fields of the given
+  // tables, in column order. Returns false, changing nothing, at the end of the
+  // data. Throws EInOutError, changing nothing, for a token that is not a
+  // number ("Invalid numeric input: expected column 20 (state 1, C: foliar),
+  // found \"x\""), for a file that ends inside a record, or when the handle is
+  // not open for reading ("I/O error 104").
+  bool ReadOutputRecord(double& time, std::int32_t DriverCount, driverarray& drivers,
+                        std::int32_t StateCount, statearray& states, std::int32_t ProcessCount,
+                        processarray& processes);
+  bool ReadOutputRecord(double& time, Model& model);
+
+  // Closes the handle. After writing, flushes and closes the file and throws
+  // EInOutError ("Disk full", ...) if the last records could not be written.
+  // Closing a closed handle does nothing.
+  void CloseOutputFile();
+
+  bool is_open_for_reading() const noexcept { return reader_.is_open(); }
+  bool is_open_for_writing() const noexcept { return writer_.is_open(); }
+
+ private:
+  TokenReader reader_;
+  AtomicFileWriter writer_;
+  std::vector<char> record_;    // one formatted record line, sized once per file
+  std::vector<double> values_;  // one record being read, sized once per file
+  std::size_t record_number_ = 0;
+};
+
+}  // namespace vindrel

@@ -1,0 +1,81 @@
+// Saving a file without ever destroying the previous one: the new content goes
+// to a temporary file in the target's folder, is flushed to the disk, and is
+// renamed over the target only when everything was written. A failure removes
+// the temporary file and leaves the previous file exactly as it was.
+//
+// A target that exists and is not a regular file (a device such as /dev/null or
+// /dev/full, a pipe) is written directly: it cannot be replaced by a rename. A
+// target that is a symbolic link is resolved, so the link keeps pointing at the
+// new content. A target that exists but may not be written ("File access
+// denied") is refused before anything is written. A new file gets the usual
+// permissions (0666 less the umask); a replaced file keeps its own.
+//
+// Every write, flush, sync, close and rename is checked; a failure throws
+// EInOutError with the message of io_error_message (for example "Disk full").
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+namespace vindrel {
+
+// Writes `content` as the whole new content of `path` through AtomicFileWriter.
+void write_file_atomically(const std::string& path, std::string_view content);
+
+// A file being written. open() creates the temporary file; write() appends
+// through a C stdio stream in binary mode (line ends are written explicitly);
+// commit() makes the content the target's. Destroying a writer that was not
+// committed removes the temporary file and leaves the target alone.
+class AtomicFileWriter {
+ public:
+  AtomicFileWriter() = default;
+  ~AtomicFileWriter();
+  AtomicFileWriter(const AtomicFileWriter&) = delete;
+  AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+  // Starts a new content for `path`. Throws EInOutError when the temporary file
+  // cannot be created ("Path not found", "File access denied", ...). Any content
+  // started before and not committed is abandoned first.
+  void open(const std::string& path);
+
+  // Appends `size` bytes. Throws EInOutError ("Disk full", ...) and abandons the
+  // content when the stream reports an error.
+  void write(const char* data, std::size_t size);
+  void write(std::string_view text) { write(text.data(), text.size()); }
+
+  // Flushes, syncs and closes the temporary file, then renames it over the
+  // target. Throws EInOutError (the content is then abandoned and the target is
+  // unchanged).
+  void commit();
+
+  // Flushes the content written so far, syncs it and renames the temporary file
+  // over the target, but keeps the stream open: later writes go straight into
+  // the target file, and close() ends them. Used to create an output file whose
+  // header is written safely and whose records are appended while a run goes on.
+  void publish();
+
+  // After publish(): flushes and closes the stream. Throws EInOutError ("Disk
+  // full", ...) when the data could not be written; the stream is closed anyway.
+  void close();
+
+  // Removes the temporary file (if not yet renamed) and closes the stream,
+  // without throwing.
+  void abandon() noexcept;
+
+  bool is_open() const noexcept { return stream_ != nullptr; }
+  // The target's name as given to open().
+  const std::string& path() const noexcept { return path_; }
+
+ private:
+  void fail(int error_number);
+
+  std::FILE* stream_ = nullptr;
+  std::string path_;       // as given, for messages
+  std::string target_;     // the file finally replaced (symbolic links resolved)
+  std::string temporary_;  // empty when writing the target directly
+  bool published_ = false;
+};
+
+}  // namespace vindrel
