@@ -36,6 +36,40 @@ struct Evaluation {
 #include "core/model_definition.def"
 #undef VINDREL_STATE
 
+  // Terms of the climate, canopy and uptake groups: intermediate values that
+  // have no process slot, kept for the groups that follow and for inspection.
+  // Evapotranspiration (group a).
+  double G = 0.0;    // psychrometric term, mbar oC-1
+  double Rho = 0.0;  // air density term, kg m-3
+  double S = 0.0;    // slope of the saturation vapour pressure curve at Tamax, mbar oC-1
+  double D = 0.0;    // vapour pressure deficit, mbar
+  double L = 0.0;    // latent heat of vaporisation, MJ kg-1
+  // Solar geometry (group b).
+  double Phi = 0.0;  // latitude, radians
+  double Dec = 0.0;  // solar declination, radians
+  // Photosynthesis (group c).
+  double Pmax = 0.0;  // carbon-limited photosynthetic capacity, g C m-2 day-1
+  double A = 0.0;     // Pmax / gsC, ppm
+  double E = 0.0;     // light-capture factor of the canopy, g C MJ-1
+  double Cint = 0.0;  // internal CO2 concentration, ppm
+  double Pc = 0.0;    // CO2-limited photosynthesis, g C m-2 day-1
+  double Pd = 0.0;    // photosynthesis limited by CO2 and light, g C m-2 day-1
+  // End-of-step block (only with StepUpdate).
+  double day_increment = 0.0;              // days
+  double air_degree_day_increment = 0.0;   // oC day
+  double soil_degree_day_increment = 0.0;  // oC day
+  double Laieos_captured = 0.0;            // end-of-season leaf area, m2 leaf m-2 ground
+  double J1 = 0.0;                         // the day after this step, day of year
+  bool foliage_senescence_starts = false;  // Jdfs becomes J1
+  bool wood_senescence_starts = false;     // Jdws becomes J1
+  bool root_senescence_starts = false;     // Jdrs becomes J1
+  double Q0 = 0.0;    // potential daily shortwave radiation, MJ m-2 day-1
+  double Fs = 0.0;    // relative sunshine, fraction
+  double Fc = 0.0;    // cloud factor of long-wave radiation, fraction
+  double TaK = 0.0;   // air temperature, K
+  double TsnK = 0.0;  // snow surface temperature, K
+  double Rn = 0.0;    // net radiation at the snow surface, MJ m-2 day-1
+
   // The call's context.
   double time = 0.0;        // evaluation time, days
   double dt = 0.0;          // the run's time step, days
@@ -55,7 +89,12 @@ struct Evaluation {
   void respiration_and_transport();  // j: maintenance respiration, shares, C:N, Tc, Tn
   void soil_organic_matter();        // k: litter partition, soil C and N fluxes
   void ecosystem_totals();           // l: totals and sums
+  void end_of_step();                // once per step: clocks, Laieos, senescence, rain, snow
   void state_derivatives();          // the 55 derivatives
+
+  // Parts of group a that describe the canopy.
+  void canopy_structure();          // LAI, Cswmax
+  void canopy_water_conductance();  // gsw
 };
 
 }  // namespace vindrel::equations
