@@ -1,8 +1,21 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the release build with its unit and program tests.
+# Builds and runs every test: the release build with its unit and program tests,
+# the same tests under AddressSanitizer and UndefinedBehaviorSanitizer (any
+# report fails), and a short run of every fuzz target (30 s each).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh
+VINDREL_SETUP_FUZZ=1 bash scripts/setup.sh
+
 cmake --preset default
 cmake --build --preset default
 ctest --preset default -j2
+
+# Any sanitizer report ends the program that made it with a non-zero exit, which
+# fails its test.
+export ASAN_OPTIONS="halt_on_error=1:detect_leaks=1:print_stacktrace=1"
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
+cmake --preset asan
+cmake --build --preset asan
+ctest --preset asan -j2
+
+bash scripts/fuzz.sh 30

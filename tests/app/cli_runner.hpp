@@ -3,6 +3,7 @@
 #pragma once
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdio>
@@ -27,7 +28,10 @@ inline std::string read_whole_file(const std::string& path) {
 
 // Runs `vindrel-cli ARGS` through the shell (ARGS is shell text: quote paths).
 inline CliResult run_cli(const std::string& args) {
-  const std::string err_path = ::testing::TempDir() + "vindrel_cli_stderr.txt";
+  // One file per test process: CTest runs tests in parallel, and a shared name
+  // would let one test read another's standard error.
+  const std::string err_path =
+      ::testing::TempDir() + "vindrel_cli_stderr_" + std::to_string(getpid()) + ".txt";
   const std::string command = std::string("'") + VINDREL_CLI + "' " + args + " 2>'" + err_path + "'";
   CliResult result;
   FILE* pipe = popen(command.c_str(), "r");
