@@ -1,0 +1,80 @@
+// The settings that a run reads: its times and steps, the two special options
+// (repeated drivers, periodic reset of selected states), the calculation time
+// of the parameter editor, and the two unattended modes. Also the output-step
+// check with its corrections, which the desktop and the command line share.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace vindrel {
+
+struct RunSettings {
+  double start_time = 1.0;        // first time of the run, days
+  double stop_time = 2.0;         // last time that the run may reach, days
+  double time_step = 1.0;         // one integrator call and one driver lookup, days
+  double output_step = 1.0;       // between output records; a whole multiple of time_step
+  double calculation_time = 1.0;  // where the parameter editor evaluates, days
+  double tolerance = 1e-8;        // the integrator's, fixed
+
+  // Drivers start again from the start time once the driver time passes the
+  // repeat time.
+  bool repeat_drivers = false;
+  std::int32_t repeat_time = 0;  // days
+  // States marked Reset get their run-start values back after each time step
+  // that begins within one time step after a multiple of the interval.
+  bool reset_states = false;
+  std::int32_t reset_interval = 0;  // days
+
+  // Unattended modes: no progress, no error window, failures passed on.
+  bool batch_mode = false;
+  bool sensitivity_mode = false;
+
+  std::string parameter_file;
+  std::string driver_file;
+  std::string output_file;
+
+  bool unattended() const noexcept { return batch_mode || sensitivity_mode; }
+};
+
+// Raises EOutputStepTooSmall, EOutputStepTooLarge or EOutputStepNotMultiple
+// (tested in this order) when the output step does not fit the time step and
+// the run length; returns normally when it fits. An output step within 0.001
+// time steps of a whole multiple counts as a multiple.
+void check_output_step(double output_step, double time_step, double start_time, double stop_time);
+void check_output_step(const RunSettings& settings);
+
+// The outcome of checking an output step and correcting it.
+struct OutputStepCorrection {
+  double output_step = 0.0;  // the value to use; the given one when it fitted
+  // Empty when the value fitted; otherwise the text of the information box: the
+  // check's message followed by the sentence that says what was done.
+  std::string information;
+
+  bool corrected() const noexcept { return !information.empty(); }
+};
+
+// Runs the check and, when it fails, corrects the output step: to the time
+// step when it is smaller than the time step or not a multiple of it, to the
+// run length when it is longer than the run. The corrected value is not
+// checked again.
+OutputStepCorrection correct_output_step(double output_step, double time_step, double start_time,
+                                         double stop_time);
+// The same on the settings' own output step, which takes the corrected value.
+OutputStepCorrection correct_output_step(RunSettings& settings);
+
+// The program's title: the file name of its path without the directory and
+// without everything from its first dot ("/usr/bin/ModelBatch.exe" gives
+// "ModelBatch").
+std::string application_title(std::string_view program_path);
+
+struct UnattendedModes {
+  bool batch_mode = false;        // title "modelbatch", any letter case
+  bool sensitivity_mode = false;  // title "sensitivity", any letter case
+};
+
+// The modes a program started as `program_path` (argv[0]) runs in.
+UnattendedModes unattended_mode_from_program_name(std::string_view program_path);
+
+}  // namespace vindrel
