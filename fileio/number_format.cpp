@@ -1,0 +1,249 @@
+#include "fileio/number_format.hpp"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <system_error>
+
+namespace vindrel {
+namespace {
+
+// A finite, non-zero magnitude rounded to a number of significant digits:
+// magnitude = d[0].d[1]d[2]... x 10^exponent.
+struct Decimal {
+  char digits[24];
+  int count = 0;  // significant digits held in `digits`
+  int exponent = 0;
+};
+
+// Rounds |value| (finite, not zero) to `significant` digits (1 to 17).
+Decimal to_decimal(double value, int significant) noexcept {
+  char text[48];
+  const auto result = std::to_chars(text, text + sizeof text, std::fabs(value),
+                                    std::chars_format::scientific, significant - 1);
+  // The text reads d[.ddd]e(+|-)dd...
+  Decimal decimal;
+  const char* p = text;
+  for (; p != result.ptr && *p != 'e'; ++p) {
+    if (*p != '.') decimal.digits[decimal.count++] = *p;
+  }
+  ++p;  // 'e'
+  const bool negative = *p == '-';
+  ++p;
+  int exponent = 0;
+  for (; p != result.ptr; ++p) exponent = exponent * 10 + (*p - '0');
+  decimal.exponent = negative ? -exponent : exponent;
+  return decimal;
+}
+
+// The spelling of a value that is not finite.
+const char* non_finite_text(double value) noexcept {
+  if (std::isnan(value)) return "Nan";
+  return value > 0 ? "+Inf" : "-Inf";
+}
+
+char* pad(char* out, std::size_t count) noexcept {
+  std::memset(out, ' ', count);
+  return out + count;
+}
+
+// Right-aligns the `length` characters at `text` in `width` characters.
+char* place_right(char* out, const char* text, std::size_t length, std::size_t width) noexcept {
+  out = pad(out, width - length);
+  std::memcpy(out, text, length);
+  return out + length;
+}
+
+char* place_left(char* out, const char* text, std::size_t length, std::size_t width) noexcept {
+  std::memcpy(out, text, length);
+  return pad(out + length, width - length);
+}
+
+// Writes the exponent's digits, at least `minimum` of them, with leading zeros.
+char* write_exponent_digits(char* out, int exponent, int minimum) noexcept {
+  char reversed[8];
+  int count = 0;
+  do {
+    reversed[count++] = static_cast<char>('0' + exponent % 10);
+    exponent /= 10;
+  } while (exponent > 0);
+  while (count < minimum) reversed[count++] = '0';
+  while (count > 0) *out++ = reversed[--count];
+  return out;
+}
+
+// Scientific notation with 13 significant digits and at least three exponent
+// digits, unpadded: [-]d.ddddddddddddE(+|-)ddd. Returns the end.
+char* write_e13(char* out, double value) noexcept {
+  if (!std::isfinite(value)) {
+    const char* text = non_finite_text(value);
+    const std::size_t length = std::strlen(text);
+    std::memcpy(out, text, length);
+    return out + length;
+  }
+  if (value == 0.0) {
+    static constexpr char kZero[] = "0.000000000000E+000";
+    std::memcpy(out, kZero, sizeof kZero - 1);
+    return out + sizeof kZero - 1;
+  }
+  const Decimal decimal = to_decimal(value, 13);
+  if (value < 0) *out++ = '-';
+  *out++ = decimal.digits[0];
+  *out++ = '.';
+  std::memcpy(out, decimal.digits + 1, 12);
+  out += 12;
+  *out++ = 'E';
+  *out++ = decimal.exponent < 0 ? '-' : '+';
+  return write_exponent_digits(out, std::abs(decimal.exponent), 3);
+}
+
+}  // namespace
+
+char* format_param_real(char* out, double value) noexcept {
+  if (!std::isfinite(value)) {
+    const char* text = non_finite_text(value);
+    return place_right(out, text, std::strlen(text), kParamRealWidth);
+  }
+  if (value == 0.0) {
+    static constexpr char kZero[] = " 0.00000000000000E+0000";
+    std::memcpy(out, kZero, kParamRealWidth);
+    return out + kParamRealWidth;
+  }
+  const Decimal decimal = to_decimal(value, 15);
+  char* p = out;
+  *p++ = value < 0 ? '-' : ' ';
+  *p++ = decimal.digits[0];
+  *p++ = '.';
+  std::memcpy(p, decimal.digits + 1, 14);
+  p += 14;
+  *p++ = 'E';
+  *p++ = decimal.exponent < 0 ? '-' : '+';
+  write_exponent_digits(p, std::abs(decimal.exponent), 4);
+  return out + kParamRealWidth;
+}
+
+char* format_e13_left(char* out, double value) noexcept {
+  char text[32];
+  const char* end = write_e13(text, value);
+  return place_left(out, text, static_cast<std::size_t>(end - text), kFieldWidth);
+}
+
+char* format_e13_right(char* out, double value) noexcept {
+  char text[32];
+  const char* end = write_e13(text, value);
+  return place_right(out, text, static_cast<std::size_t>(end - text), kFieldWidth);
+}
+
+char* format_general(char* out, double value, int precision) noexcept {
+  if (!std::isfinite(value)) {
+    const char* text = non_finite_text(value);
+    const std::size_t length = std::strlen(text);
+    std::memcpy(out, text, length);
+    return out + length;
+  }
+  if (value == 0.0) {
+    *out = '0';
+    return out + 1;
+  }
+  if (precision < 1) precision = 1;
+  if (precision > 17) precision = 17;
+  const Decimal decimal = to_decimal(value, precision);
+  int count = decimal.count;
+  while (count > 1 && decimal.digits[count - 1] == '0') --count;
+  const int x = decimal.exponent;  // value = d.ddd x 10^x, that is 0.dddd x 10^(x + 1)
+  if (value < 0) *out++ = '-';
+  if (x + 1 >= -3 && x + 1 <= precision) {
+    if (x >= 0) {
+      for (int i = 0; i <= x; ++i) *out++ = i < count ? decimal.digits[i] : '0';
+      if (count > x + 1) {
+        *out++ = '.';
+        for (int i = x + 1; i < count; ++i) *out++ = decimal.digits[i];
+      }
+    } else {
+      *out++ = '0';
+      *out++ = '.';
+      for (int i = 0; i < -x - 1; ++i) *out++ = '0';
+      for (int i = 0; i < count; ++i) *out++ = decimal.digits[i];
+    }
+    return out;
+  }
+  *out++ = decimal.digits[0];
+  if (count > 1) {
+    *out++ = '.';
+    for (int i = 1; i < count; ++i) *out++ = decimal.digits[i];
+  }
+  *out++ = 'E';
+  if (x < 0) *out++ = '-';
+  return write_exponent_digits(out, std::abs(x), 1);
+}
+
+char* format_g15_right(char* out, double value) noexcept {
+  char text[kMaxGeneralLength];
+  const char* end = format_general(text, value, 15);
+  return place_right(out, text, static_cast<std::size_t>(end - text), kFieldWidth);
+}
+
+char* format_text_left(char* out, std::string_view text, std::size_t width) noexcept {
+  const std::size_t length = text.size() < width ? text.size() : width;
+  return place_left(out, text.data(), length, width);
+}
+
+char* format_text_right(char* out, std::string_view text, std::size_t width) noexcept {
+  const std::size_t length = text.size() < width ? text.size() : width;
+  return place_right(out, text.data(), length, width);
+}
+
+bool parse_number(std::string_view token, double& value) noexcept {
+  const char* p = token.data();
+  const char* end = p + token.size();
+  bool negative = false;
+  if (p != end && (*p == '+' || *p == '-')) {
+    negative = *p == '-';
+    ++p;
+  }
+  // from_chars takes a "-" of its own; a second sign is not a number.
+  if (p == end || *p == '+' || *p == '-') return false;
+  double parsed = 0.0;
+  const auto result = std::from_chars(p, end, parsed, std::chars_format::general);
+  if (result.ec != std::errc{} || result.ptr != end) return false;
+  value = negative ? -parsed : parsed;
+  return true;
+}
+
+std::string param_real_text(double value) {
+  std::string text(kParamRealWidth, ' ');
+  format_param_real(text.data(), value);
+  return text;
+}
+
+std::string e13_left_text(double value) {
+  std::string text(kFieldWidth, ' ');
+  format_e13_left(text.data(), value);
+  return text;
+}
+
+std::string e13_right_text(double value) {
+  std::string text(kFieldWidth, ' ');
+  format_e13_right(text.data(), value);
+  return text;
+}
+
+std::string g15_right_text(double value) {
+  std::string text(kFieldWidth, ' ');
+  format_g15_right(text.data(), value);
+  return text;
+}
+
+std::string shortest_decimal_text(double value) {
+  char text[kMaxGeneralLength];
+  const char* end = format_general(text, value, 15);
+  return std::string(text, static_cast<std::size_t>(end - text));
+}
+
+std::string general5_text(double value) {
+  char text[kMaxGeneralLength];
+  const char* end = format_general(text, value, 5);
+  return std::string(text, static_cast<std::size_t>(end - text));
+}
+
+}  // namespace vindrel

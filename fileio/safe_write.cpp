@@ -1,0 +1,170 @@
+#include "fileio/safe_write.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
+#include "core/exceptions.hpp"
+#include "fileio/io_error.hpp"
+
+namespace vindrel {
+namespace {
+
+constexpr std::size_t kStreamBufferSize = 64 * 1024;
+
+std::string folder_of(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::string base_name_of(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The file that a save to `path` replaces: symbolic links are followed so that
+// the link keeps pointing at the new content.
+std::string resolve_target(const std::string& path) {
+  struct stat link_status;
+  if (lstat(path.c_str(), &link_status) != 0 || !S_ISLNK(link_status.st_mode)) return path;
+  char resolved[PATH_MAX];
+  if (realpath(path.c_str(), resolved) != nullptr) return resolved;
+  return path;  // a dangling link: the new file takes its place
+}
+
+// Makes a rename in `folder` durable; failures are harmless and ignored.
+void sync_folder(const std::string& folder) {
+  const int descriptor = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (descriptor < 0) return;
+  (void)fsync(descriptor);
+  ::close(descriptor);
+}
+
+std::atomic<unsigned> temporary_counter{0};
+
+}  // namespace
+
+AtomicFileWriter::~AtomicFileWriter() { abandon(); }
+
+void AtomicFileWriter::open(const std::string& path) {
+  abandon();
+  path_ = path;
+  target_ = resolve_target(path);
+  published_ = false;
+
+  struct stat status;
+  const bool exists = stat(target_.c_str(), &status) == 0;
+  if (exists && !S_ISREG(status.st_mode)) {
+    // A device or a pipe cannot be replaced: write it directly.
+    stream_ = std::fopen(target_.c_str(), "wb");
+    if (stream_ == nullptr) throw_io_error(errno, path_, 0, true);
+    return;
+  }
+  if (exists && access(target_.c_str(), W_OK) != 0) throw_io_error(errno, path_, 0, true);
+
+  const std::string prefix =
+      folder_of(target_) + "/." + base_name_of(target_) + ".tmp" + std::to_string(getpid()) + ".";
+  int descriptor = -1;
+  for (int attempt = 0; attempt < 100 && descriptor < 0; ++attempt) {
+    temporary_ = prefix + std::to_string(temporary_counter.fetch_add(1));
+    descriptor = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (descriptor < 0 && errno != EEXIST) break;
+  }
+  if (descriptor < 0) {
+    const int error_number = errno;
+    temporary_.clear();
+    throw_io_error(error_number, path_, 0, true);
+  }
+  if (exists) (void)fchmod(descriptor, status.st_mode & 07777);
+  stream_ = fdopen(descriptor, "wb");
+  if (stream_ == nullptr) {
+    const int error_number = errno;
+    ::close(descriptor);
+    abandon();
+    throw_io_error(error_number, path_, 0, true);
+  }
+  std::setvbuf(stream_, nullptr, _IOFBF, kStreamBufferSize);
+}
+
+void AtomicFileWriter::fail(int error_number) {
+  abandon();
+  throw_io_error(error_number != 0 ? error_number : EIO, path_);
+}
+
+void AtomicFileWriter::write(const char* data, std::size_t size) {
+  if (stream_ == nullptr) throw EInOutError(std::string(kFileNotOpenForOutput), path_);
+  if (std::fwrite(data, 1, size, stream_) != size) fail(errno);
+}
+
+void AtomicFileWriter::publish() {
+  if (stream_ == nullptr) throw EInOutError(std::string(kFileNotOpenForOutput), path_);
+  if (std::fflush(stream_) != 0) fail(errno);
+  if (!temporary_.empty()) {
+    if (fsync(fileno(stream_)) != 0) fail(errno);
+    if (std::rename(temporary_.c_str(), target_.c_str()) != 0) fail(errno);
+    temporary_.clear();
+    sync_folder(folder_of(target_));
+  }
+  published_ = true;
+}
+
+void AtomicFileWriter::commit() {
+  if (stream_ == nullptr) throw EInOutError(std::string(kFileNotOpenForOutput), path_);
+  if (published_) {
+    close();
+    return;
+  }
+  if (std::fflush(stream_) != 0) fail(errno);
+  if (!temporary_.empty() && fsync(fileno(stream_)) != 0) fail(errno);
+  std::FILE* stream = stream_;
+  stream_ = nullptr;
+  if (std::fclose(stream) != 0) fail(errno);
+  if (!temporary_.empty()) {
+    if (std::rename(temporary_.c_str(), target_.c_str()) != 0) fail(errno);
+    temporary_.clear();
+    sync_folder(folder_of(target_));
+  }
+}
+
+void AtomicFileWriter::close() {
+  if (stream_ == nullptr) return;
+  if (!published_) {
+    commit();
+    return;
+  }
+  std::FILE* stream = stream_;
+  stream_ = nullptr;
+  const bool flushed = std::fflush(stream) == 0;
+  const int flush_error = errno;
+  const bool closed = std::fclose(stream) == 0;
+  if (!flushed) throw_io_error(flush_error, path_);
+  if (!closed) throw_io_error(errno, path_);
+}
+
+void AtomicFileWriter::abandon() noexcept {
+  if (stream_ != nullptr) {
+    std::fclose(stream_);
+    stream_ = nullptr;
+  }
+  if (!temporary_.empty()) {
+    ::unlink(temporary_.c_str());
+    temporary_.clear();
+  }
+  published_ = false;
+}
+
+void write_file_atomically(const std::string& path, std::string_view content) {
+  AtomicFileWriter writer;
+  writer.open(path);
+  writer.write(content);
+  writer.commit();
+}
+
+}  // namespace vindrel

@@ -1,0 +1,182 @@
+#include "fileio/token_reader.hpp"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "fileio/number_format.hpp"
+
+namespace vindrel {
+namespace {
+
+inline bool is_separator(char c) noexcept {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// A token as it may appear inside a message: control characters become '?'.
+std::string printable(std::string_view text) {
+  std::string result(text);
+  for (char& c : result) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+  }
+  return result;
+}
+
+}  // namespace
+
+TokenReader::TokenReader() = default;
+
+TokenReader::~TokenReader() { close(); }
+
+void TokenReader::open(const std::string& path) {
+  close();
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) throw_io_error(errno, path);
+  struct stat status;
+  if (fstat(fileno(file), &status) == 0 && S_ISDIR(status.st_mode)) {
+    std::fclose(file);
+    throw_io_error(EISDIR, path);
+  }
+  if (!buffer_) buffer_ = std::make_unique<char[]>(kBufferSize);
+  file_ = file;
+  memory_ = false;
+  open_ = true;
+  name_ = path;
+  line_ = 1;
+  position_ = end_ = buffer_.get();
+}
+
+void TokenReader::open_memory(std::string_view text, std::string name) {
+  close();
+  memory_ = true;
+  open_ = true;
+  name_ = std::move(name);
+  line_ = 1;
+  position_ = text.data();
+  end_ = text.data() + text.size();
+}
+
+void TokenReader::close() noexcept {
+  if (file_ != nullptr) std::fclose(file_);
+  file_ = nullptr;
+  open_ = false;
+  memory_ = false;
+  position_ = end_ = nullptr;
+}
+
+bool TokenReader::fill() {
+  if (!open_ || memory_) return false;
+  const std::size_t count = std::fread(buffer_.get(), 1, kBufferSize, file_);
+  if (count == 0 && std::ferror(file_)) throw_io_error(errno != 0 ? errno : EIO, name_, line_);
+  position_ = buffer_.get();
+  end_ = position_ + count;
+  return count > 0;
+}
+
+bool TokenReader::at_end_of_data() {
+  for (;;) {
+    if (position_ == end_ && !fill()) return true;
+    const char c = *position_;
+    if (!is_separator(c)) return false;
+    if (c == '\n') ++line_;
+    ++position_;
+  }
+}
+
+TokenReader::NumberToken TokenReader::next_number() {
+  NumberToken token;
+  if (at_end_of_data()) {
+    token.line = line_;
+    return token;
+  }
+  token.line = line_;
+  std::size_t length = 0;
+  bool too_long = false;
+  for (;;) {
+    if (position_ == end_ && !fill()) break;
+    const char c = *position_;
+    if (is_separator(c)) break;
+    if (length < kMaxTokenLength) {
+      token_[length++] = c;
+    } else {
+      too_long = true;  // the rest of the token is consumed but not kept
+    }
+    ++position_;
+  }
+  token.text = std::string_view(token_, length);
+  if (too_long) {
+    token.status = TokenStatus::kTooLong;
+  } else if (parse_number(token.text, token.value)) {
+    token.status = TokenStatus::kNumber;
+  } else {
+    token.status = TokenStatus::kInvalid;
+    token.value = 0.0;
+  }
+  return token;
+}
+
+std::string_view TokenReader::read_field(std::size_t width) {
+  if (width > kMaxTokenLength) width = kMaxTokenLength;
+  std::size_t length = 0;
+  while (length < width) {
+    if (position_ == end_ && !fill()) break;
+    const char c = *position_;
+    if (c == '\r' || c == '\n') break;
+    token_[length++] = c;
+    ++position_;
+  }
+  return std::string_view(token_, length);
+}
+
+std::string TokenReader::read_line(std::size_t max_length) {
+  std::string text;
+  for (;;) {
+    if (position_ == end_ && !fill()) break;
+    const char c = *position_++;
+    if (c == '\n') {
+      ++line_;
+      break;
+    }
+    if (text.size() < max_length + 1) text.push_back(c);
+  }
+  // A carriage return before the line feed belongs to the line end.
+  if (!text.empty() && text.back() == '\r') text.pop_back();
+  if (text.size() > max_length) text.resize(max_length);
+  return text;
+}
+
+void TokenReader::skip_line() {
+  for (;;) {
+    if (position_ == end_ && !fill()) return;
+    const void* found = std::memchr(position_, '\n', static_cast<std::size_t>(end_ - position_));
+    if (found != nullptr) {
+      position_ = static_cast<const char*>(found) + 1;
+      ++line_;
+      return;
+    }
+    position_ = end_;
+  }
+}
+
+void TokenReader::fail(std::string message, std::size_t line) const {
+  throw EInOutError(std::move(message), name_, line != 0 ? line : line_);
+}
+
+void TokenReader::fail_token(const NumberToken& token, const std::string& expected) const {
+  switch (token.status) {
+    case TokenStatus::kEndOfFile:
+      fail(std::string(kUnexpectedEndOfFile) + ": expected " + expected, token.line);
+    case TokenStatus::kTooLong:
+      fail(std::string(kInvalidNumericInput) + ": expected " + expected +
+               ", found a token longer than " + std::to_string(kMaxTokenLength) +
+               " characters starting \"" + printable(token.text) + "\"",
+           token.line);
+    default:
+      fail(std::string(kInvalidNumericInput) + ": expected " + expected + ", found \"" +
+               printable(token.text) + "\"",
+           token.line);
+  }
+}
+
+}  // namespace vindrel
