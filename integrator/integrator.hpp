@@ -55,9 +55,9 @@ void RK4Step(const integrator::Vector& y, const integrator::Vector& dydx, int n,
   const double hh = 0.5 * h;
   const double h6 = h / 6.0;
   const double xh = x + hh;
-  integrator::Vector yt;
-  integrator::Vector dyt;
-  integrator::Vector dym;
+  integrator::Vector yt{};
+  integrator::Vector dyt{};
+  integrator::Vector dym{};
 
   for (std::size_t i = 0; i < count; ++i) yt[i] = y[i] + hh * dydx[i];
   derivs(yt, dyt, xh);
@@ -89,7 +89,7 @@ void RKQualityControl(integrator::Vector& y, integrator::Vector& dydx, int n, do
   const double xsav = x;
   const Vector ysav = y;
   const Vector dysav = dydx;
-  Vector ytemp;
+  Vector ytemp{};
   double h = htry;
 
   for (;;) {
@@ -154,8 +154,8 @@ void ODEIntegrator(integrator::Vector& ystart, int n, double& h1, double x1, dou
   nok = 0;
   nbad = 0;
   Vector y = ystart;
-  Vector dydx;
-  Vector yscal;
+  Vector dydx{};
+  Vector yscal{};
 
   for (int step = 0; step < kMaximumSteps; ++step) {
     derivs(y, dydx, x);
