@@ -1,0 +1,482 @@
+#include "fileio/driver_file.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "core/exceptions.hpp"
+#include "fileio/number_format.hpp"
+#include "fileio_test_support.hpp"
+
+namespace vindrel {
+namespace {
+
+using testing::read_bytes;
+using testing::small_model;
+using testing::TempFolder;
+using testing::write_bytes;
+
+constexpr double kStop = 30.0;
+
+// The two header lines of the program's layout for the small model.
+std::string header() {
+  const std::string golden = read_bytes(testing::golden_path("small.drr"));
+  std::size_t end = golden.find("\r\n") + 2;
+  end = golden.find("\r\n", end) + 2;
+  return golden.substr(0, end);
+}
+
+// A driver file of the small model holding `records` after the header.
+std::string driver_file(const TempFolder& folder, const std::string& records,
+                        const std::string& name = "drivers.drr") {
+  const std::string path = folder.file(name);
+  write_bytes(path, header() + records);
+  return path;
+}
+
+struct Lookup {
+  Model model = small_model();
+  DriverLookup lookup;
+
+  explicit Lookup(const std::string& path) {
+    EXPECT_TRUE(lookup.OpenDriverFile(path, model, false));
+  }
+  // Driver values at time t.
+  std::pair<double, double> at(double t) {
+    lookup.GetDrivers(model.drivers, t, kStop);
+    return {model.drivers[1].value, model.drivers[2].value};
+  }
+};
+
+using Values = std::pair<double, double>;
+
+TEST(DriverFileWriting, WritesTheExactBytesOfTheGoldenFile) {
+  TempFolder folder;
+  const std::string path = folder.file("out.drr");
+  Model model = small_model();
+  DriverLookup lookup;
+  ASSERT_TRUE(lookup.OpenDriverFile(path, model, true));
+  lookup.WriteDriverRecord(0.0, 2, model.drivers);
+  model.drivers[1].value = 1e-300;
+  model.drivers[2].value = 123456.789;
+  lookup.WriteDriverRecord(-10.0, 2, model.drivers);
+  model.drivers[1].value = -2.0 / 3.0;
+  model.drivers[2].value = 0.0;
+  lookup.WriteDriverRecord(20.0, 2, model.drivers);
+  lookup.CloseDriverFile();
+  EXPECT_EQ(read_bytes(path), read_bytes(testing::golden_path("small.drr")));
+}
+
+TEST(DriverFileWriting, NothingReplacesTheTargetBeforeTheFileIsClosed) {
+  TempFolder folder;
+  const std::string path = folder.file("keep.drr");
+  write_bytes(path, "previous");
+  Model model = small_model();
+  {
+    DriverLookup lookup;
+    lookup.OpenDriverFile(path, model, true);
+    lookup.WriteDriverRecord(1.0, 2, model.drivers);
+    EXPECT_EQ(read_bytes(path), "previous");
+  }  // destroyed without closing: the new content is abandoned
+  EXPECT_EQ(read_bytes(path), "previous");
+  EXPECT_EQ(folder.entries(), std::vector<std::string>{"keep.drr"});
+}
+
+TEST(DriverFileWriting, AFailedSaveKeepsThePreviousFile) {
+  TempFolder folder;
+  const std::string path = folder.file("keep.drr");
+  write_bytes(path, "previous");
+  Model model = MakeModel();
+  DriverLookup lookup;
+  try {
+    testing::FileSizeLimit limit(8192);
+    lookup.OpenDriverFile(path, model, true);
+    for (int day = 1; day <= 100; ++day) lookup.WriteDriverRecord(day, 18, model.drivers);
+    lookup.CloseDriverFile();
+    FAIL() << "no error";
+  } catch (const EInOutError& error) {
+    EXPECT_EQ(error.message(), "Disk full");
+  }
+  EXPECT_EQ(read_bytes(path), "previous");
+  EXPECT_EQ(folder.entries(), std::vector<std::string>{"keep.drr"});
+}
+
+TEST(DriverFileWriting, WritingWithoutOpeningIsAnError) {
+  Model model = small_model();
+  DriverLookup lookup;
+  try {
+    lookup.WriteDriverRecord(1.0, 2, model.drivers);
+    FAIL() << "no error";
+  } catch (const EInOutError& error) {
+    EXPECT_EQ(error.message().rfind("I/O error 105", 0), 0u);
+  }
+}
+
+TEST(DriverFileReading, ReadsTheGoldenFileRecordByRecord) {
+  Model model = small_model();
+  DriverLookup lookup;
+  ASSERT_TRUE(lookup.OpenDriverFile(testing::golden_path("small.drr"), model, false));
+  double time = 99.0;
+  ASSERT_TRUE(lookup.ReadDriverRecord(time, 2, model.drivers));
+  EXPECT_EQ(time, 0.0);
+  EXPECT_EQ(model.drivers[1].value, 1.5);
+  EXPECT_EQ(model.drivers[2].value, -0.00125);
+  ASSERT_TRUE(lookup.ReadDriverRecord(time, 2, model.drivers));
+  EXPECT_EQ(time, -10.0);
+  EXPECT_EQ(model.drivers[1].value, 1e-300);
+  EXPECT_EQ(model.drivers[2].value, 123456.789);
+  ASSERT_TRUE(lookup.ReadDriverRecord(time, 2, model.drivers));
+  EXPECT_EQ(time, 20.0);
+  EXPECT_EQ(model.drivers[1].value, -0.6666666666667);
+  EXPECT_FALSE(lookup.ReadDriverRecord(time, 2, model.drivers));
+  EXPECT_EQ(time, 20.0) << "the end of the data changes nothing";
+  EXPECT_EQ(model.drivers[1].value, -0.6666666666667);
+  lookup.CloseDriverFile();
+}
+
+TEST(DriverFileReading, TheEditorLayoutReadsLikeTheProgramLayout) {
+  Model program = small_model();
+  Model editor = small_model();
+  DriverLookup a;
+  DriverLookup b;
+  ASSERT_TRUE(a.OpenDriverFile(testing::golden_path("small.drr"), program, false));
+  ASSERT_TRUE(b.OpenDriverFile(testing::golden_path("small_editor.drr"), editor, false));
+  double ta = 0.0;
+  double tb = 0.0;
+  int records = 0;
+  while (a.ReadDriverRecord(ta, 2, program.drivers)) {
+    ASSERT_TRUE(b.ReadDriverRecord(tb, 2, editor.drivers));
+    EXPECT_EQ(ta, tb);
+    for (int i = 1; i <= 2; ++i) {
+      const double x = program.drivers[i].value;
+      EXPECT_NEAR(editor.drivers[i].value, x, 5e-13 * std::fabs(x));
+    }
+    ++records;
+  }
+  EXPECT_FALSE(b.ReadDriverRecord(tb, 2, editor.drivers));
+  EXPECT_EQ(records, 3);
+}
+
+TEST(DriverFileReading, TheEditorLinesHaveTheEditorLayout) {
+  const Model model = small_model();
+  const auto lines = testing::split_lines(read_bytes(testing::golden_path("small_editor.drr")));
+  EXPECT_EQ(DriverEditorNamesLine(2, model.drivers), lines[0]);
+  EXPECT_EQ(DriverEditorUnitsLine(model.ModelInfo, model.drivers), lines[1]);
+  driverarray drivers = model.drivers;
+  EXPECT_EQ(DriverEditorRecordLine(0.0, 2, drivers), lines[2]);
+  drivers[1].value = 1e-300;
+  drivers[2].value = 123456.789;
+  EXPECT_EQ(DriverEditorRecordLine(-10.0, 2, drivers), lines[3]);
+}
+
+TEST(DriverFileReading, ARoundTripKeepsThirteenSignificantDigits) {
+  TempFolder folder;
+  const std::string path = folder.file("round.drr");
+  Model model = MakeModel();
+  std::mt19937_64 random(11);
+  std::uniform_real_distribution<double> mantissa(-10.0, 10.0);
+  std::uniform_int_distribution<int> exponent(-20, 20);
+  std::vector<std::vector<double>> written;
+  DriverLookup lookup;
+  ASSERT_TRUE(lookup.OpenDriverFile(path, model, true));
+  for (int day = 1; day <= 50; ++day) {
+    std::vector<double> record{day + 0.5};
+    for (int i = 1; i <= 18; ++i) {
+      model.drivers[i].value = mantissa(random) * std::pow(10.0, exponent(random));
+      record.push_back(model.drivers[i].value);
+    }
+    lookup.WriteDriverRecord(record[0], 18, model.drivers);
+    written.push_back(record);
+  }
+  lookup.CloseDriverFile();
+  ASSERT_TRUE(lookup.OpenDriverFile(path, model, false));
+  double time = 0.0;
+  for (const auto& record : written) {
+    ASSERT_TRUE(lookup.ReadDriverRecord(time, 18, model.drivers));
+    EXPECT_EQ(time, record[0]);
+    for (int i = 1; i <= 18; ++i) {
+      EXPECT_LE(std::fabs(model.drivers[i].value - record[i]),
+                5.0000001e-13 * std::fabs(record[i]));
+    }
+  }
+  EXPECT_FALSE(lookup.ReadDriverRecord(time, 18, model.drivers));
+}
+
+TEST(DriverFileReading, RecordsMayContinueOnTheNextLineAndTheRestOfALineIsSkipped) {
+  TempFolder folder;
+  const std::string path = driver_file(folder,
+                                       "1 10\r\n"
+                                       "   20\r\n"
+                                       "2\t30 40 999 remarks here\r\n"
+                                       "3 50 60\r\n");
+  Model model = small_model();
+  DriverLookup lookup;
+  ASSERT_TRUE(lookup.OpenDriverFile(path, model, false));
+  double time = 0.0;
+  ASSERT_TRUE(lookup.ReadDriverRecord(time, 2, model.drivers));
+  EXPECT_EQ(time, 1.0);
+  EXPECT_EQ(model.drivers[2].value, 20.0);
+  ASSERT_TRUE(lookup.ReadDriverRecord(time, 2, model.drivers));
+  EXPECT_EQ(time, 2.0);
+  EXPECT_EQ(model.drivers[2].value, 40.0);
+  ASSERT_TRUE(lookup.ReadDriverRecord(time, 2, model.drivers));
+  EXPECT_EQ(time, 3.0) << "999 and the remarks were skipped with the rest of their line";
+  EXPECT_FALSE(lookup.ReadDriverRecord(time, 2, model.drivers));
+}
+
+TEST(DriverFileReading, AnEndMarkerInTheMiddleEndsTheData) {
+  TempFolder folder;
+  const std::string path = driver_file(folder, "0 1 2\r\n10 3 4\r\n0 0 0\r\n20 5 6\r\n");
+  Model model = small_model();
+  DriverLookup lookup;
+  ASSERT_TRUE(lookup.OpenDriverFile(path, model, false));
+  double time = 0.0;
+  int records = 0;
+  while (lookup.ReadDriverRecord(time, 2, model.drivers)) ++records;
+  EXPECT_EQ(records, 2);
+  EXPECT_EQ(time, 10.0);
+  EXPECT_EQ(model.drivers[1].value, 3.0);
+
+  Lookup lookup_at(path);
+  EXPECT_EQ(lookup_at.at(100.0), Values(3.0, 4.0)) << "the record after the marker is never read";
+  EXPECT_EQ(lookup_at.lookup.NextTime, 2 * kStop);
+}
+
+TEST(DriverFileReading, EmptyLinesAtTheEndEndTheDataWithoutError) {
+  TempFolder folder;
+  const std::string path = driver_file(folder, "0 1 2\r\n10 3 4\r\n\r\n\r\n   \r\n");
+  Lookup lookup(path);
+  EXPECT_EQ(lookup.at(50.0), Values(3.0, 4.0));
+  double time = 0.0;
+  Model model = small_model();
+  DriverLookup reader;
+  ASSERT_TRUE(reader.OpenDriverFile(path, model, false));
+  EXPECT_TRUE(reader.ReadDriverRecord(time, 2, model.drivers));
+  EXPECT_TRUE(reader.ReadDriverRecord(time, 2, model.drivers));
+  EXPECT_FALSE(reader.ReadDriverRecord(time, 2, model.drivers));
+}
+
+TEST(DriverFileReading, AShortenedEndMarkerAtTheEndIsTheEndOfTheData) {
+  TempFolder folder;
+  const std::string path = driver_file(folder, "0 1 2\r\n0\r\n");
+  Model model = small_model();
+  DriverLookup lookup;
+  ASSERT_TRUE(lookup.OpenDriverFile(path, model, false));
+  double time = 0.0;
+  EXPECT_TRUE(lookup.ReadDriverRecord(time, 2, model.drivers));
+  EXPECT_FALSE(lookup.ReadDriverRecord(time, 2, model.drivers));
+}
+
+TEST(DriverFileReading, AFileThatEndsInsideARecordIsAnError) {
+  TempFolder folder;
+  const std::string path = driver_file(folder, "0 1 2\r\n10 3");
+  Model model = small_model();
+  DriverLookup lookup;
+  ASSERT_TRUE(lookup.OpenDriverFile(path, model, false));
+  double time = 0.0;
+  EXPECT_TRUE(lookup.ReadDriverRecord(time, 2, model.drivers));
+  try {
+    lookup.ReadDriverRecord(time, 2, model.drivers);
+    FAIL() << "no error";
+  } catch (const EInOutError& error) {
+    EXPECT_EQ(error.message(),
+              "Unexpected end of file: expected driver 2 (Precipitation) of record 2");
+    EXPECT_EQ(error.line(), 4u);
+  }
+  EXPECT_EQ(time, 0.0);
+  EXPECT_EQ(model.drivers[1].value, 1.0) << "the broken record is not stored";
+}
+
+TEST(DriverFileReading, ANonNumericTokenFailsAndTheRecordIsNotStored) {
+  TempFolder folder;
+  const std::string path = driver_file(folder, "0 1 2\r\n10 3 x4\r\n");
+  Model model = small_model();
+  DriverLookup lookup;
+  ASSERT_TRUE(lookup.OpenDriverFile(path, model, false));
+  double time = 0.0;
+  EXPECT_TRUE(lookup.ReadDriverRecord(time, 2, model.drivers));
+  try {
+    lookup.ReadDriverRecord(time, 2, model.drivers);
+    FAIL() << "no error";
+  } catch (const EInOutError& error) {
+    EXPECT_EQ(error.message(),
+              "Invalid numeric input: expected driver 2 (Precipitation) of record 2, found \"x4\"");
+    EXPECT_EQ(error.file(), path);
+    EXPECT_EQ(error.line(), 4u);
+  }
+  EXPECT_EQ(time, 0.0);
+  EXPECT_EQ(model.drivers[1].value, 1.0);
+  EXPECT_EQ(model.drivers[2].value, 2.0);
+}
+
+TEST(DriverFileReading, AMissingFileIsReportedAndTheLookupThenFails) {
+  TempFolder folder;
+  Model model = small_model();
+  DriverLookup lookup;
+  EXPECT_FALSE(lookup.OpenDriverFile(folder.file("absent.drr"), model, false));
+  EXPECT_FALSE(lookup.is_open_for_reading());
+  EXPECT_EQ(kDriverFileMissingMessage, "Cannot read driver file. File does not exist.");
+  try {
+    lookup.GetDrivers(model.drivers, 0.0, kStop);
+    FAIL() << "no error";
+  } catch (const EInOutError& error) {
+    EXPECT_EQ(error.message(), "File not found");
+  }
+  double time = 0.0;
+  try {
+    lookup.ReadDriverRecord(time, 2, model.drivers);
+    FAIL() << "no error";
+  } catch (const EInOutError& error) {
+    EXPECT_EQ(error.message().rfind("I/O error 104", 0), 0u);
+  }
+}
+
+TEST(DriverLookupSteps, RecordsAtZeroTenAndTwenty) {
+  TempFolder folder;
+  const std::string path = driver_file(folder, "0 1 2\r\n10 3 4\r\n20 5 6\r\n");
+  Lookup lookup(path);
+  EXPECT_EQ(lookup.at(0.0), Values(1.0, 2.0));
+  EXPECT_EQ(lookup.at(5.0), Values(1.0, 2.0));
+  EXPECT_EQ(lookup.at(9.99), Values(1.0, 2.0));
+  EXPECT_EQ(lookup.at(10.0), Values(3.0, 4.0));
+  EXPECT_EQ(lookup.at(15.0), Values(3.0, 4.0));
+  EXPECT_EQ(lookup.at(20.0), Values(5.0, 6.0));
+  EXPECT_EQ(lookup.lookup.NextTime, 2 * kStop) << "the end of the data";
+  EXPECT_EQ(lookup.at(25.0), Values(5.0, 6.0));
+  EXPECT_EQ(lookup.at(1000.0), Values(5.0, 6.0));
+}
+
+TEST(DriverLookupSteps, BeforeTheFirstRecordItsValuesApply) {
+  TempFolder folder;
+  const std::string path = driver_file(folder, "5 1 2\r\n10 3 4\r\n");
+  Lookup lookup(path);
+  EXPECT_EQ(lookup.at(0.0), Values(1.0, 2.0));
+  EXPECT_EQ(lookup.lookup.PrevTime, 5.0);
+  EXPECT_EQ(lookup.lookup.NextTime, 5.0);
+  EXPECT_EQ(lookup.at(7.0), Values(1.0, 2.0));
+  EXPECT_EQ(lookup.lookup.NextTime, 10.0);
+}
+
+TEST(DriverLookupInterpolation, AtFourBetweenZeroAndMinusTen) {
+  TempFolder folder;
+  const std::string path = driver_file(folder, "0 1 -2\r\n-10 6 8\r\n");
+  Lookup lookup(path);
+  const Values at4 = lookup.at(4.0);
+  EXPECT_DOUBLE_EQ(at4.first, 1.0 + 0.4 * (6.0 - 1.0));    // 3
+  EXPECT_DOUBLE_EQ(at4.second, -2.0 + 0.4 * (8.0 + 2.0));  // 2
+  EXPECT_EQ(lookup.at(10.0), Values(6.0, 8.0));
+  EXPECT_EQ(lookup.at(12.0), Values(6.0, 8.0));
+}
+
+TEST(DriverLookupInterpolation, FollowsTheLineBetweenTheRecords) {
+  TempFolder folder;
+  const std::string path = driver_file(folder, "2 0 100\r\n-12 10 0\r\n20 7 7\r\n");
+  Lookup lookup(path);
+  EXPECT_EQ(lookup.at(2.0), Values(0.0, 100.0));
+  for (double t = 2.0; t < 12.0; t += 0.5) {
+    const Values v = lookup.at(t);
+    const double f = (t - 2.0) / 10.0;
+    EXPECT_NEAR(v.first, 10.0 * f, 1e-12) << t;
+    EXPECT_NEAR(v.second, 100.0 - 100.0 * f, 1e-12) << t;
+  }
+  EXPECT_EQ(lookup.at(12.0), Values(10.0, 0.0));
+  EXPECT_EQ(lookup.at(19.0), Values(10.0, 0.0)) << "a positive time is a step";
+  EXPECT_EQ(lookup.at(20.0), Values(7.0, 7.0));
+}
+
+TEST(DriverLookupRewind, BothTimesZeroStartsAgainFromTheFirstRecord) {
+  TempFolder folder;
+  const std::string path = driver_file(folder, "0 1 2\r\n10 3 4\r\n20 5 6\r\n");
+  Lookup lookup(path);
+  EXPECT_EQ(lookup.at(25.0), Values(5.0, 6.0));
+  EXPECT_EQ(lookup.at(0.0), Values(5.0, 6.0)) << "without a rewind the lookup does not go back";
+  lookup.lookup.rewind();
+  EXPECT_EQ(lookup.at(0.0), Values(1.0, 2.0));
+  lookup.lookup.PrevTime = 0.0;
+  lookup.lookup.NextTime = 0.0;
+  EXPECT_EQ(lookup.at(12.0), Values(3.0, 4.0));
+}
+
+TEST(DriverLookupRewind, TheRewindReopensTheFileAfterItWasClosed) {
+  TempFolder folder;
+  const std::string path = driver_file(folder, "0 1 2\r\n10 3 4\r\n");
+  Lookup lookup(path);
+  EXPECT_EQ(lookup.at(12.0), Values(3.0, 4.0));
+  lookup.lookup.CloseDriverFile();
+  lookup.lookup.rewind();
+  EXPECT_EQ(lookup.at(1.0), Values(1.0, 2.0));
+}
+
+TEST(DriverLookupRewind, ATableOtherThanTheLastOneGetsTheValuesInForce) {
+  TempFolder folder;
+  const std::string path = driver_file(folder, "0 1 2\r\n10 3 4\r\n");
+  Lookup lookup(path);
+  lookup.at(5.0);
+  driverarray other = small_model().drivers;
+  other[1].value = -99.0;
+  lookup.lookup.GetDrivers(other, 6.0, kStop);
+  EXPECT_EQ(other[1].value, 1.0);
+  EXPECT_EQ(other[2].value, 2.0);
+}
+
+TEST(DriverLookupNoData, AFileWithOnlyTheEndMarkerIsAnError) {
+  TempFolder folder;
+  // What a new driver file made at present time 0 holds: one all-zero record.
+  const std::string path = folder.file("new.drr");
+  Model model = small_model();
+  model.drivers[1].value = 0.0;
+  model.drivers[2].value = 0.0;
+  DriverLookup lookup;
+  ASSERT_TRUE(lookup.OpenDriverFile(path, model, true));
+  lookup.WriteDriverRecord(0.0, 2, model.drivers);
+  lookup.CloseDriverFile();
+  ASSERT_TRUE(lookup.OpenDriverFile(path, model, false));
+  model.drivers[1].value = 77.0;
+  try {
+    lookup.GetDrivers(model.drivers, 0.0, kStop);
+    FAIL() << "no error";
+  } catch (const EInOutError& error) {
+    EXPECT_EQ(error.message(), kNoDriverRecordMessage);
+    EXPECT_EQ(error.file(), path);
+  }
+  EXPECT_EQ(model.drivers[1].value, 77.0);
+}
+
+TEST(DriverLookupNoData, AFileWithOnlyTheHeaderIsAnError) {
+  TempFolder folder;
+  for (const std::string& records : {std::string(), std::string("\r\n\r\n")}) {
+    const std::string path = driver_file(folder, records);
+    Lookup lookup(path);
+    EXPECT_THROW(lookup.at(0.0), EInOutError);
+  }
+  const std::string empty = folder.file("empty.drr");
+  write_bytes(empty, "");
+  Lookup lookup(empty);
+  EXPECT_THROW(lookup.at(0.0), EInOutError);
+}
+
+TEST(DriverLookupLongFiles, ReadsTenYearsOfDailyRecordsInOrder) {
+  TempFolder folder;
+  const std::string path = folder.file("long.drr");
+  Model model = MakeModel();
+  DriverLookup writer;
+  ASSERT_TRUE(writer.OpenDriverFile(path, model, true));
+  const int days = 10 * 366;
+  for (int day = 1; day <= days; ++day) {
+    for (int i = 1; i <= 18; ++i) model.drivers[i].value = day + i * 0.001;
+    writer.WriteDriverRecord(day, 18, model.drivers);
+  }
+  writer.CloseDriverFile();
+  DriverLookup lookup;
+  ASSERT_TRUE(lookup.OpenDriverFile(path, model, false));
+  for (int day = 1; day <= days; day += 37) {
+    lookup.GetDrivers(model.drivers, day + 0.5, days);
+    ASSERT_NEAR(model.drivers[18].value, day + 0.018, 1e-9);
+  }
+}
+
+}  // namespace
+}  // namespace vindrel

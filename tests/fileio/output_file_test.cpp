@@ -1,0 +1,275 @@
+#include "fileio/output_file.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "core/exceptions.hpp"
+#include "fileio_test_support.hpp"
+
+namespace vindrel {
+namespace {
+
+using testing::read_bytes;
+using testing::small_model;
+using testing::TempFolder;
+using testing::write_bytes;
+
+// The values of the golden file's second record.
+void set_second_record(Model& model) {
+  model.drivers[1].value = -1.5;
+  model.drivers[2].value = 0.0;
+  model.states[1].value = 1e-300;
+  model.states[2].value = 2.0 / 3.0;
+  model.processes[3].value = 1234567890123456.0;
+}
+
+TEST(OutputFileWriting, WritesTheExactBytesOfTheGoldenFile) {
+  TempFolder folder;
+  const std::string path = folder.file("run.out");
+  Model model = small_model();
+  model.processes[1].value = 111.0;  // derivatives are never written
+  OutputFile output;
+  output.OpenOutputFile(path, model, true);
+  output.WriteOutputRecord(model, 2.0);
+  set_second_record(model);
+  output.WriteOutputRecord(model, 0.00001);
+  output.CloseOutputFile();
+  EXPECT_EQ(read_bytes(path), read_bytes(testing::golden_path("small.out")));
+}
+
+TEST(OutputFileWriting, TheModelsRecordsHave208Fields) {
+  TempFolder folder;
+  const std::string path = folder.file("model.out");
+  Model model = MakeModel();
+  OutputFile output;
+  output.OpenOutputFile(path, model, true);
+  for (int t = 2; t <= 10; t += 2) output.WriteOutputRecord(model, t);
+  output.CloseOutputFile();
+  const auto lines = testing::split_lines(read_bytes(path));
+  ASSERT_EQ(lines.size(), 7u);
+  for (const std::string& line : lines) {
+    ASSERT_EQ(line.size(), 208u * 26u);
+    for (std::size_t k = 25; k < line.size(); k += 26) ASSERT_EQ(line[k], ' ');
+  }
+  EXPECT_EQ(lines[0].substr(0, 26), std::string(21, ' ') + "Time ");
+  EXPECT_EQ(lines[1].substr(0, 26), std::string(21, ' ') + "days ");
+  EXPECT_EQ(lines[6].substr(0, 26), std::string(23, ' ') + "10 ");
+  // The first process column holds process 56, not the derivative of state 1.
+  EXPECT_EQ(lines[0].substr((1 + 18 + 55) * 26, 25),
+            std::string(25 - model.processes[56].name.size(), ' ') + model.processes[56].name);
+}
+
+TEST(OutputFileWriting, AFailedCreationKeepsThePreviousFile) {
+  TempFolder folder;
+  const std::string path = folder.file("keep.out");
+  write_bytes(path, "previous run");
+  const Model model = MakeModel();
+  OutputFile output;
+  try {
+    testing::FileSizeLimit limit(4096);  // the header alone needs 10.8 kB
+    output.OpenOutputFile(path, model, true);
+    FAIL() << "no error";
+  } catch (const EInOutError& error) {
+    EXPECT_EQ(error.message(), "Disk full");
+    EXPECT_EQ(error.file(), path);
+  }
+  EXPECT_FALSE(output.is_open_for_writing());
+  EXPECT_EQ(read_bytes(path), "previous run");
+  EXPECT_EQ(folder.entries(), std::vector<std::string>{"keep.out"});
+}
+
+TEST(OutputFileWriting, AFullDiskIsReportedNotLostSilently) {
+  OutputFile output;
+  const Model model = small_model();
+  try {
+    output.OpenOutputFile("/dev/full", model, true);
+    for (int t = 1; t <= 100; ++t) output.WriteOutputRecord(model, t);
+    output.CloseOutputFile();
+    FAIL() << "no error";
+  } catch (const EInOutError& error) {
+    EXPECT_EQ(error.message(), "Disk full");
+    EXPECT_EQ(error.file(), "/dev/full");
+  }
+}
+
+TEST(OutputFileWriting, RecordsWrittenBeforeAFailureStayInTheFile) {
+  TempFolder folder;
+  const std::string path = folder.file("partial.out");
+  const Model model = MakeModel();
+  OutputFile output;
+  output.OpenOutputFile(path, model, true);
+  std::size_t written = 0;
+  try {
+    testing::FileSizeLimit limit(40 * 5410);
+    for (int t = 1; t <= 1000; ++t) {
+      output.WriteOutputRecord(model, t);
+      ++written;
+    }
+    output.CloseOutputFile();
+    FAIL() << "no error";
+  } catch (const EInOutError& error) {
+    EXPECT_EQ(error.message(), "Disk full");
+  }
+  output.CloseOutputFile();
+  const std::string text = read_bytes(path);
+  EXPECT_GE(text.size(), 30u * 5410u);
+  EXPECT_EQ(text.substr(2 * 5410 + 24, 2), "1 ") << "the first record is in place";
+  EXPECT_LT(written, 1000u);
+}
+
+TEST(OutputFileWriting, WritingWithoutOpeningIsAnError) {
+  OutputFile output;
+  try {
+    output.WriteOutputRecord(small_model(), 1.0);
+    FAIL() << "no error";
+  } catch (const EInOutError& error) {
+    EXPECT_EQ(error.message().rfind("I/O error 105", 0), 0u);
+  }
+}
+
+TEST(OutputFileReading, ReadsTheGoldenFile) {
+  Model model = small_model();
+  OutputFile output;
+  output.OpenOutputFile(testing::golden_path("small.out"), model, false);
+  double time = 0.0;
+  ASSERT_TRUE(output.ReadOutputRecord(time, model));
+  EXPECT_EQ(time, 2.0);
+  EXPECT_EQ(model.drivers[2].value, -0.00125);
+  EXPECT_EQ(model.processes[3].value, 4.25);
+  ASSERT_TRUE(output.ReadOutputRecord(time, model));
+  EXPECT_EQ(time, 0.00001);
+  EXPECT_EQ(model.drivers[1].value, -1.5);
+  EXPECT_EQ(model.states[1].value, 1e-300);
+  EXPECT_EQ(model.states[2].value, 0.6666666666667);
+  EXPECT_EQ(model.processes[3].value, 1234567890123000.0);
+  EXPECT_FALSE(output.ReadOutputRecord(time, model));
+  EXPECT_EQ(time, 0.00001) << "the end changes nothing";
+  output.CloseOutputFile();
+}
+
+TEST(OutputFileReading, ARoundTripKeepsFifteenDigitsOfTimeAndThirteenOfValues) {
+  TempFolder folder;
+  const std::string path = folder.file("round.out");
+  Model model = MakeModel();
+  std::mt19937_64 random(3);
+  std::uniform_real_distribution<double> mantissa(-10.0, 10.0);
+  std::uniform_int_distribution<int> exponent(-12, 12);
+  const auto draw = [&] { return mantissa(random) * std::pow(10.0, exponent(random)); };
+  std::vector<std::vector<double>> written;
+  OutputFile output;
+  output.OpenOutputFile(path, model, true);
+  for (int n = 0; n < 20; ++n) {
+    std::vector<double> record{std::fabs(draw())};
+    for (int i = 1; i <= 18; ++i) record.push_back(model.drivers[i].value = draw());
+    for (int i = 1; i <= 55; ++i) record.push_back(model.states[i].value = draw());
+    for (int i = 56; i <= 189; ++i) record.push_back(model.processes[i].value = draw());
+    output.WriteOutputRecord(model, record[0]);
+    written.push_back(record);
+  }
+  output.CloseOutputFile();
+
+  Model read_back = MakeModel();
+  output.OpenOutputFile(path, read_back, false);
+  double time = 0.0;
+  for (const auto& record : written) {
+    ASSERT_TRUE(output.ReadOutputRecord(time, read_back));
+    EXPECT_LE(std::fabs(time - record[0]), 5.0000001e-15 * record[0]);
+    std::size_t k = 1;
+    for (int i = 1; i <= 18; ++i, ++k) {
+      EXPECT_LE(std::fabs(read_back.drivers[i].value - record[k]),
+                5.0000001e-13 * std::fabs(record[k]));
+    }
+    for (int i = 1; i <= 55; ++i, ++k) {
+      EXPECT_LE(std::fabs(read_back.states[i].value - record[k]),
+                5.0000001e-13 * std::fabs(record[k]));
+    }
+    for (int i = 56; i <= 189; ++i, ++k) {
+      EXPECT_LE(std::fabs(read_back.processes[i].value - record[k]),
+                5.0000001e-13 * std::fabs(record[k]));
+    }
+  }
+  EXPECT_FALSE(output.ReadOutputRecord(time, read_back));
+}
+
+TEST(OutputFileReading, EmptyLinesAtTheEndGiveNoExtraRecord) {
+  TempFolder folder;
+  const std::string path = folder.file("blank.out");
+  write_bytes(path, read_bytes(testing::golden_path("small.out")) + "\r\n\r\n  \r\n");
+  Model model = small_model();
+  OutputFile output;
+  output.OpenOutputFile(path, model, false);
+  double time = 0.0;
+  int records = 0;
+  while (output.ReadOutputRecord(time, model)) ++records;
+  EXPECT_EQ(records, 2);
+  EXPECT_EQ(time, 0.00001);
+  EXPECT_EQ(model.states[1].value, 1e-300);
+}
+
+TEST(OutputFileReading, AFileThatEndsInsideARecordIsAnError) {
+  TempFolder folder;
+  const std::string path = folder.file("cut.out");
+  const std::string text = read_bytes(testing::golden_path("small.out"));
+  write_bytes(path, text.substr(0, text.size() - 2 * 26));  // the last record loses 2 columns
+  Model model = small_model();
+  OutputFile output;
+  output.OpenOutputFile(path, model, false);
+  double time = 0.0;
+  ASSERT_TRUE(output.ReadOutputRecord(time, model));
+  try {
+    output.ReadOutputRecord(time, model);
+    FAIL() << "no error";
+  } catch (const EInOutError& error) {
+    EXPECT_EQ(error.message(),
+              "Unexpected end of file: expected column 5 (state 2, N: soil mineral ammonium "
+              "total) of record 2");
+    EXPECT_EQ(error.line(), 4u);
+  }
+  EXPECT_EQ(time, 2.0) << "the broken record is not stored";
+  EXPECT_EQ(model.drivers[1].value, 1.5);
+}
+
+TEST(OutputFileReading, ANonNumericTokenNamesItsColumn) {
+  TempFolder folder;
+  const std::string path = folder.file("bad.out");
+  std::string text = read_bytes(testing::golden_path("small.out"));
+  text.replace(text.rfind("4.250000000000E+000"), 19, "4.25OOOOOOOOOOE+000");
+  write_bytes(path, text);
+  Model model = small_model();
+  OutputFile output;
+  output.OpenOutputFile(path, model, false);
+  double time = 0.0;
+  try {
+    output.ReadOutputRecord(time, model);
+    FAIL() << "no error";
+  } catch (const EInOutError& error) {
+    EXPECT_EQ(error.message(),
+              "Invalid numeric input: expected column 6 (process 3, LAI) of record 1, found "
+              "\"4.25OOOOOOOOOOE+000\"");
+    EXPECT_EQ(error.file(), path);
+    EXPECT_EQ(error.line(), 3u);
+  }
+  EXPECT_EQ(model.drivers[1].value, 1.5);
+  EXPECT_EQ(model.processes[3].value, 4.25);
+}
+
+TEST(OutputFileReading, AMissingFileIsFileNotFound) {
+  TempFolder folder;
+  OutputFile output;
+  Model model = small_model();
+  try {
+    output.OpenOutputFile(folder.file("absent.out"), model, false);
+    FAIL() << "no error";
+  } catch (const EInOutError& error) {
+    EXPECT_EQ(error.message(), "File not found");
+  }
+  double time = 0.0;
+  EXPECT_THROW(output.ReadOutputRecord(time, model), EInOutError);
+}
+
+}  // namespace
+}  // namespace vindrel
