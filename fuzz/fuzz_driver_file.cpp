@@ -1,0 +1,112 @@
+// Fuzzes the driver file reader and the driver lookup. Whatever the bytes,
+// reading records one by one and looking drivers up at a run's times (with a
+// rewind in between) must end, throw nothing but EInOutError naming the file,
+// and leave the table as it was when a read fails.
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+
+#include "core/exceptions.hpp"
+#include "core/model.hpp"
+#include "fileio/driver_file.hpp"
+#include "fuzz/fuzz_support.hpp"
+
+using namespace vindrel;
+using vindrel::fuzzing::check;
+
+namespace {
+
+const Model& pristine_model() {
+  static const Model model = [] {
+    Model m = MakeModel();
+    fuzzing::fill_with_pattern(m);
+    return m;
+  }();
+  return model;
+}
+
+void check_error(const EInOutError& error, const std::string& path) {
+  check(error.file() == path, "the error does not name the file");
+  check(!error.message().empty(), "the error has no message");
+}
+
+// Reads every record; each failed read must leave the table alone.
+void read_all_records(const std::string& path, std::size_t size) {
+  const Model& pristine = pristine_model();
+  const std::int32_t count = pristine.ModelInfo.DriverCount;
+  DriverLookup lookup;
+  driverarray drivers = pristine.drivers;
+  try {
+    check(lookup.OpenDriverFile(path, pristine, false), "an existing file was not opened");
+  } catch (const EInOutError& error) {
+    check_error(error, path);
+    return;
+  }
+  double time = -123.5;
+  std::size_t records = 0;
+  for (;;) {
+    const driverarray before = drivers;
+    const double time_before = time;
+    bool more = false;
+    try {
+      more = lookup.ReadDriverRecord(time, count, drivers);
+    } catch (const EInOutError& error) {
+      check_error(error, path);
+      check(error.line() >= 1 && error.line() <= size + 1, "the error names no line of the file");
+      check(fuzzing::same_values(drivers, before) && fuzzing::same_bits(time, time_before),
+            "a failed record read changed the table");
+      break;
+    }
+    if (!more) {
+      check(fuzzing::same_values(drivers, before) && fuzzing::same_bits(time, time_before),
+            "the end of the data changed the table");
+      check(!lookup.ReadDriverRecord(time, count, drivers), "records after the end of the data");
+      break;
+    }
+    for (int i = count + 1; i <= kDriverCapacity; ++i)
+      check(fuzzing::same_bits(drivers[i].value, pristine.drivers[i].value),
+            "a driver past the driver count changed");
+    check(++records <= size, "more records than bytes in the file");
+  }
+  lookup.CloseDriverFile();
+}
+
+// Looks the drivers up as a run does, then again after a rewind.
+void look_up_as_a_run(const std::string& path) {
+  const Model& pristine = pristine_model();
+  static constexpr double kTimes[] = {0.0, 0.5, 1.0, 1.0, 2.0, 3.5, 10.0, 365.0, 366.0, 1e4, 1e300};
+  static constexpr double kStopTime = 1000.0;
+  DriverLookup lookup;
+  driverarray drivers = pristine.drivers;
+  try {
+    if (!lookup.OpenDriverFile(path, pristine, false)) return;
+    for (int pass = 0; pass < 2; ++pass) {
+      lookup.rewind();
+      for (const double t : kTimes) {
+        const driverarray before = drivers;
+        try {
+          lookup.GetDrivers(drivers, t, kStopTime);
+        } catch (const EInOutError&) {
+          check(fuzzing::same_values(drivers, before), "a failed lookup changed the table");
+          throw;
+        }
+        // The lookup moves past every record due by t, or to the end of the data.
+        check(!(std::fabs(lookup.NextTime) <= t) || lookup.NextTime == 2 * kStopTime,
+              "the lookup stopped before the time it was asked for");
+      }
+    }
+  } catch (const EInOutError& error) {
+    check_error(error, path);
+  }
+  lookup.CloseDriverFile();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static const fuzzing::ScratchFile input("input.drr");
+  input.write(data, size);
+  read_all_records(input.path(), size);
+  look_up_as_a_run(input.path());
+  return 0;
+}

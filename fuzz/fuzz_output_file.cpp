@@ -1,0 +1,124 @@
+// Fuzzes the output file reader. Whatever the bytes, reading records must end,
+// throw nothing but EInOutError naming the file, and change nothing when a read
+// fails. The first records read are written to a new output file and read back:
+// times keep their 15 significant digits and values their 13.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "core/exceptions.hpp"
+#include "core/model.hpp"
+#include "fileio/number_format.hpp"
+#include "fileio/output_file.hpp"
+#include "fuzz/fuzz_support.hpp"
+
+using namespace vindrel;
+using vindrel::fuzzing::check;
+
+namespace {
+
+constexpr std::size_t kRecordsWrittenBack = 3;
+
+const Model& pristine_model() {
+  static const Model model = [] {
+    Model m = MakeModel();
+    fuzzing::fill_with_pattern(m);
+    return m;
+  }();
+  return model;
+}
+
+// The values of one record as the file holds them: the time and every column.
+struct Record {
+  double time = 0.0;
+  Model values;
+};
+
+void check_error(const EInOutError& error, const std::string& path, std::size_t size) {
+  check(error.file() == path, "the error does not name the file");
+  check(!error.message().empty(), "the error has no message");
+  check(error.line() <= size + 1, "the error names a line past the end of the file");
+}
+
+bool same_text_e13(double a, double b) { return e13_right_text(a) == e13_right_text(b); }
+
+// Compares the columns of two records through the output file's own formats.
+void check_same_record(const Record& first, const Record& second) {
+  const TModelDef& info = first.values.ModelInfo;
+  check(g15_right_text(first.time) == g15_right_text(second.time), "a time changed on rewriting");
+  for (int i = 1; i <= info.DriverCount; ++i)
+    check(same_text_e13(first.values.drivers[i].value, second.values.drivers[i].value),
+          "a driver value changed on rewriting");
+  for (int i = 1; i <= info.StateCount; ++i)
+    check(same_text_e13(first.values.states[i].value, second.values.states[i].value),
+          "a state value changed on rewriting");
+  for (int i = info.StateCount + 1; i <= info.ProcessCount; ++i)
+    check(same_text_e13(first.values.processes[i].value, second.values.processes[i].value),
+          "a process value changed on rewriting");
+}
+
+// Reads every record of `path`; keeps the first few in `kept`. Returns false
+// when a read failed.
+bool read_records(const std::string& path, std::size_t size, std::vector<Record>& kept) {
+  const Model& pristine = pristine_model();
+  OutputFile file;
+  try {
+    file.OpenOutputFile(path, pristine, false);
+  } catch (const EInOutError& error) {
+    check_error(error, path, size);
+    return false;
+  }
+  Record record{-77.0, pristine};
+  std::size_t records = 0;
+  for (;;) {
+    const Record before = record;
+    bool more = false;
+    try {
+      more = file.ReadOutputRecord(record.time, record.values);
+    } catch (const EInOutError& error) {
+      check_error(error, path, size);
+      check(error.line() >= 1, "a bad record names no line");
+      check(fuzzing::same_values(record.values, before.values) &&
+                fuzzing::same_bits(record.time, before.time),
+            "a failed record read changed the tables");
+      return false;
+    }
+    if (!more) {
+      check(fuzzing::same_values(record.values, before.values) &&
+                fuzzing::same_bits(record.time, before.time),
+            "the end of the data changed the tables");
+      break;
+    }
+    check(fuzzing::same_values(record.values.parameters, pristine.parameters),
+          "reading an output record changed parameters");
+    check(++records <= size, "more records than bytes in the file");
+    if (kept.size() < kRecordsWrittenBack) kept.push_back(record);
+  }
+  file.CloseOutputFile();
+  return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static const fuzzing::ScratchFile input("input.out");
+  static const fuzzing::ScratchFile again("again.out");
+  input.write(data, size);
+
+  std::vector<Record> kept;
+  if (!read_records(input.path(), size, kept) || kept.empty()) return 0;
+
+  try {
+    OutputFile file;
+    file.OpenOutputFile(again.path(), pristine_model(), true);
+    for (const Record& record : kept) file.WriteOutputRecord(record.values, record.time);
+    file.CloseOutputFile();
+  } catch (const EInOutError& error) {
+    fuzzing::broken(error.what());
+  }
+  std::vector<Record> read_back;
+  check(read_records(again.path(), SIZE_MAX, read_back), "a file written by the program failed");
+  check(read_back.size() == kept.size(), "records lost on rewriting");
+  for (std::size_t i = 0; i < kept.size(); ++i) check_same_record(kept[i], read_back[i]);
+  return 0;
+}

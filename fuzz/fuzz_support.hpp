@@ -1,0 +1,87 @@
+// Helpers shared by the fuzz targets: a scratch file per target and process, and
+// a check that stops the fuzzer (with a message) when a reader breaks one of its
+// promises, so that libFuzzer keeps the input that did it.
+#pragma once
+
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "core/model.hpp"
+
+namespace vindrel::fuzzing {
+
+// Stops the fuzzer with a message; libFuzzer saves the input as a crash.
+[[noreturn]] inline void broken(const char* what) {
+  std::fprintf(stderr, "fuzz check failed: %s\n", what);
+  std::abort();
+}
+
+inline void check(bool condition, const char* what) {
+  if (!condition) broken(what);
+}
+
+// A file in memory-backed storage when there is some (/dev/shm), named after
+// the target and the process, removed when the process ends normally.
+class ScratchFile {
+ public:
+  explicit ScratchFile(const char* suffix) {
+    const char* folder = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+    path_ = std::string(folder) + "/vindrel-fuzz-" + std::to_string(getpid()) + "-" + suffix;
+  }
+  ~ScratchFile() { std::remove(path_.c_str()); }
+  ScratchFile(const ScratchFile&) = delete;
+  ScratchFile& operator=(const ScratchFile&) = delete;
+
+  const std::string& path() const { return path_; }
+
+  // Replaces the file's content with the given bytes.
+  void write(const std::uint8_t* data, std::size_t size) const {
+    std::FILE* file = std::fopen(path_.c_str(), "wb");
+    check(file != nullptr, "cannot create the scratch file");
+    if (size > 0) check(std::fwrite(data, 1, size, file) == size, "cannot write the scratch file");
+    check(std::fclose(file) == 0, "cannot close the scratch file");
+  }
+  void write(std::string_view text) const {
+    write(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+  }
+
+ private:
+  std::string path_;
+};
+
+// Fills the values of every table of `model` with a pattern that no file read
+// could produce by chance, so that a reader that changes values it should not
+// is caught.
+inline void fill_with_pattern(Model& model) {
+  for (std::size_t i = 0; i < model.states.size(); ++i)
+    model.states[i].value = -7.25e100 - double(i);
+  for (std::size_t i = 0; i < model.parameters.size(); ++i)
+    model.parameters[i].value = 3.5e-200 + double(i);
+  for (std::size_t i = 0; i < model.drivers.size(); ++i)
+    model.drivers[i].value = -1.5e77 * double(i + 1);
+  for (std::size_t i = 0; i < model.processes.size(); ++i)
+    model.processes[i].value = 9.75e55 + double(i);
+}
+
+// Bitwise comparison of two values (a NaN equals a NaN with the same bits).
+inline bool same_bits(double a, double b) { return __builtin_memcmp(&a, &b, sizeof a) == 0; }
+
+template <typename Table>
+bool same_values(const Table& a, const Table& b) {
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (!same_bits(a[i].value, b[i].value)) return false;
+  return true;
+}
+
+inline bool same_values(const Model& a, const Model& b) {
+  return same_values(a.states, b.states) && same_values(a.parameters, b.parameters) &&
+         same_values(a.drivers, b.drivers) && same_values(a.processes, b.processes);
+}
+
+}  // namespace vindrel::fuzzing
