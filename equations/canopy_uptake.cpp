@@ -83,8 +83,8 @@ void Evaluation::nitrogen_uptake() {
   if (qUnT < qUnfix) {
     Unfix = 0.0;
   } else {
-    Unfix = (1.0 - std::exp(-sL * Clr)) * HU * gNfix * Cr * (qUnT - qUnfix) /
-            ((qUnT - qUnfix) + kNfix);
+    Unfix =
+        (1.0 - std::exp(-sL * Clr)) * HU * gNfix * Cr * (qUnT - qUnfix) / ((qUnT - qUnfix) + kNfix);
   }
   RUnfix = qUnfix * Unfix;
 }

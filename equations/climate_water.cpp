@@ -50,8 +50,8 @@ void Evaluation::climate_and_water_balance() {
   G = 0.646 * std::exp(0.00097 * Tamax);
   Rho = 353.0 / (273.2 + Tamax);
   S = 25029.0 * std::exp(17.269 * Tamax / (237.3 + Tamax)) / Power(237.3 + Tamax, 2.0);
-  D = 6.1078 * (std::exp(17.269 * Tamax / (237.3 + Tamax)) -
-                std::exp(17.269 * Tamin / (237.3 + Tamin)));
+  D = 6.1078 *
+      (std::exp(17.269 * Tamax / (237.3 + Tamax)) - std::exp(17.269 * Tamin / (237.3 + Tamin)));
   L = 2.501 - 0.00237 * Tamax;
 
   canopy_water_conductance();  // gsw

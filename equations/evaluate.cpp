@@ -155,14 +155,16 @@ void store(Evaluation& e, const StateValues& states, ProcessValues& processes) {
 }
 
 // Turns the floating-point status flags raised since they were cleared into
-// the model's arithmetic faults. Underflow and inexact results are normal. A
-// value that is not finite without any flag can only come from an input that
-// was not finite; it is refused as well, so that it never reaches the
+// the model's arithmetic faults. Underflow and inexact results are normal. An
+// overflow is named before an invalid operation because the infinity it leaves
+// behind is what usually makes the invalid operations that follow it. A value
+// that is not finite without any flag can only come from an input that was
+// not finite; it is refused as well, so that it never reaches the
 // integrator's error test.
 void raise_arithmetic_faults(const ProcessValues& processes) {
   if (std::fetestexcept(FE_DIVBYZERO)) throw EZeroDivide("Division by zero");
-  if (std::fetestexcept(FE_INVALID)) throw EInvalidOp("Invalid floating point operation");
   if (std::fetestexcept(FE_OVERFLOW)) throw EInvalidOp("Floating point overflow");
+  if (std::fetestexcept(FE_INVALID)) throw EInvalidOp("Invalid floating point operation");
   for (int i = 1; i <= process::kCount; ++i) {
     if (!std::isfinite(processes[i])) throw EInvalidOp("Invalid floating point operation");
   }
@@ -230,13 +232,13 @@ StateValues state_values_of(const statearray& states, int state_count) {
   return values;
 }
 
-void EvaluateEquations(Model& model, const EvaluationClock& clock, StateValues& states,
-                       double time, ProcessValues& processes, bool StepUpdate) {
+void EvaluateEquations(Model& model, const EvaluationClock& clock, StateValues& states, double time,
+                       ProcessValues& processes, bool StepUpdate) {
   model.NewYear = evaluate(model, clock, states, time, processes, StepUpdate);
 }
 
-void EvaluateEquations(Model& model, const EvaluationClock& clock, statearray& states,
-                       double time, processarray& processes, bool StepUpdate) {
+void EvaluateEquations(Model& model, const EvaluationClock& clock, statearray& states, double time,
+                       processarray& processes, bool StepUpdate) {
   StateValues values = state_values_of(states, state::kCount);
   ProcessValues results{};
   EvaluateEquations(model, clock, values, time, results, StepUpdate);

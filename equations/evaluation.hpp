@@ -63,6 +63,7 @@ struct Evaluation {
   bool foliage_senescence_starts = false;  // Jdfs becomes J1
   bool wood_senescence_starts = false;     // Jdws becomes J1
   bool root_senescence_starts = false;     // Jdrs becomes J1
+  // Snowmelt (end-of-step block).
   double Q0 = 0.0;    // potential daily shortwave radiation, MJ m-2 day-1
   double Fs = 0.0;    // relative sunshine, fraction
   double Fc = 0.0;    // cloud factor of long-wave radiation, fraction
