@@ -13,6 +13,8 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
 
   vindrel::cli::add_list_command(app);
+  vindrel::cli::add_run_command(app);
+  vindrel::cli::add_eval_command(app);
   vindrel::cli::add_weather_command(app);
 
   try {

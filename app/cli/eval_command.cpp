@@ -1,0 +1,79 @@
+// vindrel-cli eval: the process values at one time, as the parameter editor
+// computes them: the drivers looked up at that time and one evaluation of the
+// equations without the end-of-step updates.
+#include <charconv>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+#include "app/cli/commands.hpp"
+#include "core/model.hpp"
+#include "equations/equations.hpp"
+#include "fileio/driver_file.hpp"
+#include "fileio/param_file.hpp"
+#include "run/run_settings.hpp"
+
+namespace vindrel::cli {
+namespace {
+
+struct EvalOptions {
+  std::string par;
+  std::string drivers;
+  double time = 0.0;
+  std::optional<double> start;
+};
+
+void evaluate(const EvalOptions& options) {
+  Model model = MakeModel();
+  if (!ReadParamFile(options.par, model)) {
+    throw std::runtime_error(options.par + ": " + std::string(kIncompatibleParamFileMessage));
+  }
+  // The run settings of a program just started, with the start time given.
+  RunSettings settings;
+  settings.start_time = options.start.value_or(options.time);
+  settings.calculation_time = options.time;
+
+  DriverLookup lookup;
+  if (!lookup.OpenDriverFile(options.drivers, model, false)) {
+    throw std::runtime_error(options.drivers + ": " + std::string(kDriverFileMissingMessage));
+  }
+  lookup.rewind();
+  lookup.GetDrivers(model.drivers, settings.calculation_time, settings.stop_time);
+  lookup.CloseDriverFile();
+
+  const EvaluationClock clock{settings.time_step, settings.start_time};
+  EvaluateEquations(model, clock, model.states, settings.calculation_time, model.processes, false);
+
+  // position, symbol and the shortest text that reads back to the same double
+  std::string out;
+  char number[32];
+  for (int i = 1; i <= model.ModelInfo.ProcessCount; ++i) {
+    const Tprocessvariable& process = model.processes[i];
+    const auto result = std::to_chars(number, number + sizeof number, process.value);
+    out += std::to_string(i);
+    out += '\t';
+    out += process.symbol;
+    out += '\t';
+    out.append(number, result.ptr);
+    out += '\n';
+  }
+  std::fwrite(out.data(), 1, out.size(), stdout);
+}
+
+}  // namespace
+
+void add_eval_command(CLI::App& app) {
+  auto* cmd = app.add_subcommand(
+      "eval", "Print every process value at one time (position, symbol and value per line)");
+  auto options = std::make_shared<EvalOptions>();
+  cmd->add_option("--par", options->par, "Parameter file (parameters and states)")->required();
+  cmd->add_option("--drivers", options->drivers, "Driver file")->required();
+  cmd->add_option("--time", options->time, "Time of the evaluation, days")->required();
+  cmd->add_option("--start", options->start,
+                  "Start time of the run the evaluation belongs to (default: the time)");
+  cmd->callback([options] { evaluate(*options); });
+}
+
+}  // namespace vindrel::cli

@@ -1,0 +1,269 @@
+// vindrel-cli run: one simulation run, exactly as the desktop's Run makes it,
+// from a parameter file and a driver file to an output file.
+#include <unistd.h>
+
+#include <atomic>
+#include <charconv>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "app/cli/commands.hpp"
+#include "core/model.hpp"
+#include "fileio/driver_file.hpp"
+#include "fileio/number_format.hpp"
+#include "fileio/param_file.hpp"
+#include "run/run_loop.hpp"
+#include "run/run_settings.hpp"
+
+namespace vindrel::cli {
+namespace {
+
+// Set by Ctrl-C; read by the run after each time step.
+std::atomic<bool> interrupt_requested{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+extern "C" void on_interrupt(int) { interrupt_requested.store(true); }
+
+// Catches Ctrl-C for the duration of a run. A second Ctrl-C ends the program at
+// once (the handler resets itself to the default).
+class InterruptGuard {
+ public:
+  InterruptGuard() {
+    interrupt_requested.store(false);
+    struct sigaction action {};
+    action.sa_handler = on_interrupt;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND;
+    sigaction(SIGINT, &action, &previous_);
+  }
+  ~InterruptGuard() { sigaction(SIGINT, &previous_, nullptr); }
+  InterruptGuard(const InterruptGuard&) = delete;
+  InterruptGuard& operator=(const InterruptGuard&) = delete;
+
+ private:
+  struct sigaction previous_ {};
+};
+
+std::string shortest(double value) {
+  char text[kMaxGeneralLength];
+  char* end = format_general(text, value, 15);
+  return std::string(text, end);
+}
+
+// Progress on standard error: a bar, the percentage, the model time reached
+// and an estimate of the time left.
+class CliObserver : public RunObserver {
+ public:
+  explicit CliObserver(bool show_progress) : show_progress_(show_progress) {}
+
+  void on_start(const RunSettings& settings) override {
+    start_time_ = settings.start_time;
+    stop_time_ = settings.stop_time;
+    started_ = std::chrono::steady_clock::now();
+    last_draw_ = started_ - std::chrono::seconds(1);
+  }
+
+  void on_progress(int percent, double present_time) override {
+    if (!show_progress_) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (percent == last_percent_ && now - last_draw_ < std::chrono::milliseconds(200)) return;
+    last_percent_ = percent;
+    last_draw_ = now;
+    draw(percent, present_time, now);
+  }
+
+  bool cancel_requested() override { return interrupt_requested.load(); }
+
+  void on_end(RunOutcome, const RunState&) override {
+    if (show_progress_ && last_percent_ >= 0) std::fputc('\n', stderr);
+  }
+
+  void on_failure(const std::exception& failure) override { failure_message_ = failure.what(); }
+
+  const std::string& failure_message() const { return failure_message_; }
+
+ private:
+  void draw(int percent, double present_time, std::chrono::steady_clock::time_point now) {
+    constexpr int kWidth = 30;
+    char bar[kWidth + 1];
+    const int filled = percent * kWidth / 100;
+    for (int i = 0; i < kWidth; ++i) bar[i] = i < filled ? '#' : '.';
+    bar[kWidth] = '\0';
+    const double elapsed = std::chrono::duration<double>(now - started_).count();
+    const double done = (present_time - start_time_) / (stop_time_ - start_time_);
+    std::string left = "--:--";
+    if (done > 0.0 && done <= 1.0 && elapsed > 0.5) {
+      const long seconds = static_cast<long>(elapsed * (1.0 - done) / done + 0.5);
+      char text[32];
+      std::snprintf(text, sizeof text, "%ld:%02ld", seconds / 60, seconds % 60);
+      left = text;
+    }
+    std::fprintf(stderr, "\r[%s] %3d%%  time %s  %s left ", bar, percent,
+                 shortest(present_time).c_str(), left.c_str());
+    std::fflush(stderr);
+  }
+
+  bool show_progress_;
+  double start_time_ = 0.0;
+  double stop_time_ = 0.0;
+  std::chrono::steady_clock::time_point started_{};
+  std::chrono::steady_clock::time_point last_draw_{};
+  int last_percent_ = -1;
+  std::string failure_message_;
+};
+
+std::vector<std::string> split_list(const std::string& list) {
+  std::vector<std::string> items;
+  std::string item;
+  for (char c : list + ",") {
+    if (c == ',') {
+      const auto first = item.find_first_not_of(" \t");
+      const auto last = item.find_last_not_of(" \t");
+      if (first != std::string::npos) items.push_back(item.substr(first, last - first + 1));
+      item.clear();
+    } else {
+      item += c;
+    }
+  }
+  return items;
+}
+
+// The state named by a symbol or by its position (1-based). A symbol that two
+// states share must be given by position.
+int state_position(const Model& model, const std::string& item, const char* option) {
+  const int count = model.ModelInfo.StateCount;
+  if (item.find_first_not_of("0123456789") == std::string::npos) {
+    int position = 0;
+    const auto [end, error] = std::from_chars(item.data(), item.data() + item.size(), position);
+    if (error != std::errc() || end != item.data() + item.size() || position < 1 ||
+        position > count) {
+      throw std::runtime_error(std::string(option) + ": no state at position " + item +
+                               " (positions run from 1 to " + std::to_string(count) + ")");
+    }
+    return position;
+  }
+  std::vector<int> matches;
+  for (int i = 1; i <= count; ++i) {
+    if (model.states[i].symbol == item) matches.push_back(i);
+  }
+  if (matches.empty()) {
+    throw std::runtime_error(std::string(option) + ": no state has the symbol \"" + item +
+                             "\" (see vindrel-cli list states)");
+  }
+  if (matches.size() > 1) {
+    std::string positions;
+    for (int p : matches) positions += (positions.empty() ? "" : ", ") + std::to_string(p);
+    throw std::runtime_error(std::string(option) + ": states " + positions +
+                             " share the symbol \"" + item + "\"; name the state by its position");
+  }
+  return matches.front();
+}
+
+struct RunOptions {
+  std::string par;
+  std::string drivers;
+  std::string out;
+  double start = 1.0;
+  double stop = 2.0;
+  double step = 1.0;
+  std::optional<double> output_step;
+  std::optional<int> repeat_drivers;
+  std::optional<int> reset_every;
+  std::string reset_list;
+  std::string hold_list;
+  bool quiet = false;
+};
+
+void run(const RunOptions& options) {
+  Model model = MakeModel();
+  if (!ReadParamFile(options.par, model)) {
+    throw std::runtime_error(options.par + ": " + std::string(kIncompatibleParamFileMessage));
+  }
+  for (const std::string& item : split_list(options.hold_list)) {
+    model.states[state_position(model, item, "--hold")].HoldConstant = true;
+  }
+  for (const std::string& item : split_list(options.reset_list)) {
+    model.states[state_position(model, item, "--reset")].Reset = true;
+  }
+
+  RunSettings settings;
+  settings.start_time = options.start;
+  settings.stop_time = options.stop;
+  settings.time_step = options.step;
+  settings.output_step = options.output_step.value_or(options.step);
+  settings.calculation_time = options.start;
+  if (options.repeat_drivers) {
+    settings.repeat_drivers = true;
+    settings.repeat_time = *options.repeat_drivers;
+  }
+  if (options.reset_every) {
+    settings.reset_states = true;
+    settings.reset_interval = *options.reset_every;
+  }
+  settings.parameter_file = options.par;
+  settings.driver_file = options.drivers;
+  settings.output_file = options.out;
+
+  if (!(settings.stop_time > settings.start_time)) {
+    throw std::runtime_error("the stop time must be greater than the start time");
+  }
+  const OutputStepCorrection correction = correct_output_step(settings);
+  if (correction.corrected()) {
+    std::fprintf(stderr, "vindrel-cli: warning: %s\n", correction.information.c_str());
+  }
+
+  const bool show_progress = !options.quiet && isatty(STDERR_FILENO) == 1;
+  CliObserver observer(show_progress);
+  DriverLookup drivers;
+  RunState state;
+  RunOutcome outcome;
+  {
+    InterruptGuard guard;
+    outcome = Run(model, settings, drivers, state, observer);
+  }
+  if (outcome == RunOutcome::kFailed) throw std::runtime_error(observer.failure_message());
+  if (outcome == RunOutcome::kCancelled) {
+    std::fprintf(stderr,
+                 "vindrel-cli: run cancelled at time %s; the output file holds the records "
+                 "written so far\n",
+                 shortest(state.present_time).c_str());
+    throw CLI::RuntimeError(130);
+  }
+}
+
+}  // namespace
+
+void add_run_command(CLI::App& app) {
+  auto* cmd = app.add_subcommand(
+      "run", "Run the model from a parameter file and a driver file into an output file");
+  auto options = std::make_shared<RunOptions>();
+  cmd->add_option("--par", options->par, "Parameter file (parameters and initial states)")
+      ->required();
+  cmd->add_option("--drivers", options->drivers, "Driver file")->required();
+  cmd->add_option("--out", options->out, "Output file to create")->required();
+  cmd->add_option("--start", options->start, "Start time, days")->capture_default_str();
+  cmd->add_option("--stop", options->stop, "Stop time, days")->capture_default_str();
+  cmd->add_option("--step", options->step, "Simulation time step, days")->capture_default_str();
+  cmd->add_option("--output-step", options->output_step,
+                  "Time between output records, days (default: the time step)");
+  cmd->add_option("--repeat-drivers", options->repeat_drivers,
+                  "Start the drivers again from the start time after this many days");
+  auto* reset_every = cmd->add_option("--reset-every", options->reset_every,
+                                      "Reset the states named by --reset every this many days");
+  auto* reset = cmd->add_option("--reset", options->reset_list,
+                                "States to reset, by symbol or position, separated by commas");
+  reset_every->needs(reset);
+  reset->needs(reset_every);
+  cmd->add_option("--hold", options->hold_list,
+                  "States to hold constant, by symbol or position, separated by commas");
+  cmd->add_flag("--quiet", options->quiet, "No progress bar");
+  cmd->callback([options] { run(*options); });
+}
+
+}  // namespace vindrel::cli
