@@ -77,10 +77,11 @@ bool DriverLookup::OpenDriverFile(const std::string& file_name, const Model& mod
 void DriverLookup::open_for_reading() {
   if (writer_.is_open()) throw EInOutError(std::string(kFileNotOpenForInput), file_name_);
   reader_.open(file_name_);
-  reader_.skip_line();
-  reader_.skip_line();
+  reader_.skip_header_line("the names of the drivers on line 1");
+  reader_.skip_header_line("the units of the drivers on line 2");
   end_of_data_ = false;
   record_number_ = 0;
+  last_time_ = 0.0;
 }
 
 void DriverLookup::WriteDriverRecord(double time, std::int32_t DriverCount,
@@ -112,6 +113,14 @@ bool DriverLookup::read_record(double& time, double* values, std::int32_t n,
     reader_.fail_token(token, "the time of record " + std::to_string(record));
   }
   const double record_time = token.value;
+  const std::size_t time_line = token.line;
+  if (!std::isfinite(record_time)) {
+    // The lookup compares times: a time that is not a number would hold the
+    // values in force for the rest of a run without a word.
+    reader_.fail("Invalid record time: expected the time of record " + std::to_string(record) +
+                     " as a finite number, found \"" + std::string(token.text) + "\"",
+                 time_line);
+  }
   bool all_zero = record_time == 0.0;
   for (std::int32_t i = 1; i <= n; ++i) {
     token = reader_.next_number();
@@ -133,6 +142,17 @@ bool DriverLookup::read_record(double& time, double* values, std::int32_t n,
     end_of_data_ = true;
     return false;
   }
+  // Records follow each other in time (the sign only says how to get there):
+  // the lookup moves forward only, so a record earlier than the one before it
+  // would silently skip records.
+  if (record > 1 && std::fabs(record_time) < last_time_) {
+    reader_.fail("Driver times out of order: expected the time of record " +
+                     std::to_string(record) + " to be at least " +
+                     shortest_decimal_text(last_time_) + " (the time of record " +
+                     std::to_string(record - 1) + "), found " + shortest_decimal_text(record_time),
+                 time_line);
+  }
+  last_time_ = std::fabs(record_time);
   record_number_ = record;
   time = record_time;
   return true;

@@ -17,7 +17,12 @@
 //   - after a record's last value the rest of its line is skipped; a record
 //     with fewer numbers on its line takes the missing ones from the next lines;
 //   - a file that ends inside a record is an error ("Unexpected end of file"),
-//     unless every number read so far is 0 (a shortened end marker).
+//     unless every number read so far is 0 (a shortened end marker);
+//   - record times must not decrease in absolute value, and must be finite
+//     ("Driver times out of order", "Invalid record time"): the lookup only
+//     moves forward, and such a record would make it skip records silently;
+//   - a header line that holds nothing but numbers is a record, so the header
+//     is missing ("Missing header line").
 //
 // One DriverLookup owns the one driver file handle, PrevTime, NextTime and the
 // values of the two records around the current time, so it reads files of any
@@ -133,6 +138,7 @@ class DriverLookup {
   std::int32_t driver_count_ = 0;
   bool end_of_data_ = false;       // the end marker or the end of the file was reached
   std::size_t record_number_ = 0;  // records read since the file was opened
+  double last_time_ = 0.0;         // abs(time) of the last record read, days
   std::array<double, kDriverCapacity + 1> previous_{};  // values of the record in force
   std::array<double, kDriverCapacity + 1> next_{};      // values of the next record
   std::array<double, kDriverCapacity + 1> scratch_{};   // a record being read

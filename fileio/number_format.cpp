@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <system_error>
 
 namespace vindrel {
@@ -33,6 +34,28 @@ Decimal to_decimal(double value, int significant) noexcept {
   int exponent = 0;
   for (; p != result.ptr; ++p) exponent = exponent * 10 + (*p - '0');
   decimal.exponent = negative ? -exponent : exponent;
+  // A value within half a unit of the last digit of the largest double rounds up
+  // past it (1.79769313486232E+308 with 15 digits), and that text would not read
+  // back as a number. Such a value keeps its digits cut instead of rounded.
+  if (decimal.exponent == std::numeric_limits<double>::max_exponent10) {
+    char check[48];
+    char* q = check;
+    *q++ = decimal.digits[0];
+    *q++ = '.';
+    for (int i = 1; i < decimal.count; ++i) *q++ = decimal.digits[i];
+    std::memcpy(q, "e308", 4);
+    q += 4;
+    double back = 0.0;
+    if (std::from_chars(check, q, back).ec == std::errc::result_out_of_range) {
+      for (int i = decimal.count - 1; i >= 0; --i) {
+        if (decimal.digits[i] != '0') {
+          --decimal.digits[i];
+          break;
+        }
+        decimal.digits[i] = '9';
+      }
+    }
+  }
   return decimal;
 }
 

@@ -64,8 +64,8 @@ void OutputFile::OpenOutputFile(const std::string& file_name, const TModelDef& i
   const Columns columns(info.DriverCount, StateCount, ProcessCount);
   if (!for_writing) {
     reader_.open(file_name);
-    reader_.skip_line();
-    reader_.skip_line();
+    reader_.skip_header_line("the names of the columns on line 1");
+    reader_.skip_header_line("the units of the columns on line 2");
     values_.assign(columns.count(), 0.0);
     return;
   }

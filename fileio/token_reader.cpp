@@ -159,6 +159,27 @@ void TokenReader::skip_line() {
   }
 }
 
+void TokenReader::skip_header_line(std::string_view expected) {
+  const std::size_t line = line_;
+  const std::string text = read_line(kBufferSize);
+  bool any_token = false;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    while (start < text.size() && is_separator(text[start])) ++start;
+    std::size_t end = start;
+    while (end < text.size() && !is_separator(text[end])) ++end;
+    if (end == start) break;
+    double unused = 0.0;
+    if (!parse_number(std::string_view(text).substr(start, end - start), unused)) return;
+    any_token = true;
+    start = end;
+  }
+  if (any_token) {
+    fail("Missing header line: expected " + std::string(expected) + ", found a line of numbers",
+         line);
+  }
+}
+
 void TokenReader::fail(std::string message, std::size_t line) const {
   throw EInOutError(std::move(message), name_, line != 0 ? line : line_);
 }

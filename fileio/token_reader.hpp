@@ -86,6 +86,12 @@ class TokenReader {
   // Skips the rest of the current line and its line end.
   void skip_line();
 
+  // Skips a header line, whose content is not used. A line that holds nothing
+  // but numbers is a record, not a header: taking it as one would drop a record
+  // without a word, so it throws EInOutError ("Missing header line: expected
+  // <expected>, found a line of numbers") with the line's number.
+  void skip_header_line(std::string_view expected);
+
   // Throws EInOutError(message, file name, `line`, or the current line when 0).
   [[noreturn]] void fail(std::string message, std::size_t line = 0) const;
   // Throws the error for a token that is not a number (see read_number).
