@@ -1,0 +1,247 @@
+// vindrel-cli run: the same output bytes as a run through the library, the
+// desktop's defaults, output-step warnings, state lists, failures and Ctrl-C.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <limits>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/positions.hpp"
+#include "fileio/param_file.hpp"
+#include "run/run_loop.hpp"
+#include "tests/app/cli_runner.hpp"
+#include "tests/run/run_test_support.hpp"
+#include "tests/support/temperate_forest.hpp"
+
+namespace vindrel {
+namespace {
+
+using testing::read_whole_file_bytes;
+using testing::record_times;
+using testing::run_cli;
+
+class CliRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    WriteParamFile(par, support::temperate_forest());
+    testing::write_daily_drivers(drr, 1, 400);
+  }
+
+  std::string files() const {
+    return "--par '" + par + "' --drivers '" + drr + "' --out '" + out + "'";
+  }
+
+  // The same run through the library, from the same parameter file; `adjust`
+  // changes the settings and the model's flags before it starts.
+  std::string library_run(RunSettings settings,
+                          const std::function<void(Model&)>& adjust = {}) const {
+    Model model = MakeModel();
+    EXPECT_TRUE(ReadParamFile(par, model));
+    if (adjust) adjust(model);
+    settings.driver_file = drr;
+    settings.output_file = reference;
+    DriverLookup drivers;
+    RunState state;
+    RunObserver quiet;
+    vindrel::Run(model, settings, drivers, state, quiet);
+    return read_whole_file_bytes(reference);
+  }
+
+  testing::ScratchFolder folder;
+  const std::string par = folder.file("forest.par");
+  const std::string drr = folder.file("weather.drr");
+  const std::string out = folder.file("cli.out");
+  const std::string reference = folder.file("library.out");
+};
+
+TEST_F(CliRunTest, WritesTheSameBytesAsTheLibraryRun) {
+  const auto result = run_cli("run " + files() + " --start 1 --stop 40 --step 0.5 --output-step 2");
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(result.out, "");
+  EXPECT_EQ(result.err, "");  // no progress bar when standard error is not a terminal
+  RunSettings settings;
+  settings.stop_time = 40.0;
+  settings.time_step = 0.5;
+  settings.output_step = 2.0;
+  const std::string expected = library_run(settings);
+  ASSERT_FALSE(expected.empty());
+  EXPECT_TRUE(read_whole_file_bytes(out) == expected);
+}
+
+TEST_F(CliRunTest, DefaultsAreThoseOfTheDesktopBoxes) {
+  const auto result = run_cli("run " + files() + " --quiet");
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(record_times(out), std::vector<double>{2.0});
+  EXPECT_TRUE(read_whole_file_bytes(out) == library_run(RunSettings{}));
+}
+
+TEST_F(CliRunTest, OutputStepBelowTheTimeStepIsCorrectedWithAWarning) {
+  const auto result = run_cli("run " + files() + " --output-step 0.5");
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(result.err,
+            "vindrel-cli: warning: Output time step is less than simulation time step. Output "
+            "time step increased to time step.\n");
+  EXPECT_EQ(record_times(out), std::vector<double>{2.0});
+}
+
+TEST_F(CliRunTest, OutputStepLongerThanTheRunIsCorrectedWithAWarning) {
+  const auto result = run_cli("run " + files() + " --output-step 5");
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(result.err,
+            "vindrel-cli: warning: Output time step is greater than run length. Output time step "
+            "decreased to run length.\n");
+  EXPECT_EQ(record_times(out), std::vector<double>{2.0});
+}
+
+TEST_F(CliRunTest, OutputStepThatIsNoMultipleIsChangedToTheTimeStepWithAWarning) {
+  const auto result = run_cli("run " + files() + " --step 0.3 --output-step 1 --stop 3");
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(result.err,
+            "vindrel-cli: warning: Output time step must be a multiple of simulation time step. "
+            "Output time step changed to current time step.\n");
+  EXPECT_EQ(record_times(out).size(), 6u);  // every step of 0.3 from 1 up to 2.8
+}
+
+TEST_F(CliRunTest, NearMultipleOutputStepIsKeptSilently) {
+  const auto result = run_cli("run " + files() + " --step 0.1 --output-step 0.3 --stop 2");
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(result.err, "");
+  EXPECT_EQ(record_times(out).size(), 3u);
+}
+
+TEST_F(CliRunTest, HeldAndResetStatesNamedBySymbolOrPosition) {
+  const auto result = run_cli("run " + files() +
+                              " --stop 30 --hold Cf,2 --reset-every 7 --reset 'Wg, 21' "
+                              "--repeat-drivers 10");
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  RunSettings settings;
+  settings.stop_time = 30.0;
+  settings.reset_states = true;
+  settings.reset_interval = 7;
+  settings.repeat_drivers = true;
+  settings.repeat_time = 10;
+  const std::string expected = library_run(settings, [](Model& model) {
+    model.states[state::Cf].HoldConstant = true;
+    model.states[state::Csw].HoldConstant = true;
+    model.states[state::Wg].Reset = true;
+    model.states[state::Wr].Reset = true;
+  });
+  EXPECT_TRUE(read_whole_file_bytes(out) == expected);
+  const auto records = testing::read_output(out);
+  ASSERT_EQ(records.size(), 29u);
+  EXPECT_EQ(records.back().state(state::Cf), support::temperate_forest().states[state::Cf].value);
+}
+
+TEST_F(CliRunTest, UnknownStateInAListIsAnError) {
+  const auto symbol = run_cli("run " + files() + " --hold Cf,Qq");
+  EXPECT_NE(symbol.exit_code, 0);
+  EXPECT_EQ(symbol.err,
+            "vindrel-cli: error: --hold: no state has the symbol \"Qq\" (see vindrel-cli list "
+            "states)\n");
+  const auto position = run_cli("run " + files() + " --reset-every 5 --reset 56");
+  EXPECT_NE(position.exit_code, 0);
+  EXPECT_EQ(position.err,
+            "vindrel-cli: error: --reset: no state at position 56 (positions run from 1 to 55)\n");
+  EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+TEST_F(CliRunTest, MissingDriverFileExitsNonZeroWithTheRunsMessage) {
+  const std::string missing = folder.file("missing.drr");
+  const auto result =
+      run_cli("run --par '" + par + "' --drivers '" + missing + "' --out '" + out + "'");
+  EXPECT_EQ(result.exit_code, 1);
+  EXPECT_EQ(result.err,
+            "vindrel-cli: error: " + missing + ": Cannot read driver file. File does not exist.\n");
+}
+
+TEST_F(CliRunTest, IncompatibleParameterFileIsRefused) {
+  {
+    std::ofstream other(par, std::ios::binary);
+    other << "SomeOtherModel            1.0\r\n";
+  }
+  const auto result = run_cli("run " + files());
+  EXPECT_EQ(result.exit_code, 1);
+  EXPECT_EQ(result.err, "vindrel-cli: error: " + par + ": " +
+                            std::string(kIncompatibleParamFileMessage) + "\n");
+}
+
+TEST_F(CliRunTest, StopNotAfterStartIsRefused) {
+  const auto result = run_cli("run " + files() + " --start 5 --stop 5");
+  EXPECT_EQ(result.exit_code, 1);
+  EXPECT_EQ(result.err, "vindrel-cli: error: the stop time must be greater than the start time\n");
+}
+
+TEST_F(CliRunTest, FailureInTheRunPrintsItsMessageAndKeepsTheRecords) {
+  testing::write_daily_drivers(drr, 1, 400, [](int day, driverarray& d) {
+    if (day >= 5) d[driver::Tamax].value = std::numeric_limits<double>::quiet_NaN();
+  });
+  const auto result = run_cli("run " + files() + " --stop 10");
+  EXPECT_EQ(result.exit_code, 1);
+  EXPECT_EQ(result.err, "vindrel-cli: error: Invalid floating point operation\n");
+  EXPECT_EQ(record_times(out), (std::vector<double>{2.0, 3.0, 4.0, 5.0}));
+}
+
+// Starts vindrel-cli with `arguments`, its standard error going to `err`.
+pid_t start_cli(const std::vector<std::string>& arguments, const std::string& err) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (std::freopen(err.c_str(), "w", stderr) == nullptr) _exit(127);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(VINDREL_CLI));
+    for (const std::string& argument : arguments)
+      argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    execv(VINDREL_CLI, argv.data());
+    _exit(127);
+  }
+  return pid;
+}
+
+std::size_t line_count(const std::string& file) {
+  std::size_t lines = 0;
+  for (char c : read_whole_file_bytes(file)) lines += c == '\n';
+  return lines;
+}
+
+TEST_F(CliRunTest, InterruptCancelsAfterTheCurrentStepAndLeavesAValidFile) {
+  const std::string err = folder.file("stderr.txt");
+  // Far longer than the test waits: the run is always in mid-course when
+  // interrupted (the drivers of the last record hold from then on).
+  const pid_t pid = start_cli({"run", "--par", par, "--drivers", drr, "--out", out, "--stop",
+                               "10000000", "--output-step", "1"},
+                              err);
+  ASSERT_GT(pid, 0);
+  // Wait for a few records, for at most a minute.
+  for (int i = 0; i < 600 && line_count(out) < 10; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  ASSERT_GE(line_count(out), 10u);
+  kill(pid, SIGINT);
+  int status = 0;
+  ASSERT_EQ(waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 130);
+  EXPECT_NE(read_whole_file_bytes(err).find("vindrel-cli: run cancelled at time "),
+            std::string::npos);
+
+  // Every line complete, every record readable, the times one day apart.
+  const std::string bytes = read_whole_file_bytes(out);
+  ASSERT_GE(bytes.size(), 2u);
+  EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
+  EXPECT_EQ(bytes.size() % 5410, 0u);
+  const std::vector<double> times = record_times(out);
+  ASSERT_GE(times.size(), 8u);
+  for (std::size_t i = 0; i < times.size(); ++i) EXPECT_EQ(times[i], 2.0 + static_cast<double>(i));
+}
+
+}  // namespace
+}  // namespace vindrel
