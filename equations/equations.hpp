@@ -35,18 +35,21 @@ StateValues state_values_of(const statearray& states, int state_count);
 // StepUpdate, the end-of-step updates); writes all process values and sets
 // model.NewYear in the end-of-step block. Arithmetic faults throw EZeroDivide
 // (division by zero, including the logarithm of zero) or EInvalidOp (invalid
-// operation, overflow).
-void EvaluateEquations(Model& model, const EvaluationClock& clock, StateValues& states,
-                       double time, ProcessValues& processes, bool StepUpdate);
+// operation, overflow, or a value that is not finite in the input). After a
+// fault `states` and `processes` may be partly written; model.NewYear is left
+// as it was.
+void EvaluateEquations(Model& model, const EvaluationClock& clock, StateValues& states, double time,
+                       ProcessValues& processes, bool StepUpdate);
 
 // The same on whole tables: the form the run loop and the parameter editor use
-// on the model's own tables.
-void EvaluateEquations(Model& model, const EvaluationClock& clock, statearray& states,
-                       double time, processarray& processes, bool StepUpdate);
+// on the model's own tables. A fault leaves the tables as they were.
+void EvaluateEquations(Model& model, const EvaluationClock& clock, statearray& states, double time,
+                       processarray& processes, bool StepUpdate);
 
 // The integrator's derivative function: dydt[i - 1] is the derivative of state i
-// for the state values y at time x. Works on a private copy of the states'
-// values and flags and leaves the model's tables untouched.
+// for the state values y at time x (elements 0 to 54). Works on a private copy
+// of the states' values and flags and leaves the model's tables untouched;
+// throws like EvaluateEquations, leaving dydt as it was.
 void ComputeDerivatives(const Model& model, const EvaluationClock& clock, const StateVector& y,
                         StateVector& dydt, double x);
 

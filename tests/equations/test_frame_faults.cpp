@@ -94,19 +94,22 @@ TEST_F(ArithmeticFaults, ZeroFoliageCarbonDensityIsADivisionByZero) {
   for (int i = 1; i <= kProcessCapacity; ++i) model.processes[i].value = 7.0;
   const Model before = model;
   try {
-    EvaluateEquations(model, clock, model.states, 100.0, model.processes, true);
+    EvaluateEquations(model, clock, model.states, 366.0, model.processes, true);
     FAIL() << "no fault";
   } catch (const EZeroDivide& fault) {
     EXPECT_EQ(std::string(fault.what()), "Division by zero");
   }
-  // Neither the end-of-step updates nor any process reached the tables.
+  // Neither the end-of-step updates, nor the new year, nor any process
+  // reached the model.
   expect_same_tables(model, before);
 }
 
 TEST_F(ArithmeticFaults, DivisionByZeroReachesTheIntegratorAsSuch) {
   model.parameters[parameter::mF].value = 0.0;
   StateVector dydt{};
+  dydt.fill(7.0);
   EXPECT_THROW(ComputeDerivatives(model, clock, state_vector_of(model), dydt, 100.0), EZeroDivide);
+  for (const double derivative : dydt) EXPECT_EQ(derivative, 7.0);
 }
 
 TEST_F(ArithmeticFaults, FaultAtTheStartTimeLeavesTheResetUndone) {
