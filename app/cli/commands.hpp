@@ -11,5 +11,6 @@ void add_list_command(CLI::App& app);
 void add_run_command(CLI::App& app);
 void add_eval_command(CLI::App& app);
 void add_weather_command(CLI::App& app);
+void add_summary_command(CLI::App& app);
 
 }  // namespace vindrel::cli
