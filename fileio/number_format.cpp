@@ -109,15 +109,22 @@ char* write_e13(char* out, double value) noexcept {
     std::memcpy(out, kZero, sizeof kZero - 1);
     return out + sizeof kZero - 1;
   }
-  const Decimal decimal = to_decimal(value, 13);
+  // std::to_chars writes d.dddddddddddde(+|-)dd[d]: the 14 characters of the
+  // mantissa are kept, the exponent gets "E" and at least three digits. (At 13
+  // digits no double rounds up past the largest one, so every text reads back.)
+  char text[32];
+  const char* end =
+      std::to_chars(text, text + sizeof text, std::fabs(value), std::chars_format::scientific, 12)
+          .ptr;
   if (value < 0) *out++ = '-';
-  *out++ = decimal.digits[0];
-  *out++ = '.';
-  std::memcpy(out, decimal.digits + 1, 12);
-  out += 12;
+  std::memcpy(out, text, 14);
+  out += 14;
   *out++ = 'E';
-  *out++ = decimal.exponent < 0 ? '-' : '+';
-  return write_exponent_digits(out, std::abs(decimal.exponent), 3);
+  *out++ = text[15];
+  const char* digits = text + 16;
+  if (end - digits < 3) *out++ = '0';
+  while (digits != end) *out++ = *digits++;
+  return out;
 }
 
 }  // namespace

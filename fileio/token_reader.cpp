@@ -2,7 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <array>
 #include <cerrno>
+#include <charconv>
 #include <cstring>
 
 #include "fileio/number_format.hpp"
@@ -10,9 +12,14 @@
 namespace vindrel {
 namespace {
 
-inline bool is_separator(char c) noexcept {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
-}
+// Blanks, tabs, carriage returns and line feeds separate numbers.
+constexpr std::array<bool, 256> kSeparators = [] {
+  std::array<bool, 256> table{};
+  for (const unsigned char c : {' ', '\t', '\r', '\n'}) table[c] = true;
+  return table;
+}();
+
+inline bool is_separator(char c) noexcept { return kSeparators[static_cast<unsigned char>(c)]; }
 
 // A token as it may appear inside a message: control characters become '?'.
 std::string printable(std::string_view text) {
@@ -77,7 +84,12 @@ bool TokenReader::fill() {
 bool TokenReader::at_end_of_data() {
   for (;;) {
     if (position_ == end_ && !fill()) return true;
-    const char c = *position_;
+    // The blanks of fixed-width columns are the common case.
+    const char* p = position_;
+    while (p != end_ && *p == ' ') ++p;
+    position_ = p;
+    if (p == end_) continue;
+    const char c = *p;
     if (!is_separator(c)) return false;
     if (c == '\n') ++line_;
     ++position_;
@@ -91,20 +103,55 @@ TokenReader::NumberToken TokenReader::next_number() {
     return token;
   }
   token.line = line_;
-  std::size_t length = 0;
-  bool too_long = false;
-  for (;;) {
-    if (position_ == end_ && !fill()) break;
-    const char c = *position_;
-    if (is_separator(c)) break;
-    if (length < kMaxTokenLength) {
-      token_[length++] = c;
-    } else {
-      too_long = true;  // the rest of the token is consumed but not kept
+  // Usually the whole token lies in the buffer: read it there, without a copy.
+  const char* start = position_;
+  const std::size_t available = static_cast<std::size_t>(end_ - start);
+  const char* limit = start + (available < kMaxTokenLength + 1 ? available : kMaxTokenLength + 1);
+  {
+    // Fastest path: a number that ends at a separator (or at the end of a text
+    // in memory) within kMaxTokenLength characters, read where it lies.
+    const char* q = start;
+    const bool negative = *q == '-';
+    if (*q == '+' || *q == '-') ++q;
+    double value = 0.0;
+    if (q != limit && *q != '+' && *q != '-') {
+      const auto result = std::from_chars(q, limit, value, std::chars_format::general);
+      const bool ends = result.ptr != limit ? is_separator(*result.ptr) : end_ == limit && memory_;
+      if (result.ec == std::errc{} && ends &&
+          static_cast<std::size_t>(result.ptr - start) <= kMaxTokenLength) {
+        position_ = result.ptr;
+        token.status = TokenStatus::kNumber;
+        token.value = negative ? -value : value;
+        token.text = std::string_view(start, static_cast<std::size_t>(result.ptr - start));
+        return token;
+      }
     }
-    ++position_;
   }
-  token.text = std::string_view(token_, length);
+  const char* p = start;
+  while (p != limit && !is_separator(*p)) ++p;
+  std::size_t length = static_cast<std::size_t>(p - start);
+  bool too_long = false;
+  // Complete when a separator ends it, or when it ends the text in memory.
+  if ((p != limit || (p == end_ && memory_)) && length <= kMaxTokenLength) {
+    position_ = p;
+    token.text = std::string_view(start, length);
+  } else {
+    // The token reaches the end of the buffer or is too long: copy it piece by
+    // piece, keeping at most kMaxTokenLength characters.
+    length = 0;
+    for (;;) {
+      if (position_ == end_ && !fill()) break;
+      const char c = *position_;
+      if (is_separator(c)) break;
+      if (length < kMaxTokenLength) {
+        token_[length++] = c;
+      } else {
+        too_long = true;  // the rest of the token is consumed but not kept
+      }
+      ++position_;
+    }
+    token.text = std::string_view(token_, length);
+  }
   if (too_long) {
     token.status = TokenStatus::kTooLong;
   } else if (parse_number(token.text, token.value)) {

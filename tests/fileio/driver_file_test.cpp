@@ -334,6 +334,75 @@ TEST(DriverFileReading, AMissingFileIsReportedAndTheLookupThenFails) {
   }
 }
 
+TEST(DriverFileReading, RecordTimesThatGoBackAreRefused) {
+  TempFolder folder;
+  const std::string path = driver_file(folder, "0 1 2\r\n10 3 4\r\n-5 5 6\r\n");
+  Model model = small_model();
+  DriverLookup lookup;
+  ASSERT_TRUE(lookup.OpenDriverFile(path, model, false));
+  double time = 0.0;
+  EXPECT_TRUE(lookup.ReadDriverRecord(time, 2, model.drivers));
+  EXPECT_TRUE(lookup.ReadDriverRecord(time, 2, model.drivers));
+  try {
+    lookup.ReadDriverRecord(time, 2, model.drivers);
+    FAIL() << "no error";
+  } catch (const EInOutError& error) {
+    EXPECT_EQ(error.message(),
+              "Driver times out of order: expected the time of record 3 to be at least 10 (the "
+              "time of record 2), found -5");
+    EXPECT_EQ(error.line(), 5u);
+  }
+  EXPECT_EQ(time, 10.0);
+  EXPECT_EQ(model.drivers[1].value, 3.0);
+}
+
+TEST(DriverFileReading, EqualRecordTimesAreAccepted) {
+  TempFolder folder;
+  const std::string path = driver_file(folder, "0 1 2\r\n10 3 4\r\n-10 5 6\r\n");
+  Lookup lookup(path);
+  EXPECT_EQ(lookup.at(10.0), Values(5.0, 6.0));
+}
+
+TEST(DriverFileReading, ARecordTimeThatIsNotFiniteIsRefused) {
+  TempFolder folder;
+  const std::string path = driver_file(folder, "0 1 2\r\nNan 3 4\r\n");
+  Lookup lookup(path);
+  try {
+    lookup.at(100.0);
+    FAIL() << "no error";
+  } catch (const EInOutError& error) {
+    EXPECT_EQ(error.message(),
+              "Invalid record time: expected the time of record 2 as a finite number, found "
+              "\"Nan\"");
+    EXPECT_EQ(error.line(), 4u);
+  }
+}
+
+TEST(DriverFileReading, AFileWithoutHeaderLinesIsRefused) {
+  TempFolder folder;
+  const std::string path = folder.file("headless.drr");
+  write_bytes(path, "0 1 2\r\n10 3 4\r\n20 5 6\r\n");
+  Model model = small_model();
+  DriverLookup lookup;
+  try {
+    lookup.OpenDriverFile(path, model, false);
+    FAIL() << "no error";
+  } catch (const EInOutError& error) {
+    EXPECT_EQ(error.message(),
+              "Missing header line: expected the names of the drivers on line 1, found a line of "
+              "numbers");
+    EXPECT_EQ(error.line(), 1u);
+  }
+}
+
+TEST(DriverFileReading, HeaderNamesAreNeverCompared) {
+  TempFolder folder;
+  const std::string path = folder.file("other_names.drr");
+  write_bytes(path, "t a b c d\r\n\r\n0 1 2\r\n");
+  Lookup lookup(path);
+  EXPECT_EQ(lookup.at(0.0), Values(1.0, 2.0));
+}
+
 TEST(DriverLookupSteps, RecordsAtZeroTenAndTwenty) {
   TempFolder folder;
   const std::string path = driver_file(folder, "0 1 2\r\n10 3 4\r\n20 5 6\r\n");

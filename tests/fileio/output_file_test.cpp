@@ -257,6 +257,24 @@ TEST(OutputFileReading, ANonNumericTokenNamesItsColumn) {
   EXPECT_EQ(model.processes[3].value, 4.25);
 }
 
+TEST(OutputFileReading, AFileWithoutItsUnitsLineIsRefused) {
+  TempFolder folder;
+  const std::string path = folder.file("no_units.out");
+  const auto lines = testing::split_lines(read_bytes(testing::golden_path("small.out")));
+  write_bytes(path, lines[0] + "\r\n" + lines[2] + "\r\n" + lines[3] + "\r\n");
+  Model model = small_model();
+  OutputFile output;
+  try {
+    output.OpenOutputFile(path, model, false);
+    FAIL() << "no error";
+  } catch (const EInOutError& error) {
+    EXPECT_EQ(error.message(),
+              "Missing header line: expected the units of the columns on line 2, found a line of "
+              "numbers");
+    EXPECT_EQ(error.line(), 2u);
+  }
+}
+
 TEST(OutputFileReading, AMissingFileIsFileNotFound) {
   TempFolder folder;
   OutputFile output;

@@ -95,6 +95,32 @@ TEST(TokenReader, ALongerTokenIsRefusedWholeAndItsRestIsNotTheNextNumber) {
   }
 }
 
+TEST(TokenReader, TokensThatEndTheInputAreMeasuredLikeOthers) {
+  const std::string exact = "1." + std::string(59, '0') + "e+0";   // 64 characters
+  const std::string longer = "1." + std::string(60, '0') + "e+0";  // 65 characters
+  TokenReader reader;
+  reader.open_memory(exact, "memory");
+  EXPECT_EQ(reader.next_number().value, 1.0);
+  reader.open_memory(longer, "memory");
+  EXPECT_EQ(reader.next_number().status, Status::kTooLong);
+  EXPECT_TRUE(reader.at_end_of_data());
+}
+
+TEST(TokenReader, ALongTokenInAFileIsRefusedWhereverTheBufferEnds) {
+  testing::TempFolder folder;
+  const std::string path = folder.file("long.txt");
+  // A 100-character token that starts 30 characters before the buffer's end.
+  std::string text(TokenReader::kBufferSize - 31, ' ');
+  text += std::string(100, '7') + " 5\r\n";
+  testing::write_bytes(path, text);
+  TokenReader reader;
+  reader.open(path);
+  const TokenReader::NumberToken token = reader.next_number();
+  EXPECT_EQ(token.status, Status::kTooLong);
+  EXPECT_EQ(token.text, std::string(64, '7'));
+  EXPECT_EQ(reader.next_number().value, 5.0);
+}
+
 TEST(TokenReader, FieldsStopAtTheLineEnd) {
   TokenReader reader;
   reader.open_memory("abcdefgh\r\nxy\r\n", "memory");
