@@ -1,0 +1,53 @@
+#include "bench/evaluation_counter.hpp"
+
+// The library's symbols of the two functions (their mangled names), as the
+// linker's --wrap options in bench/CMakeLists.txt name them. A change of either
+// signature makes the link fail here rather than count nothing.
+#define VINDREL_COMPUTE_DERIVATIVES \
+  "_ZN7vindrel18ComputeDerivativesERKNS_5ModelERKNS_15EvaluationClockERKSt5arrayIdLm56EERS7_d"
+#define VINDREL_EVALUATE_TABLES                                                    \
+  "_ZN7vindrel17EvaluateEquationsERNS_5ModelERKNS_15EvaluationClockERSt5arrayINS_" \
+  "14TstatevariableELm57EEdRS5_INS_16TprocessvariableELm201EEb"
+
+namespace vindrel::bench {
+
+// The library's own functions (external: the linker gives them their bodies).
+void real_compute_derivatives(const Model& model, const EvaluationClock& clock,
+                              const StateVector& y, StateVector& dydt,
+                              double x) __asm__("__real_" VINDREL_COMPUTE_DERIVATIVES);
+void real_evaluate_tables(Model& model, const EvaluationClock& clock, statearray& states,
+                          double time, processarray& processes,
+                          bool StepUpdate) __asm__("__real_" VINDREL_EVALUATE_TABLES);
+
+namespace {
+EvaluationCount count;
+}  // namespace
+
+// The wrappers that every other object file's calls reach.
+void counted_compute_derivatives(const Model& model, const EvaluationClock& clock,
+                                 const StateVector& y, StateVector& dydt,
+                                 double x) __asm__("__wrap_" VINDREL_COMPUTE_DERIVATIVES);
+void counted_evaluate_tables(Model& model, const EvaluationClock& clock, statearray& states,
+                             double time, processarray& processes,
+                             bool StepUpdate) __asm__("__wrap_" VINDREL_EVALUATE_TABLES);
+
+void counted_compute_derivatives(const Model& model, const EvaluationClock& clock,
+                                 const StateVector& y, StateVector& dydt, double x) {
+  ++count.derivatives;
+  real_compute_derivatives(model, clock, y, dydt, x);
+}
+
+void counted_evaluate_tables(Model& model, const EvaluationClock& clock, statearray& states,
+                             double time, processarray& processes, bool StepUpdate) {
+  ++count.tables;
+  real_evaluate_tables(model, clock, states, time, processes, StepUpdate);
+}
+
+EvaluationCount evaluation_count() { return count; }
+
+void uncounted_ComputeDerivatives(const Model& model, const EvaluationClock& clock,
+                                  const StateVector& y, StateVector& dydt, double x) {
+  real_compute_derivatives(model, clock, y, dydt, x);
+}
+
+}  // namespace vindrel::bench
