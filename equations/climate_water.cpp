@@ -67,7 +67,7 @@ void Evaluation::solar_geometry() {
   Dec = kMaximumDeclination * std::cos(2.0 * kPi * (Jday - 171.25) / 365.25);
 
   // Beyond the polar circles the sun may not set or not rise.
-  const double tangents = std::tan(Dec) * std::tan(Phi);
+  const double tangents = std::tan(Dec) * std::tan(Phi);  // unitless
   if (tangents < -1.0) {
     Hd = 0.0;
   } else if (tangents > 1.0) {
@@ -126,7 +126,9 @@ void Evaluation::end_of_step() {
   }
 
   // Snowmelt from net radiation at the snow surface and from warm air, never
-  // more than the snowpack holds.
+  // more than the snowpack holds. Melt is a rate applied over the step, so a
+  // step longer than a day melts at most the snowpack over the whole step:
+  // the pack empties instead of turning negative and making water.
   Q0 = 117.5 * (std::sin(kPi * Hd / 24.0) * std::cos(Phi) / kPi +
                 std::sin(Phi) * std::sin(Dec) * Hd / 24.0);
   if (Q0 != 0.0) {
@@ -144,6 +146,7 @@ void Evaluation::end_of_step() {
   if (Rn > 0.0) Ms += 2.99 * Rn;
   if (Ta > 0.0) Ms += 2.0 * Ta;
   if (Ms > Ws) Ms = Ws;
+  if (dt > 1.0 && Ms * dt > Ws) Ms = Ws / dt;
 }
 
 }  // namespace vindrel::equations

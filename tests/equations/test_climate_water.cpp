@@ -333,5 +333,28 @@ TEST_F(EndOfStep, SnowmeltOfAThawingDayAddsTheWarmAirAndIsLimitedByTheSnowpack) 
   EXPECT_EQ(e.Ms, 0.0);
 }
 
+TEST_F(EndOfStep, StepsOfADayOrLessMeltAtMostTheSnowpackPerDay) {
+  e.Ws = 3.0;
+  e.dt = 0.25;
+  e.end_of_step();
+  EXPECT_EQ(e.Ms, 3.0);
+  e.dt = 1.0;
+  e.end_of_step();
+  EXPECT_EQ(e.Ms, 3.0);
+}
+
+TEST_F(EndOfStep, StepsLongerThanADayMeltNoMoreThanTheSnowpack) {
+  e.Ws = 3.0;
+  e.dt = 2.0;
+  e.end_of_step();
+  EXPECT_EQ(e.Ms, 1.5);
+  EXPECT_EQ(e.Ws + (e.Ppts - e.Ms) * e.dt, 0.0);
+
+  e.Ws = 500.0;  // more snow than two warm days melt
+  e.end_of_step();
+  EXPECT_GT(e.Ms, 20.0);
+  EXPECT_LT(e.Ms * e.dt, e.Ws);
+}
+
 }  // namespace
 }  // namespace vindrel::equations
