@@ -14,9 +14,10 @@ std::string io_error_message(int error_number, bool creating) {
     case EACCES:
     case EPERM:
     case EROFS:
-    case EISDIR:
     case ETXTBSY:
       return "File access denied";
+    case EISDIR:
+      return "File access denied: the name is a folder, not a file";
     case ENOSPC:
     case EFBIG:
 #ifdef EDQUOT

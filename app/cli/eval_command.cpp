@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/cli/commands.hpp"
+#include "app/cli/input_messages.hpp"
 #include "core/model.hpp"
 #include "equations/equations.hpp"
 #include "fileio/driver_file.hpp"
@@ -28,8 +29,10 @@ struct EvalOptions {
 void evaluate(const EvalOptions& options) {
   Model model = MakeModel();
   if (!ReadParamFile(options.par, model)) {
-    throw std::runtime_error(options.par + ": " + std::string(kIncompatibleParamFileMessage));
+    throw std::runtime_error(incompatible_param_file_message(options.par, model.ModelInfo));
   }
+  require_finite(options.time, "--time");
+  if (options.start) require_finite(*options.start, "--start");
   // The run settings of a program just started, with the start time given.
   RunSettings settings;
   settings.start_time = options.start.value_or(options.time);

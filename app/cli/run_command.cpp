@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/cli/commands.hpp"
+#include "app/cli/input_messages.hpp"
 #include "core/model.hpp"
 #include "fileio/driver_file.hpp"
 #include "fileio/number_format.hpp"
@@ -183,7 +184,7 @@ struct RunOptions {
 void run(const RunOptions& options) {
   Model model = MakeModel();
   if (!ReadParamFile(options.par, model)) {
-    throw std::runtime_error(options.par + ": " + std::string(kIncompatibleParamFileMessage));
+    throw std::runtime_error(incompatible_param_file_message(options.par, model.ModelInfo));
   }
   for (const std::string& item : split_list(options.hold_list)) {
     model.states[state_position(model, item, "--hold")].HoldConstant = true;
@@ -193,6 +194,10 @@ void run(const RunOptions& options) {
   }
 
   RunSettings settings;
+  require_finite(options.start, "--start");
+  require_finite(options.stop, "--stop");
+  require_finite(options.step, "--step");
+  if (options.output_step) require_finite(*options.output_step, "--output-step");
   settings.start_time = options.start;
   settings.stop_time = options.stop;
   settings.time_step = options.step;

@@ -170,8 +170,11 @@ TEST_F(CliRunTest, IncompatibleParameterFileIsRefused) {
   }
   const auto result = run_cli("run " + files());
   EXPECT_EQ(result.exit_code, 1);
-  EXPECT_EQ(result.err, "vindrel-cli: error: " + par + ": " +
-                            std::string(kIncompatibleParamFileMessage) + "\n");
+  EXPECT_EQ(result.err, "vindrel-cli: error: " + par + ":1: " +
+                            std::string(kIncompatibleParamFileMessage) +
+                            " Expected the model name \"Vindrel\" in columns 1 to 26 and the "
+                            "version \"6.4.1\" after them on line 1, found \"SomeOtherModel"
+                            "            1.0\".\n");
 }
 
 TEST_F(CliRunTest, StopNotAfterStartIsRefused) {

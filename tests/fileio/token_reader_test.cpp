@@ -192,7 +192,7 @@ TEST(TokenReader, AFolderIsNotAFileToRead) {
     reader.open(folder.file(""));
     FAIL() << "no error";
   } catch (const EInOutError& error) {
-    EXPECT_EQ(error.message(), "File access denied");
+    EXPECT_EQ(error.message(), "File access denied: the name is a folder, not a file");
   }
 }
 

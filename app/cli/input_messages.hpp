@@ -1,0 +1,21 @@
+// Messages of vindrel-cli for inputs it refuses: each names the file (or the
+// option), the line where it applies, and what was expected there.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "core/model.hpp"
+
+namespace vindrel::cli {
+
+// For a parameter file that ReadParamFile refused: "FILE:1: The parameter file
+// selected is not compatible with this model. No parameters read. Expected ...
+// on line 1, found "..."".
+std::string incompatible_param_file_message(const std::string& file_name, const TModelDef& info);
+
+// Refuses a time option that is not a finite number ("--stop: expected a finite
+// number of days, found inf").
+void require_finite(double value, std::string_view option);
+
+}  // namespace vindrel::cli
