@@ -8,50 +8,21 @@
 #include <vector>
 
 #include "core/exceptions.hpp"
+#include "driver_test_support.hpp"
 #include "fileio/number_format.hpp"
 #include "fileio_test_support.hpp"
 
 namespace vindrel {
 namespace {
 
+using testing::driver_file;
+using testing::kStop;
+using testing::Lookup;
 using testing::read_bytes;
 using testing::small_model;
 using testing::TempFolder;
+using testing::Values;
 using testing::write_bytes;
-
-constexpr double kStop = 30.0;
-
-// The two header lines of the program's layout for the small model.
-std::string header() {
-  const std::string golden = read_bytes(testing::golden_path("small.drr"));
-  std::size_t end = golden.find("\r\n") + 2;
-  end = golden.find("\r\n", end) + 2;
-  return golden.substr(0, end);
-}
-
-// A driver file of the small model holding `records` after the header.
-std::string driver_file(const TempFolder& folder, const std::string& records,
-                        const std::string& name = "drivers.drr") {
-  const std::string path = folder.file(name);
-  write_bytes(path, header() + records);
-  return path;
-}
-
-struct Lookup {
-  Model model = small_model();
-  DriverLookup lookup;
-
-  explicit Lookup(const std::string& path) {
-    EXPECT_TRUE(lookup.OpenDriverFile(path, model, false));
-  }
-  // Driver values at time t.
-  std::pair<double, double> at(double t) {
-    lookup.GetDrivers(model.drivers, t, kStop);
-    return {model.drivers[1].value, model.drivers[2].value};
-  }
-};
-
-using Values = std::pair<double, double>;
 
 TEST(DriverFileWriting, WritesTheExactBytesOfTheGoldenFile) {
   TempFolder folder;
@@ -401,150 +372,6 @@ TEST(DriverFileReading, HeaderNamesAreNeverCompared) {
   write_bytes(path, "t a b c d\r\n\r\n0 1 2\r\n");
   Lookup lookup(path);
   EXPECT_EQ(lookup.at(0.0), Values(1.0, 2.0));
-}
-
-TEST(DriverLookupSteps, RecordsAtZeroTenAndTwenty) {
-  TempFolder folder;
-  const std::string path = driver_file(folder, "0 1 2\r\n10 3 4\r\n20 5 6\r\n");
-  Lookup lookup(path);
-  EXPECT_EQ(lookup.at(0.0), Values(1.0, 2.0));
-  EXPECT_EQ(lookup.at(5.0), Values(1.0, 2.0));
-  EXPECT_EQ(lookup.at(9.99), Values(1.0, 2.0));
-  EXPECT_EQ(lookup.at(10.0), Values(3.0, 4.0));
-  EXPECT_EQ(lookup.at(15.0), Values(3.0, 4.0));
-  EXPECT_EQ(lookup.at(20.0), Values(5.0, 6.0));
-  EXPECT_EQ(lookup.lookup.NextTime, 2 * kStop) << "the end of the data";
-  EXPECT_EQ(lookup.at(25.0), Values(5.0, 6.0));
-  EXPECT_EQ(lookup.at(1000.0), Values(5.0, 6.0));
-}
-
-TEST(DriverLookupSteps, BeforeTheFirstRecordItsValuesApply) {
-  TempFolder folder;
-  const std::string path = driver_file(folder, "5 1 2\r\n10 3 4\r\n");
-  Lookup lookup(path);
-  EXPECT_EQ(lookup.at(0.0), Values(1.0, 2.0));
-  EXPECT_EQ(lookup.lookup.PrevTime, 5.0);
-  EXPECT_EQ(lookup.lookup.NextTime, 5.0);
-  EXPECT_EQ(lookup.at(7.0), Values(1.0, 2.0));
-  EXPECT_EQ(lookup.lookup.NextTime, 10.0);
-}
-
-TEST(DriverLookupInterpolation, AtFourBetweenZeroAndMinusTen) {
-  TempFolder folder;
-  const std::string path = driver_file(folder, "0 1 -2\r\n-10 6 8\r\n");
-  Lookup lookup(path);
-  const Values at4 = lookup.at(4.0);
-  EXPECT_DOUBLE_EQ(at4.first, 1.0 + 0.4 * (6.0 - 1.0));    // 3
-  EXPECT_DOUBLE_EQ(at4.second, -2.0 + 0.4 * (8.0 + 2.0));  // 2
-  EXPECT_EQ(lookup.at(10.0), Values(6.0, 8.0));
-  EXPECT_EQ(lookup.at(12.0), Values(6.0, 8.0));
-}
-
-TEST(DriverLookupInterpolation, FollowsTheLineBetweenTheRecords) {
-  TempFolder folder;
-  const std::string path = driver_file(folder, "2 0 100\r\n-12 10 0\r\n20 7 7\r\n");
-  Lookup lookup(path);
-  EXPECT_EQ(lookup.at(2.0), Values(0.0, 100.0));
-  for (double t = 2.0; t < 12.0; t += 0.5) {
-    const Values v = lookup.at(t);
-    const double f = (t - 2.0) / 10.0;
-    EXPECT_NEAR(v.first, 10.0 * f, 1e-12) << t;
-    EXPECT_NEAR(v.second, 100.0 - 100.0 * f, 1e-12) << t;
-  }
-  EXPECT_EQ(lookup.at(12.0), Values(10.0, 0.0));
-  EXPECT_EQ(lookup.at(19.0), Values(10.0, 0.0)) << "a positive time is a step";
-  EXPECT_EQ(lookup.at(20.0), Values(7.0, 7.0));
-}
-
-TEST(DriverLookupRewind, BothTimesZeroStartsAgainFromTheFirstRecord) {
-  TempFolder folder;
-  const std::string path = driver_file(folder, "0 1 2\r\n10 3 4\r\n20 5 6\r\n");
-  Lookup lookup(path);
-  EXPECT_EQ(lookup.at(25.0), Values(5.0, 6.0));
-  EXPECT_EQ(lookup.at(0.0), Values(5.0, 6.0)) << "without a rewind the lookup does not go back";
-  lookup.lookup.rewind();
-  EXPECT_EQ(lookup.at(0.0), Values(1.0, 2.0));
-  lookup.lookup.PrevTime = 0.0;
-  lookup.lookup.NextTime = 0.0;
-  EXPECT_EQ(lookup.at(12.0), Values(3.0, 4.0));
-}
-
-TEST(DriverLookupRewind, TheRewindReopensTheFileAfterItWasClosed) {
-  TempFolder folder;
-  const std::string path = driver_file(folder, "0 1 2\r\n10 3 4\r\n");
-  Lookup lookup(path);
-  EXPECT_EQ(lookup.at(12.0), Values(3.0, 4.0));
-  lookup.lookup.CloseDriverFile();
-  lookup.lookup.rewind();
-  EXPECT_EQ(lookup.at(1.0), Values(1.0, 2.0));
-}
-
-TEST(DriverLookupRewind, ATableOtherThanTheLastOneGetsTheValuesInForce) {
-  TempFolder folder;
-  const std::string path = driver_file(folder, "0 1 2\r\n10 3 4\r\n");
-  Lookup lookup(path);
-  lookup.at(5.0);
-  driverarray other = small_model().drivers;
-  other[1].value = -99.0;
-  lookup.lookup.GetDrivers(other, 6.0, kStop);
-  EXPECT_EQ(other[1].value, 1.0);
-  EXPECT_EQ(other[2].value, 2.0);
-}
-
-TEST(DriverLookupNoData, AFileWithOnlyTheEndMarkerIsAnError) {
-  TempFolder folder;
-  // What a new driver file made at present time 0 holds: one all-zero record.
-  const std::string path = folder.file("new.drr");
-  Model model = small_model();
-  model.drivers[1].value = 0.0;
-  model.drivers[2].value = 0.0;
-  DriverLookup lookup;
-  ASSERT_TRUE(lookup.OpenDriverFile(path, model, true));
-  lookup.WriteDriverRecord(0.0, 2, model.drivers);
-  lookup.CloseDriverFile();
-  ASSERT_TRUE(lookup.OpenDriverFile(path, model, false));
-  model.drivers[1].value = 77.0;
-  try {
-    lookup.GetDrivers(model.drivers, 0.0, kStop);
-    FAIL() << "no error";
-  } catch (const EInOutError& error) {
-    EXPECT_EQ(error.message(), kNoDriverRecordMessage);
-    EXPECT_EQ(error.file(), path);
-  }
-  EXPECT_EQ(model.drivers[1].value, 77.0);
-}
-
-TEST(DriverLookupNoData, AFileWithOnlyTheHeaderIsAnError) {
-  TempFolder folder;
-  for (const std::string& records : {std::string(), std::string("\r\n\r\n")}) {
-    const std::string path = driver_file(folder, records);
-    Lookup lookup(path);
-    EXPECT_THROW(lookup.at(0.0), EInOutError);
-  }
-  const std::string empty = folder.file("empty.drr");
-  write_bytes(empty, "");
-  Lookup lookup(empty);
-  EXPECT_THROW(lookup.at(0.0), EInOutError);
-}
-
-TEST(DriverLookupLongFiles, ReadsTenYearsOfDailyRecordsInOrder) {
-  TempFolder folder;
-  const std::string path = folder.file("long.drr");
-  Model model = MakeModel();
-  DriverLookup writer;
-  ASSERT_TRUE(writer.OpenDriverFile(path, model, true));
-  const int days = 10 * 366;
-  for (int day = 1; day <= days; ++day) {
-    for (int i = 1; i <= 18; ++i) model.drivers[i].value = day + i * 0.001;
-    writer.WriteDriverRecord(day, 18, model.drivers);
-  }
-  writer.CloseDriverFile();
-  DriverLookup lookup;
-  ASSERT_TRUE(lookup.OpenDriverFile(path, model, false));
-  for (int day = 1; day <= days; day += 37) {
-    lookup.GetDrivers(model.drivers, day + 0.5, days);
-    ASSERT_NEAR(model.drivers[18].value, day + 0.018, 1e-9);
-  }
 }
 
 }  // namespace
