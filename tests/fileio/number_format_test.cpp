@@ -57,6 +57,17 @@ TEST(ParamRealFormat, ExponentsUseFourDigitsAtTheExtremes) {
   EXPECT_EQ(param_real_text(std::numeric_limits<double>::denorm_min()), " 4.94065645841247E-0324");
 }
 
+TEST(ParamRealFormat, TheLargestDoublesReadBack) {
+  constexpr double kMax = std::numeric_limits<double>::max();
+  for (const double x : {kMax, -kMax, std::nextafter(kMax, 0.0), 1.7976931348623e308}) {
+    const double y = parsed(param_real_text(x));
+    EXPECT_TRUE(std::isfinite(y)) << x;
+    EXPECT_LE(std::fabs(y - x), 1e-14 * std::fabs(x)) << x;
+    EXPECT_TRUE(std::isfinite(parsed(shortest_decimal_text(x)))) << x;
+    EXPECT_TRUE(std::isfinite(parsed(e13_right_text(x)))) << x;
+  }
+}
+
 TEST(ParamRealFormat, NonFiniteValuesAreRightAligned) {
   EXPECT_EQ(param_real_text(kNaN), "                    Nan");
   EXPECT_EQ(param_real_text(kInf), "                   +Inf");
