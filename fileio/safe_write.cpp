@@ -1,6 +1,7 @@
 #include "fileio/safe_write.hpp"
 
 #include <fcntl.h>
+#include <stdio_ext.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -100,7 +101,31 @@ void AtomicFileWriter::fail(int error_number) {
 
 void AtomicFileWriter::write(const char* data, std::size_t size) {
   if (stream_ == nullptr) throw EInOutError(std::string(kFileNotOpenForOutput), path_);
-  if (std::fwrite(data, 1, size, stream_) != size) fail(errno);
+  if (!published_) {
+    if (std::fwrite(data, 1, size, stream_) != size) fail(errno);
+    return;
+  }
+  // Appending to a published file: the buffer never fills in the middle of a
+  // write, so that the stream only ever flushes whole writes.
+  if (pending_ > 0 && pending_ + size >= kStreamBufferSize) flush_appended();
+  if (std::fwrite(data, 1, size, stream_) != size) fail_appended(errno);
+  pending_ += size;
+  if (pending_ >= kStreamBufferSize) flush_appended();
+}
+
+void AtomicFileWriter::flush_appended() {
+  if (std::fflush(stream_) != 0) fail_appended(errno);
+  flushed_size_ += static_cast<long long>(pending_);
+  pending_ = 0;
+}
+
+void AtomicFileWriter::fail_appended(int error_number) {
+  // What the disk took of the writes after the last whole one is cut off, and
+  // what the buffer still holds is dropped, so the file ends with a whole write.
+  __fpurge(stream_);
+  (void)ftruncate(fileno(stream_), static_cast<off_t>(flushed_size_));
+  abandon();
+  throw_io_error(error_number != 0 ? error_number : EIO, path_);
 }
 
 void AtomicFileWriter::publish() {
@@ -112,6 +137,9 @@ void AtomicFileWriter::publish() {
     temporary_.clear();
     sync_folder(folder_of(target_));
   }
+  const long long size = ftello(stream_);
+  flushed_size_ = size > 0 ? size : 0;
+  pending_ = 0;
   published_ = true;
 }
 
@@ -139,13 +167,11 @@ void AtomicFileWriter::close() {
     commit();
     return;
   }
+  flush_appended();
   std::FILE* stream = stream_;
   stream_ = nullptr;
-  const bool flushed = std::fflush(stream) == 0;
-  const int flush_error = errno;
-  const bool closed = std::fclose(stream) == 0;
-  if (!flushed) throw_io_error(flush_error, path_);
-  if (!closed) throw_io_error(errno, path_);
+  published_ = false;
+  if (std::fclose(stream) != 0) throw_io_error(errno, path_);
 }
 
 void AtomicFileWriter::abandon() noexcept {

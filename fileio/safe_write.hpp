@@ -58,6 +58,9 @@ class AtomicFileWriter {
 
   // After publish(): flushes and closes the stream. Throws EInOutError ("Disk
   // full", ...) when the data could not be written; the stream is closed anyway.
+  // After publish() the stream is flushed only between two writes, and a failed
+  // write or flush cuts the file back to the end of the last whole write that
+  // reached it: a full disk never leaves half a record behind.
   void close();
 
   // Removes the temporary file (if not yet renamed) and closes the stream,
@@ -70,12 +73,19 @@ class AtomicFileWriter {
 
  private:
   void fail(int error_number);
+  // After publish(): flushes the writes held in the stream's buffer.
+  void flush_appended();
+  // After publish(): cuts the file back to its last whole write, closes the
+  // stream and throws EInOutError.
+  [[noreturn]] void fail_appended(int error_number);
 
   std::FILE* stream_ = nullptr;
   std::string path_;       // as given, for messages
   std::string target_;     // the file finally replaced (symbolic links resolved)
   std::string temporary_;  // empty when writing the target directly
   bool published_ = false;
+  long long flushed_size_ = 0;  // after publish(): bytes of whole writes in the file
+  std::size_t pending_ = 0;     // after publish(): bytes of whole writes still buffered
 };
 
 }  // namespace vindrel

@@ -38,7 +38,6 @@ RunOutcome run_time_steps(Model& model, const RunSettings& settings, DriverLooku
   if (!drivers.OpenDriverFile(settings.driver_file, model, false)) {
     throw EInOutError(std::string(kDriverFileMissingMessage), settings.driver_file);
   }
-  output.OpenOutputFile(settings.output_file, model, true);
 
   const double dt = settings.time_step;
   const EvaluationClock clock{dt, settings.start_time};
@@ -52,6 +51,10 @@ RunOutcome run_time_steps(Model& model, const RunSettings& settings, DriverLooku
   drivers.GetDrivers(model.drivers, state.present_time, settings.stop_time);
   // The process table at the start time; no record is written for it.
   EvaluateEquations(model, clock, model.states, state.present_time, model.processes, false);
+
+  // The output file replaces the previous one only now: a driver file or
+  // parameters that fail at the start time leave the previous results alone.
+  output.OpenOutputFile(settings.output_file, model, true);
 
   double integrator_step = dt;
   const int n = model.ModelInfo.StateCount;
