@@ -118,6 +118,8 @@ TEST(OutputFileWriting, RecordsWrittenBeforeAFailureStayInTheFile) {
   const std::string text = read_bytes(path);
   EXPECT_GE(text.size(), 30u * 5410u);
   EXPECT_EQ(text.substr(2 * 5410 + 24, 2), "1 ") << "the first record is in place";
+  EXPECT_EQ(text.size() % 5410, 0u) << "the file ends with a whole record";
+  EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
   EXPECT_LT(written, 1000u);
 }
 
