@@ -4,9 +4,12 @@
 // the once-per-step updates when asked, and store derivatives and processes by
 // position. Arithmetic faults are detected from the floating-point status
 // flags, which are cleared before and tested after the evaluation.
+#include <bit>
 #include <cfenv>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <iterator>
 
 #include "core/exceptions.hpp"
@@ -68,12 +71,33 @@ static_assert(std::size(kYearlyStates) == 27);
 
 constexpr int kSenescenceDays[] = {state::Jdfs, state::Jdws, state::Jdrs};
 
-void copy_in(const Model& model, const StateValues& states, Evaluation& e) {
+// Where an evaluation reads its states and writes what it changes in them.
+// The tables' form: a StateValues record, read and written.
+struct SharedStates {
+  StateValues& states;
+  double value(int position) const { return states.value[position]; }
+  bool held(int position) const { return states.HoldConstant[position]; }
+  void set(int position, double value) { states.value[position] = value; }
+};
+
+// The integrator's form: the values of the state vector y and the flags of the
+// model's state table; what the evaluation writes into its states is dropped,
+// as it would be with a private copy of the table.
+struct PrivateStates {
+  const StateVector& y;
+  const statearray& table;
+  double value(int position) const { return y[position - 1]; }
+  bool held(int position) const { return table[position].HoldConstant; }
+  void set(int, double) {}
+};
+
+template <class States>
+void copy_in(const Model& model, const States& states, Evaluation& e) {
 #define VINDREL_DRIVER(id, symbol, name, units) e.id = model.drivers[driver::id].value;
 #include "core/model_definition.def"
 #undef VINDREL_DRIVER
 
-#define VINDREL_STATE(id, symbol, name, units) e.id = states.value[state::id];
+#define VINDREL_STATE(id, symbol, name, units) e.id = states.value(state::id);
 #include "core/model_definition.def"
 #undef VINDREL_STATE
 
@@ -85,14 +109,15 @@ void copy_in(const Model& model, const StateValues& states, Evaluation& e) {
 
 // A soil mineral nitrogen driver that is not -1 replaces the state, in the
 // evaluation and in the given states.
-void apply_prescribed_soil_nitrogen(Evaluation& e, StateValues& states) {
+template <class States>
+void apply_prescribed_soil_nitrogen(Evaluation& e, States& states) {
   if (e.DNnh4 != kNotPrescribed) {
     e.Nnh4 = e.DNnh4;
-    states.value[state::Nnh4] = e.DNnh4;
+    states.set(state::Nnh4, e.DNnh4);
   }
   if (e.DNno3 != kNotPrescribed) {
     e.Nno3 = e.DNno3;
-    states.value[state::Nno3] = e.DNno3;
+    states.set(state::Nno3, e.DNno3);
   }
 }
 
@@ -100,22 +125,24 @@ void apply_prescribed_soil_nitrogen(Evaluation& e, StateValues& states) {
 // days from 999. Held states keep their stored values, but the evaluation
 // sees 0 for every clock and total; it keeps seeing the start days read at
 // entry.
-void annual_reset(Evaluation& e, StateValues& states) {
+template <class States>
+void annual_reset(Evaluation& e, States& states) {
   for (const YearlyState& yearly : kYearlyStates) {
     e.*yearly.local = 0.0;
-    if (!states.HoldConstant[yearly.position]) states.value[yearly.position] = 0.0;
+    if (!states.held(yearly.position)) states.set(yearly.position, 0.0);
   }
   for (const int day : kSenescenceDays) {
-    if (!states.HoldConstant[day]) states.value[day] = kSenescenceNotStarted;
+    if (!states.held(day)) states.set(day, kSenescenceNotStarted);
   }
 }
 
 // The discrete once-per-step updates, written into the given states from the
 // evaluation's locals. The senescence start days are written whatever their
 // HoldConstant flags, and only on the day senescence begins.
-void apply_end_of_step(const Evaluation& e, StateValues& states) {
+template <class States>
+void apply_end_of_step(const Evaluation& e, States& states) {
   const auto update = [&states](int position, double value) {
-    if (!states.HoldConstant[position]) states.value[position] = value;
+    if (!states.held(position)) states.set(position, value);
   };
   update(state::Wr, e.Wr + (e.Pptr - e.PptI + e.Ms) * e.dt);
   update(state::Ws, e.Ws + (e.Ppts - e.Ms) * e.dt);
@@ -128,15 +155,17 @@ void apply_end_of_step(const Evaluation& e, StateValues& states) {
   update(state::QwT, e.QwT + e.PptI * e.dt);
   update(state::DnT, e.DnT + e.Dn * e.dt);
 
-  if (e.foliage_senescence_starts) states.value[state::Jdfs] = e.J1;
-  if (e.wood_senescence_starts) states.value[state::Jdws] = e.J1;
-  if (e.root_senescence_starts) states.value[state::Jdrs] = e.J1;
+  if (e.foliage_senescence_starts) states.set(state::Jdfs, e.J1);
+  if (e.wood_senescence_starts) states.set(state::Jdws, e.J1);
+  if (e.root_senescence_starts) states.set(state::Jdrs, e.J1);
 }
 
-void store(Evaluation& e, const StateValues& states, ProcessValues& processes) {
+// The last touches before the results leave the evaluation.
+template <class States>
+void finish(Evaluation& e, const States& states) {
   // A held state does not move, whatever its formula says.
 #define VINDREL_STATE(id, symbol, name, units) \
-  if (states.HoldConstant[state::id]) e.d##id##dt = 0.0;
+  if (states.held(state::id)) e.d##id##dt = 0.0;
 #include "core/model_definition.def"
 #undef VINDREL_STATE
 
@@ -144,7 +173,9 @@ void store(Evaluation& e, const StateValues& states, ProcessValues& processes) {
   e.FoliagePhenology = 0.0;
   e.WoodPhenology = 0.0;
   e.RootPhenology = 0.0;
+}
 
+void store(const Evaluation& e, ProcessValues& processes) {
 #define VINDREL_STATE(id, symbol, name, units) processes[state::id] = e.d##id##dt;
 #include "core/model_definition.def"
 #undef VINDREL_STATE
@@ -154,6 +185,44 @@ void store(Evaluation& e, const StateValues& states, ProcessValues& processes) {
 #undef VINDREL_PROCESS
 }
 
+// The status flags that make an evaluation fail; underflow and inexact
+// results are normal.
+constexpr int kFaultFlags = FE_DIVBYZERO | FE_OVERFLOW | FE_INVALID;
+
+// Before an evaluation no fault flag may be raised. After an evaluation that
+// succeeded none is, so the flags are cleared only when one is found: the test
+// is cheap, while clearing saves and restores the whole floating-point
+// environment, which costs as much as a tenth of the arithmetic of an
+// evaluation.
+void clear_fault_flags() {
+  if (std::fetestexcept(kFaultFlags) != 0) std::feclearexcept(FE_ALL_EXCEPT);
+}
+
+// The processes and the derivatives lie together in the evaluation's record,
+// processes first: one block of doubles to test at once.
+constexpr std::size_t kResultsBegin = offsetof(Evaluation, Ta);
+constexpr std::size_t kResultsEnd = offsetof(Evaluation, dJdrsdt) + sizeof(double);
+static_assert(kResultsEnd - kResultsBegin == process::kCount * sizeof(double),
+              "the processes and the derivatives must be declared together");
+
+// True when every derivative and every process value is finite, that is, no
+// value has an exponent of all ones. Adding one to an exponent field of all
+// ones carries into the sign bit, and into it only, so the sign bit of the
+// accumulated marks tells. Branch-free: the compiler tests several values at
+// once.
+bool all_results_finite(const Evaluation& e) {
+  constexpr std::uint64_t kExponent = 0x7FF0000000000000;
+  constexpr std::uint64_t kExponentOne = 0x0010000000000000;
+  const auto* results = reinterpret_cast<const unsigned char*>(&e) + kResultsBegin;
+  std::uint64_t marks = 0;
+  for (std::size_t i = 0; i < process::kCount; ++i) {
+    std::uint64_t bits;
+    std::memcpy(&bits, results + i * sizeof bits, sizeof bits);
+    marks |= (bits & kExponent) + kExponentOne;
+  }
+  return (marks >> 63) == 0;
+}
+
 // Turns the floating-point status flags raised since they were cleared into
 // the model's arithmetic faults. Underflow and inexact results are normal. An
 // overflow is named before an invalid operation because the infinity it leaves
@@ -161,23 +230,26 @@ void store(Evaluation& e, const StateValues& states, ProcessValues& processes) {
 // that is not finite without any flag can only come from an input that was
 // not finite; it is refused as well, so that it never reaches the
 // integrator's error test.
-void raise_arithmetic_faults(const ProcessValues& processes) {
-  if (std::fetestexcept(FE_DIVBYZERO)) throw EZeroDivide("Division by zero");
-  if (std::fetestexcept(FE_OVERFLOW)) throw EInvalidOp("Floating point overflow");
-  if (std::fetestexcept(FE_INVALID)) throw EInvalidOp("Invalid floating point operation");
-  for (int i = 1; i <= process::kCount; ++i) {
-    if (!std::isfinite(processes[i])) throw EInvalidOp("Invalid floating point operation");
+void raise_arithmetic_faults(const Evaluation& e) {
+  const int raised = std::fetestexcept(kFaultFlags);
+  if (raised != 0) {
+    if ((raised & FE_DIVBYZERO) != 0) throw EZeroDivide("Division by zero");
+    if ((raised & FE_OVERFLOW) != 0) throw EInvalidOp("Floating point overflow");
+    throw EInvalidOp("Invalid floating point operation");
   }
+  if (!all_results_finite(e)) throw EInvalidOp("Invalid floating point operation");
 }
 
-// One evaluation. Returns the NewYear flag as it stands afterwards: set by the
-// end-of-step block, unchanged otherwise. Nothing of `model` is written, so
-// that the integrator's evaluations provably leave the model alone.
-bool evaluate(const Model& model, const EvaluationClock& clock, StateValues& states, double time,
-              ProcessValues& processes, bool StepUpdate) {
-  std::feclearexcept(FE_ALL_EXCEPT);
+// One evaluation into `e`, which holds its default values on entry: every
+// derivative and process is left in it. Returns the NewYear flag as it stands
+// afterwards: set by the end-of-step block, unchanged otherwise. Nothing of
+// `model` is written, so that the integrator's evaluations provably leave the
+// model alone.
+template <class States>
+bool evaluate(const Model& model, const EvaluationClock& clock, States& states, double time,
+              Evaluation& e, bool StepUpdate) {
+  clear_fault_flags();
 
-  Evaluation e;
   e.time = time;
   e.dt = clock.time_step;
   e.start_time = clock.start_time;
@@ -215,9 +287,9 @@ bool evaluate(const Model& model, const EvaluationClock& clock, StateValues& sta
   }
 
   e.state_derivatives();
-  store(e, states, processes);
+  finish(e, states);
 
-  raise_arithmetic_faults(processes);
+  raise_arithmetic_faults(e);
   return NewYear;
 }
 
@@ -234,7 +306,11 @@ StateValues state_values_of(const statearray& states, int state_count) {
 
 void EvaluateEquations(Model& model, const EvaluationClock& clock, StateValues& states, double time,
                        ProcessValues& processes, bool StepUpdate) {
-  model.NewYear = evaluate(model, clock, states, time, processes, StepUpdate);
+  Evaluation e;
+  SharedStates shared{states};
+  const bool NewYear = evaluate(model, clock, shared, time, e, StepUpdate);
+  store(e, processes);
+  model.NewYear = NewYear;
 }
 
 void EvaluateEquations(Model& model, const EvaluationClock& clock, statearray& states, double time,
@@ -250,13 +326,15 @@ void EvaluateEquations(Model& model, const EvaluationClock& clock, statearray& s
 
 void ComputeDerivatives(const Model& model, const EvaluationClock& clock, const StateVector& y,
                         StateVector& dydt, double x) {
-  // A private copy of the states' values and flags: the overrides and the
-  // annual reset of this evaluation stay in it.
-  StateValues states = state_values_of(model.states, state::kCount);
-  for (int i = 1; i <= state::kCount; ++i) states.value[i] = y[i - 1];
-  ProcessValues processes{};
-  evaluate(model, clock, states, x, processes, false);
-  for (int i = 1; i <= state::kCount; ++i) dydt[i - 1] = processes[i];
+  // The states are read from y and the flags from the model's table; the
+  // overrides and the annual reset of this evaluation go nowhere.
+  PrivateStates states{y, model.states};
+  Evaluation e;
+  evaluate(model, clock, states, x, e, false);
+  // Only the derivatives leave: nothing else of the evaluation is kept.
+#define VINDREL_STATE(id, symbol, name, units) dydt[state::id - 1] = e.d##id##dt;
+#include "core/model_definition.def"
+#undef VINDREL_STATE
 }
 
 }  // namespace vindrel
