@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "core/exceptions.hpp"
+#include "fileio/driver_file.hpp"
 #include "fileio/number_format.hpp"
 #include "fileio/param_file.hpp"
 #include "fileio/token_reader.hpp"
@@ -42,6 +43,19 @@ std::string incompatible_param_file_message(const std::string& file_name, const 
          " Expected the model name \"" + info.ModelName +
          "\" in columns 1 to 26 and the version \"" + info.ModelVersion +
          "\" after them on line 1, found " + first_line_shown(file_name) + ".";
+}
+
+void check_driver_records(const std::string& file_name, const Model& model, double last_time) {
+  DriverLookup lookup;
+  if (!lookup.OpenDriverFile(file_name, model, false)) {
+    throw EInOutError(std::string(kDriverFileMissingMessage), file_name);
+  }
+  driverarray values = model.drivers;
+  double time = 0.0;
+  while (lookup.ReadDriverRecord(time, model.ModelInfo.DriverCount, values)) {
+    if (std::fabs(time) > last_time) break;
+  }
+  lookup.CloseDriverFile();
 }
 
 void require_finite(double value, std::string_view option) {

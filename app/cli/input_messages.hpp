@@ -14,6 +14,12 @@ namespace vindrel::cli {
 // on line 1, found "..."".
 std::string incompatible_param_file_message(const std::string& file_name, const TModelDef& info);
 
+// Reads the records of a driver file that a run up to `last_time` will look up
+// (every record up to the first one after that time), so that a bad driver file
+// is reported before the run replaces its output file. Throws EInOutError with
+// the file, the line and what was expected, as the run would.
+void check_driver_records(const std::string& file_name, const Model& model, double last_time);
+
 // Refuses a time option that is not a finite number ("--stop: expected a finite
 // number of days, found inf").
 void require_finite(double value, std::string_view option);

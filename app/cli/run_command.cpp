@@ -223,6 +223,9 @@ void run(const RunOptions& options) {
     std::fprintf(stderr, "vindrel-cli: warning: %s\n", correction.information.c_str());
   }
 
+  // A bad driver file is reported before the output file is replaced.
+  check_driver_records(settings.driver_file, model, settings.stop_time);
+
   const bool show_progress = !options.quiet && isatty(STDERR_FILENO) == 1;
   CliObserver observer(show_progress);
   DriverLookup drivers;
