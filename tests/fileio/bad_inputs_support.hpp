@@ -130,19 +130,44 @@ inline std::string binary_garbage(std::size_t size) {
   return bytes;
 }
 
-// The content of every regular file in a folder, to see that nothing changed.
+// The permission bits and the content of every regular file in a folder, to
+// see that nothing changed. A file its owner may not read is made readable for
+// the moment of reading.
 inline std::map<std::string, std::string> folder_contents(const std::string& folder) {
   std::map<std::string, std::string> contents;
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
     const std::string name = entry.path().filename().string();
+    const std::string path = entry.path().string();
     struct stat status;
-    if (stat(entry.path().c_str(), &status) == 0 && S_ISREG(status.st_mode)) {
-      contents[name] = (status.st_mode & S_IRUSR) != 0 ? read_bytes(entry.path().string()) : "";
-    } else {
+    if (stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
       contents[name] = "<not a regular file>";
+      continue;
     }
+    const mode_t mode = status.st_mode & 07777;
+    if ((mode & S_IRUSR) == 0) chmod(path.c_str(), mode | S_IRUSR);
+    contents[name] = std::to_string(mode) + ":" + read_bytes(path);
+    if ((mode & S_IRUSR) == 0) chmod(path.c_str(), mode);
   }
   return contents;
+}
+
+// The names of the files whose permission bits or content differ between two
+// snapshots of a folder (empty when nothing changed).
+inline std::vector<std::string> changed_files(const std::map<std::string, std::string>& before,
+                                              const std::map<std::string, std::string>& after) {
+  std::vector<std::string> changed;
+  for (const auto& [name, content] : before) {
+    const auto found = after.find(name);
+    if (found == after.end()) {
+      changed.push_back(name + " (removed)");
+    } else if (found->second != content) {
+      changed.push_back(name);
+    }
+  }
+  for (const auto& [name, content] : after) {
+    if (before.find(name) == before.end()) changed.push_back(name + " (new)");
+  }
+  return changed;
 }
 
 // Every value of every table, to see that nothing changed.
