@@ -6,19 +6,30 @@
 // floating-point flags cleared or tested and nothing stored by position.
 // ComputeDerivatives (the integrator's derivative function) and
 // EvaluateEquations on the model's tables (the run loop's end-of-step form)
-// add to it what a caller pays around the arithmetic.
+// add to it what a caller pays around the arithmetic. The three are timed in
+// alternating batches (cpu_clock.hpp), so that their ratios hold on a busy
+// machine.
 //
-// Every benchmark evaluates the example stand at the same moment: its initial
-// states with the drivers of a summer day, at a time inside a step.
+// The first benchmark evaluates the example stand at one moment: its initial
+// states with the drivers of a summer day, at a time inside a step. The second
+// replays a sample of the inputs that the derivative evaluations of a whole
+// model year of the example stand were given (every 16th evaluation), so that
+// its floor is the floor of a run's own evaluations: the floor that a run is
+// compared with.
 #include <benchmark/benchmark.h>
+
+#include <vector>
 
 #include "bench/bench_data.hpp"
 #include "bench/bench_names.hpp"
+#include "bench/cpu_clock.hpp"
 #include "bench/evaluation_counter.hpp"
 #include "core/positions.hpp"
 #include "equations/equations.hpp"
 #include "equations/evaluation.hpp"
 #include "fileio/driver_file.hpp"
+#include "run/run_loop.hpp"
+#include "run/run_settings.hpp"
 
 namespace vindrel::bench {
 namespace {
@@ -63,57 +74,161 @@ equations::Evaluation filled_evaluation(const Moment& moment) {
   return e;
 }
 
-void BM_EquationsFloor(benchmark::State& state) {
-  const Moment moment = summer_moment();
+// Evaluations per timed batch: long enough for the clock, short enough for
+// many batches to escape the other programs on the machine.
+constexpr int kBatch = 128;
+
+void floor_evaluation(equations::Evaluation& e) {
+  e.Pptr = 0.0;
+  e.PptI = 0.0;
+  e.Ppts = 0.0;
+  e.Ms = 0.0;
+  e.climate_and_water_balance();
+  e.solar_geometry();
+  e.photosynthesis();
+  e.drainage_and_discharge();
+  e.soil_mineral_nitrogen();
+  e.nitrogen_uptake();
+  e.drought_litter();
+  e.litterfall();
+  e.growth();
+  e.respiration_and_transport();
+  e.soil_organic_matter();
+  e.ecosystem_totals();
+  e.state_derivatives();
+}
+
+// One iteration is one batch of each: the floor, ComputeDerivatives, and
+// EvaluateEquations on the model's own tables (as the run loop evaluates at
+// the end of a step; without StepUpdate the states stay as they are, so every
+// pass evaluates the same moment).
+void BM_EquationsFloorAndCallers(benchmark::State& state) {
+  Moment moment = summer_moment();
   equations::Evaluation e = filled_evaluation(moment);
-  for (auto _ : state) {
-    benchmark::DoNotOptimize(&e);
-    e.Pptr = 0.0;
-    e.PptI = 0.0;
-    e.Ppts = 0.0;
-    e.Ms = 0.0;
-    e.climate_and_water_balance();
-    e.solar_geometry();
-    e.photosynthesis();
-    e.drainage_and_discharge();
-    e.soil_mineral_nitrogen();
-    e.nitrogen_uptake();
-    e.drought_litter();
-    e.litterfall();
-    e.growth();
-    e.respiration_and_transport();
-    e.soil_organic_matter();
-    e.ecosystem_totals();
-    e.state_derivatives();
-    benchmark::ClobberMemory();
-  }
-  benchmark::DoNotOptimize(e.dCfdt);
-}
-BENCHMARK(BM_EquationsFloor)->Name(kEquationsFloor);
-
-void BM_ComputeDerivatives(benchmark::State& state) {
-  const Moment moment = summer_moment();
   StateVector dydt{};
+  Model& model = moment.model;
+  BestTime floor;
+  BestTime derivatives;
+  BestTime tables;
   for (auto _ : state) {
-    uncounted_ComputeDerivatives(moment.model, moment.clock, moment.y, dydt, kEvaluationTime);
-    benchmark::DoNotOptimize(dydt.data());
-    benchmark::ClobberMemory();
+    floor.time(kBatch, [&e] {
+      benchmark::DoNotOptimize(&e);
+      floor_evaluation(e);
+      benchmark::ClobberMemory();
+    });
+    derivatives.time(kBatch, [&moment, &dydt] {
+      uncounted_ComputeDerivatives(moment.model, moment.clock, moment.y, dydt, kEvaluationTime);
+      benchmark::DoNotOptimize(dydt.data());
+      benchmark::ClobberMemory();
+    });
+    tables.time(kBatch, [&model, &moment] {
+      EvaluateEquations(model, moment.clock, model.states, kEvaluationTime, model.processes, false);
+      benchmark::ClobberMemory();
+    });
   }
+  state.counters[kFloorNs] = floor.nanoseconds();
+  state.counters[kComputeDerivativesNs] = derivatives.nanoseconds();
+  state.counters[kEvaluateEquationsNs] = tables.nanoseconds();
 }
-BENCHMARK(BM_ComputeDerivatives)->Name(kComputeDerivatives);
+BENCHMARK(BM_EquationsFloorAndCallers)->Name(kEquations)->Unit(benchmark::kMicrosecond);
 
-// On the model's own tables, as the run loop evaluates at the end of a step
-// and the parameter editor at its calculation time. Without StepUpdate the
-// states are not changed, so every pass evaluates the same moment.
-void BM_EvaluateEquations(benchmark::State& state) {
+// The inputs of every 16th derivative evaluation of one model year of the
+// example stand, with daily steps from time 1.
+const std::vector<EvaluationInput>& run_inputs() {
+  static const std::vector<EvaluationInput> inputs = [] {
+    std::vector<EvaluationInput> captured;
+    Model model = example_model();
+    RunSettings settings;
+    settings.start_time = 1.0;
+    settings.stop_time = 367.0;
+    settings.output_step = 1000.0;  // no records
+    settings.batch_mode = true;
+    settings.driver_file = example_stand().driver_file;
+    settings.output_file = scratch_file("captured-run.out");
+    RunObserver silent;
+    DriverLookup drivers;
+    RunState state;
+    capture_evaluation_inputs(&captured, 16);
+    Run(model, settings, drivers, state, silent);
+    capture_evaluation_inputs(nullptr, 1);
+    return captured;
+  }();
+  return inputs;
+}
+
+// Puts one captured input into the struct, as the frame does: the time, the
+// drivers and the states, with the prescribed soil mineral nitrogen. (The
+// annual reset, which some evaluations of a year's first day make, is left out.)
+void fill(const EvaluationInput& input, equations::Evaluation& e) {
+  e.time = input.x;
+#define VINDREL_DRIVER(id, symbol, name, units) e.id = input.drivers[driver::id];
+#include "core/model_definition.def"
+#undef VINDREL_DRIVER
+#define VINDREL_STATE(id, symbol, name, units) e.id = input.y[state::id - 1];
+#include "core/model_definition.def"
+#undef VINDREL_STATE
+  if (e.DNnh4 != -1.0) e.Nnh4 = e.DNnh4;
+  if (e.DNno3 != -1.0) e.Nno3 = e.DNno3;
+}
+
+// One iteration is, over the same batch of a run's inputs: the floor with the
+// inputs filled in, the filling alone, ComputeDerivatives with the drivers put
+// into the model's table, and putting the drivers alone. The fill's and the
+// drivers' own times are taken off.
+void BM_EquationsOverARun(benchmark::State& state) {
+  const std::vector<EvaluationInput>& inputs = run_inputs();
   Moment moment = summer_moment();
   Model& model = moment.model;
+  equations::Evaluation e = filled_evaluation(moment);
+  StateVector dydt{};
+  BestTime floor;
+  BestTime filling;
+  BestTime derivatives;
+  BestTime drivers;
+  std::size_t first = 0;
   for (auto _ : state) {
-    EvaluateEquations(model, moment.clock, model.states, kEvaluationTime, model.processes, false);
-    benchmark::ClobberMemory();
+    std::size_t i = first;
+    const auto next = [&inputs, &i]() -> const EvaluationInput& {
+      const EvaluationInput& input = inputs[i];
+      i = i + 1 == inputs.size() ? 0 : i + 1;
+      return input;
+    };
+    const auto put_drivers = [&model](const EvaluationInput& input) {
+      for (int k = 1; k <= driver::kCount; ++k) model.drivers[k].value = input.drivers[k];
+    };
+    floor.time(kBatch, [&] {
+      fill(next(), e);
+      benchmark::DoNotOptimize(&e);
+      floor_evaluation(e);
+      benchmark::ClobberMemory();
+    });
+    i = first;
+    filling.time(kBatch, [&] {
+      fill(next(), e);
+      benchmark::DoNotOptimize(&e);
+      benchmark::ClobberMemory();
+    });
+    i = first;
+    derivatives.time(kBatch, [&] {
+      const EvaluationInput& input = next();
+      put_drivers(input);
+      uncounted_ComputeDerivatives(model, moment.clock, input.y, dydt, input.x);
+      benchmark::DoNotOptimize(dydt.data());
+      benchmark::ClobberMemory();
+    });
+    i = first;
+    drivers.time(kBatch, [&] {
+      put_drivers(next());
+      benchmark::DoNotOptimize(&model);
+      benchmark::ClobberMemory();
+    });
+    first = i;
   }
+  state.counters[kFloorNs] = floor.nanoseconds() - filling.nanoseconds();
+  state.counters[kComputeDerivativesNs] = derivatives.nanoseconds() - drivers.nanoseconds();
+  state.counters["inputs"] = static_cast<double>(inputs.size());
 }
-BENCHMARK(BM_EvaluateEquations)->Name(kEvaluateEquations);
+BENCHMARK(BM_EquationsOverARun)->Name(kEquationsOverARun)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace vindrel::bench

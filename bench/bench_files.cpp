@@ -4,7 +4,8 @@
 // std::from_chars over the same text in memory.
 //
 // The numbers are those of a real run: one model year of the example stand, a
-// record per day, captured at full precision while the run wrote them.
+// record per day, captured at full precision while the run wrote them. Each
+// routine and its floor are timed in alternating batches (cpu_clock.hpp).
 #include <benchmark/benchmark.h>
 
 #include <array>
@@ -19,6 +20,7 @@
 
 #include "bench/bench_data.hpp"
 #include "bench/bench_names.hpp"
+#include "bench/cpu_clock.hpp"
 #include "core/positions.hpp"
 #include "fileio/driver_file.hpp"
 #include "fileio/number_format.hpp"
@@ -96,149 +98,163 @@ void put_record(const Record& record, Model& model) {
   for (int i = state::kCount + 1; i <= process::kCount; ++i) model.processes[i].value = record[k++];
 }
 
+// Records per timed formatting batch.
+constexpr int kFormatBatch = 16;
+
 // The record formats of the output file, field by field, as WriteOutputRecord
 // lays out a line.
-void BM_FormatRecord(benchmark::State& state) {
-  const std::vector<Record>& records = run_records().records;
-  std::array<char, kLineLength> line{};
-  std::size_t r = 0;
-  for (auto _ : state) {
-    const Record& record = records[r];
-    r = r + 1 == records.size() ? 0 : r + 1;
-    char* p = format_g15_right(line.data(), record[0]);
+char* format_record(const Record& record, char* line) {
+  char* p = format_g15_right(line, record[0]);
+  *p++ = ' ';
+  for (std::size_t k = 1; k < kFields; ++k) {
+    p = format_e13_right(p, record[k]);
     *p++ = ' ';
-    for (std::size_t k = 1; k < kFields; ++k) {
-      p = format_e13_right(p, record[k]);
-      *p++ = ' ';
-    }
-    *p++ = '\r';
-    *p++ = '\n';
-    benchmark::DoNotOptimize(line.data());
-    benchmark::ClobberMemory();
   }
+  *p++ = '\r';
+  *p++ = '\n';
+  return p;
 }
-BENCHMARK(BM_FormatRecord)->Name(kFormatRecord);
 
 // The floor: std::to_chars with the same significant digits (15 for the time,
 // 13 for the values), a space after each, no alignment.
-void BM_ToCharsRecord(benchmark::State& state) {
+char* to_chars_record(const Record& record, char* line, char* end) {
+  char* p = std::to_chars(line, end, record[0], std::chars_format::general, 15).ptr;
+  *p++ = ' ';
+  for (std::size_t k = 1; k < kFields; ++k) {
+    p = std::to_chars(p, end, record[k], std::chars_format::scientific, 12).ptr;
+    *p++ = ' ';
+  }
+  *p++ = '\r';
+  *p++ = '\n';
+  return p;
+}
+
+// One iteration is a batch of each: the format routines into a line, the
+// output file's record writer into /dev/null (formatting, the values taken
+// from the model's tables and the write call, without the disk), and
+// std::to_chars on the same records.
+void BM_Formatting(benchmark::State& state) {
   const std::vector<Record>& records = run_records().records;
   std::array<char, kLineLength> line{};
   char* const end = line.data() + line.size();
-  std::size_t r = 0;
-  for (auto _ : state) {
-    const Record& record = records[r];
-    r = r + 1 == records.size() ? 0 : r + 1;
-    char* p = std::to_chars(line.data(), end, record[0], std::chars_format::general, 15).ptr;
-    *p++ = ' ';
-    for (std::size_t k = 1; k < kFields; ++k) {
-      p = std::to_chars(p, end, record[k], std::chars_format::scientific, 12).ptr;
-      *p++ = ' ';
-    }
-    *p++ = '\r';
-    *p++ = '\n';
-    benchmark::DoNotOptimize(line.data());
-    benchmark::ClobberMemory();
-  }
-}
-BENCHMARK(BM_ToCharsRecord)->Name(kToCharsRecord);
-
-// The output file's record writer into /dev/null: formatting, the values taken
-// from the model's tables and the write call, without the disk.
-void BM_WriteOutputRecord(benchmark::State& state) {
-  const std::vector<Record>& records = run_records().records;
   Model model = example_model();
   OutputFile output;
   output.OpenOutputFile("/dev/null", model, true);
-  std::size_t r = 0;
+  BestTime format;
+  BestTime write;
+  BestTime to_chars;
+  std::size_t first = 0;
   for (auto _ : state) {
-    const Record& record = records[r];
-    r = r + 1 == records.size() ? 0 : r + 1;
-    put_record(record, model);
-    output.WriteOutputRecord(model, record[0]);
+    std::size_t r = first;
+    const auto next = [&records, &r]() -> const Record& {
+      const Record& record = records[r];
+      r = r + 1 == records.size() ? 0 : r + 1;
+      return record;
+    };
+    format.time(kFormatBatch, [&] {
+      benchmark::DoNotOptimize(format_record(next(), line.data()));
+      benchmark::ClobberMemory();
+    });
+    r = first;
+    write.time(kFormatBatch, [&] {
+      const Record& record = next();
+      put_record(record, model);
+      output.WriteOutputRecord(model, record[0]);
+    });
+    r = first;
+    to_chars.time(kFormatBatch, [&] {
+      benchmark::DoNotOptimize(to_chars_record(next(), line.data(), end));
+      benchmark::ClobberMemory();
+    });
+    first = r;
   }
   output.CloseOutputFile();
+  state.counters[kFormatNs] = format.nanoseconds();
+  state.counters[kWriteRecordNs] = write.nanoseconds();
+  state.counters[kToCharsNs] = to_chars.nanoseconds();
 }
-BENCHMARK(BM_WriteOutputRecord)->Name(kWriteRecord);
-
-// Reading: one pass over a whole file per iteration; the counter gives the
-// records of a pass, and the summary compares passes over the same text.
-void BM_ReadOutputRecord(benchmark::State& state) {
-  const RunRecords& run = run_records();
-  Model model = example_model();
-  OutputFile output;
-  std::int64_t records = 0;
-  for (auto _ : state) {
-    output.OpenOutputFile(run.output_file, model, false);
-    double time = 0.0;
-    records = 0;
-    while (output.ReadOutputRecord(time, model)) ++records;
-    output.CloseOutputFile();
-    benchmark::DoNotOptimize(time);
-  }
-  state.counters["records_per_pass"] = static_cast<double>(records);
-}
-BENCHMARK(BM_ReadOutputRecord)->Name(kReadOutputRecord)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Formatting)->Name(kFormatting)->Unit(benchmark::kMicrosecond);
 
 // The floor of reading: the text already in memory, the two header lines
 // skipped, then every blank-separated number through std::from_chars into one
-// array of the record's values.
-void from_chars_pass(benchmark::State& state, const std::string& text, std::size_t fields) {
+// array of a record's values. Returns the records read.
+std::int64_t from_chars_pass(const std::string& text, std::vector<double>& values) {
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  for (int line = 0; line < 2; ++line) {
+    p = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p))) + 1;
+  }
+  std::int64_t records = 0;
+  std::size_t k = 0;
+  for (;;) {
+    while (p != end && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n')) ++p;
+    if (p == end) break;
+    const auto result = std::from_chars(p, end, values[k]);
+    if (result.ec != std::errc{}) throw std::runtime_error("not a number");
+    p = result.ptr;
+    if (++k == values.size()) {
+      k = 0;
+      ++records;
+    }
+  }
+  benchmark::DoNotOptimize(values.data());
+  benchmark::ClobberMemory();
+  return records;
+}
+
+// Reading: one iteration is one pass over the whole file with the program's
+// reader and one with std::from_chars over its text; the counters are the best
+// passes' times per record read by the program (an end marker that the floor
+// reads as one more record is not counted).
+template <class ReadFile>
+void paired_reading(benchmark::State& state, const std::string& path, std::size_t fields,
+                    ReadFile&& read_file) {
+  const std::string text = file_text(path);
   std::vector<double> values(fields);
+  BestTime read;
+  BestTime floor;
   std::int64_t records = 0;
   for (auto _ : state) {
-    const char* p = text.data();
-    const char* const end = p + text.size();
-    for (int line = 0; line < 2; ++line) {
-      p = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p))) + 1;
-    }
-    records = 0;
-    std::size_t k = 0;
-    for (;;) {
-      while (p != end && (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n')) ++p;
-      if (p == end) break;
-      const auto result = std::from_chars(p, end, values[k]);
-      if (result.ec != std::errc{}) {
-        state.SkipWithError("not a number");
-        return;
-      }
-      p = result.ptr;
-      if (++k == fields) {
-        k = 0;
-        ++records;
-      }
-    }
-    benchmark::DoNotOptimize(values.data());
-    benchmark::ClobberMemory();
+    read.time(1, [&] { records = read_file(); });
+    floor.time(1, [&] { benchmark::DoNotOptimize(from_chars_pass(text, values)); });
   }
+  const double per_record = records > 0 ? 1e9 / static_cast<double>(records) : 0.0;
+  state.counters[kReadNs] = read.seconds() * per_record;
+  state.counters[kFromCharsNs] = floor.seconds() * per_record;
   state.counters["records_per_pass"] = static_cast<double>(records);
 }
 
-void BM_FromCharsOutputRecord(benchmark::State& state) {
-  from_chars_pass(state, file_text(run_records().output_file), kFields);
+void BM_OutputParsing(benchmark::State& state) {
+  const RunRecords& run = run_records();
+  Model model = example_model();
+  OutputFile output;
+  paired_reading(state, run.output_file, kFields, [&]() -> std::int64_t {
+    output.OpenOutputFile(run.output_file, model, false);
+    double time = 0.0;
+    std::int64_t records = 0;
+    while (output.ReadOutputRecord(time, model)) ++records;
+    output.CloseOutputFile();
+    benchmark::DoNotOptimize(time);
+    return records;
+  });
 }
-BENCHMARK(BM_FromCharsOutputRecord)->Name(kFromCharsOutputRecord)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_OutputParsing)->Name(kOutputParsing)->Unit(benchmark::kMillisecond);
 
-void BM_ReadDriverRecord(benchmark::State& state) {
+void BM_DriverParsing(benchmark::State& state) {
   Model model = example_model();
   DriverLookup lookup;
-  std::int64_t records = 0;
-  for (auto _ : state) {
-    lookup.OpenDriverFile(example_stand().driver_file, model, false);
+  const std::string& path = example_stand().driver_file;
+  paired_reading(state, path, 1 + driver::kCount, [&]() -> std::int64_t {
+    lookup.OpenDriverFile(path, model, false);
     double time = 0.0;
-    records = 0;
+    std::int64_t records = 0;
     while (lookup.ReadDriverRecord(time, driver::kCount, model.drivers)) ++records;
     lookup.CloseDriverFile();
     benchmark::DoNotOptimize(time);
-  }
-  state.counters["records_per_pass"] = static_cast<double>(records);
+    return records;
+  });
 }
-BENCHMARK(BM_ReadDriverRecord)->Name(kReadDriverRecord)->Unit(benchmark::kMicrosecond);
-
-void BM_FromCharsDriverRecord(benchmark::State& state) {
-  from_chars_pass(state, file_text(example_stand().driver_file), 1 + driver::kCount);
-}
-BENCHMARK(BM_FromCharsDriverRecord)->Name(kFromCharsDriverRecord)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DriverParsing)->Name(kDriverParsing)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace vindrel::bench

@@ -1,31 +1,39 @@
-// Names of the benchmarks that the summary compares, shared by the benchmark
-// files and the summary printer.
+// Names of the benchmarks and counters that the summary reads, shared by the
+// benchmark files and the summary printer.
 #pragma once
 
 namespace vindrel::bench {
 
-// Equations (bench_equations.cpp): one evaluation each.
-inline constexpr const char* kEquationsFloor = "equations/floor";
-inline constexpr const char* kComputeDerivatives = "equations/ComputeDerivatives";
-inline constexpr const char* kEvaluateEquations = "equations/EvaluateEquations";
+// One benchmark that alternates batches of the three evaluations
+// (bench_equations_floor.cpp); its counters are the best times per
+// evaluation, in nanoseconds.
+inline constexpr const char* kEquations = "equations/floor_and_callers";
+inline constexpr const char* kFloorNs = "floor_ns";
+inline constexpr const char* kComputeDerivativesNs = "ComputeDerivatives_ns";
+inline constexpr const char* kEvaluateEquationsNs = "EvaluateEquations_ns";
+// The same floor and ComputeDerivatives over a sample of a run's own inputs.
+inline constexpr const char* kEquationsOverARun = "equations/over_a_run";
 
 // Whole runs of the example stand (bench_run.cpp): one run of kRunYears model
-// years each.
+// years per iteration; the counters are per simulated year.
 inline constexpr int kRunYears = 3;
 inline constexpr const char* kRunWithoutOutput = "run/without_output";
 inline constexpr const char* kRunWithOutput = "run/with_output";
-// Counters of the run benchmarks, per simulated year.
+inline constexpr const char* kBestMsPerYear = "best_ms_per_year";
 inline constexpr const char* kDerivativeEvaluationsPerYear = "derivative_evaluations_per_year";
 inline constexpr const char* kStepEvaluationsPerYear = "step_evaluations_per_year";
 inline constexpr const char* kRecordsPerYear = "records_per_year";
 
-// Files (bench_files.cpp): one output record or one driver record each.
-inline constexpr const char* kFormatRecord = "files/format_record";
-inline constexpr const char* kWriteRecord = "files/WriteOutputRecord";
-inline constexpr const char* kToCharsRecord = "files/to_chars_record";
-inline constexpr const char* kReadOutputRecord = "files/ReadOutputRecord";
-inline constexpr const char* kFromCharsOutputRecord = "files/from_chars_output_record";
-inline constexpr const char* kReadDriverRecord = "files/ReadDriverRecord";
-inline constexpr const char* kFromCharsDriverRecord = "files/from_chars_driver_record";
+// Files (bench_files.cpp): each benchmark alternates the program's routine
+// with the standard conversion of the same numbers; the counters are the best
+// times per record, in nanoseconds.
+inline constexpr const char* kFormatting = "files/format_record";
+inline constexpr const char* kFormatNs = "format_ns";
+inline constexpr const char* kWriteRecordNs = "WriteOutputRecord_ns";
+inline constexpr const char* kToCharsNs = "to_chars_ns";
+inline constexpr const char* kOutputParsing = "files/read_output_record";
+inline constexpr const char* kDriverParsing = "files/read_driver_record";
+inline constexpr const char* kReadNs = "read_ns";
+inline constexpr const char* kFromCharsNs = "from_chars_ns";
 
 }  // namespace vindrel::bench

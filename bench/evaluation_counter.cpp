@@ -20,7 +20,19 @@ void real_evaluate_tables(Model& model, const EvaluationClock& clock, statearray
                           bool StepUpdate) __asm__("__real_" VINDREL_EVALUATE_TABLES);
 
 namespace {
+
 EvaluationCount count;
+std::vector<EvaluationInput>* captured = nullptr;
+int capture_stride = 1;
+
+void capture(const Model& model, const StateVector& y, double x) {
+  if (captured == nullptr || count.derivatives % capture_stride != 0) return;
+  EvaluationInput& input = captured->emplace_back();
+  input.x = x;
+  input.y = y;
+  for (int i = 1; i <= driver::kCount; ++i) input.drivers[i] = model.drivers[i].value;
+}
+
 }  // namespace
 
 // The wrappers that every other object file's calls reach.
@@ -34,6 +46,7 @@ void counted_evaluate_tables(Model& model, const EvaluationClock& clock, statear
 void counted_compute_derivatives(const Model& model, const EvaluationClock& clock,
                                  const StateVector& y, StateVector& dydt, double x) {
   ++count.derivatives;
+  capture(model, y, x);
   real_compute_derivatives(model, clock, y, dydt, x);
 }
 
@@ -44,6 +57,11 @@ void counted_evaluate_tables(Model& model, const EvaluationClock& clock, statear
 }
 
 EvaluationCount evaluation_count() { return count; }
+
+void capture_evaluation_inputs(std::vector<EvaluationInput>* inputs, int stride) {
+  captured = inputs;
+  capture_stride = stride > 0 ? stride : 1;
+}
 
 void uncounted_ComputeDerivatives(const Model& model, const EvaluationClock& clock,
                                   const StateVector& y, StateVector& dydt, double x) {

@@ -7,8 +7,11 @@
 // library's function. Counting costs one increment per evaluation.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <vector>
 
+#include "core/positions.hpp"
 #include "equations/equations.hpp"
 
 namespace vindrel::bench {
@@ -20,6 +23,18 @@ struct EvaluationCount {
 
 // The calls counted since the program started.
 EvaluationCount evaluation_count();
+
+// What one derivative evaluation of a run was given: the time, the state
+// vector and the model's driver values.
+struct EvaluationInput {
+  double x = 0.0;
+  StateVector y{};
+  std::array<double, driver::kCount + 1> drivers{};  // 1-based
+};
+
+// While a capture is active, every `stride`-th derivative evaluation's input
+// is appended to `inputs`. Pass nullptr to stop.
+void capture_evaluation_inputs(std::vector<EvaluationInput>* inputs, int stride);
 
 // ComputeDerivatives without the counting wrapper, for its own benchmark.
 void uncounted_ComputeDerivatives(const Model& model, const EvaluationClock& clock,

@@ -1,7 +1,7 @@
 // Peak memory of whole runs: each run is made by a fresh process (this program
-// started again in its run mode), and the parent reads the child's peak
-// resident set size (ru_maxrss of wait4), so nothing of the benchmarks that ran
-// before counts.
+// started again in its run mode), which reports its own peak resident set size
+// (VmHWM) when the run ends, so nothing of the benchmarks that ran before
+// counts.
 #pragma once
 
 #include <string>
@@ -16,8 +16,8 @@ inline constexpr const char* kPeakMemoryRunArgument = "--peak-memory-run";
 inline constexpr const char* kYearlyResetArgument = "--yearly-reset";
 
 // The run mode: one run of YEARS model years from time 1 with a daily time step
-// and a record every day, optionally with every state reset yearly. Returns the
-// process's exit status.
+// and a record every day, optionally with every state reset yearly; prints the
+// process's peak resident set size in kB. Returns the process's exit status.
 int peak_memory_run(int argc, char** argv);
 
 struct PeakMemory {

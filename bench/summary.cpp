@@ -1,6 +1,9 @@
 #include "bench/summary.hpp"
 
+#include <algorithm>
 #include <cstdio>
+#include <initializer_list>
+#include <string>
 
 #include "bench/bench_names.hpp"
 
@@ -18,24 +21,29 @@ class Printer {
  public:
   explicit Printer(const std::map<std::string, Figure>& figures) : figures_(figures) {}
 
-  const Figure* find(const char* name) const {
-    const auto found = figures_.find(name);
-    return found == figures_.end() ? nullptr : &found->second;
+  // The counter of a benchmark, or a negative number when it was not run.
+  double get(const char* benchmark, const char* counter) const {
+    const auto found = figures_.find(benchmark);
+    if (found == figures_.end()) return -1.0;
+    const auto value = found->second.counters.find(counter);
+    return value == found->second.counters.end() ? -1.0 : value->second;
   }
-  double ns(const char* name) const { return find(name)->cpu_seconds * 1e9; }
-  bool have(std::initializer_list<const char*> names) const {
-    for (const char* name : names) {
-      if (find(name) == nullptr) return false;
-    }
-    return true;
+  static bool have(std::initializer_list<double> values) {
+    return std::all_of(values.begin(), values.end(), [](double v) { return v > 0.0; });
   }
 
+  void value(const char* what, double value, const char* unit) {
+    std::printf("  %-56s %10.1f %s\n", what, value, unit);
+  }
   // A line with a ratio and its target.
-  void ratio(const char* what, double ratio, double target) {
+  void ratio(const std::string& what, double ratio, double target) {
     const bool met = ratio <= target;
     if (!met) ++missed_;
-    std::printf("  %-52s %6.3f   target <= %.2f  %s\n", what, ratio, target,
+    std::printf("  %-56s %10.3f   target <= %.2f  %s\n", what.c_str(), ratio, target,
                 met ? "met" : "MISSED");
+  }
+  void ratio(const std::string& what, double ratio) {
+    std::printf("  %-56s %10.3f   (no target)\n", what.c_str(), ratio);
   }
   int missed() const { return missed_; }
 
@@ -50,124 +58,117 @@ void SummaryReporter::ReportRuns(const std::vector<Run>& reports) {
   ConsoleReporter::ReportRuns(reports);
   for (const Run& run : reports) {
     if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
-    const double seconds =
-        run.GetAdjustedCPUTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
-    const std::string name = run.benchmark_name();
-    const auto found = figures_.find(name);
-    if (found != figures_.end() && found->second.cpu_seconds <= seconds) continue;
-    Figure figure;
-    figure.cpu_seconds = seconds;
-    for (const auto& [counter, value] : run.counters) figure.counters[counter] = value.value;
-    figures_[name] = figure;
+    Figure& figure = figures_[run.benchmark_name()];
+    for (const auto& [counter, value] : run.counters) {
+      const auto found = figure.counters.find(counter);
+      if (found == figure.counters.end() || value.value < found->second) {
+        figure.counters[counter] = value.value;
+      }
+    }
   }
 }
 
 int print_summary(const std::map<std::string, Figure>& figures,
                   const std::vector<PeakMemory>& peaks, bool stand_from_examples) {
   Printer p(figures);
-  std::printf("\nVindrel performance summary (CPU time per operation, best repetition)\n");
+  std::printf(
+      "\nVindrel performance summary (thread CPU time; each figure is the best of many batches "
+      "timed alternately with its floor)\n");
   std::printf("Example stand: %s\n",
               stand_from_examples ? "examples/vindrel-example.par and .drr"
                                   : "test stand parameters with generated weather (examples/ "
                                     "has no example stand yet)");
 
-  const bool equations = p.have({kEquationsFloor, kComputeDerivatives});
-  if (equations) {
-    const double floor = p.ns(kEquationsFloor);
-    std::printf("\n1. One evaluation of the equations\n");
-    std::printf("  %-52s %9.1f ns\n", "floor: groups and derivatives on a struct of doubles",
-                floor);
-    std::printf("  %-52s %9.1f ns\n", "ComputeDerivatives", p.ns(kComputeDerivatives));
-    if (p.have({kEvaluateEquations})) {
-      std::printf("  %-52s %9.1f ns\n", "EvaluateEquations on the model's tables",
-                  p.ns(kEvaluateEquations));
-    }
-    p.ratio("ComputeDerivatives / floor", p.ns(kComputeDerivatives) / floor, kDerivativesTarget);
-    if (p.have({kEvaluateEquations})) {
-      std::printf("  %-52s %6.3f   (no target)\n", "EvaluateEquations / floor",
-                  p.ns(kEvaluateEquations) / floor);
-    }
+  const double floor = p.get(kEquations, kFloorNs);
+  const double derivatives = p.get(kEquations, kComputeDerivativesNs);
+  const double tables = p.get(kEquations, kEvaluateEquationsNs);
+  const double run_floor = p.get(kEquationsOverARun, kFloorNs);
+  const double run_derivatives = p.get(kEquationsOverARun, kComputeDerivativesNs);
+  if (Printer::have({floor, derivatives, tables})) {
+    std::printf(
+        "\n1. One evaluation of the equations (the example stand's initial states, summer)\n");
+    p.value("floor: the groups and derivatives on a struct of doubles", floor, "ns");
+    p.value("ComputeDerivatives", derivatives, "ns");
+    p.value("EvaluateEquations on the model's tables", tables, "ns");
+    p.ratio("ComputeDerivatives / floor", derivatives / floor, kDerivativesTarget);
+    p.ratio("EvaluateEquations / floor", tables / floor);
+  }
+  if (Printer::have({run_floor, run_derivatives})) {
+    std::printf("   Over a sample of the inputs of a year's derivative evaluations\n");
+    p.value("floor over a run", run_floor, "ns");
+    p.value("ComputeDerivatives over a run", run_derivatives, "ns");
+    p.ratio("ComputeDerivatives / floor, over a run", run_derivatives / run_floor,
+            kDerivativesTarget);
   }
 
-  if (equations && p.have({kRunWithoutOutput, kRunWithOutput, kFormatRecord})) {
-    const double floor = p.ns(kEquationsFloor);
-    const Figure& without = *p.find(kRunWithoutOutput);
-    const Figure& with = *p.find(kRunWithOutput);
-    const double derivatives = with.counters.at(kDerivativeEvaluationsPerYear);
-    const double steps = with.counters.at(kStepEvaluationsPerYear);
-    const double records = with.counters.at(kRecordsPerYear);
-    const double format_ms = records * p.ns(kFormatRecord) * 1e-6;
-    const double floor_ms = derivatives * floor * 1e-6;
-    const double all_floor_ms = (derivatives + steps) * floor * 1e-6;
-    const double without_ms = without.cpu_seconds * 1e3 / kRunYears;
-    const double with_ms = with.cpu_seconds * 1e3 / kRunYears;
+  const double format = p.get(kFormatting, kFormatNs);
+  const double write = p.get(kFormatting, kWriteRecordNs);
+  const double to_chars = p.get(kFormatting, kToCharsNs);
+  const double without_ms = p.get(kRunWithoutOutput, kBestMsPerYear);
+  const double with_ms = p.get(kRunWithOutput, kBestMsPerYear);
+  const double evaluations = p.get(kRunWithOutput, kDerivativeEvaluationsPerYear);
+  const double steps = p.get(kRunWithOutput, kStepEvaluationsPerYear);
+  const double records = p.get(kRunWithOutput, kRecordsPerYear);
+  // A run is compared with the floor of its own evaluations where that was
+  // measured.
+  const double evaluation_floor = run_floor > 0.0 ? run_floor : floor;
+  if (Printer::have({evaluation_floor, format, without_ms, with_ms, evaluations, steps, records})) {
+    const double floor_ms = evaluations * evaluation_floor * 1e-6;
+    const double all_floor_ms = (evaluations + steps) * evaluation_floor * 1e-6;
+    const double format_ms = records * format * 1e-6;
     std::printf("\n2. Whole runs of the example stand (%d model years of 366 days, daily steps)\n",
                 kRunYears);
-    std::printf("  %-52s %9.0f\n", "derivative evaluations per simulated year", derivatives);
-    std::printf("  %-52s %9.0f\n", "end-of-step evaluations per simulated year", steps);
-    std::printf("  %-52s %9.0f\n", "output records per simulated year", records);
-    std::printf("  %-52s %9.2f ms\n", "run without output, per simulated year", without_ms);
-    std::printf("  %-52s %9.2f ms\n", "run with output, per simulated year", with_ms);
-    std::printf("  %-52s %9.2f ms\n", "floor: derivative evaluations x floor", floor_ms);
-    std::printf("  %-52s %9.2f ms\n", "floor: all evaluations x floor", all_floor_ms);
-    std::printf("  %-52s %9.2f ms\n", "formatting: records x record formatting", format_ms);
+    p.value("derivative evaluations per simulated year", evaluations, "");
+    p.value("end-of-step evaluations per simulated year", steps, "");
+    p.value("output records per simulated year", records, "");
+    p.value("run without output, per simulated year", without_ms, "ms");
+    p.value("run with output, per simulated year", with_ms, "ms");
+    p.value(run_floor > 0.0 ? "floor: derivative evaluations x floor over a run"
+                            : "floor: derivative evaluations x floor",
+            floor_ms, "ms");
+    p.value("floor: all evaluations x floor", all_floor_ms, "ms");
+    p.value("formatting: records x record formatting", format_ms, "ms");
     p.ratio("without output / (derivative evaluations x floor)", without_ms / floor_ms, kRunTarget);
     p.ratio("with output / (derivative evaluations x floor + fmt)",
             with_ms / (floor_ms + format_ms), kRunTarget);
-    std::printf("  %-52s %6.3f   (no target)\n", "with output / (all evaluations x floor + fmt)",
-                with_ms / (all_floor_ms + format_ms));
+    p.ratio("with output / (all evaluations x floor + fmt)", with_ms / (all_floor_ms + format_ms));
   }
 
-  if (p.have({kFormatRecord, kToCharsRecord})) {
-    std::printf("\n3. Files (per record of %s)\n", "208 output fields or 19 driver fields");
-    std::printf("  %-52s %9.0f ns\n", "output record formatting (format routines)",
-                p.ns(kFormatRecord));
-    if (p.have({kWriteRecord})) {
-      std::printf("  %-52s %9.0f ns\n", "WriteOutputRecord into /dev/null", p.ns(kWriteRecord));
-    }
-    std::printf("  %-52s %9.0f ns\n", "std::to_chars, same numbers and digits",
-                p.ns(kToCharsRecord));
-    p.ratio("record formatting / std::to_chars", p.ns(kFormatRecord) / p.ns(kToCharsRecord),
-            kFormatTarget);
-    if (p.have({kWriteRecord})) {
-      p.ratio("WriteOutputRecord / std::to_chars", p.ns(kWriteRecord) / p.ns(kToCharsRecord),
-              kFormatTarget);
-    }
+  if (Printer::have({format, write, to_chars})) {
+    std::printf("\n3. Files, per record (an output record has 208 fields, a driver record 19)\n");
+    p.value("output record formatting (the format routines)", format, "ns");
+    p.value("WriteOutputRecord into /dev/null", write, "ns");
+    p.value("std::to_chars, same numbers and digits", to_chars, "ns");
+    p.ratio("record formatting / std::to_chars", format / to_chars, kFormatTarget);
+    p.ratio("WriteOutputRecord / std::to_chars", write / to_chars, kFormatTarget);
   }
-  const auto parsing = [&p](const char* what, const char* reader, const char* floor) {
-    if (!p.have({reader, floor})) return;
-    const Figure& read = *p.find(reader);
-    const double per_pass =
-        read.counters.count("records_per_pass") != 0 ? read.counters.at("records_per_pass") : 1.0;
-    std::printf("  %-52s %9.0f ns\n", (std::string(what) + ", per record").c_str(),
-                p.ns(reader) / per_pass);
-    std::printf("  %-52s %9.0f ns\n", "std::from_chars over the same text, per record",
-                p.ns(floor) / per_pass);
-    p.ratio((std::string(what) + " / std::from_chars").c_str(), p.ns(reader) / p.ns(floor),
-            kParseTarget);
+  const auto parsing = [&p](const char* what, const char* benchmark) {
+    const double read = p.get(benchmark, kReadNs);
+    const double floor_read = p.get(benchmark, kFromCharsNs);
+    if (!Printer::have({read, floor_read})) return;
+    p.value((std::string(what) + " reading").c_str(), read, "ns");
+    p.value("std::from_chars over the same text", floor_read, "ns");
+    p.ratio(std::string(what) + " reading / std::from_chars", read / floor_read, kParseTarget);
   };
-  parsing("output file reading", kReadOutputRecord, kFromCharsOutputRecord);
-  parsing("driver file reading", kReadDriverRecord, kFromCharsDriverRecord);
+  parsing("output file", kOutputParsing);
+  parsing("driver file", kDriverParsing);
 
   if (peaks.size() == 2) {
-    std::printf(
-        "\n4. Peak memory of whole runs (ru_maxrss of a fresh process, record every day%s)\n",
-        stand_from_examples ? "" : ", every state reset yearly");
+    std::printf("\n4. Peak memory of whole runs (VmHWM of a fresh process, a record every day%s)\n",
+                stand_from_examples ? "" : ", every state reset yearly");
     for (const PeakMemory& peak : peaks) {
       char what[96];
       std::snprintf(what, sizeof what, "%d-year run (%.1f s, %.0f MB of output)", peak.years,
                     peak.seconds, static_cast<double>(peak.output_bytes) / 1e6);
       if (peak.failure.empty()) {
-        std::printf("  %-52s %9ld kB\n", what, peak.peak_kilobytes);
+        p.value(what, static_cast<double>(peak.peak_kilobytes), "kB");
       } else {
-        std::printf("  %-52s %s\n", what, peak.failure.c_str());
+        std::printf("  %-56s %s\n", what, peak.failure.c_str());
       }
     }
     if (peaks[0].failure.empty() && peaks[1].failure.empty()) {
-      char what[96];
-      std::snprintf(what, sizeof what, "peak of %d years / peak of %d years", peaks[1].years,
-                    peaks[0].years);
-      p.ratio(what,
+      p.ratio("peak of " + std::to_string(peaks[1].years) + " years / peak of " +
+                  std::to_string(peaks[0].years) + " years",
               static_cast<double>(peaks[1].peak_kilobytes) /
                   static_cast<double>(peaks[0].peak_kilobytes),
               kMemoryTarget);

@@ -12,14 +12,14 @@
 
 namespace vindrel::bench {
 
-// One benchmark's best repetition: the smallest CPU time per iteration.
+// One benchmark's counters, each the smallest over its repetitions (the
+// counters that the summary reads are best times and counts).
 struct Figure {
-  double cpu_seconds = 0.0;  // per iteration
   std::map<std::string, double> counters;
 };
 
-// Shows the runs as the console reporter does and keeps the best repetition
-// of each benchmark for the summary.
+// Shows the runs as the console reporter does and keeps the counters of each
+// benchmark for the summary.
 class SummaryReporter : public benchmark::ConsoleReporter {
  public:
   using ConsoleReporter::ConsoleReporter;
