@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <exception>
 #include <iostream>
+#include <string>
 
 #include "app/cli/commands.hpp"
 #include "core/model.hpp"
@@ -11,6 +12,10 @@ int main(int argc, char** argv) {
   CLI::App app{"Vindrel forest ecosystem model, without a display", "vindrel-cli"};
   app.set_version_flag("--version", model.ModelInfo.ModelName + " " + model.ModelInfo.ModelVersion);
   app.require_subcommand(1);
+  // Usage errors read like every other error of the program.
+  app.failure_message([](const CLI::App*, const CLI::Error& e) {
+    return std::string("vindrel-cli: error: ") + e.what() + "\nRun with --help for more information.\n";
+  });
 
   vindrel::cli::add_list_command(app);
   vindrel::cli::add_run_command(app);
@@ -21,8 +26,13 @@ int main(int argc, char** argv) {
 
   try {
     app.parse(argc, argv);
+  } catch (const CLI::RuntimeError& e) {
+    // A command that has said what happened and only sets the exit code
+    // (a cancelled run exits with 130, as after an interrupt).
+    return e.get_exit_code();
   } catch (const CLI::ParseError& e) {
-    return app.exit(e);
+    // --help and --version end parsing with code 0; a usage error exits with 2.
+    return app.exit(e) == 0 ? 0 : 2;
   } catch (const std::exception& e) {
     std::cout.flush();
     std::fprintf(stderr, "vindrel-cli: error: %s\n", e.what());

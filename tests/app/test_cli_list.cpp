@@ -55,3 +55,24 @@ TEST(CliUsage, NoSubcommandIsAnError) {
 
 }  // namespace
 }  // namespace vindrel
+
+namespace vindrel {
+namespace {
+
+TEST(CliUsage, UsageErrorsSayVindrelCliErrorAndExitWithTwo) {
+  const auto result = testing::run_cli("list --no-such-flag");
+  EXPECT_EQ(result.exit_code, 2);
+  EXPECT_EQ(result.err.rfind("vindrel-cli: error: ", 0), 0u) << result.err;
+  const auto missing = testing::run_cli("run --reset-every 365");
+  EXPECT_EQ(missing.exit_code, 2);
+  EXPECT_EQ(missing.err.rfind("vindrel-cli: error: ", 0), 0u) << missing.err;
+}
+
+TEST(CliUsage, HelpExitsWithZero) {
+  const auto result = testing::run_cli("--help");
+  EXPECT_EQ(result.exit_code, 0);
+  EXPECT_NE(result.out.find("list"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace vindrel
