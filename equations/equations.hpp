@@ -4,10 +4,15 @@
 #pragma once
 
 #include <array>
+#include <memory>
 
 #include "core/model.hpp"
 
 namespace vindrel {
+
+namespace equations {
+struct Evaluation;
+}
 
 // The two run settings that the equations read at every call.
 struct EvaluationClock {
@@ -52,5 +57,33 @@ void EvaluateEquations(Model& model, const EvaluationClock& clock, statearray& s
 // throws like EvaluateEquations, leaving dydt as it was.
 void ComputeDerivatives(const Model& model, const EvaluationClock& clock, const StateVector& y,
                         StateVector& dydt, double x);
+
+// The integrator's derivative function for the time steps of a run.
+// ComputeDerivatives copies the drivers, the parameters and the HoldConstant
+// flags out of the model's tables at every call; this function copies them
+// once, in prepare(), so that each call takes only the states. A call gives
+// exactly what ComputeDerivatives gives on the model as it was at the last
+// prepare(), faults included: prepare again whenever the drivers, parameters,
+// flags, NewYear or the clock may have changed (the run loop does so before
+// every integrator call). The working record is made once, by the constructor;
+// prepare() and the calls allocate nothing.
+class PreparedDerivatives {
+ public:
+  PreparedDerivatives();
+  ~PreparedDerivatives();
+  PreparedDerivatives(const PreparedDerivatives&) = delete;
+  PreparedDerivatives& operator=(const PreparedDerivatives&) = delete;
+
+  void prepare(const Model& model, const EvaluationClock& clock);
+  // dydt[i - 1] is the derivative of state i for the state values y at time x.
+  void operator()(const StateVector& y, StateVector& dydt, double x) const;
+
+ private:
+  std::unique_ptr<equations::Evaluation> inputs_;  // drivers and parameters filled in
+  std::array<bool, kStateCapacity + 1> HoldConstant_{};
+  bool NewYear_ = false;
+  bool inputs_finite_ = true;  // every driver, parameter and clock value
+  EvaluationClock clock_;
+};
 
 }  // namespace vindrel

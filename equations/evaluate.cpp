@@ -4,13 +4,13 @@
 // the once-per-step updates when asked, and store derivatives and processes by
 // position. Arithmetic faults are detected from the floating-point status
 // flags, which are cleared before and tested after the evaluation.
-#include <bit>
 #include <cfenv>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <iterator>
+#include <memory>
 
 #include "core/exceptions.hpp"
 #include "core/positions.hpp"
@@ -91,20 +91,33 @@ struct PrivateStates {
   void set(int, double) {}
 };
 
-template <class States>
-void copy_in(const Model& model, const States& states, Evaluation& e) {
+// The drivers and parameters of the model's tables.
+void copy_tables_in(const Model& model, Evaluation& e) {
 #define VINDREL_DRIVER(id, symbol, name, units) e.id = model.drivers[driver::id].value;
 #include "core/model_definition.def"
 #undef VINDREL_DRIVER
-
-#define VINDREL_STATE(id, symbol, name, units) e.id = states.value(state::id);
-#include "core/model_definition.def"
-#undef VINDREL_STATE
 
   // The parameter positions are the 1-based parameter-table entries.
 #define VINDREL_PARAMETER(id, symbol, name, units) e.id = model.parameters[parameter::id].value;
 #include "core/model_definition.def"
 #undef VINDREL_PARAMETER
+}
+
+// The prepared derivative function's form: the values of the state vector y
+// and the flags copied when it was prepared; writes are dropped.
+struct PreparedStates {
+  const StateVector& y;
+  const std::array<bool, kStateCapacity + 1>& HoldConstant;
+  double value(int position) const { return y[position - 1]; }
+  bool held(int position) const { return HoldConstant[position]; }
+  void set(int, double) {}
+};
+
+template <class States>
+void copy_states_in(const States& states, Evaluation& e) {
+#define VINDREL_STATE(id, symbol, name, units) e.id = states.value(state::id);
+#include "core/model_definition.def"
+#undef VINDREL_STATE
 }
 
 // A soil mineral nitrogen driver that is not -1 replaces the state, in the
@@ -205,20 +218,26 @@ constexpr std::size_t kResultsEnd = offsetof(Evaluation, dJdrsdt) + sizeof(doubl
 static_assert(kResultsEnd - kResultsBegin == process::kCount * sizeof(double),
               "the processes and the derivatives must be declared together");
 
-// True when every derivative and every process value is finite, that is, no
-// value has an exponent of all ones. Adding one to an exponent field of all
-// ones carries into the sign bit, and into it only, so the sign bit of the
-// accumulated marks tells. Branch-free: the compiler tests several values at
-// once.
-bool all_results_finite(const Evaluation& e) {
+// Nonzero in its top bit when `value` is not finite, that is, when its
+// exponent bits are all ones: adding one to an exponent field of all ones
+// carries into the sign bit, and into it only. Branch-free, so that the
+// compiler tests several values at once.
+inline std::uint64_t non_finite_mark(double value) {
   constexpr std::uint64_t kExponent = 0x7FF0000000000000;
   constexpr std::uint64_t kExponentOne = 0x0010000000000000;
+  std::uint64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  return (bits & kExponent) + kExponentOne;
+}
+
+// True when every derivative and every process value is finite.
+bool all_results_finite(const Evaluation& e) {
   const auto* results = reinterpret_cast<const unsigned char*>(&e) + kResultsBegin;
   std::uint64_t marks = 0;
   for (std::size_t i = 0; i < process::kCount; ++i) {
-    std::uint64_t bits;
-    std::memcpy(&bits, results + i * sizeof bits, sizeof bits);
-    marks |= (bits & kExponent) + kExponentOne;
+    double value;
+    std::memcpy(&value, results + i * sizeof value, sizeof value);
+    marks |= non_finite_mark(value);
   }
   return (marks >> 63) == 0;
 }
@@ -230,34 +249,37 @@ bool all_results_finite(const Evaluation& e) {
 // that is not finite without any flag can only come from an input that was
 // not finite; it is refused as well, so that it never reaches the
 // integrator's error test.
-void raise_arithmetic_faults(const Evaluation& e) {
+void raise_fault_flags() {
   const int raised = std::fetestexcept(kFaultFlags);
   if (raised != 0) {
     if ((raised & FE_DIVBYZERO) != 0) throw EZeroDivide("Division by zero");
     if ((raised & FE_OVERFLOW) != 0) throw EInvalidOp("Floating point overflow");
     throw EInvalidOp("Invalid floating point operation");
   }
+}
+
+void raise_arithmetic_faults(const Evaluation& e) {
+  raise_fault_flags();
   if (!all_results_finite(e)) throw EInvalidOp("Invalid floating point operation");
 }
 
-// One evaluation into `e`, which holds its default values on entry: every
-// derivative and process is left in it. Returns the NewYear flag as it stands
-// afterwards: set by the end-of-step block, unchanged otherwise. Nothing of
-// `model` is written, so that the integrator's evaluations provably leave the
-// model alone.
+// The frame of one evaluation in `e`, whose drivers and parameters are filled
+// in and whose other values are their defaults: the states, the prescribed
+// soil nitrogen, the annual reset, the groups, the end-of-step block, the
+// derivatives. Every derivative and process is left in `e`; faults are not
+// tested. Returns the NewYear flag as it stands afterwards: set by the
+// end-of-step block, `NewYear` otherwise.
 template <class States>
-bool evaluate(const Model& model, const EvaluationClock& clock, States& states, double time,
-              Evaluation& e, bool StepUpdate) {
-  clear_fault_flags();
-
+bool run_frame(bool NewYear, const EvaluationClock& clock, States& states, double time,
+               Evaluation& e, bool StepUpdate) {
   e.time = time;
   e.dt = clock.time_step;
   e.start_time = clock.start_time;
   e.StepUpdate = StepUpdate;
 
-  copy_in(model, states, e);
+  copy_states_in(states, e);
   apply_prescribed_soil_nitrogen(e, states);
-  if (model.NewYear || time == clock.start_time) annual_reset(e, states);
+  if (NewYear || time == clock.start_time) annual_reset(e, states);
 
   // Only the end-of-step block computes rain, snow, interception and melt.
   e.Pptr = 0.0;
@@ -278,7 +300,6 @@ bool evaluate(const Model& model, const EvaluationClock& clock, States& states, 
   e.soil_organic_matter();
   e.ecosystem_totals();
 
-  bool NewYear = model.NewYear;
   if (StepUpdate) {
     // The model's year is 366 days long.
     NewYear = equations::Trunc(time) % kModelYear == 0;
@@ -288,9 +309,38 @@ bool evaluate(const Model& model, const EvaluationClock& clock, States& states, 
 
   e.state_derivatives();
   finish(e, states);
+  return NewYear;
+}
 
+// One evaluation into `e`, which holds its default values on entry. Nothing of
+// `model` is written, so that the integrator's evaluations provably leave the
+// model alone.
+template <class States>
+bool evaluate(const Model& model, const EvaluationClock& clock, States& states, double time,
+              Evaluation& e, bool StepUpdate) {
+  clear_fault_flags();
+  copy_tables_in(model, e);
+  const bool NewYear = run_frame(model.NewYear, clock, states, time, e, StepUpdate);
   raise_arithmetic_faults(e);
   return NewYear;
+}
+
+// True when every driver and parameter value is finite.
+bool tables_finite(const Evaluation& e) {
+  std::uint64_t marks = 0;
+#define VINDREL_DRIVER(id, symbol, name, units) marks |= non_finite_mark(e.id);
+#include "core/model_definition.def"
+#undef VINDREL_DRIVER
+#define VINDREL_PARAMETER(id, symbol, name, units) marks |= non_finite_mark(e.id);
+#include "core/model_definition.def"
+#undef VINDREL_PARAMETER
+  return (marks >> 63) == 0;
+}
+
+bool all_finite(const double* values, std::size_t count) {
+  std::uint64_t marks = 0;
+  for (std::size_t i = 0; i < count; ++i) marks |= non_finite_mark(values[i]);
+  return (marks >> 63) == 0;
 }
 
 }  // namespace
@@ -332,6 +382,36 @@ void ComputeDerivatives(const Model& model, const EvaluationClock& clock, const 
   Evaluation e;
   evaluate(model, clock, states, x, e, false);
   // Only the derivatives leave: nothing else of the evaluation is kept.
+#define VINDREL_STATE(id, symbol, name, units) dydt[state::id - 1] = e.d##id##dt;
+#include "core/model_definition.def"
+#undef VINDREL_STATE
+}
+
+PreparedDerivatives::PreparedDerivatives() : inputs_(std::make_unique<Evaluation>()) {}
+PreparedDerivatives::~PreparedDerivatives() = default;
+
+void PreparedDerivatives::prepare(const Model& model, const EvaluationClock& clock) {
+  *inputs_ = Evaluation{};
+  copy_tables_in(model, *inputs_);
+  for (int i = 1; i <= state::kCount; ++i) HoldConstant_[i] = model.states[i].HoldConstant;
+  NewYear_ = model.NewYear;
+  clock_ = clock;
+  const double context[] = {clock.time_step, clock.start_time};
+  inputs_finite_ = tables_finite(*inputs_) && all_finite(context, 2);
+}
+
+void PreparedDerivatives::operator()(const StateVector& y, StateVector& dydt, double x) const {
+  clear_fault_flags();
+  Evaluation e = *inputs_;
+  PreparedStates states{y, HoldConstant_};
+  run_frame(NewYear_, clock_, states, x, e, false);
+  raise_fault_flags();
+  // Arithmetic on finite values gives finite values or raises a fault flag, so
+  // a result that is not finite without a flag needs an input that is not
+  // finite. The results are searched only when there is such an input.
+  if (!inputs_finite_ || !all_finite(y.data(), state::kCount) || !all_finite(&x, 1)) {
+    if (!all_results_finite(e)) throw EInvalidOp("Invalid floating point operation");
+  }
 #define VINDREL_STATE(id, symbol, name, units) dydt[state::id - 1] = e.d##id##dt;
 #include "core/model_definition.def"
 #undef VINDREL_STATE

@@ -58,10 +58,9 @@ RunOutcome run_time_steps(Model& model, const RunSettings& settings, DriverLooku
 
   double integrator_step = dt;
   const int n = model.ModelInfo.StateCount;
-  const auto derivatives = [&model, &clock](const integrator::Vector& y, integrator::Vector& dydt,
-                                            double x) {
-    ComputeDerivatives(model, clock, y, dydt, x);
-  };
+  // The integrator's derivative function, prepared before every integrator
+  // call with the drivers, parameters and flags that hold through it.
+  PreparedDerivatives derivatives;
 
   for (;;) {
     if (observer.cancel_requested()) return RunOutcome::kCancelled;
@@ -72,6 +71,7 @@ RunOutcome run_time_steps(Model& model, const RunSettings& settings, DriverLooku
     int nok = 0;
     int nbad = 0;
     // Drivers hold the values looked up for driver_time through the whole call.
+    derivatives.prepare(model, clock);
     ODEIntegrator(y, n, integrator_step, driver_time, driver_time + dt, settings.tolerance,
                   kSmallestStepFraction * dt, nok, nbad, derivatives);
 

@@ -1,0 +1,187 @@
+// The prepared derivative function of a run's time steps gives exactly what
+// ComputeDerivatives gives on the model as it was prepared: the same bits for
+// every derivative, the same faults with the same messages, and the same
+// refusal of values that are not finite, whichever input holds them.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cfenv>
+#include <cstdint>
+#include <limits>
+#include <random>
+#include <string>
+
+#include "core/exceptions.hpp"
+#include "core/model.hpp"
+#include "core/positions.hpp"
+#include "equations/equations.hpp"
+#include "tests/support/temperate_forest.hpp"
+
+namespace vindrel {
+namespace {
+
+StateVector state_vector_of(const Model& model) {
+  StateVector y{};
+  for (int i = 1; i <= state::kCount; ++i) y[i - 1] = model.states[i].value;
+  return y;
+}
+
+// What one call gave: the derivatives, or the fault's class and message.
+struct Outcome {
+  StateVector dydt{};
+  std::string fault;  // empty when the call returned
+};
+
+template <class Call>
+Outcome outcome_of(Call&& call) {
+  Outcome outcome;
+  outcome.dydt.fill(-7.0);
+  try {
+    call(outcome.dydt);
+  } catch (const EZeroDivide& fault) {
+    outcome.fault = std::string("EZeroDivide: ") + fault.what();
+  } catch (const EInvalidOp& fault) {
+    outcome.fault = std::string("EInvalidOp: ") + fault.what();
+  }
+  return outcome;
+}
+
+Outcome computed(const Model& model, const EvaluationClock& clock, const StateVector& y, double x) {
+  return outcome_of([&](StateVector& dydt) { ComputeDerivatives(model, clock, y, dydt, x); });
+}
+
+Outcome prepared(const Model& model, const EvaluationClock& clock, const StateVector& y, double x) {
+  PreparedDerivatives derivatives;
+  derivatives.prepare(model, clock);
+  return outcome_of([&](StateVector& dydt) { derivatives(y, dydt, x); });
+}
+
+// Equal faults, or equal derivatives bit for bit (a fault leaves dydt alone).
+void expect_same(const Outcome& actual, const Outcome& expected, const std::string& where) {
+  EXPECT_EQ(actual.fault, expected.fault) << where;
+  for (int i = 0; i < state::kCount; ++i) {
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(actual.dydt[i]),
+              std::bit_cast<std::uint64_t>(expected.dydt[i]))
+        << where << ", derivative of state " << i + 1;
+  }
+}
+
+class PreparedDerivativesTest : public ::testing::Test {
+ protected:
+  Model model = support::temperate_forest();
+  EvaluationClock clock{1.0, 0.0};
+};
+
+TEST_F(PreparedDerivativesTest, GiveTheBitsOfComputeDerivativesOnRandomStands) {
+  std::mt19937_64 random(20261207);
+  std::uniform_real_distribution<double> scale(0.5, 1.5);
+  std::uniform_real_distribution<double> shift(-15.0, 15.0);
+  std::uniform_real_distribution<double> day(1.0, 366.0);
+  std::uniform_int_distribution<int> coin(0, 3);
+  const Model stand = model;
+  for (int trial = 0; trial < 300; ++trial) {
+    model = stand;
+    for (int i = 1; i <= state::kCount; ++i) model.states[i].value *= scale(random);
+    for (int position : {driver::Tamax, driver::Tamin, driver::Ts}) {
+      model.drivers[position].value += shift(random);
+    }
+    model.drivers[driver::Ppt].value *= scale(random);
+    model.drivers[driver::II].value *= scale(random);
+    // Now and then: held states, prescribed soil nitrogen, the annual reset.
+    if (coin(random) == 0) {
+      for (int position : {state::Cf, state::Jday, state::Nnh4, state::Wr}) {
+        model.states[position].HoldConstant = true;
+      }
+    }
+    if (coin(random) == 0) model.drivers[driver::DNnh4].value = 0.8;
+    if (coin(random) == 0) model.drivers[driver::DNno3].value = 0.0;
+    model.NewYear = coin(random) == 0;
+    const double x = coin(random) == 0 ? clock.start_time : day(random);
+    const StateVector y = state_vector_of(model);
+    expect_same(prepared(model, clock, y, x), computed(model, clock, y, x),
+                "trial " + std::to_string(trial));
+  }
+}
+
+TEST_F(PreparedDerivativesTest, FaultsAreThoseOfComputeDerivatives) {
+  const Model stand = model;
+  const StateVector y = state_vector_of(model);
+  // A zero foliage density divides by zero; a positive tension at field
+  // capacity takes a fractional power of a negative ratio; a steep uptake cost
+  // overflows.
+  model.parameters[parameter::mF].value = 0.0;
+  expect_same(prepared(model, clock, y, 100.0), computed(model, clock, y, 100.0), "mF");
+  EXPECT_EQ(prepared(model, clock, y, 100.0).fault, "EZeroDivide: Division by zero");
+  model = stand;
+  model.parameters[parameter::Psif].value = 0.5;
+  expect_same(prepared(model, clock, y, 100.0), computed(model, clock, y, 100.0), "Psif");
+  EXPECT_EQ(prepared(model, clock, y, 100.0).fault, "EInvalidOp: Invalid floating point operation");
+  model = stand;
+  model.parameters[parameter::thetaU].value = 10.0;
+  expect_same(prepared(model, clock, y, 100.0), computed(model, clock, y, 100.0), "thetaU");
+  EXPECT_EQ(prepared(model, clock, y, 100.0).fault, "EInvalidOp: Floating point overflow");
+}
+
+// The prepared function searches its results for values that are not finite
+// only when an input is not finite; every input position is tried with a NaN
+// and an infinity, and each outcome must be ComputeDerivatives' own.
+TEST_F(PreparedDerivativesTest, NonFiniteInputsGiveWhatComputeDerivativesGives) {
+  const Model stand = model;
+  const StateVector y0 = state_vector_of(model);
+  for (const double bad :
+       {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity()}) {
+    for (int i = 1; i <= driver::kCount; ++i) {
+      model = stand;
+      model.drivers[i].value = bad;
+      expect_same(prepared(model, clock, y0, 100.0), computed(model, clock, y0, 100.0),
+                  "driver " + std::to_string(i));
+    }
+    for (int i = 1; i <= parameter::kCount; ++i) {
+      model = stand;
+      model.parameters[i].value = bad;
+      expect_same(prepared(model, clock, y0, 100.0), computed(model, clock, y0, 100.0),
+                  "parameter " + std::to_string(i));
+    }
+    model = stand;
+    for (int i = 1; i <= state::kCount; ++i) {
+      StateVector y = y0;
+      y[i - 1] = bad;
+      expect_same(prepared(model, clock, y, 100.0), computed(model, clock, y, 100.0),
+                  "state " + std::to_string(i));
+    }
+    expect_same(prepared(model, clock, y0, bad), computed(model, clock, y0, bad), "time");
+  }
+  // A refused state vector is refused as such.
+  StateVector y = y0;
+  y[state::Cs - 1] = std::numeric_limits<double>::infinity();
+  EXPECT_EQ(prepared(model, clock, y, 100.0).fault, "EInvalidOp: Invalid floating point operation");
+}
+
+TEST_F(PreparedDerivativesTest, SeeTheModelAsItWasWhenPrepared) {
+  const StateVector y = state_vector_of(model);
+  const Model before = model;
+  PreparedDerivatives derivatives;
+  derivatives.prepare(model, clock);
+  model.drivers[driver::Tamax].value += 5.0;
+  model.parameters[parameter::rm].value *= 2.0;
+  model.states[state::Cf].HoldConstant = true;
+  model.NewYear = true;
+  const Outcome stale = outcome_of([&](StateVector& dydt) { derivatives(y, dydt, 100.0); });
+  expect_same(stale, computed(before, clock, y, 100.0), "before prepare");
+  derivatives.prepare(model, clock);
+  const Outcome fresh = outcome_of([&](StateVector& dydt) { derivatives(y, dydt, 100.0); });
+  expect_same(fresh, computed(model, clock, y, 100.0), "after prepare");
+  EXPECT_EQ(fresh.dydt[state::Cf - 1], 0.0);  // held
+}
+
+TEST_F(PreparedDerivativesTest, FlagsRaisedBeforeACallDoNotCount) {
+  PreparedDerivatives derivatives;
+  derivatives.prepare(model, clock);
+  StateVector dydt{};
+  std::feraiseexcept(FE_DIVBYZERO | FE_INVALID | FE_OVERFLOW);
+  EXPECT_NO_THROW(derivatives(state_vector_of(model), dydt, 100.0));
+  expect_same(Outcome{dydt, ""}, computed(model, clock, state_vector_of(model), 100.0), "call");
+}
+
+}  // namespace
+}  // namespace vindrel
