@@ -98,17 +98,21 @@ void floor_evaluation(equations::Evaluation& e) {
   e.state_derivatives();
 }
 
-// One iteration is one batch of each: the floor, ComputeDerivatives, and
-// EvaluateEquations on the model's own tables (as the run loop evaluates at
-// the end of a step; without StepUpdate the states stay as they are, so every
-// pass evaluates the same moment).
+// One iteration is one batch of each: the floor, ComputeDerivatives, the
+// prepared derivative function of the run loop (prepared once: a run prepares
+// it once per time step), and EvaluateEquations on the model's own tables (as the run loop
+// evaluates at the end of a step; without StepUpdate the states stay as they are, so every pass
+// evaluates the same moment).
 void BM_EquationsFloorAndCallers(benchmark::State& state) {
   Moment moment = summer_moment();
   equations::Evaluation e = filled_evaluation(moment);
   StateVector dydt{};
   Model& model = moment.model;
+  PreparedDerivatives prepared;
+  prepared.prepare(model, moment.clock);
   BestTime floor;
   BestTime derivatives;
+  BestTime prepared_derivatives;
   BestTime tables;
   for (auto _ : state) {
     floor.time(kBatch, [&e] {
@@ -121,6 +125,11 @@ void BM_EquationsFloorAndCallers(benchmark::State& state) {
       benchmark::DoNotOptimize(dydt.data());
       benchmark::ClobberMemory();
     });
+    prepared_derivatives.time(kBatch, [&prepared, &moment, &dydt] {
+      prepared(moment.y, dydt, kEvaluationTime);
+      benchmark::DoNotOptimize(dydt.data());
+      benchmark::ClobberMemory();
+    });
     tables.time(kBatch, [&model, &moment] {
       EvaluateEquations(model, moment.clock, model.states, kEvaluationTime, model.processes, false);
       benchmark::ClobberMemory();
@@ -128,6 +137,7 @@ void BM_EquationsFloorAndCallers(benchmark::State& state) {
   }
   state.counters[kFloorNs] = floor.nanoseconds();
   state.counters[kComputeDerivativesNs] = derivatives.nanoseconds();
+  state.counters[kPreparedDerivativesNs] = prepared_derivatives.nanoseconds();
   state.counters[kEvaluateEquationsNs] = tables.nanoseconds();
 }
 BENCHMARK(BM_EquationsFloorAndCallers)->Name(kEquations)->Unit(benchmark::kMicrosecond);

@@ -10,6 +10,7 @@ namespace vindrel::bench {
 inline constexpr const char* kEquations = "equations/floor_and_callers";
 inline constexpr const char* kFloorNs = "floor_ns";
 inline constexpr const char* kComputeDerivativesNs = "ComputeDerivatives_ns";
+inline constexpr const char* kPreparedDerivativesNs = "PreparedDerivatives_ns";
 inline constexpr const char* kEvaluateEquationsNs = "EvaluateEquations_ns";
 // The same floor and ComputeDerivatives over a sample of a run's own inputs.
 inline constexpr const char* kEquationsOverARun = "equations/over_a_run";
@@ -19,7 +20,8 @@ inline constexpr const char* kEquationsOverARun = "equations/over_a_run";
 inline constexpr int kRunYears = 3;
 inline constexpr const char* kRunWithoutOutput = "run/without_output";
 inline constexpr const char* kRunWithOutput = "run/with_output";
-inline constexpr const char* kBestMsPerYear = "best_ms_per_year";
+inline constexpr const char* kBestMsPerYear = "best_ms_per_year";  // sum of best steps
+inline constexpr const char* kBestPassMsPerYear = "best_pass_ms_per_year";
 inline constexpr const char* kDerivativeEvaluationsPerYear = "derivative_evaluations_per_year";
 inline constexpr const char* kStepEvaluationsPerYear = "step_evaluations_per_year";
 inline constexpr const char* kRecordsPerYear = "records_per_year";

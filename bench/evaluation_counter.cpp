@@ -1,10 +1,13 @@
 #include "bench/evaluation_counter.hpp"
 
-// The library's symbols of the two functions (their mangled names), as the
-// linker's --wrap options in bench/CMakeLists.txt name them. A change of either
+// The library's symbols of the wrapped functions (their mangled names), as the
+// linker's --wrap options in bench/CMakeLists.txt name them. A change of a
 // signature makes the link fail here rather than count nothing.
 #define VINDREL_COMPUTE_DERIVATIVES \
   "_ZN7vindrel18ComputeDerivativesERKNS_5ModelERKNS_15EvaluationClockERKSt5arrayIdLm56EERS7_d"
+#define VINDREL_PREPARED_CALL "_ZNK7vindrel19PreparedDerivativesclERKSt5arrayIdLm56EERS2_d"
+#define VINDREL_PREPARE \
+  "_ZN7vindrel19PreparedDerivatives7prepareERKNS_5ModelERKNS_15EvaluationClockE"
 #define VINDREL_EVALUATE_TABLES                                                    \
   "_ZN7vindrel17EvaluateEquationsERNS_5ModelERKNS_15EvaluationClockERSt5arrayINS_" \
   "14TstatevariableELm57EEdRS5_INS_16TprocessvariableELm201EEb"
@@ -15,6 +18,11 @@ namespace vindrel::bench {
 void real_compute_derivatives(const Model& model, const EvaluationClock& clock,
                               const StateVector& y, StateVector& dydt,
                               double x) __asm__("__real_" VINDREL_COMPUTE_DERIVATIVES);
+// A member function is called with the object as its first argument.
+void real_prepared_call(const PreparedDerivatives* derivatives, const StateVector& y,
+                        StateVector& dydt, double x) __asm__("__real_" VINDREL_PREPARED_CALL);
+void real_prepare(PreparedDerivatives* derivatives, const Model& model,
+                  const EvaluationClock& clock) __asm__("__real_" VINDREL_PREPARE);
 void real_evaluate_tables(Model& model, const EvaluationClock& clock, statearray& states,
                           double time, processarray& processes,
                           bool StepUpdate) __asm__("__real_" VINDREL_EVALUATE_TABLES);
@@ -23,6 +31,7 @@ namespace {
 
 EvaluationCount count;
 std::vector<EvaluationInput>* captured = nullptr;
+const Model* prepared_model = nullptr;  // the model of the last prepare()
 int capture_stride = 1;
 
 void capture(const Model& model, const StateVector& y, double x) {
@@ -39,6 +48,10 @@ void capture(const Model& model, const StateVector& y, double x) {
 void counted_compute_derivatives(const Model& model, const EvaluationClock& clock,
                                  const StateVector& y, StateVector& dydt,
                                  double x) __asm__("__wrap_" VINDREL_COMPUTE_DERIVATIVES);
+void counted_prepared_call(const PreparedDerivatives* derivatives, const StateVector& y,
+                           StateVector& dydt, double x) __asm__("__wrap_" VINDREL_PREPARED_CALL);
+void counted_prepare(PreparedDerivatives* derivatives, const Model& model,
+                     const EvaluationClock& clock) __asm__("__wrap_" VINDREL_PREPARE);
 void counted_evaluate_tables(Model& model, const EvaluationClock& clock, statearray& states,
                              double time, processarray& processes,
                              bool StepUpdate) __asm__("__wrap_" VINDREL_EVALUATE_TABLES);
@@ -48,6 +61,19 @@ void counted_compute_derivatives(const Model& model, const EvaluationClock& cloc
   ++count.derivatives;
   capture(model, y, x);
   real_compute_derivatives(model, clock, y, dydt, x);
+}
+
+void counted_prepared_call(const PreparedDerivatives* derivatives, const StateVector& y,
+                           StateVector& dydt, double x) {
+  ++count.derivatives;
+  if (prepared_model != nullptr) capture(*prepared_model, y, x);
+  real_prepared_call(derivatives, y, dydt, x);
+}
+
+void counted_prepare(PreparedDerivatives* derivatives, const Model& model,
+                     const EvaluationClock& clock) {
+  prepared_model = &model;
+  real_prepare(derivatives, model, clock);
 }
 
 void counted_evaluate_tables(Model& model, const EvaluationClock& clock, statearray& states,

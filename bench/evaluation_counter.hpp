@@ -1,10 +1,11 @@
 // Counts the evaluations of the equations that a run makes.
 //
-// The benchmark program is linked with the linker's --wrap for the two entry
-// points that the run loop calls (bench/CMakeLists.txt): every call of
-// ComputeDerivatives and of EvaluateEquations on the model's tables from
-// another object file goes through a wrapper here that counts it and calls the
-// library's function. Counting costs one increment per evaluation.
+// The benchmark program is linked with the linker's --wrap for the entry
+// points of the equations that a run calls (bench/CMakeLists.txt): every call
+// of the derivative functions (ComputeDerivatives, PreparedDerivatives and its
+// prepare) and of EvaluateEquations on the model's tables from another object
+// file goes through a wrapper here that counts it and calls the library's
+// function. Counting costs one increment per evaluation.
 #pragma once
 
 #include <array>
@@ -17,7 +18,7 @@
 namespace vindrel::bench {
 
 struct EvaluationCount {
-  std::int64_t derivatives = 0;  // ComputeDerivatives calls
+  std::int64_t derivatives = 0;  // ComputeDerivatives and PreparedDerivatives calls
   std::int64_t tables = 0;       // EvaluateEquations calls on the model's tables
 };
 

@@ -82,6 +82,7 @@ int print_summary(const std::map<std::string, Figure>& figures,
   const double floor = p.get(kEquations, kFloorNs);
   const double derivatives = p.get(kEquations, kComputeDerivativesNs);
   const double tables = p.get(kEquations, kEvaluateEquationsNs);
+  const double prepared = p.get(kEquations, kPreparedDerivativesNs);
   const double run_floor = p.get(kEquationsOverARun, kFloorNs);
   const double run_derivatives = p.get(kEquationsOverARun, kComputeDerivativesNs);
   if (Printer::have({floor, derivatives, tables})) {
@@ -90,7 +91,13 @@ int print_summary(const std::map<std::string, Figure>& figures,
     p.value("floor: the groups and derivatives on a struct of doubles", floor, "ns");
     p.value("ComputeDerivatives", derivatives, "ns");
     p.value("EvaluateEquations on the model's tables", tables, "ns");
+    if (Printer::have({prepared})) {
+      p.value("PreparedDerivatives (the run loop's, prepared once)", prepared, "ns");
+    }
     p.ratio("ComputeDerivatives / floor", derivatives / floor, kDerivativesTarget);
+    if (Printer::have({prepared})) {
+      p.ratio("PreparedDerivatives / floor", prepared / floor, kDerivativesTarget);
+    }
     p.ratio("EvaluateEquations / floor", tables / floor);
   }
   if (Printer::have({run_floor, run_derivatives})) {
@@ -106,6 +113,8 @@ int print_summary(const std::map<std::string, Figure>& figures,
   const double to_chars = p.get(kFormatting, kToCharsNs);
   const double without_ms = p.get(kRunWithoutOutput, kBestMsPerYear);
   const double with_ms = p.get(kRunWithOutput, kBestMsPerYear);
+  const double without_pass_ms = p.get(kRunWithoutOutput, kBestPassMsPerYear);
+  const double with_pass_ms = p.get(kRunWithOutput, kBestPassMsPerYear);
   const double evaluations = p.get(kRunWithOutput, kDerivativeEvaluationsPerYear);
   const double steps = p.get(kRunWithOutput, kStepEvaluationsPerYear);
   const double records = p.get(kRunWithOutput, kRecordsPerYear);
@@ -116,13 +125,18 @@ int print_summary(const std::map<std::string, Figure>& figures,
     const double floor_ms = evaluations * evaluation_floor * 1e-6;
     const double all_floor_ms = (evaluations + steps) * evaluation_floor * 1e-6;
     const double format_ms = records * format * 1e-6;
-    std::printf("\n2. Whole runs of the example stand (%d model years of 366 days, daily steps)\n",
-                kRunYears);
+    std::printf(
+        "\n2. Whole runs of the example stand (%d model years of 366 days, daily steps; a run's "
+        "time\n"
+        "   is the sum of every step's best time over the passes)\n",
+        kRunYears);
     p.value("derivative evaluations per simulated year", evaluations, "");
     p.value("end-of-step evaluations per simulated year", steps, "");
     p.value("output records per simulated year", records, "");
     p.value("run without output, per simulated year", without_ms, "ms");
     p.value("run with output, per simulated year", with_ms, "ms");
+    p.value("(best whole pass without output)", without_pass_ms, "ms");
+    p.value("(best whole pass with output)", with_pass_ms, "ms");
     p.value(run_floor > 0.0 ? "floor: derivative evaluations x floor over a run"
                             : "floor: derivative evaluations x floor",
             floor_ms, "ms");
