@@ -225,12 +225,7 @@ void summarise(const std::string& file_name) {
   finish_year(years.back(), output_step);
 
   std::ostream& out = std::cout;
-  out << "Annual summary of " << file_name
-      << " (model years of 366 days; sums per m2 of ground; ET is transpiration and soil "
-         "evaporation, Intc the evaporated interception; Out and Fall are the first days with at "
-         "least, and after the peak below, half of the year's peak LAI; Melt is the first day "
-         "without snow until midsummer; Dry counts days at or below wilting point; TotC and "
-         "TotN are the ecosystem's carbon and nitrogen, mineral N included, at year end)\n";
+  out << "Annual summary of " << file_name << " (model years of 366 days, per m2 of ground)\n";
   for (int line = 0; line < 2; ++line) {
     std::size_t i = 0;
     for (const Column& c : kColumns) {
@@ -253,6 +248,15 @@ void summarise(const std::string& file_name) {
     for (double& v : sum) v /= complete;
     print_row(out, sum, "mean", "");
   }
+  out << "LAI: peak leaf area index. GPP, NPP, NEP: gross and net primary and net ecosystem\n"
+         "production. Rsoil: soil (heterotrophic) respiration. ET: evapotranspiration; Intc:\n"
+         "evaporated interception; Q: groundwater discharge; P: precipitation. LeafC, LeafN: leaf\n"
+         "litterfall; LitC: all litterfall. Nup: N uptake; Nmin: net N mineralisation; Nleach: N\n"
+         "lost in water. Snow: peak snowpack water. Melt: first day without snow until midsummer.\n"
+         "Out, Fall: first day with half of the year's peak LAI, and first day after the peak\n"
+         "below half of it. Dry: days with the root zone at or below wilting point. TotC, TotN:\n"
+         "ecosystem carbon and nitrogen (mineral N included) at the year's end. Sums are the\n"
+         "model's running totals at the year's last record.\n";
 }
 
 }  // namespace
