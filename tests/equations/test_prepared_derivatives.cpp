@@ -157,6 +157,37 @@ TEST_F(PreparedDerivativesTest, NonFiniteInputsGiveWhatComputeDerivativesGives) 
   EXPECT_EQ(prepared(model, clock, y, 100.0).fault, "EInvalidOp: Invalid floating point operation");
 }
 
+// One object serves every call of a run: no call may leave anything behind for
+// the next, not even a call that failed halfway. Calls on random state vectors,
+// some of them refused, and preparations for other weather follow each other on
+// one object; each must give what a new object gives.
+TEST_F(PreparedDerivativesTest, ACallDoesNotDependOnTheCallsBeforeIt) {
+  std::mt19937_64 random(366);
+  std::uniform_real_distribution<double> scale(0.0, 2.0);
+  std::uniform_real_distribution<double> shift(-20.0, 20.0);
+  std::uniform_real_distribution<double> day(1.0, 732.0);
+  std::uniform_int_distribution<int> pick(0, 9);
+  const Model stand = model;
+  PreparedDerivatives reused;
+  for (int round = 0; round < 20; ++round) {
+    model = stand;
+    model.drivers[driver::Tamax].value += shift(random);
+    model.drivers[driver::Tamin].value = model.drivers[driver::Tamax].value - 8.0;
+    model.drivers[driver::Ts].value += shift(random);
+    model.NewYear = pick(random) == 0;
+    reused.prepare(model, clock);
+    for (int call = 0; call < 30; ++call) {
+      StateVector y = state_vector_of(stand);
+      for (int i = 0; i < state::kCount; ++i) y[i] *= scale(random);
+      if (pick(random) == 0) y[pick(random)] = std::numeric_limits<double>::quiet_NaN();
+      const double x = day(random);
+      const Outcome again = outcome_of([&](StateVector& dydt) { reused(y, dydt, x); });
+      expect_same(again, prepared(model, clock, y, x),
+                  "round " + std::to_string(round) + ", call " + std::to_string(call));
+    }
+  }
+}
+
 TEST_F(PreparedDerivativesTest, SeeTheModelAsItWasWhenPrepared) {
   const StateVector y = state_vector_of(model);
   const Model before = model;
