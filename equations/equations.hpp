@@ -81,6 +81,8 @@ class PreparedDerivatives {
  private:
   std::unique_ptr<equations::Evaluation> inputs_;  // drivers and parameters filled in
   std::array<bool, kStateCapacity + 1> HoldConstant_{};
+  std::array<int, kStateCapacity> held_positions_{};  // the held states, in order
+  int held_count_ = 0;
   bool NewYear_ = false;
   bool inputs_finite_ = true;  // every driver, parameter and clock value
   EvaluationClock clock_;

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <iterator>
 #include <memory>
+#include <type_traits>
 
 #include "core/exceptions.hpp"
 #include "core/positions.hpp"
@@ -71,6 +72,14 @@ static_assert(std::size(kYearlyStates) == 27);
 
 constexpr int kSenescenceDays[] = {state::Jdfs, state::Jdws, state::Jdrs};
 
+// The derivative of state i is kDerivatives[i - 1].
+constexpr double Evaluation::*kDerivatives[] = {
+#define VINDREL_STATE(id, symbol, name, units) &Evaluation::d##id##dt,
+#include "core/model_definition.def"
+#undef VINDREL_STATE
+};
+static_assert(std::size(kDerivatives) == state::kCount);
+
 // Where an evaluation reads its states and writes what it changes in them.
 // The tables' form: a StateValues record, read and written.
 struct SharedStates {
@@ -105,9 +114,12 @@ void copy_tables_in(const Model& model, Evaluation& e) {
 
 // The prepared derivative function's form: the values of the state vector y
 // and the flags copied when it was prepared; writes are dropped.
+// The held states come as a list made when it was prepared (usually empty).
 struct PreparedStates {
   const StateVector& y;
   const std::array<bool, kStateCapacity + 1>& HoldConstant;
+  const std::array<int, kStateCapacity>& held_positions;
+  int held_count;
   double value(int position) const { return y[position - 1]; }
   bool held(int position) const { return HoldConstant[position]; }
   void set(int, double) {}
@@ -177,10 +189,16 @@ void apply_end_of_step(const Evaluation& e, States& states) {
 template <class States>
 void finish(Evaluation& e, const States& states) {
   // A held state does not move, whatever its formula says.
+  if constexpr (std::is_same_v<States, PreparedStates>) {
+    for (int k = 0; k < states.held_count; ++k) {
+      e.*kDerivatives[states.held_positions[static_cast<std::size_t>(k)] - 1] = 0.0;
+    }
+  } else {
 #define VINDREL_STATE(id, symbol, name, units) \
   if (states.held(state::id)) e.d##id##dt = 0.0;
 #include "core/model_definition.def"
 #undef VINDREL_STATE
+  }
 
   // The phenology entries only carry parameters.
   e.FoliagePhenology = 0.0;
@@ -393,7 +411,11 @@ PreparedDerivatives::~PreparedDerivatives() = default;
 void PreparedDerivatives::prepare(const Model& model, const EvaluationClock& clock) {
   *inputs_ = Evaluation{};
   copy_tables_in(model, *inputs_);
-  for (int i = 1; i <= state::kCount; ++i) HoldConstant_[i] = model.states[i].HoldConstant;
+  held_count_ = 0;
+  for (int i = 1; i <= state::kCount; ++i) {
+    HoldConstant_[i] = model.states[i].HoldConstant;
+    if (HoldConstant_[i]) held_positions_[static_cast<std::size_t>(held_count_++)] = i;
+  }
   NewYear_ = model.NewYear;
   clock_ = clock;
   const double context[] = {clock.time_step, clock.start_time};
@@ -403,7 +425,7 @@ void PreparedDerivatives::prepare(const Model& model, const EvaluationClock& clo
 void PreparedDerivatives::operator()(const StateVector& y, StateVector& dydt, double x) const {
   clear_fault_flags();
   Evaluation e = *inputs_;
-  PreparedStates states{y, HoldConstant_};
+  PreparedStates states{y, HoldConstant_, held_positions_, held_count_};
   run_frame(NewYear_, clock_, states, x, e, false);
   raise_fault_flags();
   // Arithmetic on finite values gives finite values or raises a fault flag, so
