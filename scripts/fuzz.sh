@@ -54,6 +54,7 @@ for target in "${targets[@]}"; do
     >"$log" 2>&1 || status=$?
   runs="$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)"
   seconds_run="$(sed -n 's/.*Done \([0-9]*\) runs in \([0-9]*\) second.*/\2/p' "$log" | tail -n 1)"
+  peak_rss="$(sed -n 's/^stat::peak_rss_mb: *//p' "$log" | tail -n 1)"
   corpus_size="$(find "$corpus" -type f | wc -l)"
   if [ "$status" -ne 0 ]; then
     failed=1
@@ -62,7 +63,7 @@ for target in "${targets[@]}"; do
     echo "fuzz: the failing input is in $artifacts" >&2
     summary+=("$target: FAILED after ${runs:-?} executions")
   else
-    summary+=("$target: ${runs:-?} executions in ${seconds_run:-$seconds} s, corpus $corpus_size inputs, no failure")
+    summary+=("$target: ${runs:-?} executions in ${seconds_run:-$seconds} s, corpus $corpus_size inputs, peak memory ${peak_rss:-?} MB, no failure")
   fi
 done
 

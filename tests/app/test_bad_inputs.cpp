@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -267,6 +268,9 @@ const std::vector<CliBadInput> kCatalogue = {
    }},
 };
 // clang-format on
+
+// Test names and failure messages show a case by its name.
+void PrintTo(const CliBadInput& bad, std::ostream* out) { *out << bad.name; }
 
 class CliBadInputTest : public ::testing::TestWithParam<CliBadInput> {};
 

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -280,6 +281,9 @@ ReadOutcome read_output(const std::string& path, const Model& model) {
   }
   return outcome;
 }
+
+// Test names and failure messages show a case by its name.
+void PrintTo(const BadInput& bad, std::ostream* out) { *out << bad.name; }
 
 class BadReaderInput : public ::testing::TestWithParam<BadInput> {};
 
