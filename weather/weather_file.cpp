@@ -1,4 +1,7 @@
 // Writing a generated series as a driver file.
+#include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -8,18 +11,37 @@
 
 namespace vindrel::weather {
 
-void write_weather_file(const std::string& file_name, const std::vector<DriverDay>& days) {
+namespace {
+
+// Writes the days that `produce` hands over, through the driver file writer.
+void write_days(const std::string& file_name,
+                const std::function<void(const std::function<void(const DriverDay&)>&)>& produce) {
   Model model = MakeModel();
   DriverLookup file;
   file.OpenDriverFile(file_name, model, /*for_writing=*/true);
   const std::int32_t count = model.ModelInfo.DriverCount;
-  for (const DriverDay& day : days) {
+  produce([&](const DriverDay& day) {
     for (std::int32_t k = 1; k <= count; ++k) {
       model.drivers[static_cast<std::size_t>(k)].value = day.value[static_cast<std::size_t>(k)];
     }
     file.WriteDriverRecord(day.time, count, model.drivers);
-  }
+  });
   file.CloseDriverFile();  // puts the new file in place
+}
+
+}  // namespace
+
+void write_weather_file(const std::string& file_name, const std::vector<DriverDay>& days) {
+  write_days(file_name, [&days](const std::function<void(const DriverDay&)>& write) {
+    for (const DriverDay& day : days) write(day);
+  });
+}
+
+void write_weather_file(const std::string& file_name, const WeatherConfig& config) {
+  check_config(config);  // before the file is started
+  write_days(file_name, [&config](const std::function<void(const DriverDay&)>& write) {
+    generate_weather(config, write);
+  });
 }
 
 }  // namespace vindrel::weather

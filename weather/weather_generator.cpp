@@ -131,7 +131,14 @@ double extraterrestrial_radiation(double latitude, int day_of_year) {
   return std::max(ra, 0.0);
 }
 
-std::vector<DriverDay> generate_weather(const WeatherConfig& c) {
+std::vector<DriverDay> generate_weather(const WeatherConfig& config) {
+  std::vector<DriverDay> days;
+  days.reserve(static_cast<std::size_t>(config.years) * kDaysPerModelYear);
+  generate_weather(config, [&days](const DriverDay& day) { days.push_back(day); });
+  return days;
+}
+
+void generate_weather(const WeatherConfig& c, const std::function<void(const DriverDay&)>& sink) {
   check_config(c);
   const MonthlyNormals& n = c.normals;
   const double wet = wet_share(c);
@@ -160,8 +167,6 @@ std::vector<DriverDay> generate_weather(const WeatherConfig& c) {
 
   PortableRandom random(c.seed);
   const int record_count = c.years * kDaysPerModelYear;
-  std::vector<DriverDay> days;
-  days.reserve(static_cast<std::size_t>(record_count));
 
   bool was_wet = false;
   double tmax_anomaly = 0.0;  // in standard deviations
@@ -241,9 +246,8 @@ std::vector<DriverDay> generate_weather(const WeatherConfig& c) {
     for (int k = driver::DlambdaCF; k <= driver::DNno3; ++k) {
       day.value[static_cast<std::size_t>(k)] = -1.0;  // not prescribed: the model computes it
     }
-    days.push_back(day);
+    sink(day);
   }
-  return days;
 }
 
 }  // namespace vindrel::weather

@@ -26,6 +26,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -89,10 +90,16 @@ int day_of_model_year(double time);
 double extraterrestrial_radiation(double latitude, int day_of_year);
 
 // The whole series: config.years * 366 records at times start_time,
-// start_time + 1, ...
+// start_time + 1, ..., handed to `sink` one day at a time (so a long series
+// needs no memory), or collected.
+void generate_weather(const WeatherConfig& config,
+                      const std::function<void(const DriverDay&)>& sink);
 std::vector<DriverDay> generate_weather(const WeatherConfig& config);
 
-// Writes the series as a driver file through the program's driver file writer.
+// Writes a series as a driver file through the program's driver file writer;
+// the second form generates and writes day by day. A failure leaves any
+// previous file of that name as it was.
 void write_weather_file(const std::string& file_name, const std::vector<DriverDay>& days);
+void write_weather_file(const std::string& file_name, const WeatherConfig& config);
 
 }  // namespace vindrel::weather

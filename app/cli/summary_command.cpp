@@ -20,6 +20,7 @@
 #include "core/model.hpp"
 #include "core/positions.hpp"
 #include "fileio/output_file.hpp"
+#include "weather/weather_generator.hpp"
 
 namespace vindrel::cli {
 namespace {
@@ -56,13 +57,6 @@ struct YearFigures {
   std::vector<std::pair<int, double>> lai;  // (day of year, LAI) of every record
   std::vector<std::pair<int, double>> snow;
 };
-
-int day_of_year(double time) {
-  const auto whole = static_cast<std::int64_t>(std::floor(time));
-  std::int64_t r = (whole - 1) % kModelYear;
-  if (r < 0) r += kModelYear;
-  return static_cast<int>(r) + 1;
-}
 
 std::int64_t year_of(double time) {
   return static_cast<std::int64_t>(std::ceil(time / static_cast<double>(kModelYear)));
@@ -217,8 +211,8 @@ void summarise(const std::string& file_name) {
     y.total_n = process(process::NET) + process(process::NIT);
     y.peak_snow = std::max(y.peak_snow, state(state::Ws));
     if (process(process::Aw) <= 0.0) ++y.dry_days;
-    y.lai.emplace_back(day_of_year(time), process(process::LAI));
-    y.snow.emplace_back(day_of_year(time), state(state::Ws));
+    y.lai.emplace_back(weather::day_of_model_year(time), process(process::LAI));
+    y.snow.emplace_back(weather::day_of_model_year(time), state(state::Ws));
   }
   file.CloseOutputFile();
   if (years.empty()) throw std::runtime_error(file_name + ": the output file holds no record");

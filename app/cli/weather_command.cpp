@@ -16,11 +16,12 @@ struct WeatherOptions {
 };
 
 void make_weather(const WeatherOptions& options) {
-  const auto days = weather::generate_weather(options.config);
-  weather::write_weather_file(options.out, days);
-  std::cout << "Wrote " << days.size() << " daily records (" << options.config.years
-            << " model years of " << weather::kDaysPerModelYear << " days, times "
-            << days.front().time << " to " << days.back().time << ") to " << options.out << '\n';
+  const weather::WeatherConfig& c = options.config;
+  weather::write_weather_file(options.out, c);  // day by day: any length fits in memory
+  const long long records = static_cast<long long>(c.years) * weather::kDaysPerModelYear;
+  std::cout << "Wrote " << records << " daily records (" << c.years << " model years of "
+            << weather::kDaysPerModelYear << " days, times " << c.start_time << " to "
+            << c.start_time + static_cast<double>(records - 1) << ") to " << options.out << '\n';
 }
 
 }  // namespace

@@ -2,9 +2,13 @@
 // own driver lookup, day by day, in phase with the model's year.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
 #include <string>
 
 #include "core/model.hpp"
@@ -47,6 +51,37 @@ TEST(WeatherFile, WrittenSeriesReadsBackThroughTheDriverLookup) {
   EXPECT_NEAR(model.drivers[driver::Tamax].value, days[399].value[driver::Tamax], 1e-9);
   lookup.CloseDriverFile();
   std::remove(path.c_str());
+}
+
+std::string file_bytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+TEST(WeatherFile, WritingDayByDayGivesTheSameBytesAsWritingTheSeries) {
+  WeatherConfig config;
+  config.years = 2;
+  config.seed = 21;
+  const std::string whole = temporary_path("vindrel_weather_whole.drr");
+  const std::string streamed = temporary_path("vindrel_weather_streamed.drr");
+  write_weather_file(whole, generate_weather(config));
+  write_weather_file(streamed, config);
+  const std::string bytes = file_bytes(whole);
+  EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'), 2 + 2 * 366);  // header and records
+  EXPECT_TRUE(bytes == file_bytes(streamed));
+  std::remove(whole.c_str());
+  std::remove(streamed.c_str());
+}
+
+TEST(WeatherFile, ASettingThatCannotMakeWeatherWritesNoFile) {
+  WeatherConfig config;
+  config.years = 0;
+  const std::string path = temporary_path("vindrel_weather_refused.drr");
+  std::remove(path.c_str());
+  EXPECT_THROW(write_weather_file(path, config), std::invalid_argument);
+  EXPECT_FALSE(std::filesystem::exists(path));
 }
 
 TEST(WeatherFile, RecordCountAndTimesOfAThirtyYearFile) {
