@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the release build with its unit and program tests,
 # the same tests under AddressSanitizer and UndefinedBehaviorSanitizer (any
-# report fails), and a short run of every fuzz target (30 s each).
+# report fails), a build of the benchmarks, and a short run of every fuzz
+# target (30 s each).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 VINDREL_SETUP_FUZZ=1 bash scripts/setup.sh
@@ -17,5 +18,9 @@ export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1"
 cmake --preset asan
 cmake --build --preset asan
 ctest --preset asan -j2
+
+# The benchmarks are only built here, so that they keep compiling; scripts/bench.sh runs them.
+cmake --preset bench
+cmake --build --preset bench
 
 bash scripts/fuzz.sh 30
