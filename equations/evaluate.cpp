@@ -305,18 +305,7 @@ bool run_frame(bool NewYear, const EvaluationClock& clock, States& states, doubl
   e.Ppts = 0.0;
   e.Ms = 0.0;
 
-  e.climate_and_water_balance();
-  e.solar_geometry();
-  e.photosynthesis();
-  e.drainage_and_discharge();
-  e.soil_mineral_nitrogen();
-  e.nitrogen_uptake();
-  e.drought_litter();
-  e.litterfall();
-  e.growth();
-  e.respiration_and_transport();
-  e.soil_organic_matter();
-  e.ecosystem_totals();
+  e.process_groups();
 
   if (StepUpdate) {
     // The model's year is 366 days long.

@@ -78,6 +78,9 @@ struct Evaluation {
   bool StepUpdate = false;  // true only after a completed integrator step
 
   // The groups of processes, called in this order by the frame.
+  // Every group of processes, a to l, in its fixed order.
+  void process_groups();
+
   void climate_and_water_balance();  // a: Ta, LAI, Cswmax, Aw, PsiD, ET terms, gsw, ET
   void solar_geometry();             // b: declination, Hd
   void photosynthesis();             // c: gsC, Ps and its terms, deltaPs
@@ -97,5 +100,20 @@ struct Evaluation {
   void canopy_structure();          // LAI, Cswmax
   void canopy_water_conductance();  // gsw
 };
+
+inline void Evaluation::process_groups() {
+  climate_and_water_balance();
+  solar_geometry();
+  photosynthesis();
+  drainage_and_discharge();
+  soil_mineral_nitrogen();
+  nitrogen_uptake();
+  drought_litter();
+  litterfall();
+  growth();
+  respiration_and_transport();
+  soil_organic_matter();
+  ecosystem_totals();
+}
 
 }  // namespace vindrel::equations
