@@ -16,15 +16,6 @@ using vindrel::fuzzing::check;
 
 namespace {
 
-const Model& pristine_model() {
-  static const Model model = [] {
-    Model m = MakeModel();
-    fuzzing::fill_with_pattern(m);
-    return m;
-  }();
-  return model;
-}
-
 void check_error(const EInOutError& error, const std::string& path) {
   check(error.file() == path, "the error does not name the file");
   check(!error.message().empty(), "the error has no message");
@@ -32,7 +23,7 @@ void check_error(const EInOutError& error, const std::string& path) {
 
 // Reads every record; each failed read must leave the table alone.
 void read_all_records(const std::string& path, std::size_t size) {
-  const Model& pristine = pristine_model();
+  const Model& pristine = fuzzing::pristine_model();
   const std::int32_t count = pristine.ModelInfo.DriverCount;
   DriverLookup lookup;
   driverarray drivers = pristine.drivers;
@@ -73,7 +64,7 @@ void read_all_records(const std::string& path, std::size_t size) {
 
 // Looks the drivers up as a run does, then again after a rewind.
 void look_up_as_a_run(const std::string& path) {
-  const Model& pristine = pristine_model();
+  const Model& pristine = fuzzing::pristine_model();
   static constexpr double kTimes[] = {0.0, 0.5, 1.0, 1.0, 2.0, 3.5, 10.0, 365.0, 366.0, 1e4, 1e300};
   static constexpr double kStopTime = 1000.0;
   DriverLookup lookup;

@@ -19,15 +19,6 @@ namespace {
 
 constexpr std::size_t kRecordsWrittenBack = 3;
 
-const Model& pristine_model() {
-  static const Model model = [] {
-    Model m = MakeModel();
-    fuzzing::fill_with_pattern(m);
-    return m;
-  }();
-  return model;
-}
-
 // The values of one record as the file holds them: the time and every column.
 struct Record {
   double time = 0.0;
@@ -60,7 +51,7 @@ void check_same_record(const Record& first, const Record& second) {
 // Reads every record of `path`; keeps the first few in `kept`. Returns false
 // when a read failed.
 bool read_records(const std::string& path, std::size_t size, std::vector<Record>& kept) {
-  const Model& pristine = pristine_model();
+  const Model& pristine = fuzzing::pristine_model();
   OutputFile file;
   try {
     file.OpenOutputFile(path, pristine, false);
@@ -110,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   try {
     OutputFile file;
-    file.OpenOutputFile(again.path(), pristine_model(), true);
+    file.OpenOutputFile(again.path(), fuzzing::pristine_model(), true);
     for (const Record& record : kept) file.WriteOutputRecord(record.values, record.time);
     file.CloseOutputFile();
   } catch (const EInOutError& error) {

@@ -15,15 +15,6 @@ using vindrel::fuzzing::check;
 
 namespace {
 
-const Model& pristine_model() {
-  static const Model model = [] {
-    Model m = MakeModel();
-    fuzzing::fill_with_pattern(m);
-    return m;
-  }();
-  return model;
-}
-
 std::string format_of(const Model& model) {
   const TModelDef& info = model.ModelInfo;
   return FormatParamFile(info, info.ParameterCount, model.parameters, info.StateCount,
@@ -35,7 +26,7 @@ std::string format_of(const Model& model) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const fuzzing::ScratchFile input("input.par");
   static const fuzzing::ScratchFile again("again.par");
-  const Model& pristine = pristine_model();
+  const Model& pristine = fuzzing::pristine_model();
   input.write(data, size);
 
   Model model = pristine;

@@ -69,6 +69,16 @@ inline void fill_with_pattern(Model& model) {
     model.processes[i].value = 9.75e55 + double(i);
 }
 
+// The model every target reads into: defined, with the pattern in every value.
+inline const Model& pristine_model() {
+  static const Model model = [] {
+    Model m = MakeModel();
+    fill_with_pattern(m);
+    return m;
+  }();
+  return model;
+}
+
 // Bitwise comparison of two values (a NaN equals a NaN with the same bits).
 inline bool same_bits(double a, double b) { return __builtin_memcmp(&a, &b, sizeof a) == 0; }
 
