@@ -5,7 +5,7 @@
 // signature makes the link fail here rather than count nothing.
 #define VINDREL_COMPUTE_DERIVATIVES \
   "_ZN7vindrel18ComputeDerivativesERKNS_5ModelERKNS_15EvaluationClockERKSt5arrayIdLm56EERS7_d"
-#define VINDREL_PREPARED_CALL "_ZNK7vindrel19PreparedDerivativesclERKSt5arrayIdLm56EERS2_d"
+#define VINDREL_PREPARED_CALL "_ZN7vindrel19PreparedDerivativesclERKSt5arrayIdLm56EERS2_d"
 #define VINDREL_PREPARE \
   "_ZN7vindrel19PreparedDerivatives7prepareERKNS_5ModelERKNS_15EvaluationClockE"
 #define VINDREL_EVALUATE_TABLES                                                    \
@@ -19,7 +19,7 @@ void real_compute_derivatives(const Model& model, const EvaluationClock& clock,
                               const StateVector& y, StateVector& dydt,
                               double x) __asm__("__real_" VINDREL_COMPUTE_DERIVATIVES);
 // A member function is called with the object as its first argument.
-void real_prepared_call(const PreparedDerivatives* derivatives, const StateVector& y,
+void real_prepared_call(PreparedDerivatives* derivatives, const StateVector& y,
                         StateVector& dydt, double x) __asm__("__real_" VINDREL_PREPARED_CALL);
 void real_prepare(PreparedDerivatives* derivatives, const Model& model,
                   const EvaluationClock& clock) __asm__("__real_" VINDREL_PREPARE);
@@ -48,7 +48,7 @@ void capture(const Model& model, const StateVector& y, double x) {
 void counted_compute_derivatives(const Model& model, const EvaluationClock& clock,
                                  const StateVector& y, StateVector& dydt,
                                  double x) __asm__("__wrap_" VINDREL_COMPUTE_DERIVATIVES);
-void counted_prepared_call(const PreparedDerivatives* derivatives, const StateVector& y,
+void counted_prepared_call(PreparedDerivatives* derivatives, const StateVector& y,
                            StateVector& dydt, double x) __asm__("__wrap_" VINDREL_PREPARED_CALL);
 void counted_prepare(PreparedDerivatives* derivatives, const Model& model,
                      const EvaluationClock& clock) __asm__("__wrap_" VINDREL_PREPARE);
@@ -63,7 +63,7 @@ void counted_compute_derivatives(const Model& model, const EvaluationClock& cloc
   real_compute_derivatives(model, clock, y, dydt, x);
 }
 
-void counted_prepared_call(const PreparedDerivatives* derivatives, const StateVector& y,
+void counted_prepared_call(PreparedDerivatives* derivatives, const StateVector& y,
                            StateVector& dydt, double x) {
   ++count.derivatives;
   if (prepared_model != nullptr) capture(*prepared_model, y, x);

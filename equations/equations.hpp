@@ -54,7 +54,8 @@ void EvaluateEquations(Model& model, const EvaluationClock& clock, statearray& s
 // The integrator's derivative function: dydt[i - 1] is the derivative of state i
 // for the state values y at time x (elements 0 to 54). Works on a private copy
 // of the states' values and flags and leaves the model's tables untouched;
-// throws like EvaluateEquations, leaving dydt as it was.
+// throws like EvaluateEquations, leaving dydt as it was. Each thread keeps one
+// working record for its calls, so that no call clears or allocates one.
 void ComputeDerivatives(const Model& model, const EvaluationClock& clock, const StateVector& y,
                         StateVector& dydt, double x);
 
@@ -76,15 +77,17 @@ class PreparedDerivatives {
 
   void prepare(const Model& model, const EvaluationClock& clock);
   // dydt[i - 1] is the derivative of state i for the state values y at time x.
-  void operator()(const StateVector& y, StateVector& dydt, double x) const;
+  // Not const: every call works in the object's own record, so one object
+  // serves one thread.
+  void operator()(const StateVector& y, StateVector& dydt, double x);
 
  private:
-  std::unique_ptr<equations::Evaluation> inputs_;  // drivers and parameters filled in
+  // The working record of the calls, its drivers and parameters filled in.
+  std::unique_ptr<equations::Evaluation> work_;
   std::array<bool, kStateCapacity + 1> HoldConstant_{};
   std::array<int, kStateCapacity> held_positions_{};  // the held states, in order
   int held_count_ = 0;
   bool NewYear_ = false;
-  bool inputs_finite_ = true;  // every driver, parameter and clock value
   EvaluationClock clock_;
 };
 

@@ -125,11 +125,32 @@ struct PreparedStates {
   void set(int, double) {}
 };
 
+// The states lie together in the evaluation's record, in the order of their
+// positions, as do the derivatives: the integrator's vectors copy in and out
+// as blocks.
+constexpr std::size_t kStatesBegin = offsetof(Evaluation, Cf);
+constexpr std::size_t kDerivativesBegin = offsetof(Evaluation, dCfdt);
+constexpr std::size_t kStatesSize = state::kCount * sizeof(double);
+static_assert(offsetof(Evaluation, Jdrs) + sizeof(double) - kStatesBegin == kStatesSize,
+              "the states must be declared together, in order");
+static_assert(offsetof(Evaluation, dJdrsdt) + sizeof(double) - kDerivativesBegin == kStatesSize,
+              "the derivatives must be declared together, in order");
+
 template <class States>
 void copy_states_in(const States& states, Evaluation& e) {
+  if constexpr (std::is_same_v<States, SharedStates>) {
 #define VINDREL_STATE(id, symbol, name, units) e.id = states.value(state::id);
 #include "core/model_definition.def"
 #undef VINDREL_STATE
+  } else {
+    std::memcpy(reinterpret_cast<unsigned char*>(&e) + kStatesBegin, states.y.data(), kStatesSize);
+  }
+}
+
+// The derivatives, out into the integrator's vector.
+void copy_derivatives_out(const Evaluation& e, StateVector& dydt) {
+  std::memcpy(dydt.data(), reinterpret_cast<const unsigned char*>(&e) + kDerivativesBegin,
+              kStatesSize);
 }
 
 // A soil mineral nitrogen driver that is not -1 replaces the state, in the
@@ -248,16 +269,27 @@ inline std::uint64_t non_finite_mark(double value) {
   return (bits & kExponent) + kExponentOne;
 }
 
-// True when every derivative and every process value is finite.
-bool all_results_finite(const Evaluation& e) {
-  const auto* results = reinterpret_cast<const unsigned char*>(&e) + kResultsBegin;
+// True when the `count` doubles of the evaluation's record from byte `begin` on
+// are all finite.
+bool block_finite(const Evaluation& e, std::size_t begin, std::size_t count) {
+  const auto* values = reinterpret_cast<const unsigned char*>(&e) + begin;
   std::uint64_t marks = 0;
-  for (std::size_t i = 0; i < process::kCount; ++i) {
+  for (std::size_t i = 0; i < count; ++i) {
     double value;
-    std::memcpy(&value, results + i * sizeof value, sizeof value);
+    std::memcpy(&value, values + i * sizeof value, sizeof value);
     marks |= non_finite_mark(value);
   }
   return (marks >> 63) == 0;
+}
+
+// True when every derivative and every process value is finite.
+bool all_results_finite(const Evaluation& e) {
+  return block_finite(e, kResultsBegin, process::kCount);
+}
+
+// True when every derivative is finite: all that the integrator is given.
+bool derivatives_finite(const Evaluation& e) {
+  return block_finite(e, kDerivativesBegin, state::kCount);
 }
 
 // Turns the floating-point status flags raised since they were cleared into
@@ -265,8 +297,8 @@ bool all_results_finite(const Evaluation& e) {
 // overflow is named before an invalid operation because the infinity it leaves
 // behind is what usually makes the invalid operations that follow it. A value
 // that is not finite without any flag can only come from an input that was
-// not finite; it is refused as well, so that it never reaches the
-// integrator's error test.
+// not finite; the callers refuse it as well, so that it never reaches the
+// process table or the integrator's error test.
 void raise_fault_flags() {
   const int raised = std::fetestexcept(kFaultFlags);
   if (raised != 0) {
@@ -276,10 +308,7 @@ void raise_fault_flags() {
   }
 }
 
-void raise_arithmetic_faults(const Evaluation& e) {
-  raise_fault_flags();
-  if (!all_results_finite(e)) throw EInvalidOp("Invalid floating point operation");
-}
+void refuse_non_finite() { throw EInvalidOp("Invalid floating point operation"); }
 
 // The frame of one evaluation in `e`, whose drivers and parameters are filled
 // in and whose other values are their defaults: the states, the prescribed
@@ -319,36 +348,26 @@ bool run_frame(bool NewYear, const EvaluationClock& clock, States& states, doubl
   return NewYear;
 }
 
-// One evaluation into `e`, which holds its default values on entry. Nothing of
-// `model` is written, so that the integrator's evaluations provably leave the
-// model alone.
+// One evaluation into `e`. Nothing of `model` is written, so that the
+// integrator's evaluations provably leave the model alone. Arithmetic faults
+// are thrown; the caller tests the finiteness of what it keeps.
 template <class States>
 bool evaluate(const Model& model, const EvaluationClock& clock, States& states, double time,
               Evaluation& e, bool StepUpdate) {
   clear_fault_flags();
   copy_tables_in(model, e);
   const bool NewYear = run_frame(model.NewYear, clock, states, time, e, StepUpdate);
-  raise_arithmetic_faults(e);
+  raise_fault_flags();
   return NewYear;
 }
 
-// True when every driver and parameter value is finite.
-bool tables_finite(const Evaluation& e) {
-  std::uint64_t marks = 0;
-#define VINDREL_DRIVER(id, symbol, name, units) marks |= non_finite_mark(e.id);
-#include "core/model_definition.def"
-#undef VINDREL_DRIVER
-#define VINDREL_PARAMETER(id, symbol, name, units) marks |= non_finite_mark(e.id);
-#include "core/model_definition.def"
-#undef VINDREL_PARAMETER
-  return (marks >> 63) == 0;
-}
-
-bool all_finite(const double* values, std::size_t count) {
-  std::uint64_t marks = 0;
-  for (std::size_t i = 0; i < count; ++i) marks |= non_finite_mark(values[i]);
-  return (marks >> 63) == 0;
-}
+// The working record of the calls of ComputeDerivatives on this thread. An
+// evaluation writes every value it reads before reading it, apart from its
+// inputs (the drivers, states and parameters, all copied in at every call), so
+// a call needs no cleared record: whatever an earlier call left behind, failed
+// calls included, is overwritten before it is used. Clearing the 3.5 kB record
+// cost a tenth of an evaluation.
+constinit thread_local Evaluation derivative_scratch;
 
 }  // namespace
 
@@ -366,6 +385,7 @@ void EvaluateEquations(Model& model, const EvaluationClock& clock, StateValues& 
   Evaluation e;
   SharedStates shared{states};
   const bool NewYear = evaluate(model, clock, shared, time, e, StepUpdate);
+  if (!all_results_finite(e)) refuse_non_finite();
   store(e, processes);
   model.NewYear = NewYear;
 }
@@ -386,20 +406,20 @@ void ComputeDerivatives(const Model& model, const EvaluationClock& clock, const 
   // The states are read from y and the flags from the model's table; the
   // overrides and the annual reset of this evaluation go nowhere.
   PrivateStates states{y, model.states};
-  Evaluation e;
+  Evaluation& e = derivative_scratch;
   evaluate(model, clock, states, x, e, false);
-  // Only the derivatives leave: nothing else of the evaluation is kept.
-#define VINDREL_STATE(id, symbol, name, units) dydt[state::id - 1] = e.d##id##dt;
-#include "core/model_definition.def"
-#undef VINDREL_STATE
+  // Only the derivatives leave: nothing else of the evaluation is kept, so
+  // nothing else needs to be finite.
+  if (!derivatives_finite(e)) refuse_non_finite();
+  copy_derivatives_out(e, dydt);
 }
 
-PreparedDerivatives::PreparedDerivatives() : inputs_(std::make_unique<Evaluation>()) {}
+PreparedDerivatives::PreparedDerivatives() : work_(std::make_unique<Evaluation>()) {}
 PreparedDerivatives::~PreparedDerivatives() = default;
 
 void PreparedDerivatives::prepare(const Model& model, const EvaluationClock& clock) {
-  *inputs_ = Evaluation{};
-  copy_tables_in(model, *inputs_);
+  *work_ = Evaluation{};
+  copy_tables_in(model, *work_);
   held_count_ = 0;
   for (int i = 1; i <= state::kCount; ++i) {
     HoldConstant_[i] = model.states[i].HoldConstant;
@@ -407,25 +427,19 @@ void PreparedDerivatives::prepare(const Model& model, const EvaluationClock& clo
   }
   NewYear_ = model.NewYear;
   clock_ = clock;
-  const double context[] = {clock.time_step, clock.start_time};
-  inputs_finite_ = tables_finite(*inputs_) && all_finite(context, 2);
 }
 
-void PreparedDerivatives::operator()(const StateVector& y, StateVector& dydt, double x) const {
+void PreparedDerivatives::operator()(const StateVector& y, StateVector& dydt, double x) {
   clear_fault_flags();
-  Evaluation e = *inputs_;
+  // The record keeps the prepared drivers and parameters, which no evaluation
+  // writes; everything else it holds is written before it is read (see
+  // derivative_scratch), so a call starts from whatever the last one left.
+  Evaluation& e = *work_;
   PreparedStates states{y, HoldConstant_, held_positions_, held_count_};
   run_frame(NewYear_, clock_, states, x, e, false);
   raise_fault_flags();
-  // Arithmetic on finite values gives finite values or raises a fault flag, so
-  // a result that is not finite without a flag needs an input that is not
-  // finite. The results are searched only when there is such an input.
-  if (!inputs_finite_ || !all_finite(y.data(), state::kCount) || !all_finite(&x, 1)) {
-    if (!all_results_finite(e)) throw EInvalidOp("Invalid floating point operation");
-  }
-#define VINDREL_STATE(id, symbol, name, units) dydt[state::id - 1] = e.d##id##dt;
-#include "core/model_definition.def"
-#undef VINDREL_STATE
+  if (!derivatives_finite(e)) refuse_non_finite();
+  copy_derivatives_out(e, dydt);
 }
 
 }  // namespace vindrel
