@@ -45,6 +45,14 @@ inline constexpr const char* kNonFiniteError =
 
 }  // namespace integrator
 
+// The working vectors below are left uninitialised: clearing them cost more
+// than their arithmetic. Only their first n elements are written and read, which
+// the compiler cannot see through the derivative function.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+
 // One classical fourth-order Runge-Kutta step of size h from the state y at x,
 // whose derivatives are dydx; the state at x + h goes to yout (which may be y).
 // Three evaluations of the derivatives.
@@ -55,9 +63,9 @@ void RK4Step(const integrator::Vector& y, const integrator::Vector& dydx, int n,
   const double hh = 0.5 * h;
   const double h6 = h / 6.0;
   const double xh = x + hh;
-  integrator::Vector yt{};
-  integrator::Vector dyt{};
-  integrator::Vector dym{};
+  integrator::Vector yt;
+  integrator::Vector dyt;
+  integrator::Vector dym;
 
   for (std::size_t i = 0; i < count; ++i) yt[i] = y[i] + hh * dydx[i];
   derivs(yt, dyt, xh);
@@ -89,7 +97,7 @@ void RKQualityControl(integrator::Vector& y, integrator::Vector& dydx, int n, do
   const double xsav = x;
   const Vector ysav = y;
   const Vector dysav = dydx;
-  Vector ytemp{};
+  Vector ytemp;
   double h = htry;
 
   for (;;) {
@@ -137,6 +145,10 @@ void RKQualityControl(integrator::Vector& y, integrator::Vector& dydx, int n, do
   }
   for (std::size_t i = 0; i < count; ++i) y[i] += kExtrapolation * ytemp[i];
 }
+
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
 
 // Integrates the first n elements of ystart from x1 to x2 (backwards when
 // x2 < x1). h1 is the first trial step; eps the tolerance; hmin the smallest
