@@ -101,7 +101,7 @@ int print_summary(const std::map<std::string, Figure>& figures,
     p.ratio("EvaluateEquations / floor", tables / floor);
   }
   if (Printer::have({run_floor, run_derivatives})) {
-    std::printf("   Over a sample of the inputs of a year's derivative evaluations\n");
+    std::printf("   Over a sample of the inputs of the timed run's derivative evaluations\n");
     p.value("floor over a run", run_floor, "ns");
     p.value("ComputeDerivatives over a run", run_derivatives, "ns");
     p.ratio("ComputeDerivatives / floor, over a run", run_derivatives / run_floor);
