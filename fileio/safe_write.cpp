@@ -66,6 +66,7 @@ void AtomicFileWriter::open(const std::string& path) {
     // A device or a pipe cannot be replaced: write it directly.
     stream_ = std::fopen(target_.c_str(), "wb");
     if (stream_ == nullptr) throw_io_error(errno, path_, 0, true);
+    use_buffer();
     return;
   }
   if (exists && access(target_.c_str(), W_OK) != 0) throw_io_error(errno, path_, 0, true);
@@ -91,7 +92,12 @@ void AtomicFileWriter::open(const std::string& path) {
     abandon();
     throw_io_error(error_number, path_, 0, true);
   }
-  std::setvbuf(stream_, nullptr, _IOFBF, kStreamBufferSize);
+  use_buffer();
+}
+
+void AtomicFileWriter::use_buffer() {
+  if (!buffer_) buffer_ = std::make_unique_for_overwrite<char[]>(kStreamBufferSize);
+  std::setvbuf(stream_, buffer_.get(), _IOFBF, kStreamBufferSize);
 }
 
 void AtomicFileWriter::fail(int error_number) {

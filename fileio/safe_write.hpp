@@ -16,6 +16,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -73,6 +74,8 @@ class AtomicFileWriter {
 
  private:
   void fail(int error_number);
+  // Gives the new stream its 64 kB buffer.
+  void use_buffer();
   // After publish(): flushes the writes held in the stream's buffer.
   void flush_appended();
   // After publish(): cuts the file back to its last whole write, closes the
@@ -80,6 +83,11 @@ class AtomicFileWriter {
   [[noreturn]] void fail_appended(int error_number);
 
   std::FILE* stream_ = nullptr;
+  // The stream's buffer, kept from one open() to the next. Given to the
+  // stream explicitly: the C library ignores a requested size without one and
+  // would write in blocks of 4 kB, each costing the kernel nearly as much as
+  // a block of 64 kB.
+  std::unique_ptr<char[]> buffer_;
   std::string path_;       // as given, for messages
   std::string target_;     // the file finally replaced (symbolic links resolved)
   std::string temporary_;  // empty when writing the target directly
