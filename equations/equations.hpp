@@ -55,7 +55,8 @@ void EvaluateEquations(Model& model, const EvaluationClock& clock, statearray& s
 // for the state values y at time x (elements 0 to 54). Works on a private copy
 // of the states' values and flags and leaves the model's tables untouched;
 // throws like EvaluateEquations, leaving dydt as it was. Each thread keeps one
-// working record for its calls, so that no call clears or allocates one.
+// working record for its calls of this function and of EvaluateEquations, so
+// that no call clears or allocates one.
 void ComputeDerivatives(const Model& model, const EvaluationClock& clock, const StateVector& y,
                         StateVector& dydt, double x);
 

@@ -397,13 +397,13 @@ bool evaluate(const Model& model, const EvaluationClock& clock, States& states, 
   return NewYear;
 }
 
-// The working record of the calls of ComputeDerivatives on this thread. An
-// evaluation writes every value it reads before reading it, apart from its
-// inputs (the drivers, states and parameters, all copied in at every call), so
-// a call needs no cleared record: whatever an earlier call left behind, failed
-// calls included, is overwritten before it is used. Clearing the 3.5 kB record
-// cost a tenth of an evaluation.
-constinit thread_local Evaluation derivative_scratch;
+// The working record of the evaluations made on this thread by
+// ComputeDerivatives and EvaluateEquations. An evaluation writes every value it
+// reads before reading it, apart from its inputs (the drivers, states and
+// parameters, all copied in at every call), so a call needs no cleared record:
+// whatever an earlier call left behind, failed calls included, is overwritten
+// before it is used. Clearing the 3.5 kB record cost a tenth of an evaluation.
+constinit thread_local Evaluation evaluation_scratch;
 
 }  // namespace
 
@@ -418,7 +418,7 @@ StateValues state_values_of(const statearray& states, int state_count) {
 
 void EvaluateEquations(Model& model, const EvaluationClock& clock, StateValues& states, double time,
                        ProcessValues& processes, bool StepUpdate) {
-  Evaluation e;
+  Evaluation& e = evaluation_scratch;
   SharedStates shared{states};
   const bool NewYear = evaluate(model, clock, shared, time, e, StepUpdate);
   if (!all_results_finite(e)) refuse_non_finite();
@@ -429,7 +429,7 @@ void EvaluateEquations(Model& model, const EvaluationClock& clock, StateValues& 
 void EvaluateEquations(Model& model, const EvaluationClock& clock, statearray& states, double time,
                        processarray& processes, bool StepUpdate) {
   StateValues values = state_values_of(states, state::kCount);
-  ProcessValues results{};
+  ProcessValues results;  // entries 1 to the process count are all written
   EvaluateEquations(model, clock, values, time, results, StepUpdate);
   // Reached only when the evaluation succeeded: a fault leaves the tables as
   // they were.
@@ -442,7 +442,7 @@ void ComputeDerivatives(const Model& model, const EvaluationClock& clock, const 
   // The states are read from y and the flags from the model's table; the
   // overrides and the annual reset of this evaluation go nowhere.
   PrivateStates states{y, model.states};
-  Evaluation& e = derivative_scratch;
+  Evaluation& e = evaluation_scratch;
   evaluate(model, clock, states, x, e, false);
   // Only the derivatives leave: nothing else of the evaluation is kept, so
   // nothing else needs to be finite.
@@ -470,7 +470,7 @@ void PreparedDerivatives::operator()(const StateVector& y, StateVector& dydt, do
   clear_fault_flags();
   // The record keeps the prepared drivers and parameters, which no evaluation
   // writes; everything else it holds is written before it is read (see
-  // derivative_scratch), so a call starts from whatever the last one left.
+  // evaluation_scratch), so a call starts from whatever the last one left.
   Evaluation& e = *work_;
   PreparedStates states{y, HoldConstant_, held_positions_, held_count_};
   run_frame(NewYear_, clock_, states, x, e, false);
