@@ -69,7 +69,6 @@ void OutputFile::OpenOutputFile(const std::string& file_name, const TModelDef& i
     values_.assign(columns.count(), 0.0);
     return;
   }
-  record_.assign(columns.line_length(), ' ');
 
   std::string header(2 * columns.line_length(), ' ');
   char* p = header.data();
@@ -106,8 +105,9 @@ void OutputFile::WriteOutputRecord(const driverarray& drivers, std::int32_t Driv
                                    double time) {
   if (!writer_.is_open()) throw EInOutError(std::string(kFileNotOpenForOutput), writer_.path());
   const Columns columns(DriverCount, StateCount, ProcessCount);
-  if (record_.size() < columns.line_length()) record_.resize(columns.line_length());
-  char* p = record_.data();
+  // Formatted straight into the file's buffer.
+  char* const start = writer_.reserve(columns.line_length());
+  char* p = start;
   p = format_g15_right(p, time);
   *p++ = ' ';
   for (std::int32_t i = 1; i <= columns.drivers; ++i) {
@@ -124,7 +124,7 @@ void OutputFile::WriteOutputRecord(const driverarray& drivers, std::int32_t Driv
   }
   *p++ = '\r';
   *p++ = '\n';
-  writer_.write(record_.data(), static_cast<std::size_t>(p - record_.data()));
+  writer_.append(static_cast<std::size_t>(p - start));
 }
 
 void OutputFile::WriteOutputRecord(const Model& model, double time) {

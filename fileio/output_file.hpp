@@ -83,7 +83,6 @@ class OutputFile {
  private:
   TokenReader reader_;
   AtomicFileWriter writer_;
-  std::vector<char> record_;    // one formatted record line, sized once per file
   std::vector<double> values_;  // one record being read, sized once per file
   std::size_t record_number_ = 0;
 };

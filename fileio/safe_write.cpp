@@ -1,7 +1,6 @@
 #include "fileio/safe_write.hpp"
 
 #include <fcntl.h>
-#include <stdio_ext.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +8,8 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
+#include <algorithm>
 
 #include "core/exceptions.hpp"
 #include "fileio/io_error.hpp"
@@ -111,24 +112,54 @@ void AtomicFileWriter::write(const char* data, std::size_t size) {
     if (std::fwrite(data, 1, size, stream_) != size) fail(errno);
     return;
   }
-  // Appending to a published file: the buffer never fills in the middle of a
-  // write, so that the stream only ever flushes whole writes.
-  if (pending_ > 0 && pending_ + size >= kStreamBufferSize) flush_appended();
-  if (std::fwrite(data, 1, size, stream_) != size) fail_appended(errno);
-  pending_ += size;
-  if (pending_ >= kStreamBufferSize) flush_appended();
+  std::memcpy(reserve(size), data, size);
+  append(size);
+}
+
+char* AtomicFileWriter::reserve(std::size_t size) {
+  if (stream_ == nullptr || !published_) {
+    throw EInOutError(std::string(kFileNotOpenForOutput), path_);
+  }
+  // The buffer only ever holds whole writes: it goes to the file before a
+  // write that would not fit.
+  if (pending_ + size > append_capacity_) {
+    flush_appended();
+    if (size > append_capacity_) {
+      append_capacity_ = std::max(size, kStreamBufferSize);
+      append_buffer_ = std::make_unique_for_overwrite<char[]>(append_capacity_);
+    }
+  }
+  return append_buffer_.get() + pending_;
+}
+
+void AtomicFileWriter::append(std::size_t used) { pending_ += used; }
+
+bool AtomicFileWriter::write_pending(int& error_number) noexcept {
+  const int descriptor = fileno(stream_);
+  std::size_t done = 0;
+  while (done < pending_) {
+    const ssize_t written = ::write(descriptor, append_buffer_.get() + done, pending_ - done);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) {
+      error_number = written < 0 ? errno : EIO;
+      return false;
+    }
+    done += static_cast<std::size_t>(written);
+  }
+  flushed_size_ += static_cast<long long>(pending_);
+  pending_ = 0;
+  return true;
 }
 
 void AtomicFileWriter::flush_appended() {
-  if (std::fflush(stream_) != 0) fail_appended(errno);
-  flushed_size_ += static_cast<long long>(pending_);
-  pending_ = 0;
+  int error_number = 0;
+  if (!write_pending(error_number)) fail_appended(error_number);
 }
 
 void AtomicFileWriter::fail_appended(int error_number) {
   // What the disk took of the writes after the last whole one is cut off, and
   // what the buffer still holds is dropped, so the file ends with a whole write.
-  __fpurge(stream_);
+  pending_ = 0;
   (void)ftruncate(fileno(stream_), static_cast<off_t>(flushed_size_));
   abandon();
   throw_io_error(error_number != 0 ? error_number : EIO, path_);
@@ -181,6 +212,15 @@ void AtomicFileWriter::close() {
 }
 
 void AtomicFileWriter::abandon() noexcept {
+  // Appended writes still held go to the file if they can, whole, as closing
+  // a stream would have written them.
+  if (stream_ != nullptr && published_ && pending_ > 0) {
+    int error_number = 0;
+    if (!write_pending(error_number)) {
+      (void)ftruncate(fileno(stream_), static_cast<off_t>(flushed_size_));
+    }
+  }
+  pending_ = 0;
   if (stream_ != nullptr) {
     std::fclose(stream_);
     stream_ = nullptr;

@@ -46,6 +46,13 @@ class AtomicFileWriter {
   void write(const char* data, std::size_t size);
   void write(std::string_view text) { write(text.data(), text.size()); }
 
+  // After publish(), a write made in place: reserve() gives room for at most
+  // `size` bytes, to be filled and then handed over with append(used). Nothing
+  // else may be written in between. Saves copying a record that is formatted
+  // straight into the writer's buffer. reserve() throws like write().
+  char* reserve(std::size_t size);
+  void append(std::size_t used);
+
   // Flushes, syncs and closes the temporary file, then renames it over the
   // target. Throws EInOutError (the content is then abandoned and the target is
   // unchanged).
@@ -76,7 +83,9 @@ class AtomicFileWriter {
   void fail(int error_number);
   // Gives the new stream its 64 kB buffer.
   void use_buffer();
-  // After publish(): flushes the writes held in the stream's buffer.
+  // After publish(): writes the appended writes held in the buffer to the file.
+  // write_pending() reports a failure; flush_appended() throws it.
+  bool write_pending(int& error_number) noexcept;
   void flush_appended();
   // After publish(): cuts the file back to its last whole write, closes the
   // stream and throws EInOutError.
@@ -92,6 +101,11 @@ class AtomicFileWriter {
   std::string target_;     // the file finally replaced (symbolic links resolved)
   std::string temporary_;  // empty when writing the target directly
   bool published_ = false;
+  // After publish() the stream is only used to close the file: appended writes
+  // gather here and go to the file descriptor directly, in blocks of whole
+  // writes of up to 64 kB.
+  std::unique_ptr<char[]> append_buffer_;
+  std::size_t append_capacity_ = 0;
   long long flushed_size_ = 0;  // after publish(): bytes of whole writes in the file
   std::size_t pending_ = 0;     // after publish(): bytes of whole writes still buffered
 };

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -144,6 +145,31 @@ TEST(SafeWrite, AppendedRecordsReachTheFileInLargeBlocksOfWholeRecords) {
   EXPECT_EQ(read_bytes(path).size(), 8u + 10u * 6000u);
   writer.close();
   EXPECT_EQ(read_bytes(path).size(), 8u + 11u * 6000u);
+}
+
+// A record formatted in place counts only with the bytes handed over; one that
+// is abandoned with the writer still reaches the file, as with a closed stream.
+TEST(SafeWrite, RecordsWrittenInPlaceAreKeptWhenTheWriterIsAbandoned) {
+  TempFolder folder;
+  const std::string path = folder.file("records.out");
+  AtomicFileWriter writer;
+  EXPECT_THROW(writer.reserve(10), EInOutError);  // nothing open
+  writer.open(path);
+  writer.write("header\r\n");
+  EXPECT_THROW(writer.reserve(10), EInOutError);  // not yet published
+  writer.publish();
+  char* room = writer.reserve(100);
+  std::memcpy(room, "one\r\nunused", 12);
+  writer.append(5);
+  room = writer.reserve(100 * 1024);  // larger than the buffer
+  std::memset(room, 'x', 100 * 1024);
+  writer.append(100 * 1024);
+  writer.abandon();
+  EXPECT_FALSE(writer.is_open());
+  const std::string content = read_bytes(path);
+  ASSERT_EQ(content.size(), 8u + 5u + 100u * 1024u);
+  EXPECT_EQ(content.substr(0, 13), "header\r\none\r\n");
+  EXPECT_EQ(content.find_first_not_of('x', 13), std::string::npos);
 }
 TEST(SafeWrite, AReadOnlyFileIsRefusedBeforeAnythingIsWritten) {
   if (geteuid() == 0) GTEST_SKIP() << "the super-user may write any file";
