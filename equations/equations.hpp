@@ -89,6 +89,7 @@ class PreparedDerivatives {
   std::array<int, kStateCapacity> held_positions_{};  // the held states, in order
   int held_count_ = 0;
   bool NewYear_ = false;
+  bool inputs_finite_ = true;  // every driver, parameter and clock value
   EvaluationClock clock_;
 };
 

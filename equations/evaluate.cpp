@@ -13,7 +13,7 @@
 #include <memory>
 #include <type_traits>
 
-#if defined(__SSE2__)
+#if defined(__x86_64__)
 #include <emmintrin.h>
 #endif
 
@@ -140,31 +140,71 @@ static_assert(offsetof(Evaluation, Jdrs) + sizeof(double) - kStatesBegin == kSta
 static_assert(offsetof(Evaluation, dJdrsdt) + sizeof(double) - kDerivativesBegin == kStatesSize,
               "the derivatives must be declared together, in order");
 
-// Copies the `count` doubles of a state vector. A loop of 16-byte moves: the
-// compiler would make a plain memcpy of this size a string instruction, whose
-// start-up costs more than the whole loop.
-inline void copy_vector(unsigned char* to, const unsigned char* from) {
-  constexpr std::size_t kPairs = kStatesSize / 16;
-#if defined(__SSE2__)
-  for (std::size_t i = 0; i < kPairs; ++i) {
-    _mm_storeu_pd(reinterpret_cast<double*>(to + 16 * i),
-                  _mm_loadu_pd(reinterpret_cast<const double*>(from + 16 * i)));
-  }
-  std::memcpy(to + 16 * kPairs, from + 16 * kPairs, kStatesSize - 16 * kPairs);
-#else
-  std::memcpy(to, from, kStatesSize);
-#endif
+// Marks a value that is not finite, that is, whose exponent bits are all ones:
+// adding one to an exponent field of all ones carries into the sign bit, and
+// into it only. The marks of many values are combined with |, and the top bit
+// of the result tells whether any was not finite. Branch-free, so that the
+// compiler tests several values at once.
+constexpr std::uint64_t kExponentBits = 0x7FF0000000000000;
+constexpr std::uint64_t kExponentOne = 0x0010000000000000;
+
+inline std::uint64_t non_finite_mark(double value) {
+  std::uint64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  return (bits & kExponentBits) + kExponentOne;
 }
 
+// Copies the doubles of a state vector and returns their combined marks. A
+// loop of 16-byte moves: the compiler would make a plain memcpy of this size a
+// string instruction, whose start-up costs more than the whole loop; the marks
+// cost nothing beside the moves.
+inline std::uint64_t copy_vector(unsigned char* to, const unsigned char* from) {
+  constexpr std::size_t kPairs = kStatesSize / 16;
+  std::uint64_t marks = 0;
+#if defined(__x86_64__)
+  const __m128i exponent = _mm_set1_epi64x(static_cast<long long>(kExponentBits));
+  const __m128i one = _mm_set1_epi64x(static_cast<long long>(kExponentOne));
+  __m128i pair_marks = _mm_setzero_si128();
+  for (std::size_t i = 0; i < kPairs; ++i) {
+    const __m128d pair = _mm_loadu_pd(reinterpret_cast<const double*>(from + 16 * i));
+    _mm_storeu_pd(reinterpret_cast<double*>(to + 16 * i), pair);
+    pair_marks = _mm_or_si128(
+        pair_marks, _mm_add_epi64(_mm_and_si128(_mm_castpd_si128(pair), exponent), one));
+  }
+  marks = static_cast<std::uint64_t>(_mm_cvtsi128_si64(pair_marks)) |
+          static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(pair_marks, pair_marks)));
+#else
+  std::memcpy(to, from, 16 * kPairs);
+  for (std::size_t i = 0; i < 2 * kPairs; ++i) {
+    double value;
+    std::memcpy(&value, from + 8 * i, sizeof value);
+    marks |= non_finite_mark(value);
+  }
+#endif
+  for (std::size_t at = 16 * kPairs; at < kStatesSize; at += sizeof(double)) {
+    double value;
+    std::memcpy(&value, from + at, sizeof value);
+    std::memcpy(to + at, &value, sizeof value);
+    marks |= non_finite_mark(value);
+  }
+  return marks;
+}
+
+inline bool marks_finite(std::uint64_t marks) { return (marks >> 63) == 0; }
+
+// Copies the states into the evaluation. Returns false when a state value is
+// not finite (only the integrator's forms test them; the tables' form tests
+// its results instead).
 template <class States>
-void copy_states_in(const States& states, Evaluation& e) {
+bool copy_states_in(const States& states, Evaluation& e) {
   if constexpr (std::is_same_v<States, SharedStates>) {
 #define VINDREL_STATE(id, symbol, name, units) e.id = states.value(state::id);
 #include "core/model_definition.def"
 #undef VINDREL_STATE
+    return true;
   } else {
-    copy_vector(reinterpret_cast<unsigned char*>(&e) + kStatesBegin,
-                reinterpret_cast<const unsigned char*>(states.y.data()));
+    return marks_finite(copy_vector(reinterpret_cast<unsigned char*>(&e) + kStatesBegin,
+                                    reinterpret_cast<const unsigned char*>(states.y.data())));
   }
 }
 
@@ -293,18 +333,6 @@ constexpr std::size_t kResultsEnd = offsetof(Evaluation, dJdrsdt) + sizeof(doubl
 static_assert(kResultsEnd - kResultsBegin == process::kCount * sizeof(double),
               "the processes and the derivatives must be declared together");
 
-// Nonzero in its top bit when `value` is not finite, that is, when its
-// exponent bits are all ones: adding one to an exponent field of all ones
-// carries into the sign bit, and into it only. Branch-free, so that the
-// compiler tests several values at once.
-inline std::uint64_t non_finite_mark(double value) {
-  constexpr std::uint64_t kExponent = 0x7FF0000000000000;
-  constexpr std::uint64_t kExponentOne = 0x0010000000000000;
-  std::uint64_t bits;
-  std::memcpy(&bits, &value, sizeof bits);
-  return (bits & kExponent) + kExponentOne;
-}
-
 // True when the `count` doubles of the evaluation's record from byte `begin` on
 // are all finite.
 bool block_finite(const Evaluation& e, std::size_t begin, std::size_t count) {
@@ -346,12 +374,11 @@ void raise_fault_flags() {
 
 void refuse_non_finite() { throw EInvalidOp("Invalid floating point operation"); }
 
-// The frame of one evaluation in `e`, whose drivers and parameters are filled
-// in and whose other values are their defaults: the states, the prescribed
-// soil nitrogen, the annual reset, the groups, the end-of-step block, the
-// derivatives. Every derivative and process is left in `e`; faults are not
-// tested. Returns the NewYear flag as it stands afterwards: set by the
-// end-of-step block, `NewYear` otherwise.
+// The frame of one evaluation in `e`, whose drivers, parameters and states
+// are filled in: the prescribed soil nitrogen, the annual reset, the groups,
+// the end-of-step block, the derivatives. Every derivative and process is left
+// in `e`; faults are not tested. Returns the NewYear flag as it stands
+// afterwards: set by the end-of-step block, `NewYear` otherwise.
 template <class States>
 bool run_frame(bool NewYear, const EvaluationClock& clock, States& states, double time,
                Evaluation& e, bool StepUpdate) {
@@ -360,7 +387,6 @@ bool run_frame(bool NewYear, const EvaluationClock& clock, States& states, doubl
   e.start_time = clock.start_time;
   e.StepUpdate = StepUpdate;
 
-  copy_states_in(states, e);
   apply_prescribed_soil_nitrogen(e, states);
   if (NewYear || time == clock.start_time) annual_reset(e, states);
 
@@ -392,6 +418,7 @@ bool evaluate(const Model& model, const EvaluationClock& clock, States& states, 
               Evaluation& e, bool StepUpdate) {
   clear_fault_flags();
   copy_tables_in(model, e);
+  copy_states_in(states, e);
   const bool NewYear = run_frame(model.NewYear, clock, states, time, e, StepUpdate);
   raise_fault_flags();
   return NewYear;
@@ -464,6 +491,14 @@ void PreparedDerivatives::prepare(const Model& model, const EvaluationClock& clo
   }
   NewYear_ = model.NewYear;
   clock_ = clock;
+  std::uint64_t marks = non_finite_mark(clock.time_step) | non_finite_mark(clock.start_time);
+#define VINDREL_DRIVER(id, symbol, name, units) marks |= non_finite_mark(work_->id);
+#include "core/model_definition.def"
+#undef VINDREL_DRIVER
+#define VINDREL_PARAMETER(id, symbol, name, units) marks |= non_finite_mark(work_->id);
+#include "core/model_definition.def"
+#undef VINDREL_PARAMETER
+  inputs_finite_ = marks_finite(marks);
 }
 
 void PreparedDerivatives::operator()(const StateVector& y, StateVector& dydt, double x) {
@@ -473,9 +508,15 @@ void PreparedDerivatives::operator()(const StateVector& y, StateVector& dydt, do
   // evaluation_scratch), so a call starts from whatever the last one left.
   Evaluation& e = *work_;
   PreparedStates states{y, HoldConstant_, held_positions_, held_count_};
+  const bool states_finite = copy_states_in(states, e);
   run_frame(NewYear_, clock_, states, x, e, false);
   raise_fault_flags();
-  if (!derivatives_finite(e)) refuse_non_finite();
+  // Arithmetic on finite values gives finite values or raises a fault flag, so
+  // a derivative that is not finite without a flag needs an input that is not
+  // finite: the derivatives are searched only when there is one.
+  if (!(inputs_finite_ && states_finite && std::isfinite(x)) && !derivatives_finite(e)) {
+    refuse_non_finite();
+  }
   copy_derivatives_out(e, dydt);
 }
 
