@@ -10,6 +10,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <thread>
 
 #include "core/exceptions.hpp"
 #include "core/model.hpp"
@@ -184,6 +185,96 @@ TEST_F(PreparedDerivativesTest, ACallDoesNotDependOnTheCallsBeforeIt) {
       const Outcome again = outcome_of([&](StateVector& dydt) { reused(y, dydt, x); });
       expect_same(again, prepared(model, clock, y, x),
                   "round " + std::to_string(round) + ", call " + std::to_string(call));
+    }
+  }
+}
+
+// ComputeDerivatives and EvaluateEquations share one working record per
+// thread: whatever one call leaves there (an end-of-step evaluation, a call
+// that failed halfway, another stand) must not show in the next. A new
+// prepared object, whose record is fresh, is the reference.
+TEST_F(PreparedDerivativesTest, ComputeDerivativesDoesNotDependOnTheEvaluationsBeforeIt) {
+  std::mt19937_64 random(1207);
+  std::uniform_real_distribution<double> scale(0.0, 2.0);
+  std::uniform_real_distribution<double> day(1.0, 732.0);
+  std::uniform_int_distribution<int> pick(0, 5);
+  const Model stand = model;
+  for (int call = 0; call < 200; ++call) {
+    model = stand;
+    StateVector y = state_vector_of(stand);
+    for (int i = 0; i < state::kCount; ++i) y[i] *= scale(random);
+    const double x = day(random);
+    switch (pick(random)) {
+      case 0: {  // an end-of-step evaluation of another stand first
+        Model other = stand;
+        for (int i = 1; i <= state::kCount; ++i) other.states[i].value = y[i - 1] * 0.5;
+        try {
+          EvaluateEquations(other, clock, other.states, x, other.processes, true);
+        } catch (const ERunTimeError&) {
+        }
+        break;
+      }
+      case 1:  // a call that fails halfway first
+        model.parameters[parameter::mF].value = 0.0;
+        (void)computed(model, clock, y, x);
+        model = stand;
+        break;
+      default:
+        break;
+    }
+    expect_same(computed(model, clock, y, x), prepared(model, clock, y, x),
+                "call " + std::to_string(call));
+  }
+}
+
+// The same for every process value of EvaluateEquations without the step
+// update, after an end-of-step evaluation in rain and snow (which computes the
+// rain, snow, interception and melt that other evaluations report as 0) or a
+// failed one. A new thread, whose record is fresh, gives the reference.
+TEST_F(PreparedDerivativesTest, EvaluateEquationsDoesNotDependOnTheEvaluationsBeforeIt) {
+  std::mt19937_64 random(712);
+  std::uniform_real_distribution<double> scale(0.5, 1.5);
+  std::uniform_real_distribution<double> day(1.0, 732.0);
+  std::uniform_int_distribution<int> pick(0, 2);
+  Model snowy = model;  // snow falling on a melting snowpack
+  snowy.drivers[driver::Ppt].value = 12.0;
+  snowy.drivers[driver::Tamax].value = 1.5;
+  snowy.drivers[driver::Tamin].value = -6.0;
+  snowy.states[state::Ws].value = 40.0;
+  Model rainy = model;  // rain on the canopy
+  rainy.drivers[driver::Ppt].value = 12.0;
+  const Model stand = model;
+  for (int call = 0; call < 60; ++call) {
+    model = stand;
+    for (int i = 1; i <= state::kCount; ++i) model.states[i].value *= scale(random);
+    const double x = day(random);
+    const int before_kind = pick(random);
+    if (before_kind == 0) {
+      Model before = snowy;
+      before.parameters[parameter::mF].value = 0.0;  // fails halfway
+      EXPECT_THROW(EvaluateEquations(before, clock, before.states, x, before.processes, true),
+                   EZeroDivide);
+    } else if (before_kind == 1) {
+      Model before = snowy;
+      EvaluateEquations(before, clock, before.states, x, before.processes, true);
+      ASSERT_GT(before.processes[process::Ppts].value, 0.0);
+      ASSERT_GT(before.processes[process::Ms].value, 0.0);
+    } else {
+      Model before = rainy;
+      EvaluateEquations(before, clock, before.states, x, before.processes, true);
+      ASSERT_GT(before.processes[process::Pptr].value, 0.0);
+      ASSERT_GT(before.processes[process::PptI].value, 0.0);
+    }
+    Model here = model;
+    EvaluateEquations(here, clock, here.states, x, here.processes, false);
+    Model fresh = model;
+    std::thread([&] {
+      EvaluateEquations(fresh, clock, fresh.states, x, fresh.processes, false);
+    }).join();
+    for (int p = 1; p <= process::kCount; ++p) {
+      ASSERT_EQ(std::bit_cast<std::uint64_t>(here.processes[p].value),
+                std::bit_cast<std::uint64_t>(fresh.processes[p].value))
+          << "call " << call << ", process " << p << " (" << here.processes[p].symbol << ")";
     }
   }
 }
