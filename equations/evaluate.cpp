@@ -343,7 +343,7 @@ bool block_finite(const Evaluation& e, std::size_t begin, std::size_t count) {
     std::memcpy(&value, values + i * sizeof value, sizeof value);
     marks |= non_finite_mark(value);
   }
-  return (marks >> 63) == 0;
+  return marks_finite(marks);
 }
 
 // True when every derivative and every process value is finite.

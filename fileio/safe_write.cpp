@@ -151,6 +151,11 @@ bool AtomicFileWriter::write_pending(int& error_number) noexcept {
   return true;
 }
 
+void AtomicFileWriter::cut_back_to_whole_writes() noexcept {
+  pending_ = 0;
+  (void)ftruncate(fileno(stream_), static_cast<off_t>(flushed_size_));
+}
+
 void AtomicFileWriter::flush_appended() {
   int error_number = 0;
   if (!write_pending(error_number)) fail_appended(error_number);
@@ -159,8 +164,7 @@ void AtomicFileWriter::flush_appended() {
 void AtomicFileWriter::fail_appended(int error_number) {
   // What the disk took of the writes after the last whole one is cut off, and
   // what the buffer still holds is dropped, so the file ends with a whole write.
-  pending_ = 0;
-  (void)ftruncate(fileno(stream_), static_cast<off_t>(flushed_size_));
+  cut_back_to_whole_writes();
   abandon();
   throw_io_error(error_number != 0 ? error_number : EIO, path_);
 }
@@ -216,9 +220,7 @@ void AtomicFileWriter::abandon() noexcept {
   // a stream would have written them.
   if (stream_ != nullptr && published_ && pending_ > 0) {
     int error_number = 0;
-    if (!write_pending(error_number)) {
-      (void)ftruncate(fileno(stream_), static_cast<off_t>(flushed_size_));
-    }
+    if (!write_pending(error_number)) cut_back_to_whole_writes();
   }
   pending_ = 0;
   if (stream_ != nullptr) {

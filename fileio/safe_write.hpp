@@ -86,6 +86,9 @@ class AtomicFileWriter {
   // After publish(): writes the appended writes held in the buffer to the file.
   // write_pending() reports a failure; flush_appended() throws it.
   bool write_pending(int& error_number) noexcept;
+  // After publish(): drops the buffered writes and cuts the file back to the
+  // end of its last whole write.
+  void cut_back_to_whole_writes() noexcept;
   void flush_appended();
   // After publish(): cuts the file back to its last whole write, closes the
   // stream and throws EInOutError.
