@@ -5,7 +5,9 @@ set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkgconf
-  libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev libboost-dev
+  # The desktop program and its tests and screenshots.
+  qt6-base-dev qt6-charts-dev qt6-svg-dev libqt6opengl6-dev libgl-dev xvfb xauth fonts-dejavu-core
 )
 # Optional extras: clang for the fuzz preset, clang-format for the house style.
 if [ "${VINDREL_SETUP_FUZZ:-0}" = 1 ]; then

@@ -1,0 +1,76 @@
+// Where a run's output records go: the output file, a table in memory, or
+// nowhere. A run calls begin() once, after its start-time evaluation, then
+// record() every output step, and end() at the end of every run that began
+// (completed, cancelled or failed), so the records written before a cancel or
+// a failure are kept.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/model.hpp"
+#include "fileio/output_file.hpp"
+
+namespace vindrel {
+
+class RecordSink {
+ public:
+  virtual ~RecordSink() = default;
+  // The model's definition and tables, for headers and column counts.
+  virtual void begin(const Model& model) = 0;
+  // One record: the time, and the drivers, states and processes of `model`.
+  virtual void record(const Model& model, double time) = 0;
+  // Closes what begin() opened. A failure here ends the run as failed, unless
+  // an earlier failure already did.
+  virtual void end() = 0;
+};
+
+// Discards every record.
+class NullSink final : public RecordSink {
+ public:
+  void begin(const Model&) override {}
+  void record(const Model&, double) override {}
+  void end() override {}
+};
+
+// The output file: created (replacing any file of that name) at begin(), one
+// line per record, closed at end().
+class OutputFileSink final : public RecordSink {
+ public:
+  explicit OutputFileSink(std::string file_name) : file_name_(std::move(file_name)) {}
+  void begin(const Model& model) override;
+  void record(const Model& model, double time) override;
+  void end() override;
+  const std::string& file_name() const noexcept { return file_name_; }
+
+ private:
+  std::string file_name_;
+  OutputFileWriter writer_;
+};
+
+// Records in memory, as the output file's columns: the time, drivers
+// 1..DriverCount, states 1..StateCount and the processes after the
+// derivatives. Reserve rows ahead for long runs to avoid regrowing.
+class OutputTable final : public RecordSink {
+ public:
+  void begin(const Model& model) override;
+  void record(const Model& model, double time) override;
+  void end() override {}
+
+  std::size_t columns() const noexcept { return columns_; }
+  std::size_t rows() const noexcept { return columns_ == 0 ? 0 : values_.size() / columns_; }
+  // Column 0 is the time.
+  double at(std::size_t row, std::size_t column) const noexcept {
+    return values_[row * columns_ + column];
+  }
+  const double* row(std::size_t r) const noexcept { return values_.data() + r * columns_; }
+  void reserve_rows(std::size_t rows) { values_.reserve(rows * (columns_ == 0 ? 208 : columns_)); }
+
+ private:
+  std::size_t columns_ = 0;
+  std::vector<double> values_;
+};
+
+}  // namespace vindrel

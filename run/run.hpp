@@ -1,0 +1,95 @@
+// One simulation run as a value: from the start time to the stop time, one
+// time step at a time, the integrator advances the states, the equations are
+// evaluated at the end of each step with the once-per-step updates, and every
+// output step one record goes to a sink.
+//
+// A run works on its own copy of the model and touches nothing shared, so the
+// desktop runs it on a worker thread and a study runs many at once. It is
+// cancelled through a std::stop_token (read after each time step), reports
+// progress through a callback, and returns one result. The caller decides what
+// to do with it: commit the final tables back to its model (so that a second
+// run continues from the first), show or print a failure, or pass it on.
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <stop_token>
+#include <string>
+
+#include "core/model.hpp"
+#include "run/record_sink.hpp"
+#include "run/run_settings.hpp"
+
+namespace vindrel {
+
+enum class RunOutcome {
+  kCompleted,  // reached the last whole time step before the stop time
+  kCancelled,  // stopped after a step on request, or by EUserCancel
+  kFailed,     // ended by a failure, kept in RunResult::failure
+};
+
+// Percent of the run done (0..100) and the model time reached, after each
+// time step. Called on the thread that runs; it must be cheap (it is called
+// once per time step) and must not throw.
+using RunProgress = std::function<void(int percent, double present_time)>;
+
+struct RunResult {
+  RunOutcome outcome = RunOutcome::kCompleted;
+  // The failure that ended the run (kFailed only): a model exception
+  // (ERunTimeError and its family, EZeroDivide, EInvalidOp) or an EInOutError.
+  std::exception_ptr failure;
+  double present_time = 0.0;  // the model time reached, days
+  // Time steps completed and records handed to the sink.
+  std::int64_t steps_completed = 0;
+  std::int64_t records_written = 0;
+  // The tables at the end: after a failure, the states of the last completed
+  // step (the failing step leaves them as they were).
+  Model model;
+  // The whole state table as it was when the run started: the source of the
+  // periodic state reset, kept by the desktop from one run to the next.
+  statearray initial_states{};
+
+  // The failure's message ("" unless kFailed).
+  std::string failure_message() const;
+  // Throws the failure again (does nothing unless kFailed): the unattended
+  // modes' "pass it on".
+  void rethrow_failure() const;
+};
+
+// Runs `model` (a copy) with `settings`, reading the drivers of
+// settings.driver_file and handing every output record to `sink`.
+//
+// A failure before the first step (no driver file, a failure at the start
+// time, an output file that cannot be created) ends the run with no step
+// completed; the sink is begun only after the start-time evaluation, so the
+// previous output file stays as it was in that case. Failures never leave as
+// exceptions: they are returned in the result.
+RunResult Run(Model model, const RunSettings& settings, RecordSink& sink,
+              std::stop_token stop = {}, const RunProgress& progress = {});
+
+// Puts what a run changed back into the caller's model: states (values; flags
+// stay as the caller holds them), processes, drivers and the NewYear flag.
+void commit_run(Model& model, const RunResult& result);
+
+// The progress of a run in percent: (a x 100) div b in 64-bit integers, a being
+// the time reached minus the start time and b the run length, each rounded to
+// the nearest integer (ties to even). Kept within 0..100; a run shorter than
+// half a day counts as done.
+int run_progress_percent(double reached_time, double start_time, double stop_time);
+
+// Time steps per output record: output step / time step rounded to the
+// nearest integer, ties to even.
+long long steps_per_output(double output_step, double time_step);
+
+// True when the periodic reset is due after the step that begins at
+// present_time: frac(present_time / interval) < time_step / interval.
+bool state_reset_due(double present_time, double time_step, double interval);
+
+// The warning shown before a run whose drivers would be looked up past the
+// driver file's last record, where the lookup holds that record's values: ""
+// when the drivers reach far enough. `last_driver_time` is the absolute time of
+// the file's last record (see last_driver_record_time).
+std::string drivers_end_warning(const RunSettings& settings, double last_driver_time);
+
+}  // namespace vindrel
