@@ -1,5 +1,8 @@
 #include "core/model.hpp"
 
+#include <cstddef>
+#include <iterator>
+
 #include "core/positions.hpp"
 
 namespace vindrel {
@@ -15,7 +18,7 @@ struct ProcessEntry {
   const char* symbol;
   const char* name;
   const char* units;
-  std::uint8_t group;
+  std::uint8_t family;
   std::int32_t parameters;
 };
 
@@ -32,8 +35,8 @@ constexpr NamedEntry kDrivers[] = {
 };
 
 constexpr ProcessEntry kProcesses[] = {
-#define VINDREL_PROCESS(id, symbol, name, units, group, parameters) \
-  {symbol, name, units, group, parameters},
+#define VINDREL_PROCESS(id, symbol, name, units, family, parameters) \
+  {symbol, name, units, family, parameters},
 #include "core/model_definition.def"
 #undef VINDREL_PROCESS
 };
@@ -43,6 +46,54 @@ constexpr NamedEntry kParameters[] = {
 #include "core/model_definition.def"
 #undef VINDREL_PARAMETER
 };
+
+static_assert(std::size(kProcesses) == process::kOwnCount);
+static_assert(std::size(kParameters) == parameter::kCount);
+
+// The parameter list with its headings: a heading is the position of the
+// process it names, a parameter is 0.
+constexpr int kParameterList[] = {
+#define VINDREL_PARAMETERS_OF(process_id) process::process_id,
+#define VINDREL_PARAMETER(id, symbol, name, units) 0,
+#include "core/model_definition.def"
+#undef VINDREL_PARAMETER
+#undef VINDREL_PARAMETERS_OF
+};
+
+// The parameter counts of the processes add up to the number of parameters.
+constexpr bool parameter_counts_add_up() {
+  int sum = 0;
+  for (const ProcessEntry& entry : kProcesses) {
+    if (entry.parameters < 0) return false;
+    sum += entry.parameters;
+  }
+  return sum == parameter::kCount;
+}
+static_assert(parameter_counts_add_up(),
+              "the parameter counts of the processes must add up to the number of parameters");
+
+// Walking the processes in table order and giving each its count of the next
+// parameters hands every parameter to the process whose heading it stands
+// under: the parameter editor and FirstParamIndex find a process's parameters
+// where the list puts them.
+constexpr bool parameters_follow_processes() {
+  std::size_t at = 0;
+  for (int k = 0; k < process::kOwnCount; ++k) {
+    const int count = kProcesses[k].parameters;
+    if (count == 0) continue;
+    if (at >= std::size(kParameterList) || kParameterList[at] != process::kFirst + 1 + k) {
+      return false;
+    }
+    ++at;
+    for (int j = 0; j < count; ++j, ++at) {
+      if (at >= std::size(kParameterList) || kParameterList[at] != 0) return false;
+    }
+  }
+  return at == std::size(kParameterList);
+}
+static_assert(parameters_follow_processes(),
+              "each process's parameters must stand together under its heading, with as many "
+              "as its parameter count, in the order of the processes");
 
 template <typename Record>
 void set_texts(Record& record, const NamedEntry& entry) {
@@ -79,7 +130,7 @@ void DefineModel(Model& model) {
     process.units = entry.units;
     process.symbol = entry.symbol;
     process.parameters = entry.parameters;
-    process.group = entry.group;
+    process.family = entry.family;
     const std::int32_t first = FirstParamIndex(model, info.StateCount + k);
     for (std::int32_t j = 0; j < entry.parameters; ++j)
       set_texts(model.parameters[first + j + 1], kParameters[next_parameter++]);

@@ -42,7 +42,7 @@ struct Tprocessvariable {
   std::string units;
   std::string symbol;
   std::int32_t parameters = 0;  // consecutive entries of the parameter table
-  std::uint8_t group = 0;       // 0..4, the family that colours the editor page
+  std::uint8_t family = 0;      // 0..4, the family of processes that colours the editor page
 };
 
 // Parameters and drivers share one record type.
@@ -72,7 +72,7 @@ struct Model {
   bool NewYear = false;
 };
 
-// Fills names, units, symbols, counts, parameter counts and groups. Leaves every
+// Fills names, units, symbols, counts, parameter counts and families. Leaves every
 // value and flag as it is.
 void DefineModel(Model& model);
 

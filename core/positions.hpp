@@ -30,13 +30,13 @@ inline constexpr int kCount = kEnd - 1;
 namespace process {
 enum : int {
   kFirst = state::kCount,  // entries 1..55 are the state derivatives
-#define VINDREL_PROCESS(id, symbol, name, units, group, parameters) id,
+#define VINDREL_PROCESS(id, symbol, name, units, family, parameters) id,
 #include "core/model_definition.def"
 #undef VINDREL_PROCESS
   kEnd
 };
 inline constexpr int kOwnCount = kEnd - 1 - state::kCount;  // 134
-inline constexpr int kCount = kEnd - 1;                      // 189
+inline constexpr int kCount = kEnd - 1;                     // 189
 }  // namespace process
 
 namespace parameter {

@@ -19,7 +19,7 @@ constexpr double kCarboxylationHalfSaturation = 995.4;
 void Evaluation::canopy_structure() {
   LAI = Cf / mF;
   // The sapwood a canopy needs grows with its leaf area and the size of the wood.
-  Cswmax = h1 * Laieos * Power(Csw + Chw, h2);
+  Cswmax = h1 * Laieos * Power(wood_carbon(), h2);
 }
 
 void Evaluation::canopy_water_conductance() {

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "core/model_constants.hpp"
 #include "equations/evaluation.hpp"
 #include "equations/numeric.hpp"
 
@@ -16,9 +17,6 @@ constexpr double kPi = std::numbers::pi;
 
 // Axial tilt of the earth, 23.454 degrees, in radians.
 constexpr double kMaximumDeclination = 0.40934952276275006;
-
-// A senescence start day of 999 means that senescence has not begun this year.
-constexpr double kSenescenceNotStarted = 999.0;
 
 }  // namespace
 

@@ -18,6 +18,7 @@
 #endif
 
 #include "core/exceptions.hpp"
+#include "core/model_constants.hpp"
 #include "core/positions.hpp"
 #include "equations/equations.hpp"
 #include "equations/evaluation.hpp"
@@ -27,15 +28,6 @@ namespace vindrel {
 namespace {
 
 using equations::Evaluation;
-
-// A driver value of exactly -1 prescribes nothing.
-constexpr double kNotPrescribed = -1.0;
-
-// A senescence start day of 999 means that senescence has not begun this year.
-constexpr double kSenescenceNotStarted = 999.0;
-
-// Length of the model's year for the annual reset, days.
-constexpr std::int64_t kModelYear = 366;
 
 // The clocks and running totals that the annual reset sets to 0.
 struct YearlyState {
@@ -111,7 +103,8 @@ void copy_tables_in(const Model& model, Evaluation& e) {
 #undef VINDREL_DRIVER
 
   // The parameter positions are the 1-based parameter-table entries.
-#define VINDREL_PARAMETER(id, symbol, name, units) e.id = model.parameters[parameter::id].value;
+#define VINDREL_PARAMETER(id, symbol, name, units) \
+  e.id = model.parameters[parameter::id].value;
 #include "core/model_definition.def"
 #undef VINDREL_PARAMETER
 }
@@ -168,8 +161,8 @@ inline std::uint64_t copy_vector(unsigned char* to, const unsigned char* from) {
   for (std::size_t i = 0; i < kPairs; ++i) {
     const __m128d pair = _mm_loadu_pd(reinterpret_cast<const double*>(from + 16 * i));
     _mm_storeu_pd(reinterpret_cast<double*>(to + 16 * i), pair);
-    pair_marks = _mm_or_si128(
-        pair_marks, _mm_add_epi64(_mm_and_si128(_mm_castpd_si128(pair), exponent), one));
+    pair_marks = _mm_or_si128(pair_marks,
+                              _mm_add_epi64(_mm_and_si128(_mm_castpd_si128(pair), exponent), one));
   }
   marks = static_cast<std::uint64_t>(_mm_cvtsi128_si64(pair_marks)) |
           static_cast<std::uint64_t>(_mm_cvtsi128_si64(_mm_unpackhi_epi64(pair_marks, pair_marks)));
@@ -218,11 +211,11 @@ void copy_derivatives_out(const Evaluation& e, StateVector& dydt) {
 // evaluation and in the given states.
 template <class States>
 void apply_prescribed_soil_nitrogen(Evaluation& e, States& states) {
-  if (e.DNnh4 != kNotPrescribed) {
+  if (is_prescribed(e.DNnh4)) {
     e.Nnh4 = e.DNnh4;
     states.set(state::Nnh4, e.DNnh4);
   }
-  if (e.DNno3 != kNotPrescribed) {
+  if (is_prescribed(e.DNno3)) {
     e.Nno3 = e.DNno3;
     states.set(state::Nno3, e.DNno3);
   }
@@ -281,11 +274,6 @@ void finish(Evaluation& e, const States& states) {
 #include "core/model_definition.def"
 #undef VINDREL_STATE
   }
-
-  // The phenology entries only carry parameters.
-  e.FoliagePhenology = 0.0;
-  e.WoodPhenology = 0.0;
-  e.RootPhenology = 0.0;
 }
 
 void store(const Evaluation& e, ProcessValues& processes) {
@@ -293,7 +281,7 @@ void store(const Evaluation& e, ProcessValues& processes) {
 #include "core/model_definition.def"
 #undef VINDREL_STATE
 
-#define VINDREL_PROCESS(id, symbol, name, units, group, parameters) processes[process::id] = e.id;
+#define VINDREL_PROCESS(id, symbol, name, units, family, parameters) processes[process::id] = e.id;
 #include "core/model_definition.def"
 #undef VINDREL_PROCESS
 }
@@ -399,8 +387,7 @@ bool run_frame(bool NewYear, const EvaluationClock& clock, States& states, doubl
   e.process_groups();
 
   if (StepUpdate) {
-    // The model's year is 366 days long.
-    NewYear = equations::Trunc(time) % kModelYear == 0;
+    NewYear = ends_model_year(time);
     e.end_of_step();
     apply_end_of_step(e, states);
   }

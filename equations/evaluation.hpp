@@ -27,7 +27,7 @@ struct Evaluation {
 #undef VINDREL_PARAMETER
 
   // Processes (the soil temperature process is TsMean: Ts is the driver).
-#define VINDREL_PROCESS(id, symbol, name, units, group, parameters) double id = 0.0;
+#define VINDREL_PROCESS(id, symbol, name, units, family, parameters) double id = 0.0;
 #include "core/model_definition.def"
 #undef VINDREL_PROCESS
 
@@ -76,6 +76,10 @@ struct Evaluation {
   double dt = 0.0;          // the run's time step, days
   double start_time = 0.0;  // the run's start time, days
   bool StepUpdate = false;  // true only after a completed integrator step
+
+  // Wood: sapwood and heartwood together.
+  double wood_carbon() const { return Csw + Chw; }    // g C m-2 ground
+  double wood_nitrogen() const { return Nsw + Nhw; }  // g N m-2 ground
 
   // The groups of processes, called in this order by the frame.
   // Every group of processes, a to l, in its fixed order.

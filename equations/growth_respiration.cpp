@@ -142,7 +142,7 @@ void Evaluation::respiration_and_transport() {
   qF = Cf / Nf;
   qSW = Csw / Nsw;
   qHW = (Nhw != 0.0) ? Chw / Nhw : 0.0;
-  qW = (Csw + Chw) / (Nsw + Nhw);
+  qW = wood_carbon() / wood_nitrogen();
   qR = Cr / Nr;
 
   // Structural tissue respired away frees its nitrogen into the labile pools:
@@ -156,7 +156,7 @@ void Evaluation::respiration_and_transport() {
   // canopy and the size of the wood. Positive Tc moves carbon down to the
   // roots; positive Tn moves nitrogen up to the foliage.
   const LabileRatios ratio = labile_ratios(*this);
-  const double wood_size = Power(Csw + Chw, h2);  // (g C m-2)^h2
+  const double wood_size = Power(wood_carbon(), h2);  // (g C m-2)^h2
   Tc = aLC * Laieos * (ratio.carbon_above / bLC - ratio.carbon_root) / wood_size;
   Tn = aLN * Laieos * (ratio.nitrogen_below / bLN - ratio.nitrogen_foliar) / wood_size;
 }

@@ -5,16 +5,12 @@
 //
 // Each of the eight litter fluxes may be prescribed by its driver; a driver
 // value of exactly -1 prescribes nothing and leaves the flux to the model.
+#include "core/model_constants.hpp"
 #include "equations/evaluation.hpp"
 #include "equations/numeric.hpp"
 
 namespace vindrel::equations {
 namespace {
-
-// The driver value that means "not prescribed". Compared for exact equality.
-constexpr double kNotPrescribed = -1.0;
-
-bool prescribed(double driver) { return driver != kNotPrescribed; }
 
 // Share of a pool C that can be shed, given its evergreen amount E and the
 // exponent s: near 0 while C is small against E, tending to 1 as C grows past
@@ -58,31 +54,31 @@ void Evaluation::litterfall() {
   WFall = litter_season(Jday, Jdws, DsensW);
   RFall = litter_season(Jday, Jdrs, DsensR);
 
-  Cw = Csw + Chw;
+  Cw = wood_carbon();
 
   // Litter carbon. Sapwood and heartwood share one evergreen factor taken on
   // the total wood and divide the wood litter in proportion to their carbon.
   // A prescribed foliage or root litter replaces the whole flux, drought
   // litter included.
-  if (prescribed(DlambdaCF)) {
+  if (is_prescribed(DlambdaCF)) {
     lambdaCF = DlambdaCF;
   } else {
     lambdaCF = evergreen_factor(Cf, Cfe, sigmaLambdaF) * FFall * alambdaF * Cf + lambdaCFD;
   }
-  const bool wood_modelled = !prescribed(DlambdaCSW) || !prescribed(DlambdaCHW);
+  const bool wood_modelled = !is_prescribed(DlambdaCSW) || !is_prescribed(DlambdaCHW);
   const double wood_shed =  // unitless
       wood_modelled ? evergreen_factor(Cw, Cwe, sigmaLambdaW) : 0.0;
-  if (prescribed(DlambdaCSW)) {
+  if (is_prescribed(DlambdaCSW)) {
     lambdaCSW = DlambdaCSW;
   } else {
     lambdaCSW = wood_shed * WFall * alambdaW * (Csw / Cw) * Cw;
   }
-  if (prescribed(DlambdaCHW)) {
+  if (is_prescribed(DlambdaCHW)) {
     lambdaCHW = DlambdaCHW;
   } else {
     lambdaCHW = wood_shed * WFall * alambdaW * (Chw / Cw) * Cw;
   }
-  if (prescribed(DlambdaCR)) {
+  if (is_prescribed(DlambdaCR)) {
     lambdaCR = DlambdaCR;
   } else {
     lambdaCR = evergreen_factor(Cr, Cre, sigmaLambdaR) * RFall * alambdaR * Cr + lambdaCRD;
@@ -91,12 +87,12 @@ void Evaluation::litterfall() {
   // Litter nitrogen, from the litter carbon as finally chosen: a prescribed
   // carbon flux with a modelled nitrogen flux carries the tissue's current
   // N:C. Foliage keeps the fraction atau of its litter nitrogen (see tauN).
-  if (prescribed(DlambdaNF)) {
+  if (is_prescribed(DlambdaNF)) {
     lambdaNF = DlambdaNF;
   } else {
     lambdaNF = (1.0 - atau) * lambdaCF * Nf / Cf + lambdaNFD;
   }
-  if (prescribed(DlambdaNSW)) {
+  if (is_prescribed(DlambdaNSW)) {
     lambdaNSW = DlambdaNSW;
   } else {
     lambdaNSW = lambdaCSW * Nsw / Csw;
@@ -104,12 +100,12 @@ void Evaluation::litterfall() {
   // Without heartwood there is no heartwood litter nitrogen, prescribed or not.
   if (Chw == 0.0) {
     lambdaNHW = 0.0;
-  } else if (prescribed(DlambdaNHW)) {
+  } else if (is_prescribed(DlambdaNHW)) {
     lambdaNHW = DlambdaNHW;
   } else {
     lambdaNHW = lambdaCHW * Nhw / Chw;
   }
-  if (prescribed(DlambdaNR)) {
+  if (is_prescribed(DlambdaNR)) {
     lambdaNR = DlambdaNR;
   } else {
     lambdaNR = lambdaCR * Nr / Cr + lambdaNRD;

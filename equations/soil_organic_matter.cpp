@@ -73,8 +73,8 @@ void Evaluation::soil_organic_matter() {
 
 void Evaluation::ecosystem_totals() {
   // Pools, from the states as read at entry.
-  Cw = Csw + Chw;
-  Nw = Nsw + Nhw;
+  Cw = wood_carbon();
+  Nw = wood_nitrogen();
   CPT = Cf + Csw + Chw + Cr + Clfw + Clr;
   NPT = Nf + Nsw + Nhw + Nr + Nlf + Nlwr;
   CST = Cs + Ce + Ci + Ch;

@@ -20,7 +20,7 @@ using Row = std::array<double, kTerms>;
 Row basis(int day_of_year) {
   Row row{};
   row[0] = 1.0;
-  const double phase = 2.0 * std::numbers::pi * (day_of_year - 0.5) / kDaysPerModelYear;
+  const double phase = 2.0 * std::numbers::pi * (day_of_year - 0.5) / kModelYearDays;
   for (int k = 1; k <= kHarmonics; ++k) {
     row[static_cast<std::size_t>(2 * k - 1)] = std::cos(k * phase);
     row[static_cast<std::size_t>(2 * k)] = std::sin(k * phase);
@@ -84,7 +84,7 @@ SeasonalCurve::SeasonalCurve(const std::array<double, 12>& monthly_means) {
     }
   }
   const Row coefficients = solve(normal, rhs);
-  for (int d = 1; d <= kDaysPerModelYear; ++d) {
+  for (int d = 1; d <= kModelYearDays; ++d) {
     const Row row = basis(d);
     double value = 0.0;
     for (std::size_t j = 0; j < kTerms; ++j) value += coefficients[j] * row[j];

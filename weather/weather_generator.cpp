@@ -112,13 +112,6 @@ void check_config(const WeatherConfig& c) {
   }
 }
 
-int day_of_model_year(double time) {
-  const auto whole = static_cast<long long>(std::floor(time));
-  long long r = (whole - 1) % kDaysPerModelYear;
-  if (r < 0) r += kDaysPerModelYear;
-  return static_cast<int>(r) + 1;
-}
-
 double extraterrestrial_radiation(double latitude, int day_of_year) {
   const double phi = latitude * std::numbers::pi / 180.0;
   const double dec = declination(day_of_year);
@@ -133,7 +126,7 @@ double extraterrestrial_radiation(double latitude, int day_of_year) {
 
 std::vector<DriverDay> generate_weather(const WeatherConfig& config) {
   std::vector<DriverDay> days;
-  days.reserve(static_cast<std::size_t>(config.years) * kDaysPerModelYear);
+  days.reserve(static_cast<std::size_t>(config.years) * kModelYearDays);
   generate_weather(config, [&days](const DriverDay& day) { days.push_back(day); });
   return days;
 }
@@ -151,7 +144,7 @@ void generate_weather(const WeatherConfig& c, const std::function<void(const Dri
   // clear-sky radiation, allowing for the darker wet days.
   std::array<double, 12> transmission{};
   std::array<double, 12> clear_sky_mean{};
-  for (int d = 1; d <= kDaysPerModelYear; ++d) {
+  for (int d = 1; d <= kModelYearDays; ++d) {
     const auto m = static_cast<std::size_t>(month_of_day(d));
     clear_sky_mean[m] +=
         kClearSkyShare * extraterrestrial_radiation(c.latitude, d) / kMonthLengths[m];
@@ -166,14 +159,14 @@ void generate_weather(const WeatherConfig& c, const std::function<void(const Dri
   for (double p : n.precipitation) annual_precipitation += p;
 
   PortableRandom random(c.seed);
-  const int record_count = c.years * kDaysPerModelYear;
+  const int record_count = c.years * kModelYearDays;
 
   bool was_wet = false;
   double tmax_anomaly = 0.0;  // in standard deviations
   double tmin_anomaly = 0.0;
   double soil_anomaly = 0.0;  // oC
   // One year before the first record lets the spells and anomalies settle.
-  for (int i = -kDaysPerModelYear; i < record_count; ++i) {
+  for (int i = -kModelYearDays; i < record_count; ++i) {
     const double time = c.start_time + i;
     const int doy = day_of_model_year(time);
     const auto month = static_cast<std::size_t>(month_of_day(doy));
@@ -203,8 +196,8 @@ void generate_weather(const WeatherConfig& c, const std::function<void(const Dri
     tmin_anomaly = kTminPersistence * tmin_anomaly +
                    std::sqrt(1.0 - kTminPersistence * kTminPersistence) * tmin_shock;
     const double spread =
-        kAnomalySpreadMean +
-        kAnomalySpreadSeason * std::cos(2.0 * std::numbers::pi * (doy - kColdestDay) / 366.0);
+        kAnomalySpreadMean + kAnomalySpreadSeason * std::cos(2.0 * std::numbers::pi *
+                                                             (doy - kColdestDay) / kModelYearDays);
     const double tmax_normal = tmax_curve.at(doy);
     const double tmin_normal = tmin_curve.at(doy);
     const double tmax_shift = is_wet ? -kWetDayTmaxDrop * (1.0 - wet) : kWetDayTmaxDrop * wet;
@@ -230,12 +223,12 @@ void generate_weather(const WeatherConfig& c, const std::function<void(const Dri
     const double wet_deposition = annual_precipitation > 0.0
                                       ? precipitation / annual_precipitation
                                       : 0.0;  // share of the year's wet deposition
-    const double dry_share = c.dry_deposition_fraction / kDaysPerModelYear;
+    const double dry_share = c.dry_deposition_fraction / kModelYearDays;
     const double wet_share_of_year = (1.0 - c.dry_deposition_fraction) * wet_deposition;
 
     DriverDay day;
     day.time = time;
-    day.value[driver::Ca] = c.co2_start + c.co2_rise * i / kDaysPerModelYear;
+    day.value[driver::Ca] = c.co2_start + c.co2_rise * i / kModelYearDays;
     day.value[driver::Tamax] = tmax;
     day.value[driver::Tamin] = tmin;
     day.value[driver::Ts] = soil_normal + soil_anomaly;
@@ -244,7 +237,7 @@ void generate_weather(const WeatherConfig& c, const std::function<void(const Dri
     day.value[driver::DNH4] = c.nh4_deposition * (dry_share + wet_share_of_year);
     day.value[driver::DNO3] = c.no3_deposition * (dry_share + wet_share_of_year);
     for (int k = driver::DlambdaCF; k <= driver::DNno3; ++k) {
-      day.value[static_cast<std::size_t>(k)] = -1.0;  // not prescribed: the model computes it
+      day.value[static_cast<std::size_t>(k)] = kNotPrescribed;  // the model computes it
     }
     sink(day);
   }

@@ -30,11 +30,13 @@
 #include <string>
 #include <vector>
 
+#include "core/model_constants.hpp"
 #include "core/positions.hpp"
 
 namespace vindrel::weather {
 
-inline constexpr int kDaysPerModelYear = 366;
+// The generator's year is the model's; the older name stays for its callers.
+inline constexpr int kDaysPerModelYear = kModelYearDays;
 
 // The months of a 366-day year (February has 29 days).
 inline constexpr std::array<int, 12> kMonthLengths = {31, 29, 31, 30, 31, 30,
@@ -83,7 +85,7 @@ struct DriverDay {
 void check_config(const WeatherConfig& config);
 
 // Day of the model's 366-day year (1 to 366) on which a record at `time` falls.
-int day_of_model_year(double time);
+using vindrel::day_of_model_year;
 
 // Potential (top-of-atmosphere) daily shortwave radiation, MJ m-2 day-1, at a
 // latitude in degrees on a day of the model's year.

@@ -37,7 +37,7 @@ void print_tables(const std::string& which) {
     for (int i = 1; i <= info.ProcessCount; ++i) {
       const Tprocessvariable& p = model.processes[i];
       out << i << '\t' << p.symbol << '\t' << p.name << '\t' << p.units << '\t'
-          << int{p.group} << '\t' << p.parameters << '\n';
+          << int{p.family} << '\t' << p.parameters << '\n';
     }
   }
   if (all || which == "parameters") {

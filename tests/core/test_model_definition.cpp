@@ -26,11 +26,11 @@ TEST_F(ModelDefinition, CountsMatchTheModel) {
 }
 
 TEST_F(ModelDefinition, FirstParamIndexLocatesEachProcessesParameters) {
-  EXPECT_EQ(FirstParamIndex(model, 56), 0);   // Ta, first own process
-  EXPECT_EQ(FirstParamIndex(model, 58), 0);   // Hd: its parameter is entry 1
-  EXPECT_EQ(FirstParamIndex(model, 59), 1);   // Pptr: entry 2
-  EXPECT_EQ(FirstParamIndex(model, 61), 2);   // PptI after Ppts, which has none
-  EXPECT_EQ(FirstParamIndex(model, 109), 60); // foliage phenology: entries 61..66
+  EXPECT_EQ(FirstParamIndex(model, 56), 0);    // Ta, first own process
+  EXPECT_EQ(FirstParamIndex(model, 58), 0);    // Hd: its parameter is entry 1
+  EXPECT_EQ(FirstParamIndex(model, 59), 1);    // Pptr: entry 2
+  EXPECT_EQ(FirstParamIndex(model, 61), 2);    // PptI after Ppts, which has none
+  EXPECT_EQ(FirstParamIndex(model, 109), 60);  // foliage phenology: entries 61..66
   EXPECT_EQ(FirstParamIndex(model, 189), 114);
   for (int p = 1; p <= 55; ++p) EXPECT_EQ(FirstParamIndex(model, p), 0) << p;
   EXPECT_EQ(FirstParamIndex(model, -3), 0);
@@ -58,7 +58,7 @@ TEST_F(ModelDefinition, DerivativesCarryTheStateTextsWithAffixes) {
   EXPECT_EQ(model.processes[29].units, "mm H2O yr-1t-1");
   for (int i = 1; i <= 55; ++i) {
     EXPECT_EQ(model.processes[i].parameters, 0);
-    EXPECT_EQ(model.processes[i].group, 0);
+    EXPECT_EQ(model.processes[i].family, 0);
   }
 }
 
@@ -72,7 +72,7 @@ TEST_F(ModelDefinition, TextsThatAreEasyToGetWrongAreExact) {
   EXPECT_EQ(model.processes[100].symbol, "RrmetL");
   for (int p : {109, 110, 111}) {
     EXPECT_EQ(model.processes[p].symbol, "none");
-    EXPECT_EQ(model.processes[p].group, 4);
+    EXPECT_EQ(model.processes[p].family, 4);
   }
   EXPECT_EQ(model.processes[109].parameters, 6);
   EXPECT_EQ(model.parameters[parameter::epsilsonPs].symbol, "epsilsonPs");
@@ -91,20 +91,20 @@ TEST_F(ModelDefinition, TextsThatAreEasyToGetWrongAreExact) {
   EXPECT_EQ(model.processes[157].name, "C:N; Foliage");
 }
 
-TEST_F(ModelDefinition, ProcessGroupsAndParameterCountsAddUp) {
+TEST_F(ModelDefinition, ProcessFamiliesAndParameterCountsAddUp) {
   int parameters = 0;
-  std::set<int> groups;
+  std::set<int> families;
   for (int p = 56; p <= 189; ++p) {
     parameters += model.processes[p].parameters;
-    groups.insert(model.processes[p].group);
+    families.insert(model.processes[p].family);
     EXPECT_LE(model.processes[p].parameters, 6);
   }
   EXPECT_EQ(parameters, 114);
-  EXPECT_EQ(groups, (std::set<int>{0, 1, 2, 3, 4}));
-  EXPECT_EQ(model.processes[process::Tc].group, 1);
-  EXPECT_EQ(model.processes[process::rSm].group, 2);
-  EXPECT_EQ(model.processes[process::Nnh4aq].group, 3);
-  EXPECT_EQ(model.processes[process::CET].group, 4);
+  EXPECT_EQ(families, (std::set<int>{0, 1, 2, 3, 4}));
+  EXPECT_EQ(model.processes[process::Tc].family, 1);
+  EXPECT_EQ(model.processes[process::rSm].family, 2);
+  EXPECT_EQ(model.processes[process::Nnh4aq].family, 3);
+  EXPECT_EQ(model.processes[process::CET].family, 4);
 }
 
 TEST_F(ModelDefinition, EveryEntryInUseIsNamedAndEveryOtherStaysEmpty) {

@@ -342,7 +342,7 @@ void store_all(const Evaluation& e, ProcessValues& p) {
 #define VINDREL_STATE(id, symbol, name, units) p[state::id] = e.d##id##dt;
 #include "core/model_definition.def"
 #undef VINDREL_STATE
-#define VINDREL_PROCESS(id, symbol, name, units, group, parameters) p[process::id] = e.id;
+#define VINDREL_PROCESS(id, symbol, name, units, family, parameters) p[process::id] = e.id;
 #include "core/model_definition.def"
 #undef VINDREL_PROCESS
 }
@@ -353,7 +353,8 @@ TEST(BudgetOfLaterGroups, CarbonNitrogenAndWaterCloseOnRandomStands) {
   for (int n = 0; n < kCases; ++n) {
     const Stand stand = generator.next();
     Evaluation e;
-#define VINDREL_PARAMETER(id, symbol, name, units) e.id = model.parameters[parameter::id].value;
+#define VINDREL_PARAMETER(id, symbol, name, units) \
+  e.id = model.parameters[parameter::id].value;
 #include "core/model_definition.def"
 #undef VINDREL_PARAMETER
 #define VINDREL_STATE(id, symbol, name, units) e.id = stand.state[state::id];

@@ -18,7 +18,7 @@ Evaluation scrambled(std::uint64_t seed) {
   std::mt19937_64 random(seed);
   std::uniform_real_distribution<double> value(0.5, 2.0);
   Evaluation e;
-#define VINDREL_PROCESS(id, symbol, name, units, group, parameters) e.id = value(random);
+#define VINDREL_PROCESS(id, symbol, name, units, family, parameters) e.id = value(random);
 #include "core/model_definition.def"
 #undef VINDREL_PROCESS
 #define VINDREL_DRIVER(id, symbol, name, units) e.id = value(random);

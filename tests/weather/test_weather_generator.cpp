@@ -14,7 +14,7 @@
 namespace vindrel::weather {
 namespace {
 
-constexpr std::size_t kYear = kDaysPerModelYear;
+constexpr std::size_t kYear = kModelYearDays;
 
 // One 30-year series of the example site, made once for the whole suite.
 const std::vector<DriverDay>& example_series() {
@@ -333,7 +333,7 @@ TEST(WeatherForcing, DepositionTotalsLieBetweenHalfAndOneGramPerYear) {
 TEST(WeatherForcing, LitterAndSoilNitrogenDriversAreNotPrescribed) {
   for (const DriverDay& d : example_series()) {
     for (int k = driver::DlambdaCF; k <= driver::DNno3; ++k) {
-      ASSERT_EQ(d.value[static_cast<std::size_t>(k)], -1.0) << "driver " << k;
+      ASSERT_EQ(d.value[static_cast<std::size_t>(k)], kNotPrescribed) << "driver " << k;
     }
   }
   EXPECT_EQ(driver::DlambdaCF, 9);
@@ -379,7 +379,7 @@ TEST(SeasonalCurveFit, MonthlyMeansOfTheCurveMatchSmoothNormals) {
   const MonthlyNormals n = example_site_normals();
   const SeasonalCurve curve(n.tmax);
   std::array<double, 12> sum{};
-  for (int d = 1; d <= kDaysPerModelYear; ++d) {
+  for (int d = 1; d <= kModelYearDays; ++d) {
     sum[static_cast<std::size_t>(month_of_day(d))] += curve.at(d);
   }
   for (std::size_t m = 0; m < 12; ++m) {
@@ -393,7 +393,7 @@ TEST(SeasonalCurveFit, ConstantMonthsGiveAConstantCurve) {
   std::array<double, 12> flat{};
   flat.fill(7.25);
   const SeasonalCurve curve(flat);
-  for (int d = 1; d <= kDaysPerModelYear; ++d) ASSERT_NEAR(curve.at(d), 7.25, 1e-9);
+  for (int d = 1; d <= kModelYearDays; ++d) ASSERT_NEAR(curve.at(d), 7.25, 1e-9);
 }
 
 TEST(SeasonalCurveFit, MonthsOfThe366DayYear) {
