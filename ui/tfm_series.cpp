@@ -1,0 +1,115 @@
+#include "ui/tfm_series.hpp"
+
+#include <QHBoxLayout>
+#include <QListWidget>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
+
+namespace vindrel::ui {
+
+void set_list_columns(QListWidget* list, int columns) {
+  list->setViewMode(QListView::ListMode);
+  list->setFlow(QListView::TopToBottom);
+  list->setWrapping(true);
+  list->setResizeMode(QListView::Adjust);
+  list->setUniformItemSizes(true);
+  const int width = std::max(1, list->viewport()->width() / std::max(1, columns));
+  const int height = list->fontMetrics().height() + 4;
+  list->setGridSize(QSize(width, height));
+}
+
+int list_columns_for_width(int width) {
+  return std::max(1, static_cast<int>(std::lround(static_cast<double>(width) / 200.0)));
+}
+
+QStringList sorted_variable_names(QStringList names) {
+  std::stable_sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+    return QString::compare(a, b, Qt::CaseInsensitive) < 0;
+  });
+  return names;
+}
+
+TFmSeries::TFmSeries(QWidget* parent) : QDialog(parent) {
+  setObjectName(QStringLiteral("TFmSeries"));
+  LbxChooseSeries = new QListWidget(this);
+  LbxChooseSeries->setObjectName(QStringLiteral("LbxChooseSeries"));
+  BtnOK = new QPushButton(QStringLiteral("OK"), this);
+  BtnOK->setObjectName(QStringLiteral("BtnOK"));
+  BtnOK->setDefault(true);
+  BtnCancel = new QPushButton(QStringLiteral("Cancel"), this);
+  BtnCancel->setObjectName(QStringLiteral("BtnCancel"));
+  BtnClearSelection = new QPushButton(QStringLiteral("Clear Selection"), this);
+  BtnClearSelection->setObjectName(QStringLiteral("BtnClearSelection"));
+
+  auto* buttons = new QHBoxLayout();
+  buttons->addWidget(BtnClearSelection);
+  buttons->addStretch();
+  buttons->addWidget(BtnOK);
+  buttons->addWidget(BtnCancel);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(LbxChooseSeries, 1);
+  layout->addLayout(buttons);
+  resize(820, 460);
+
+  connect(BtnOK, &QPushButton::clicked, this, &QDialog::accept);
+  connect(BtnCancel, &QPushButton::clicked, this, &QDialog::reject);
+  // The chosen names are deselected; OK then takes the list's selection.
+  connect(BtnClearSelection, &QPushButton::clicked, this,
+          [this] { LbxChooseSeries->clearSelection(); });
+  connect(LbxChooseSeries, &QListWidget::itemDoubleClicked, this, [this] {
+    if (independent_) accept();
+  });
+}
+
+void TFmSeries::fill(const QStringList& sorted_names) {
+  LbxChooseSeries->clear();
+  LbxChooseSeries->addItems(sorted_names);
+  set_list_columns(LbxChooseSeries, list_columns_for_width(width()));
+}
+
+void TFmSeries::prepare_independent(const QStringList& sorted_names, const QString& current) {
+  independent_ = true;
+  setWindowTitle(QStringLiteral("Independent Axis - Choose one series."));
+  LbxChooseSeries->setSelectionMode(QAbstractItemView::SingleSelection);
+  fill(sorted_names);
+  const auto found = LbxChooseSeries->findItems(current, Qt::MatchExactly);
+  if (!found.isEmpty()) {
+    LbxChooseSeries->setCurrentItem(found.front());
+    found.front()->setSelected(true);
+  }
+}
+
+void TFmSeries::prepare_dependent(const QStringList& sorted_names, const QList<bool>& selected) {
+  independent_ = false;
+  setWindowTitle(QStringLiteral("Dependent Axis - Choose series."));
+  LbxChooseSeries->setSelectionMode(QAbstractItemView::MultiSelection);
+  fill(sorted_names);
+  for (int i = 0; i < LbxChooseSeries->count() && i < selected.size(); ++i) {
+    LbxChooseSeries->item(i)->setSelected(selected[i]);
+  }
+}
+
+QString TFmSeries::selected_name() const {
+  for (int i = 0; i < LbxChooseSeries->count(); ++i) {
+    if (LbxChooseSeries->item(i)->isSelected()) return LbxChooseSeries->item(i)->text();
+  }
+  return {};
+}
+
+QList<bool> TFmSeries::selection() const {
+  QList<bool> selected;
+  for (int i = 0; i < LbxChooseSeries->count(); ++i) {
+    selected << LbxChooseSeries->item(i)->isSelected();
+  }
+  return selected;
+}
+
+void TFmSeries::resizeEvent(QResizeEvent* event) {
+  QDialog::resizeEvent(event);
+  set_list_columns(LbxChooseSeries, list_columns_for_width(event->size().width()));
+}
+
+}  // namespace vindrel::ui
