@@ -29,7 +29,8 @@
 #include "equations/equations.hpp"
 #include "equations/evaluation.hpp"
 #include "fileio/driver_file.hpp"
-#include "run/run_loop.hpp"
+#include "run/record_sink.hpp"
+#include "run/run.hpp"
 #include "run/run_settings.hpp"
 
 namespace vindrel::bench {
@@ -48,9 +49,9 @@ struct Moment {
 Moment summer_moment() {
   Moment moment{example_model()};
   DriverLookup lookup;
-  lookup.OpenDriverFile(example_stand().driver_file, moment.model, false);
+  lookup.open(example_stand().driver_file, moment.model);
   lookup.GetDrivers(moment.model.drivers, kDriverDay, kDriverDay + 1.0);
-  lookup.CloseDriverFile();
+  lookup.close();
   for (int i = 1; i <= state::kCount; ++i) moment.y[i - 1] = moment.model.states[i].value;
   return moment;
 }
@@ -146,11 +147,9 @@ const std::vector<EvaluationInput>& run_inputs() {
     settings.batch_mode = true;
     settings.driver_file = example_stand().driver_file;
     settings.output_file = scratch_file("captured-run.out");
-    RunObserver silent;
-    DriverLookup drivers;
-    RunState state;
+    NullSink no_records;
     capture_evaluation_inputs(&captured, 16 * kRunYears);
-    Run(model, settings, drivers, state, silent);
+    Run(model, settings, no_records);
     capture_evaluation_inputs(nullptr, 1);
     return captured;
   }();

@@ -60,14 +60,14 @@ std::string temporary_path(const char* name) {
 // reusable buffer and one fwrite per record.
 void BM_WriteOutputRecord(benchmark::State& state) {
   const Model model = model_with_values();
-  vindrel::OutputFile output;
-  output.OpenOutputFile("/dev/null", model, true);
+  vindrel::OutputFileWriter output;
+  output.open("/dev/null", model);
   double time = 0.0;
   for (auto _ : state) {
     time += 1.0;
-    output.WriteOutputRecord(model, time);
+    output.write_record(model, time);
   }
-  output.CloseOutputFile();
+  output.close();
   state.SetItemsProcessed(state.iterations() * kFields);
 }
 BENCHMARK(BM_WriteOutputRecord);
@@ -116,24 +116,24 @@ void BM_ReadOutputRecord(benchmark::State& state) {
   const std::string path = temporary_path("read.out");
   constexpr int kRecords = 2000;
   {
-    vindrel::OutputFile output;
-    output.OpenOutputFile(path, model, true);
-    for (int n = 1; n <= kRecords; ++n) output.WriteOutputRecord(model, n);
-    output.CloseOutputFile();
+    vindrel::OutputFileWriter output;
+    output.open(path, model);
+    for (int n = 1; n <= kRecords; ++n) output.write_record(model, n);
+    output.close();
   }
-  vindrel::OutputFile input;
-  input.OpenOutputFile(path, model, false);
+  vindrel::OutputFileReader input;
+  input.open(path);
   double time = 0.0;
   for (auto _ : state) {
-    if (!input.ReadOutputRecord(time, model)) {
+    if (!input.read_record(time, model)) {
       state.PauseTiming();
-      input.OpenOutputFile(path, model, false);
+      input.open(path);
       state.ResumeTiming();
-      input.ReadOutputRecord(time, model);
+      input.read_record(time, model);
     }
     benchmark::DoNotOptimize(time);
   }
-  input.CloseOutputFile();
+  input.close();
   std::remove(path.c_str());
   state.SetItemsProcessed(state.iterations() * kFields);
 }
@@ -192,13 +192,13 @@ void BM_GetDriversDaily(benchmark::State& state) {
   const std::string path = temporary_path("daily.drr");
   constexpr int kDays = 3660;
   {
-    vindrel::DriverLookup writer;
-    writer.OpenDriverFile(path, model, true);
-    for (int day = 1; day <= kDays; ++day) writer.WriteDriverRecord(day, 18, model.drivers);
-    writer.CloseDriverFile();
+    vindrel::DriverFileWriter writer;
+    writer.open(path, model);
+    for (int day = 1; day <= kDays; ++day) writer.write_record(day, 18, model.drivers);
+    writer.close();
   }
   vindrel::DriverLookup lookup;
-  lookup.OpenDriverFile(path, model, false);
+  lookup.open(path, model);
   double day = 1.0;
   for (auto _ : state) {
     if (day > kDays) {
@@ -211,7 +211,7 @@ void BM_GetDriversDaily(benchmark::State& state) {
     day += 1.0;
     benchmark::DoNotOptimize(model.drivers[1].value);
   }
-  lookup.CloseDriverFile();
+  lookup.close();
   std::remove(path.c_str());
 }
 BENCHMARK(BM_GetDriversDaily);

@@ -25,7 +25,8 @@
 #include "fileio/driver_file.hpp"
 #include "fileio/number_format.hpp"
 #include "fileio/output_file.hpp"
-#include "run/run_loop.hpp"
+#include "run/record_sink.hpp"
+#include "run/run.hpp"
 #include "run/run_settings.hpp"
 
 namespace vindrel::bench {
@@ -37,27 +38,28 @@ using Record = std::array<double, kFields>;
 // A record line: every field 25 characters and a space, then CR LF.
 constexpr std::size_t kLineLength = kFields * (kFieldWidth + 1) + 2;
 
-// Keeps the values of every record that a run writes.
-class RecordCapture : public RunObserver {
+// Keeps the values of every record that a run writes, and writes the file.
+class RecordCapture : public RecordSink {
  public:
-  explicit RecordCapture(const Model& model) : model_(model) {}
-  // Called after each step's record was written, before the next step.
-  void process_pending_messages() override {
+  explicit RecordCapture(const std::string& file_name) : file_(file_name) {}
+  void begin(const Model& model) override { file_.begin(model); }
+  void record(const Model& model, double time) override {
+    file_.record(model, time);
     Record record{};
     std::size_t k = 0;
-    record[k++] = ++day_;
-    for (int i = 1; i <= driver::kCount; ++i) record[k++] = model_.drivers[i].value;
-    for (int i = 1; i <= state::kCount; ++i) record[k++] = model_.states[i].value;
+    record[k++] = time;
+    for (int i = 1; i <= driver::kCount; ++i) record[k++] = model.drivers[i].value;
+    for (int i = 1; i <= state::kCount; ++i) record[k++] = model.states[i].value;
     for (int i = state::kCount + 1; i <= process::kCount; ++i) {
-      record[k++] = model_.processes[i].value;
+      record[k++] = model.processes[i].value;
     }
     records.push_back(record);
   }
+  void end() override { file_.end(); }
   std::vector<Record> records;
 
  private:
-  const Model& model_;
-  double day_ = 1.0;
+  OutputFileSink file_;
 };
 
 struct RunRecords {
@@ -74,10 +76,8 @@ const RunRecords& run_records() {
     settings.batch_mode = true;
     settings.driver_file = example_stand().driver_file;
     settings.output_file = scratch_file("records.out");
-    RecordCapture capture(model);
-    DriverLookup drivers;
-    RunState state;
-    Run(model, settings, drivers, state, capture);
+    RecordCapture capture(settings.output_file);
+    Run(model, settings, capture);
     return RunRecords{std::move(capture.records), settings.output_file};
   }();
   return result;
@@ -138,8 +138,8 @@ void BM_Formatting(benchmark::State& state) {
   std::array<char, kLineLength> line{};
   char* const end = line.data() + line.size();
   Model model = example_model();
-  OutputFile output;
-  output.OpenOutputFile("/dev/null", model, true);
+  OutputFileWriter output;
+  output.open("/dev/null", model);
   BestTime format;
   BestTime write;
   BestTime to_chars;
@@ -159,7 +159,7 @@ void BM_Formatting(benchmark::State& state) {
     write.time(kFormatBatch, [&] {
       const Record& record = next();
       put_record(record, model);
-      output.WriteOutputRecord(model, record[0]);
+      output.write_record(model, record[0]);
     });
     r = first;
     to_chars.time(kFormatBatch, [&] {
@@ -168,7 +168,7 @@ void BM_Formatting(benchmark::State& state) {
     });
     first = r;
   }
-  output.CloseOutputFile();
+  output.close();
   state.counters[kFormatNs] = format.nanoseconds();
   state.counters[kWriteRecordNs] = write.nanoseconds();
   state.counters[kToCharsNs] = to_chars.nanoseconds();
@@ -227,13 +227,13 @@ void paired_reading(benchmark::State& state, const std::string& path, std::size_
 void BM_OutputParsing(benchmark::State& state) {
   const RunRecords& run = run_records();
   Model model = example_model();
-  OutputFile output;
+  OutputFileReader output;
   paired_reading(state, run.output_file, kFields, [&]() -> std::int64_t {
-    output.OpenOutputFile(run.output_file, model, false);
+    output.open(run.output_file);
     double time = 0.0;
     std::int64_t records = 0;
-    while (output.ReadOutputRecord(time, model)) ++records;
-    output.CloseOutputFile();
+    while (output.read_record(time, model)) ++records;
+    output.close();
     benchmark::DoNotOptimize(time);
     return records;
   });
@@ -242,14 +242,14 @@ BENCHMARK(BM_OutputParsing)->Name(kOutputParsing)->Unit(benchmark::kMillisecond)
 
 void BM_DriverParsing(benchmark::State& state) {
   Model model = example_model();
-  DriverLookup lookup;
+  DriverFileReader reader;
   const std::string& path = example_stand().driver_file;
   paired_reading(state, path, 1 + driver::kCount, [&]() -> std::int64_t {
-    lookup.OpenDriverFile(path, model, false);
+    reader.open(path);
     double time = 0.0;
     std::int64_t records = 0;
-    while (lookup.ReadDriverRecord(time, driver::kCount, model.drivers)) ++records;
-    lookup.CloseDriverFile();
+    while (reader.read_record(time, driver::kCount, model.drivers)) ++records;
+    reader.close();
     benchmark::DoNotOptimize(time);
     return records;
   });

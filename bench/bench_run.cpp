@@ -20,7 +20,8 @@
 #include "bench/cpu_clock.hpp"
 #include "bench/evaluation_counter.hpp"
 #include "fileio/driver_file.hpp"
-#include "run/run_loop.hpp"
+#include "run/record_sink.hpp"
+#include "run/run.hpp"
 #include "run/run_settings.hpp"
 
 namespace vindrel::bench {
@@ -29,26 +30,25 @@ namespace {
 constexpr double kDaysPerYear = 366.0;
 
 // Times every time step of a run with the thread's CPU clock, through the
-// observer's once-per-step hook: entry 0 runs from the start of the run to the
-// end of its first step (the preparation with it), the last entry from the end
-// of the last step to the end of the run (closing the files).
-class StepTimer : public RunObserver {
+// run's progress callback, called once per step: entry 0 runs from the start
+// of the run to the end of its first step (the preparation with it), the last
+// entry from the end of the last step to the end of the run (closing the files).
+class StepTimer {
  public:
   explicit StepTimer(std::size_t steps) { times_.reserve(steps + 2); }
   void start() {
     times_.clear();
     last_ = thread_cpu_seconds();
   }
-  void process_pending_messages() override { lap(); }
-  void finish() { lap(); }
-  const std::vector<double>& times() const { return times_; }
-
- private:
   void lap() {
     const double now = thread_cpu_seconds();
     times_.push_back(now - last_);
     last_ = now;
   }
+  void finish() { lap(); }
+  const std::vector<double>& times() const { return times_; }
+
+ private:
   std::vector<double> times_;
   double last_ = 0.0;
 };
@@ -66,7 +66,7 @@ void run_years(benchmark::State& state, bool with_output) {
   settings.output_file = scratch_file(with_output ? "run.out" : "run-header-only.out");
   const auto steps = static_cast<std::size_t>(kRunYears * kDaysPerYear);
   StepTimer timer(steps);
-  DriverLookup drivers;
+  const RunProgress progress = [&timer](int, double) { timer.lap(); };
 
   const EvaluationCount before = evaluation_count();
   Model model;
@@ -75,10 +75,10 @@ void run_years(benchmark::State& state, bool with_output) {
   for (auto _ : state) {
     state.PauseTiming();
     model = stand;
-    RunState run_state;
+    OutputFileSink sink(settings.output_file);
     state.ResumeTiming();
     timer.start();
-    if (Run(model, settings, drivers, run_state, timer) != RunOutcome::kCompleted) {
+    if (Run(std::move(model), settings, sink, {}, progress).outcome != RunOutcome::kCompleted) {
       state.SkipWithError("the run did not complete");
       break;
     }

@@ -17,7 +17,8 @@
 #include "bench/bench_data.hpp"
 #include "fileio/driver_file.hpp"
 #include "fileio/param_file.hpp"
-#include "run/run_loop.hpp"
+#include "run/record_sink.hpp"
+#include "run/run.hpp"
 #include "run/run_settings.hpp"
 
 namespace vindrel::bench {
@@ -130,10 +131,8 @@ int peak_memory_run(int argc, char** argv) {
       settings.reset_interval = static_cast<std::int32_t>(kDaysPerYear);
       for (int i = 1; i <= model.ModelInfo.StateCount; ++i) model.states[i].Reset = true;
     }
-    RunObserver silent;
-    DriverLookup drivers;
-    RunState state;
-    if (Run(model, settings, drivers, state, silent) != RunOutcome::kCompleted) return 1;
+    OutputFileSink sink(settings.output_file);
+    if (Run(model, settings, sink).outcome != RunOutcome::kCompleted) return 1;
     const long peak = peak_resident_kilobytes();
     std::printf("%ld\n", peak);
     return peak > 0 ? 0 : 1;

@@ -24,10 +24,12 @@
 //   - a header line that holds nothing but numbers is a record, so the header
 //     is missing ("Missing header line").
 //
-// One DriverLookup owns the one driver file handle, PrevTime, NextTime and the
-// values of the two records around the current time, so it reads files of any
-// length in constant memory. Only the values of the records are kept (no names
-// or units), so a lookup copies no strings.
+// Three types share the format: DriverFileWriter writes a file, DriverFileReader
+// reads its records one after the other, and DriverLookup gives the driver
+// values at any model time. The lookup keeps the one open file and the times
+// and values of the two records around the current time, so it reads files of
+// any length in constant memory. Only the values of the records are kept (no
+// names or units), so a lookup copies no strings.
 #pragma once
 
 #include <array>
@@ -42,7 +44,7 @@
 
 namespace vindrel {
 
-// What a caller shows when OpenDriverFile for reading finds no such file.
+// What a caller shows when a driver file to be read does not exist.
 inline constexpr std::string_view kDriverFileMissingMessage =
     "Cannot read driver file. File does not exist.";
 // Message of the error thrown by GetDrivers for a driver file without any
@@ -50,6 +52,101 @@ inline constexpr std::string_view kDriverFileMissingMessage =
 inline constexpr std::string_view kNoDriverRecordMessage =
     "No driver record: the driver file holds no record before its end";
 
+// Writes a driver file in the program's layout. The new content goes to a
+// temporary file in the target's folder; close() puts it in place. Until then,
+// and after any failure, the previous file is untouched.
+class DriverFileWriter {
+ public:
+  DriverFileWriter();
+  ~DriverFileWriter();  // abandons a file that was not closed
+  DriverFileWriter(const DriverFileWriter&) = delete;
+  DriverFileWriter& operator=(const DriverFileWriter&) = delete;
+
+  // Starts the file's new content and writes the two header lines from `info`
+  // and the driver table's names and units. Throws EInOutError when the
+  // temporary file cannot be made ("Path not found", "File access denied",
+  // ...). A file being written is abandoned first.
+  void open(const std::string& file_name, const TModelDef& info, const driverarray& drivers);
+  void open(const std::string& file_name, const Model& model);
+
+  // Writes one record line: the time and the values of drivers 1..DriverCount,
+  // each "%-25.13e" and a space, then CR LF. Throws EInOutError ("Disk full",
+  // ..., or "I/O error 105" when not open); after a failure the write is
+  // abandoned and the previous file stays.
+  void write_record(double time, std::int32_t DriverCount, const driverarray& drivers);
+
+  // Flushes, syncs and renames the new content over the target. Throws
+  // EInOutError ("Disk full", ...) when that fails; the previous file then
+  // stays. Closing a writer that is not open does nothing.
+  void close();
+
+  // Drops the new content without throwing; the previous file stays.
+  void abandon() noexcept;
+
+  bool is_open() const noexcept { return writer_.is_open(); }
+  // The name given to the last open().
+  const std::string& file_name() const noexcept { return file_name_; }
+
+ private:
+  AtomicFileWriter writer_;
+  std::string file_name_;
+  std::string line_;  // one formatted record line, reused
+};
+
+// Reads the records of a driver file one after the other, from the first on.
+class DriverFileReader {
+ public:
+  DriverFileReader();
+  ~DriverFileReader();
+  DriverFileReader(const DriverFileReader&) = delete;
+  DriverFileReader& operator=(const DriverFileReader&) = delete;
+
+  // Opens the file and skips its two header lines, closing what was open.
+  // Returns false, leaving the reader closed, when the file does not exist (the
+  // caller shows kDriverFileMissingMessage). Throws EInOutError for other
+  // failures ("File access denied", "Missing header line: ...").
+  bool open(const std::string& file_name);
+
+  // Reads the next record into `time` and the `value` fields of drivers
+  // 1..DriverCount. Returns false, changing nothing, at the end of the data
+  // (end of file, blank lines at the end, or the end marker). Throws
+  // EInOutError, changing nothing, for a token that is not a number ("Invalid
+  // numeric input: expected driver 5 (Precipitation) of record 3, found \"x\"",
+  // with the file name and line), for a file that ends inside a record, for
+  // record times out of order or not finite, or when the reader is not open
+  // ("I/O error 104").
+  bool read_record(double& time, std::int32_t DriverCount, driverarray& drivers);
+
+  void close() noexcept;
+  bool is_open() const noexcept { return reader_.is_open(); }
+  // The name given to the last open().
+  const std::string& file_name() const noexcept { return file_name_; }
+
+ private:
+  friend class DriverLookup;
+  friend double last_driver_record_time(const std::string& file_name, const Model& model);
+
+  // Opens file_name_ (which must exist: a missing file throws "File not found")
+  // and skips the header lines.
+  void open_existing();
+  // Reads one record into `time` and values[1..n]; false at the end of the
+  // data. `names` supplies the driver names for messages. On failure nothing
+  // outside values[1..n] has changed.
+  bool read_values(double& time, double* values, std::int32_t n, const driverarray& names);
+  // True once the end marker or the end of the file was reached.
+  bool at_end_of_data() const noexcept { return end_of_data_; }
+  std::size_t line() const noexcept { return reader_.line(); }
+
+  TokenReader reader_;
+  std::string file_name_;
+  bool end_of_data_ = false;       // the end marker or the end of the file was reached
+  std::size_t record_number_ = 0;  // records read since the file was opened
+  double last_time_ = 0.0;         // abs(time) of the last record read, days
+  std::array<double, kDriverCapacity + 1> scratch_{};  // a record being read
+};
+
+// The driver lookup: the driver values at any model time, read forward
+// through the file alongside the simulation time.
 class DriverLookup {
  public:
   DriverLookup();
@@ -57,93 +154,68 @@ class DriverLookup {
   DriverLookup(const DriverLookup&) = delete;
   DriverLookup& operator=(const DriverLookup&) = delete;
 
-  // Time of the record in force and of the next record, as read (sign
-  // included). Both exactly 0 is the rewind signal: the next GetDrivers starts
-  // again from the first record. Set both to 0 (or call rewind()) before a run,
-  // when the run's driver time wraps around, and before a one-off calculation.
-  double PrevTime = 0.0;
-  double NextTime = 0.0;
+  // Opens the file for the lookup of drivers 1..DriverCount. Returns false,
+  // leaving the file closed, when it does not exist (the caller shows
+  // kDriverFileMissingMessage); throws EInOutError for other failures. The
+  // name is kept for the reopening done by a rewind, even when it is missing.
+  bool open(const std::string& file_name, std::int32_t DriverCount);
+  bool open(const std::string& file_name, const Model& model);
+
+  // The next GetDrivers starts again from the first record. Called before a
+  // run, when the run's driver time wraps around, and before a one-off
+  // calculation.
   void rewind() noexcept {
-    PrevTime = 0.0;
-    NextTime = 0.0;
+    previous_time_ = 0.0;
+    next_time_ = 0.0;
   }
 
-  // For reading (for_writing false): opens the file and skips its two header
-  // lines. Returns false, leaving the handle closed, when the file does not
-  // exist (the caller shows kDriverFileMissingMessage). Throws EInOutError for
-  // other failures ("File access denied", ...). The name is remembered for the
-  // reopening done by a rewind.
-  // For writing: starts the file's new content (a temporary file in the same
-  // folder) and writes the two header lines from `info` and the driver table's
-  // names and units; returns true. CloseDriverFile puts the new content in
-  // place; until then, and after any failure, the previous file is untouched.
-  // Whatever was open before is closed first (an unfinished write is abandoned).
-  bool OpenDriverFile(const std::string& file_name, const TModelDef& info,
-                      const driverarray& drivers, bool for_writing);
-  bool OpenDriverFile(const std::string& file_name, const Model& model, bool for_writing);
-
-  // Writes one record line: the time and the values of drivers 1..DriverCount,
-  // each "%-25.13e" and a space, then CR LF. Throws EInOutError ("Disk full",
-  // ..., or "I/O error 105" when not open for writing); after a failure the
-  // write is abandoned and the previous file stays.
-  void WriteDriverRecord(double time, std::int32_t DriverCount, const driverarray& drivers);
-
-  // Reads the next record into `time` and the `value` fields of drivers
-  // 1..DriverCount. Returns false, changing nothing, at the end of the data
-  // (end of file, blank lines at the end, or the end marker). Throws
-  // EInOutError, changing nothing, for a token that is not a number ("Invalid
-  // numeric input: expected driver 5 (Precipitation) of record 3, found \"x\"",
-  // with the file name and line), for a file that ends inside a record, or when
-  // the handle is not open for reading ("I/O error 104").
-  bool ReadDriverRecord(double& time, std::int32_t DriverCount, driverarray& drivers);
-
-  // Closes the handle. After writing: flushes, syncs and renames the new content
-  // over the target; throws EInOutError ("Disk full", ...) when that fails, and
-  // the previous file then stays. Closing a closed handle does nothing.
-  void CloseDriverFile();
-
-  // The driver lookup: sets the `value` fields of drivers 1..DriverCount of
-  // `drivers` to the driver values at model time t.
-  //  1. Rewind, when PrevTime and NextTime are both 0: reopen the file (by the
-  //     name given to the last OpenDriverFile) and read its first record, which
-  //     becomes both the record in force and the next record.
-  //  2. Advance while abs(NextTime) <= t: the next record comes into force and
-  //     the following one is read; at the end of the data NextTime becomes
+  // Sets the `value` fields of drivers 1..DriverCount of `drivers` to the
+  // driver values at model time t.
+  //  1. Rewind, when the times of both records are 0 (after rewind(), or at
+  //     the start): reopen the file (by the name given to open()) and read its
+  //     first record, which becomes both the record in force and the next one.
+  //  2. Advance while abs(next_time) <= t: the next record comes into force and
+  //     the following one is read; at the end of the data next_time becomes
   //     2 x stop_time and the last record's values hold from then on.
-  //  3. If NextTime < 0 and abs(NextTime) != abs(PrevTime), interpolate:
-  //     value = previous + f x (next - previous), f = (t - abs(PrevTime)) /
-  //     (abs(NextTime) - abs(PrevTime)); otherwise the values of the record in
+  //  3. If next_time < 0 and abs(next_time) != abs(previous_time), interpolate:
+  //     value = previous + f x (next - previous), f = (t - abs(previous_time)) /
+  //     (abs(next_time) - abs(previous_time)); otherwise the values of the record in
   //     force are stored.
   // Before the first record's time the first record's values apply. The lookup
   // only moves forward: a smaller t without a rewind does not go back.
   // Throws EInOutError: "File not found" when the rewind cannot reopen the file,
   // kNoDriverRecordMessage when the file has no usable record, and the errors of
-  // ReadDriverRecord. Allocates nothing and copies no strings unless it fails.
+  // DriverFileReader::read_record. Allocates nothing and copies no strings
+  // unless it fails.
   void GetDrivers(driverarray& drivers, double t, double stop_time);
 
-  bool is_open_for_reading() const noexcept { return reader_.is_open(); }
-  bool is_open_for_writing() const noexcept { return writer_.is_open(); }
-  // The name given to the last OpenDriverFile.
-  const std::string& file_name() const noexcept { return file_name_; }
+  // Closes the file; a later rewind reopens it by its name.
+  void close() noexcept { reader_.close(); }
+  bool is_open() const noexcept { return reader_.is_open(); }
+  // The name given to the last open().
+  const std::string& file_name() const noexcept { return reader_.file_name(); }
+
+  // Time of the record in force and of the next record, as read (sign
+  // included); both 0 after a rewind.
+  double previous_time() const noexcept { return previous_time_; }
+  double next_time() const noexcept { return next_time_; }
 
  private:
-  void open_for_reading();
-  // Reads one record into `time` and values[1..n]; false at the end of data.
-  // `names` supplies the driver names for messages.
-  bool read_record(double& time, double* values, std::int32_t n, const driverarray& names);
-
-  TokenReader reader_;
-  AtomicFileWriter writer_;
-  std::string file_name_;
+  DriverFileReader reader_;
   std::int32_t driver_count_ = 0;
-  bool end_of_data_ = false;       // the end marker or the end of the file was reached
-  std::size_t record_number_ = 0;  // records read since the file was opened
-  double last_time_ = 0.0;         // abs(time) of the last record read, days
+  double previous_time_ = 0.0;
+  double next_time_ = 0.0;
   std::array<double, kDriverCapacity + 1> previous_{};  // values of the record in force
   std::array<double, kDriverCapacity + 1> next_{};      // values of the next record
   std::array<double, kDriverCapacity + 1> scratch_{};   // a record being read
-  std::string line_;                                    // one formatted record line, reused
 };
+
+// The absolute time, in days, of the file's last usable record (the last one
+// before the end marker or the end of the file). Reads the whole file in
+// constant memory. Throws EInOutError: kDriverFileMissingMessage for a missing
+// file, the errors of DriverFileReader::read_record for a bad record, and
+// kNoDriverRecordMessage for a file without any usable record.
+double last_driver_record_time(const std::string& file_name, const Model& model);
 
 // The driver editor's layout, one line without its line end: every field
 // left-aligned in 26 characters and cut at 26 ("%-26.26s"), no separator.

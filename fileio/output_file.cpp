@@ -51,25 +51,19 @@ std::string describe_column(std::size_t k, const Columns& columns, const drivera
 
 }  // namespace
 
-OutputFile::OutputFile() = default;
-OutputFile::~OutputFile() = default;
+std::size_t output_columns(const TModelDef& info) {
+  return Columns(info.DriverCount, info.StateCount, info.ProcessCount).count();
+}
 
-void OutputFile::OpenOutputFile(const std::string& file_name, const TModelDef& info,
-                                const driverarray& drivers, std::int32_t StateCount,
-                                const statearray& states, std::int32_t ProcessCount,
-                                const processarray& processes, bool for_writing) {
-  reader_.close();
+OutputFileWriter::OutputFileWriter() = default;
+OutputFileWriter::~OutputFileWriter() = default;
+
+void OutputFileWriter::open(const std::string& file_name, const TModelDef& info,
+                            const driverarray& drivers, std::int32_t StateCount,
+                            const statearray& states, std::int32_t ProcessCount,
+                            const processarray& processes) {
   writer_.abandon();
-  record_number_ = 0;
   const Columns columns(info.DriverCount, StateCount, ProcessCount);
-  if (!for_writing) {
-    reader_.open(file_name);
-    reader_.skip_header_line("the names of the columns on line 1");
-    reader_.skip_header_line("the units of the columns on line 2");
-    values_.assign(columns.count(), 0.0);
-    return;
-  }
-
   std::string header(2 * columns.line_length(), ' ');
   char* p = header.data();
   for (const bool units : {false, true}) {
@@ -93,16 +87,15 @@ void OutputFile::OpenOutputFile(const std::string& file_name, const TModelDef& i
   writer_.publish();
 }
 
-void OutputFile::OpenOutputFile(const std::string& file_name, const Model& model,
-                                bool for_writing) {
-  OpenOutputFile(file_name, model.ModelInfo, model.drivers, model.ModelInfo.StateCount,
-                 model.states, model.ModelInfo.ProcessCount, model.processes, for_writing);
+void OutputFileWriter::open(const std::string& file_name, const Model& model) {
+  open(file_name, model.ModelInfo, model.drivers, model.ModelInfo.StateCount, model.states,
+       model.ModelInfo.ProcessCount, model.processes);
 }
 
-void OutputFile::WriteOutputRecord(const driverarray& drivers, std::int32_t DriverCount,
-                                   std::int32_t StateCount, const statearray& states,
-                                   std::int32_t ProcessCount, const processarray& processes,
-                                   double time) {
+void OutputFileWriter::write_record(const driverarray& drivers, std::int32_t DriverCount,
+                                    std::int32_t StateCount, const statearray& states,
+                                    std::int32_t ProcessCount, const processarray& processes,
+                                    double time) {
   if (!writer_.is_open()) throw EInOutError(std::string(kFileNotOpenForOutput), writer_.path());
   const Columns columns(DriverCount, StateCount, ProcessCount);
   // Formatted straight into the file's buffer.
@@ -127,14 +120,29 @@ void OutputFile::WriteOutputRecord(const driverarray& drivers, std::int32_t Driv
   writer_.append(static_cast<std::size_t>(p - start));
 }
 
-void OutputFile::WriteOutputRecord(const Model& model, double time) {
-  WriteOutputRecord(model.drivers, model.ModelInfo.DriverCount, model.ModelInfo.StateCount,
-                    model.states, model.ModelInfo.ProcessCount, model.processes, time);
+void OutputFileWriter::write_record(const Model& model, double time) {
+  write_record(model.drivers, model.ModelInfo.DriverCount, model.ModelInfo.StateCount,
+               model.states, model.ModelInfo.ProcessCount, model.processes, time);
 }
 
-bool OutputFile::ReadOutputRecord(double& time, std::int32_t DriverCount, driverarray& drivers,
-                                  std::int32_t StateCount, statearray& states,
-                                  std::int32_t ProcessCount, processarray& processes) {
+void OutputFileWriter::close() {
+  if (writer_.is_open()) writer_.close();
+}
+
+OutputFileReader::OutputFileReader() = default;
+OutputFileReader::~OutputFileReader() = default;
+
+void OutputFileReader::open(const std::string& file_name) {
+  reader_.close();
+  record_number_ = 0;
+  reader_.open(file_name);
+  reader_.skip_header_line("the names of the columns on line 1");
+  reader_.skip_header_line("the units of the columns on line 2");
+}
+
+bool OutputFileReader::read_values(std::int32_t DriverCount, std::int32_t StateCount,
+                                   std::int32_t ProcessCount, const driverarray& drivers,
+                                   const statearray& states, const processarray& processes) {
   if (!reader_.is_open()) throw EInOutError(std::string(kFileNotOpenForInput), reader_.file_name());
   if (reader_.at_end_of_data()) return false;
   const Columns columns(DriverCount, StateCount, ProcessCount);
@@ -149,8 +157,18 @@ bool OutputFile::ReadOutputRecord(double& time, std::int32_t DriverCount, driver
     values_[k] = token.value;
   }
   reader_.skip_line();
+  record_number_ = record;
+  return true;
+}
 
+bool OutputFileReader::read_record(double& time, std::int32_t DriverCount, driverarray& drivers,
+                                   std::int32_t StateCount, statearray& states,
+                                   std::int32_t ProcessCount, processarray& processes) {
+  if (!read_values(DriverCount, StateCount, ProcessCount, drivers, states, processes)) {
+    return false;
+  }
   // The whole record was read: store it.
+  const Columns columns(DriverCount, StateCount, ProcessCount);
   std::size_t k = 0;
   time = values_[k++];
   for (std::int32_t i = 1; i <= columns.drivers; ++i) drivers[i].value = values_[k++];
@@ -158,19 +176,24 @@ bool OutputFile::ReadOutputRecord(double& time, std::int32_t DriverCount, driver
   for (std::int32_t i = columns.states + 1; i <= columns.processes; ++i) {
     processes[i].value = values_[k++];
   }
-  record_number_ = record;
   return true;
 }
 
-bool OutputFile::ReadOutputRecord(double& time, Model& model) {
-  return ReadOutputRecord(time, model.ModelInfo.DriverCount, model.drivers,
-                          model.ModelInfo.StateCount, model.states, model.ModelInfo.ProcessCount,
-                          model.processes);
+bool OutputFileReader::read_record(double& time, Model& model) {
+  return read_record(time, model.ModelInfo.DriverCount, model.drivers, model.ModelInfo.StateCount,
+                     model.states, model.ModelInfo.ProcessCount, model.processes);
 }
 
-void OutputFile::CloseOutputFile() {
-  reader_.close();
-  if (writer_.is_open()) writer_.close();
+bool OutputFileReader::read_record(double* row, const Model& model) {
+  const TModelDef& info = model.ModelInfo;
+  if (!read_values(info.DriverCount, info.StateCount, info.ProcessCount, model.drivers,
+                   model.states, model.processes)) {
+    return false;
+  }
+  std::copy_n(values_.begin(), output_columns(info), row);
+  return true;
 }
+
+void OutputFileReader::close() { reader_.close(); }
 
 }  // namespace vindrel

@@ -32,59 +32,88 @@
 
 namespace vindrel {
 
-class OutputFile {
+// Writes an output file: the header at open(), one line per record.
+class OutputFileWriter {
  public:
-  OutputFile();
-  ~OutputFile();
-  OutputFile(const OutputFile&) = delete;
-  OutputFile& operator=(const OutputFile&) = delete;
+  OutputFileWriter();
+  ~OutputFileWriter();
+  OutputFileWriter(const OutputFileWriter&) = delete;
+  OutputFileWriter& operator=(const OutputFileWriter&) = delete;
 
-  // For writing: creates the file, replacing any file of that name, and writes
-  // the two header lines from info.TimeUnit, the driver table (drivers
-  // 1..info.DriverCount) and the given state and process tables. For reading:
-  // opens the file and skips its two header lines. Whatever was open is closed
-  // first. Throws EInOutError ("File not found", "File access denied", "Disk
-  // full", ...).
-  void OpenOutputFile(const std::string& file_name, const TModelDef& info,
-                      const driverarray& drivers, std::int32_t StateCount, const statearray& states,
-                      std::int32_t ProcessCount, const processarray& processes, bool for_writing);
+  // Creates the file, replacing any file of that name, and writes the two
+  // header lines from info.TimeUnit, the driver table (drivers
+  // 1..info.DriverCount) and the given state and process tables. Whatever was
+  // open is closed first. Throws EInOutError ("File access denied", "Disk
+  // full", ...); the previous file then stays as it was.
+  void open(const std::string& file_name, const TModelDef& info, const driverarray& drivers,
+            std::int32_t StateCount, const statearray& states, std::int32_t ProcessCount,
+            const processarray& processes);
   // The same with the model's own tables and counts.
-  void OpenOutputFile(const std::string& file_name, const Model& model, bool for_writing);
+  void open(const std::string& file_name, const Model& model);
 
   // Appends one record line: the time, drivers 1..DriverCount, states
-  // 1..StateCount and processes StateCount+1..ProcessCount, formatted into one
-  // reusable buffer and written in one call (no allocation per record).
-  // Throws EInOutError ("Disk full", ..., or "I/O error 105" when not open for
-  // writing).
-  void WriteOutputRecord(const driverarray& drivers, std::int32_t DriverCount,
-                         std::int32_t StateCount, const statearray& states,
-                         std::int32_t ProcessCount, const processarray& processes, double time);
-  void WriteOutputRecord(const Model& model, double time);
+  // 1..StateCount and processes StateCount+1..ProcessCount, formatted straight
+  // into the writer's buffer (no allocation per record). Throws EInOutError
+  // ("Disk full", ..., or "I/O error 105" when not open).
+  void write_record(const driverarray& drivers, std::int32_t DriverCount, std::int32_t StateCount,
+                    const statearray& states, std::int32_t ProcessCount,
+                    const processarray& processes, double time);
+  void write_record(const Model& model, double time);
+
+  // Flushes and closes the file; throws EInOutError ("Disk full", ...) if the
+  // last records could not be written. Closing a closed writer does nothing.
+  void close();
+
+  bool is_open() const noexcept { return writer_.is_open(); }
+
+ private:
+  AtomicFileWriter writer_;
+};
+
+// Reads an output file record by record, in constant memory.
+class OutputFileReader {
+ public:
+  OutputFileReader();
+  ~OutputFileReader();
+  OutputFileReader(const OutputFileReader&) = delete;
+  OutputFileReader& operator=(const OutputFileReader&) = delete;
+
+  // Opens the file and skips its two header lines. Whatever was open is closed
+  // first. Throws EInOutError ("File not found", "File access denied", ...).
+  void open(const std::string& file_name);
 
   // Reads the next record into `time` and the `value` fields of the given
   // tables, in column order. Returns false, changing nothing, at the end of the
   // data. Throws EInOutError, changing nothing, for a token that is not a
   // number ("Invalid numeric input: expected column 20 (state 1, C: foliar),
-  // found \"x\""), for a file that ends inside a record, or when the handle is
-  // not open for reading ("I/O error 104").
-  bool ReadOutputRecord(double& time, std::int32_t DriverCount, driverarray& drivers,
-                        std::int32_t StateCount, statearray& states, std::int32_t ProcessCount,
-                        processarray& processes);
-  bool ReadOutputRecord(double& time, Model& model);
+  // found \"x\""), for a file that ends inside a record, or when not open
+  // ("I/O error 104").
+  bool read_record(double& time, std::int32_t DriverCount, driverarray& drivers,
+                   std::int32_t StateCount, statearray& states, std::int32_t ProcessCount,
+                   processarray& processes);
+  bool read_record(double& time, Model& model);
+  // The same into one row of output_columns(model) numbers, the time first;
+  // `model` names the columns in messages.
+  bool read_record(double* row, const Model& model);
 
-  // Closes the handle. After writing, flushes and closes the file and throws
-  // EInOutError ("Disk full", ...) if the last records could not be written.
-  // Closing a closed handle does nothing.
-  void CloseOutputFile();
+  void close();
 
-  bool is_open_for_reading() const noexcept { return reader_.is_open(); }
-  bool is_open_for_writing() const noexcept { return writer_.is_open(); }
+  bool is_open() const noexcept { return reader_.is_open(); }
+  const std::string& file_name() const noexcept { return reader_.file_name(); }
 
  private:
+  // Reads one record's numbers into values_; false at the end of the data.
+  bool read_values(std::int32_t DriverCount, std::int32_t StateCount, std::int32_t ProcessCount,
+                   const driverarray& drivers, const statearray& states,
+                   const processarray& processes);
+
   TokenReader reader_;
-  AtomicFileWriter writer_;
   std::vector<double> values_;  // one record being read, sized once per file
   std::size_t record_number_ = 0;
 };
+
+// Columns of one output record: the time, the drivers, the states and the
+// processes after the derivatives (208 for this model).
+std::size_t output_columns(const TModelDef& info);
 
 }  // namespace vindrel

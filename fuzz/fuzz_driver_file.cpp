@@ -25,10 +25,10 @@ void check_error(const EInOutError& error, const std::string& path) {
 void read_all_records(const std::string& path, std::size_t size) {
   const Model& pristine = fuzzing::pristine_model();
   const std::int32_t count = pristine.ModelInfo.DriverCount;
-  DriverLookup lookup;
+  DriverFileReader reader;
   driverarray drivers = pristine.drivers;
   try {
-    check(lookup.OpenDriverFile(path, pristine, false), "an existing file was not opened");
+    check(reader.open(path), "an existing file was not opened");
   } catch (const EInOutError& error) {
     check_error(error, path);
     return;
@@ -40,7 +40,7 @@ void read_all_records(const std::string& path, std::size_t size) {
     const double time_before = time;
     bool more = false;
     try {
-      more = lookup.ReadDriverRecord(time, count, drivers);
+      more = reader.read_record(time, count, drivers);
     } catch (const EInOutError& error) {
       check_error(error, path);
       check(error.line() >= 1 && error.line() <= size + 1, "the error names no line of the file");
@@ -51,7 +51,7 @@ void read_all_records(const std::string& path, std::size_t size) {
     if (!more) {
       check(fuzzing::same_values(drivers, before) && fuzzing::same_bits(time, time_before),
             "the end of the data changed the table");
-      check(!lookup.ReadDriverRecord(time, count, drivers), "records after the end of the data");
+      check(!reader.read_record(time, count, drivers), "records after the end of the data");
       break;
     }
     for (int i = count + 1; i <= kDriverCapacity; ++i)
@@ -59,7 +59,7 @@ void read_all_records(const std::string& path, std::size_t size) {
             "a driver past the driver count changed");
     check(++records <= size, "more records than bytes in the file");
   }
-  lookup.CloseDriverFile();
+  reader.close();
 }
 
 // Looks the drivers up as a run does, then again after a rewind.
@@ -70,7 +70,7 @@ void look_up_as_a_run(const std::string& path) {
   DriverLookup lookup;
   driverarray drivers = pristine.drivers;
   try {
-    if (!lookup.OpenDriverFile(path, pristine, false)) return;
+    if (!lookup.open(path, pristine)) return;
     for (int pass = 0; pass < 2; ++pass) {
       lookup.rewind();
       for (const double t : kTimes) {
@@ -82,14 +82,14 @@ void look_up_as_a_run(const std::string& path) {
           throw;
         }
         // The lookup moves past every record due by t, or to the end of the data.
-        check(!(std::fabs(lookup.NextTime) <= t) || lookup.NextTime == 2 * kStopTime,
+        check(!(std::fabs(lookup.next_time()) <= t) || lookup.next_time() == 2 * kStopTime,
               "the lookup stopped before the time it was asked for");
       }
     }
   } catch (const EInOutError& error) {
     check_error(error, path);
   }
-  lookup.CloseDriverFile();
+  lookup.close();
 }
 
 }  // namespace

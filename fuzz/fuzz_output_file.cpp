@@ -52,9 +52,9 @@ void check_same_record(const Record& first, const Record& second) {
 // when a read failed.
 bool read_records(const std::string& path, std::size_t size, std::vector<Record>& kept) {
   const Model& pristine = fuzzing::pristine_model();
-  OutputFile file;
+  OutputFileReader file;
   try {
-    file.OpenOutputFile(path, pristine, false);
+    file.open(path);
   } catch (const EInOutError& error) {
     check_error(error, path, size);
     return false;
@@ -65,7 +65,7 @@ bool read_records(const std::string& path, std::size_t size, std::vector<Record>
     const Record before = record;
     bool more = false;
     try {
-      more = file.ReadOutputRecord(record.time, record.values);
+      more = file.read_record(record.time, record.values);
     } catch (const EInOutError& error) {
       check_error(error, path, size);
       check(error.line() >= 1, "a bad record names no line");
@@ -85,7 +85,7 @@ bool read_records(const std::string& path, std::size_t size, std::vector<Record>
     check(++records <= size, "more records than bytes in the file");
     if (kept.size() < kRecordsWrittenBack) kept.push_back(record);
   }
-  file.CloseOutputFile();
+  file.close();
   return true;
 }
 
@@ -100,10 +100,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!read_records(input.path(), size, kept) || kept.empty()) return 0;
 
   try {
-    OutputFile file;
-    file.OpenOutputFile(again.path(), fuzzing::pristine_model(), true);
-    for (const Record& record : kept) file.WriteOutputRecord(record.values, record.time);
-    file.CloseOutputFile();
+    OutputFileWriter file;
+    file.open(again.path(), fuzzing::pristine_model());
+    for (const Record& record : kept) file.write_record(record.values, record.time);
+    file.close();
   } catch (const EInOutError& error) {
     fuzzing::broken(error.what());
   }

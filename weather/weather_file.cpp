@@ -17,16 +17,16 @@ namespace {
 void write_days(const std::string& file_name,
                 const std::function<void(const std::function<void(const DriverDay&)>&)>& produce) {
   Model model = MakeModel();
-  DriverLookup file;
-  file.OpenDriverFile(file_name, model, /*for_writing=*/true);
+  DriverFileWriter file;
+  file.open(file_name, model);
   const std::int32_t count = model.ModelInfo.DriverCount;
   produce([&](const DriverDay& day) {
     for (std::int32_t k = 1; k <= count; ++k) {
       model.drivers[static_cast<std::size_t>(k)].value = day.value[static_cast<std::size_t>(k)];
     }
-    file.WriteDriverRecord(day.time, count, model.drivers);
+    file.write_record(day.time, count, model.drivers);
   });
-  file.CloseDriverFile();  // puts the new file in place
+  file.close();  // puts the new file in place
 }
 
 }  // namespace

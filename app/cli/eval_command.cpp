@@ -39,12 +39,12 @@ void evaluate(const EvalOptions& options) {
   settings.calculation_time = options.time;
 
   DriverLookup lookup;
-  if (!lookup.OpenDriverFile(options.drivers, model, false)) {
+  if (!lookup.open(options.drivers, model)) {
     throw std::runtime_error(options.drivers + ": " + std::string(kDriverFileMissingMessage));
   }
   lookup.rewind();
   lookup.GetDrivers(model.drivers, settings.calculation_time, settings.stop_time);
-  lookup.CloseDriverFile();
+  lookup.close();
 
   const EvaluationClock clock{settings.time_step, settings.start_time};
   EvaluateEquations(model, clock, model.states, settings.calculation_time, model.processes, false);

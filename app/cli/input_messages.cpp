@@ -1,6 +1,7 @@
 #include "app/cli/input_messages.hpp"
 
 #include <cmath>
+#include <optional>
 #include <stdexcept>
 
 #include "core/exceptions.hpp"
@@ -45,17 +46,21 @@ std::string incompatible_param_file_message(const std::string& file_name, const 
          "\" after them on line 1, found " + first_line_shown(file_name) + ".";
 }
 
-void check_driver_records(const std::string& file_name, const Model& model, double last_time) {
-  DriverLookup lookup;
-  if (!lookup.OpenDriverFile(file_name, model, false)) {
+std::optional<double> check_driver_records(const std::string& file_name, const Model& model,
+                                           double last_time) {
+  DriverFileReader reader;
+  if (!reader.open(file_name)) {
     throw EInOutError(std::string(kDriverFileMissingMessage), file_name);
   }
   driverarray values = model.drivers;
   double time = 0.0;
-  while (lookup.ReadDriverRecord(time, model.ModelInfo.DriverCount, values)) {
-    if (std::fabs(time) > last_time) break;
+  std::optional<double> reached;
+  while (reader.read_record(time, model.ModelInfo.DriverCount, values)) {
+    reached = std::fabs(time);
+    if (*reached > last_time) break;
   }
-  lookup.CloseDriverFile();
+  reader.close();
+  return reached;
 }
 
 void require_finite(double value, std::string_view option) {

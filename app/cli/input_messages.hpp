@@ -2,6 +2,7 @@
 // option), the line where it applies, and what was expected there.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -17,8 +18,12 @@ std::string incompatible_param_file_message(const std::string& file_name, const 
 // Reads the records of a driver file that a run up to `last_time` will look up
 // (every record up to the first one after that time), so that a bad driver file
 // is reported before the run replaces its output file. Throws EInOutError with
-// the file, the line and what was expected, as the run would.
-void check_driver_records(const std::string& file_name, const Model& model, double last_time);
+// the file, the line and what was expected, as the run would. Returns the
+// absolute time of the last record read: the file's last record when it ends
+// before `last_time`, else the first record after it; nothing when the file
+// holds no record.
+std::optional<double> check_driver_records(const std::string& file_name, const Model& model,
+                                           double last_time);
 
 // Refuses a time option that is not a finite number ("--stop: expected a finite
 // number of days, found inf").

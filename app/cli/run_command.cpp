@@ -19,7 +19,8 @@
 #include "fileio/driver_file.hpp"
 #include "fileio/number_format.hpp"
 #include "fileio/param_file.hpp"
-#include "run/run_loop.hpp"
+#include "run/record_sink.hpp"
+#include "run/run.hpp"
 #include "run/run_settings.hpp"
 
 namespace vindrel::cli {
@@ -58,20 +59,15 @@ std::string shortest(double value) {
 }
 
 // Progress on standard error: a bar, the percentage, the model time reached
-// and an estimate of the time left.
-class CliObserver : public RunObserver {
+// and an estimate of the time left, drawn at most five times a second.
+class ProgressBar {
  public:
-  explicit CliObserver(bool show_progress) : show_progress_(show_progress) {}
+  ProgressBar(bool show, double start_time, double stop_time)
+      : show_(show), start_time_(start_time), stop_time_(stop_time),
+        started_(std::chrono::steady_clock::now()), last_draw_(started_ - std::chrono::seconds(1)) {}
 
-  void on_start(const RunSettings& settings) override {
-    start_time_ = settings.start_time;
-    stop_time_ = settings.stop_time;
-    started_ = std::chrono::steady_clock::now();
-    last_draw_ = started_ - std::chrono::seconds(1);
-  }
-
-  void on_progress(int percent, double present_time) override {
-    if (!show_progress_) return;
+  void update(int percent, double present_time) {
+    if (!show_) return;
     const auto now = std::chrono::steady_clock::now();
     if (percent == last_percent_ && now - last_draw_ < std::chrono::milliseconds(200)) return;
     last_percent_ = percent;
@@ -79,15 +75,10 @@ class CliObserver : public RunObserver {
     draw(percent, present_time, now);
   }
 
-  bool cancel_requested() override { return interrupt_requested.load(); }
-
-  void on_end(RunOutcome, const RunState&) override {
-    if (show_progress_ && last_percent_ >= 0) std::fputc('\n', stderr);
+  // Ends the bar's line.
+  void finish() {
+    if (show_ && last_percent_ >= 0) std::fputc('\n', stderr);
   }
-
-  void on_failure(const std::exception& failure) override { failure_message_ = failure.what(); }
-
-  const std::string& failure_message() const { return failure_message_; }
 
  private:
   void draw(int percent, double present_time, std::chrono::steady_clock::time_point now) {
@@ -110,13 +101,12 @@ class CliObserver : public RunObserver {
     std::fflush(stderr);
   }
 
-  bool show_progress_;
-  double start_time_ = 0.0;
-  double stop_time_ = 0.0;
-  std::chrono::steady_clock::time_point started_{};
-  std::chrono::steady_clock::time_point last_draw_{};
+  bool show_;
+  double start_time_;
+  double stop_time_;
+  std::chrono::steady_clock::time_point started_;
+  std::chrono::steady_clock::time_point last_draw_;
   int last_percent_ = -1;
-  std::string failure_message_;
 };
 
 std::vector<std::string> split_list(const std::string& list) {
@@ -178,8 +168,31 @@ struct RunOptions {
   std::optional<int> reset_every;
   std::string reset_list;
   std::string hold_list;
+  std::string save_states;
   bool quiet = false;
 };
+
+// Writes the parameters and the states a run ended with to a parameter file,
+// so that a later run starts where this one stopped.
+void save_final_states(const std::string& file_name, const RunResult& result) {
+  if (result.steps_completed == 0) {
+    std::fprintf(stderr, "vindrel-cli: warning: no time step was completed; %s was not written\n",
+                 file_name.c_str());
+    return;
+  }
+  WriteParamFile(file_name, result.model);
+  if (result.outcome == RunOutcome::kCancelled) {
+    std::fprintf(stderr,
+                 "vindrel-cli: warning: the run was cancelled; %s holds the states reached at "
+                 "time %s\n",
+                 file_name.c_str(), shortest(result.present_time).c_str());
+  } else if (result.outcome == RunOutcome::kFailed) {
+    std::fprintf(stderr,
+                 "vindrel-cli: warning: the run failed; %s holds the states of the last "
+                 "completed step, at time %s\n",
+                 file_name.c_str(), shortest(result.present_time).c_str());
+  }
+}
 
 void run(const RunOptions& options) {
   Model model = MakeModel();
@@ -224,23 +237,38 @@ void run(const RunOptions& options) {
   }
 
   // A bad driver file is reported before the output file is replaced.
-  check_driver_records(settings.driver_file, model, settings.stop_time);
+  const std::optional<double> last_driver_time =
+      check_driver_records(settings.driver_file, model, settings.stop_time);
+  // A file without records fails at the start of the run, with its own message.
+  if (last_driver_time) {
+    const std::string drivers_end = drivers_end_warning(settings, *last_driver_time);
+    if (!drivers_end.empty()) {
+      std::fprintf(stderr, "vindrel-cli: warning: %s\n", drivers_end.c_str());
+    }
+  }
 
   const bool show_progress = !options.quiet && isatty(STDERR_FILENO) == 1;
-  CliObserver observer(show_progress);
-  DriverLookup drivers;
-  RunState state;
-  RunOutcome outcome;
+  ProgressBar bar(show_progress, settings.start_time, settings.stop_time);
+  OutputFileSink sink(settings.output_file);
+  RunResult result;
   {
     InterruptGuard guard;
-    outcome = Run(model, settings, drivers, state, observer);
+    // Ctrl-C reaches the run as a stop request, read after each time step.
+    std::stop_source stop;
+    const RunProgress progress = [&](int percent, double present_time) {
+      bar.update(percent, present_time);
+      if (interrupt_requested.load(std::memory_order_relaxed)) stop.request_stop();
+    };
+    result = Run(std::move(model), settings, sink, stop.get_token(), progress);
   }
-  if (outcome == RunOutcome::kFailed) throw std::runtime_error(observer.failure_message());
-  if (outcome == RunOutcome::kCancelled) {
+  bar.finish();
+  if (!options.save_states.empty()) save_final_states(options.save_states, result);
+  if (result.outcome == RunOutcome::kFailed) throw std::runtime_error(result.failure_message());
+  if (result.outcome == RunOutcome::kCancelled) {
     std::fprintf(stderr,
                  "vindrel-cli: run cancelled at time %s; the output file holds the records "
                  "written so far\n",
-                 shortest(state.present_time).c_str());
+                 shortest(result.present_time).c_str());
     throw CLI::RuntimeError(130);
   }
 }
@@ -270,6 +298,9 @@ void add_run_command(CLI::App& app) {
   reset->needs(reset_every);
   cmd->add_option("--hold", options->hold_list,
                   "States to hold constant, by symbol or position, separated by commas");
+  cmd->add_option("--save-states", options->save_states,
+                  "Parameter file to write at the end: the parameters and the final states, "
+                  "from which a later run continues");
   cmd->add_flag("--quiet", options->quiet, "No progress bar");
   cmd->callback([options] { run(*options); });
 }

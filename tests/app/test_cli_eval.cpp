@@ -62,10 +62,10 @@ class CliEvalTest : public ::testing::Test {
     Model model = MakeModel();
     EXPECT_TRUE(ReadParamFile(par, model));
     DriverLookup lookup;
-    EXPECT_TRUE(lookup.OpenDriverFile(drr, model, false));
+    EXPECT_TRUE(lookup.open(drr, model));
     lookup.rewind();
     lookup.GetDrivers(model.drivers, time, 2.0);
-    lookup.CloseDriverFile();
+    lookup.close();
     EvaluateEquations(model, EvaluationClock{1.0, start}, model.states, time, model.processes,
                       false);
     return model;

@@ -17,7 +17,8 @@
 
 #include "core/positions.hpp"
 #include "fileio/param_file.hpp"
-#include "run/run_loop.hpp"
+#include "run/record_sink.hpp"
+#include "run/run.hpp"
 #include "tests/app/cli_runner.hpp"
 #include "tests/run/run_test_support.hpp"
 #include "tests/support/temperate_forest.hpp"
@@ -49,10 +50,8 @@ class CliRunTest : public ::testing::Test {
     if (adjust) adjust(model);
     settings.driver_file = drr;
     settings.output_file = reference;
-    DriverLookup drivers;
-    RunState state;
-    RunObserver quiet;
-    vindrel::Run(model, settings, drivers, state, quiet);
+    OutputFileSink sink(reference);
+    vindrel::Run(model, settings, sink);
     return read_whole_file_bytes(reference);
   }
 

@@ -94,11 +94,11 @@ TEST(CliSummary, AnnualFiguresAreTheRunningTotalsAtEachYearsEnd) {
 
   // The truth, straight from the records: years end at 366 and 732.
   Model model = MakeModel();
-  OutputFile file;
-  file.OpenOutputFile(out, model, false);
+  OutputFileReader file;
+  file.open(out);
   std::vector<YearTruth> truth(3);
   double time = 0.0;
-  while (file.ReadOutputRecord(time, model)) {
+  while (file.read_record(time, model)) {
     YearTruth& y = truth[static_cast<std::size_t>(std::ceil(time / 366.0)) - 1];
     const double lai = model.processes[process::LAI].value;
     y.lai.push_back(lai);
@@ -112,7 +112,7 @@ TEST(CliSummary, AnnualFiguresAreTheRunningTotalsAtEachYearsEnd) {
     y.total_c = model.processes[process::CET].value;
     y.total_n = model.processes[process::NET].value + model.processes[process::NIT].value;
   }
-  file.CloseOutputFile();
+  file.close();
 
   const auto result = run_cli("summary --out '" + out + "'");
   ASSERT_EQ(result.exit_code, 0) << result.err;
@@ -156,9 +156,9 @@ TEST(CliSummary, ReportsAMissingOrEmptyOutputFile) {
   // A header without records.
   const std::string empty = folder.file("empty.out");
   Model model = MakeModel();
-  OutputFile file;
-  file.OpenOutputFile(empty, model, true);
-  file.CloseOutputFile();
+  OutputFileWriter file;
+  file.open(empty, model);
+  file.close();
   result = run_cli("summary --out '" + empty + "'");
   EXPECT_EQ(result.exit_code, 1);
   EXPECT_NE(result.err.find("the output file holds no record"), std::string::npos) << result.err;

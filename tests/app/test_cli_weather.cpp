@@ -24,12 +24,12 @@ TEST(CliWeather, WritesOneRecordPerDayOf366DayYears) {
   EXPECT_NE(result.out.find("732 daily records"), std::string::npos) << result.out;
 
   Model model = MakeModel();
-  DriverLookup lookup;
-  ASSERT_TRUE(lookup.OpenDriverFile(drr, model, false));
+  DriverFileReader reader;
+  ASSERT_TRUE(reader.open(drr));
   double time = 0.0;
   int records = 0;
   double last_time = 0.0;
-  while (lookup.ReadDriverRecord(time, model.ModelInfo.DriverCount, model.drivers)) {
+  while (reader.read_record(time, model.ModelInfo.DriverCount, model.drivers)) {
     ++records;
     EXPECT_EQ(time, static_cast<double>(records));
     EXPECT_EQ(model.drivers[driver::DlambdaCF].value, -1.0);
@@ -57,10 +57,10 @@ TEST(CliWeather, StartTimeShiftsTheRecordsAndKeepsTheirDayOfYear) {
   const std::string drr = folder.file("w.drr");
   ASSERT_EQ(run_cli("weather --years 1 --start 367 --out '" + drr + "'").exit_code, 0);
   Model model = MakeModel();
-  DriverLookup lookup;
-  ASSERT_TRUE(lookup.OpenDriverFile(drr, model, false));
+  DriverFileReader reader;
+  ASSERT_TRUE(reader.open(drr));
   double time = 0.0;
-  ASSERT_TRUE(lookup.ReadDriverRecord(time, model.ModelInfo.DriverCount, model.drivers));
+  ASSERT_TRUE(reader.read_record(time, model.ModelInfo.DriverCount, model.drivers));
   EXPECT_EQ(time, 367.0);
   // Day 1 of a year: winter at 42.5 N.
   EXPECT_LT(model.drivers[driver::Tamin].value, 5.0);

@@ -34,13 +34,13 @@ inline std::string good_param_text() {
 inline std::string good_driver_text(const TempFolder& folder) {
   Model model = support::temperate_forest();
   const std::string path = folder.file("written.drr");
-  DriverLookup writer;
-  writer.OpenDriverFile(path, model, true);
+  DriverFileWriter writer;
+  writer.open(path, model);
   for (int day = 1; day <= 20; ++day) {
     model.drivers[driver::Ca].value = 300.0 + day;
-    writer.WriteDriverRecord(day, model.ModelInfo.DriverCount, model.drivers);
+    writer.write_record(day, model.ModelInfo.DriverCount, model.drivers);
   }
-  writer.CloseDriverFile();
+  writer.close();
   const std::string text = read_bytes(path);
   std::filesystem::remove(path);
   return text;
@@ -50,10 +50,10 @@ inline std::string good_driver_text(const TempFolder& folder) {
 inline std::string good_output_text(const TempFolder& folder) {
   Model model = support::temperate_forest();
   const std::string path = folder.file("written.out");
-  OutputFile writer;
-  writer.OpenOutputFile(path, model, true);
-  for (int time = 2; time <= 4; ++time) writer.WriteOutputRecord(model, time);
-  writer.CloseOutputFile();
+  OutputFileWriter writer;
+  writer.open(path, model);
+  for (int time = 2; time <= 4; ++time) writer.write_record(model, time);
+  writer.close();
   const std::string text = read_bytes(path);
   std::filesystem::remove(path);
   return text;

@@ -28,16 +28,16 @@ TEST(DriverFileWriting, WritesTheExactBytesOfTheGoldenFile) {
   TempFolder folder;
   const std::string path = folder.file("out.drr");
   Model model = small_model();
-  DriverLookup lookup;
-  ASSERT_TRUE(lookup.OpenDriverFile(path, model, true));
-  lookup.WriteDriverRecord(0.0, 2, model.drivers);
+  DriverFileWriter writer;
+  writer.open(path, model);
+  writer.write_record(0.0, 2, model.drivers);
   model.drivers[1].value = 1e-300;
   model.drivers[2].value = 123456.789;
-  lookup.WriteDriverRecord(-10.0, 2, model.drivers);
+  writer.write_record(-10.0, 2, model.drivers);
   model.drivers[1].value = -2.0 / 3.0;
   model.drivers[2].value = 0.0;
-  lookup.WriteDriverRecord(20.0, 2, model.drivers);
-  lookup.CloseDriverFile();
+  writer.write_record(20.0, 2, model.drivers);
+  writer.close();
   EXPECT_EQ(read_bytes(path), read_bytes(testing::golden_path("small.drr")));
 }
 
@@ -47,9 +47,9 @@ TEST(DriverFileWriting, NothingReplacesTheTargetBeforeTheFileIsClosed) {
   write_bytes(path, "previous");
   Model model = small_model();
   {
-    DriverLookup lookup;
-    lookup.OpenDriverFile(path, model, true);
-    lookup.WriteDriverRecord(1.0, 2, model.drivers);
+    DriverFileWriter writer;
+    writer.open(path, model);
+    writer.write_record(1.0, 2, model.drivers);
     EXPECT_EQ(read_bytes(path), "previous");
   }  // destroyed without closing: the new content is abandoned
   EXPECT_EQ(read_bytes(path), "previous");
@@ -61,12 +61,12 @@ TEST(DriverFileWriting, AFailedSaveKeepsThePreviousFile) {
   const std::string path = folder.file("keep.drr");
   write_bytes(path, "previous");
   Model model = MakeModel();
-  DriverLookup lookup;
+  DriverFileWriter writer;
   try {
     testing::FileSizeLimit limit(8192);
-    lookup.OpenDriverFile(path, model, true);
-    for (int day = 1; day <= 100; ++day) lookup.WriteDriverRecord(day, 18, model.drivers);
-    lookup.CloseDriverFile();
+    writer.open(path, model);
+    for (int day = 1; day <= 100; ++day) writer.write_record(day, 18, model.drivers);
+    writer.close();
     FAIL() << "no error";
   } catch (const EInOutError& error) {
     EXPECT_EQ(error.message(), "Disk full");
@@ -77,9 +77,9 @@ TEST(DriverFileWriting, AFailedSaveKeepsThePreviousFile) {
 
 TEST(DriverFileWriting, WritingWithoutOpeningIsAnError) {
   Model model = small_model();
-  DriverLookup lookup;
+  DriverFileWriter writer;
   try {
-    lookup.WriteDriverRecord(1.0, 2, model.drivers);
+    writer.write_record(1.0, 2, model.drivers);
     FAIL() << "no error";
   } catch (const EInOutError& error) {
     EXPECT_EQ(error.message().rfind("I/O error 105", 0), 0u);
@@ -88,38 +88,38 @@ TEST(DriverFileWriting, WritingWithoutOpeningIsAnError) {
 
 TEST(DriverFileReading, ReadsTheGoldenFileRecordByRecord) {
   Model model = small_model();
-  DriverLookup lookup;
-  ASSERT_TRUE(lookup.OpenDriverFile(testing::golden_path("small.drr"), model, false));
+  DriverFileReader reader;
+  ASSERT_TRUE(reader.open(testing::golden_path("small.drr")));
   double time = 99.0;
-  ASSERT_TRUE(lookup.ReadDriverRecord(time, 2, model.drivers));
+  ASSERT_TRUE(reader.read_record(time, 2, model.drivers));
   EXPECT_EQ(time, 0.0);
   EXPECT_EQ(model.drivers[1].value, 1.5);
   EXPECT_EQ(model.drivers[2].value, -0.00125);
-  ASSERT_TRUE(lookup.ReadDriverRecord(time, 2, model.drivers));
+  ASSERT_TRUE(reader.read_record(time, 2, model.drivers));
   EXPECT_EQ(time, -10.0);
   EXPECT_EQ(model.drivers[1].value, 1e-300);
   EXPECT_EQ(model.drivers[2].value, 123456.789);
-  ASSERT_TRUE(lookup.ReadDriverRecord(time, 2, model.drivers));
+  ASSERT_TRUE(reader.read_record(time, 2, model.drivers));
   EXPECT_EQ(time, 20.0);
   EXPECT_EQ(model.drivers[1].value, -0.6666666666667);
-  EXPECT_FALSE(lookup.ReadDriverRecord(time, 2, model.drivers));
+  EXPECT_FALSE(reader.read_record(time, 2, model.drivers));
   EXPECT_EQ(time, 20.0) << "the end of the data changes nothing";
   EXPECT_EQ(model.drivers[1].value, -0.6666666666667);
-  lookup.CloseDriverFile();
+  reader.close();
 }
 
 TEST(DriverFileReading, TheEditorLayoutReadsLikeTheProgramLayout) {
   Model program = small_model();
   Model editor = small_model();
-  DriverLookup a;
-  DriverLookup b;
-  ASSERT_TRUE(a.OpenDriverFile(testing::golden_path("small.drr"), program, false));
-  ASSERT_TRUE(b.OpenDriverFile(testing::golden_path("small_editor.drr"), editor, false));
+  DriverFileReader a;
+  DriverFileReader b;
+  ASSERT_TRUE(a.open(testing::golden_path("small.drr")));
+  ASSERT_TRUE(b.open(testing::golden_path("small_editor.drr")));
   double ta = 0.0;
   double tb = 0.0;
   int records = 0;
-  while (a.ReadDriverRecord(ta, 2, program.drivers)) {
-    ASSERT_TRUE(b.ReadDriverRecord(tb, 2, editor.drivers));
+  while (a.read_record(ta, 2, program.drivers)) {
+    ASSERT_TRUE(b.read_record(tb, 2, editor.drivers));
     EXPECT_EQ(ta, tb);
     for (int i = 1; i <= 2; ++i) {
       const double x = program.drivers[i].value;
@@ -127,7 +127,7 @@ TEST(DriverFileReading, TheEditorLayoutReadsLikeTheProgramLayout) {
     }
     ++records;
   }
-  EXPECT_FALSE(b.ReadDriverRecord(tb, 2, editor.drivers));
+  EXPECT_FALSE(b.read_record(tb, 2, editor.drivers));
   EXPECT_EQ(records, 3);
 }
 
@@ -151,29 +151,30 @@ TEST(DriverFileReading, ARoundTripKeepsThirteenSignificantDigits) {
   std::uniform_real_distribution<double> mantissa(-10.0, 10.0);
   std::uniform_int_distribution<int> exponent(-20, 20);
   std::vector<std::vector<double>> written;
-  DriverLookup lookup;
-  ASSERT_TRUE(lookup.OpenDriverFile(path, model, true));
+  DriverFileWriter writer;
+  writer.open(path, model);
   for (int day = 1; day <= 50; ++day) {
     std::vector<double> record{day + 0.5};
     for (int i = 1; i <= 18; ++i) {
       model.drivers[i].value = mantissa(random) * std::pow(10.0, exponent(random));
       record.push_back(model.drivers[i].value);
     }
-    lookup.WriteDriverRecord(record[0], 18, model.drivers);
+    writer.write_record(record[0], 18, model.drivers);
     written.push_back(record);
   }
-  lookup.CloseDriverFile();
-  ASSERT_TRUE(lookup.OpenDriverFile(path, model, false));
+  writer.close();
+  DriverFileReader reader;
+  ASSERT_TRUE(reader.open(path));
   double time = 0.0;
   for (const auto& record : written) {
-    ASSERT_TRUE(lookup.ReadDriverRecord(time, 18, model.drivers));
+    ASSERT_TRUE(reader.read_record(time, 18, model.drivers));
     EXPECT_EQ(time, record[0]);
     for (int i = 1; i <= 18; ++i) {
       EXPECT_LE(std::fabs(model.drivers[i].value - record[i]),
                 5.0000001e-13 * std::fabs(record[i]));
     }
   }
-  EXPECT_FALSE(lookup.ReadDriverRecord(time, 18, model.drivers));
+  EXPECT_FALSE(reader.read_record(time, 18, model.drivers));
 }
 
 TEST(DriverFileReading, RecordsMayContinueOnTheNextLineAndTheRestOfALineIsSkipped) {
@@ -184,36 +185,36 @@ TEST(DriverFileReading, RecordsMayContinueOnTheNextLineAndTheRestOfALineIsSkippe
                                        "2\t30 40 999 remarks here\r\n"
                                        "3 50 60\r\n");
   Model model = small_model();
-  DriverLookup lookup;
-  ASSERT_TRUE(lookup.OpenDriverFile(path, model, false));
+  DriverFileReader reader;
+  ASSERT_TRUE(reader.open(path));
   double time = 0.0;
-  ASSERT_TRUE(lookup.ReadDriverRecord(time, 2, model.drivers));
+  ASSERT_TRUE(reader.read_record(time, 2, model.drivers));
   EXPECT_EQ(time, 1.0);
   EXPECT_EQ(model.drivers[2].value, 20.0);
-  ASSERT_TRUE(lookup.ReadDriverRecord(time, 2, model.drivers));
+  ASSERT_TRUE(reader.read_record(time, 2, model.drivers));
   EXPECT_EQ(time, 2.0);
   EXPECT_EQ(model.drivers[2].value, 40.0);
-  ASSERT_TRUE(lookup.ReadDriverRecord(time, 2, model.drivers));
+  ASSERT_TRUE(reader.read_record(time, 2, model.drivers));
   EXPECT_EQ(time, 3.0) << "999 and the remarks were skipped with the rest of their line";
-  EXPECT_FALSE(lookup.ReadDriverRecord(time, 2, model.drivers));
+  EXPECT_FALSE(reader.read_record(time, 2, model.drivers));
 }
 
 TEST(DriverFileReading, AnEndMarkerInTheMiddleEndsTheData) {
   TempFolder folder;
   const std::string path = driver_file(folder, "0 1 2\r\n10 3 4\r\n0 0 0\r\n20 5 6\r\n");
   Model model = small_model();
-  DriverLookup lookup;
-  ASSERT_TRUE(lookup.OpenDriverFile(path, model, false));
+  DriverFileReader reader;
+  ASSERT_TRUE(reader.open(path));
   double time = 0.0;
   int records = 0;
-  while (lookup.ReadDriverRecord(time, 2, model.drivers)) ++records;
+  while (reader.read_record(time, 2, model.drivers)) ++records;
   EXPECT_EQ(records, 2);
   EXPECT_EQ(time, 10.0);
   EXPECT_EQ(model.drivers[1].value, 3.0);
 
   Lookup lookup_at(path);
   EXPECT_EQ(lookup_at.at(100.0), Values(3.0, 4.0)) << "the record after the marker is never read";
-  EXPECT_EQ(lookup_at.lookup.NextTime, 2 * kStop);
+  EXPECT_EQ(lookup_at.lookup.next_time(), 2 * kStop);
 }
 
 TEST(DriverFileReading, EmptyLinesAtTheEndEndTheDataWithoutError) {
@@ -223,34 +224,34 @@ TEST(DriverFileReading, EmptyLinesAtTheEndEndTheDataWithoutError) {
   EXPECT_EQ(lookup.at(50.0), Values(3.0, 4.0));
   double time = 0.0;
   Model model = small_model();
-  DriverLookup reader;
-  ASSERT_TRUE(reader.OpenDriverFile(path, model, false));
-  EXPECT_TRUE(reader.ReadDriverRecord(time, 2, model.drivers));
-  EXPECT_TRUE(reader.ReadDriverRecord(time, 2, model.drivers));
-  EXPECT_FALSE(reader.ReadDriverRecord(time, 2, model.drivers));
+  DriverFileReader reader;
+  ASSERT_TRUE(reader.open(path));
+  EXPECT_TRUE(reader.read_record(time, 2, model.drivers));
+  EXPECT_TRUE(reader.read_record(time, 2, model.drivers));
+  EXPECT_FALSE(reader.read_record(time, 2, model.drivers));
 }
 
 TEST(DriverFileReading, AShortenedEndMarkerAtTheEndIsTheEndOfTheData) {
   TempFolder folder;
   const std::string path = driver_file(folder, "0 1 2\r\n0\r\n");
   Model model = small_model();
-  DriverLookup lookup;
-  ASSERT_TRUE(lookup.OpenDriverFile(path, model, false));
+  DriverFileReader reader;
+  ASSERT_TRUE(reader.open(path));
   double time = 0.0;
-  EXPECT_TRUE(lookup.ReadDriverRecord(time, 2, model.drivers));
-  EXPECT_FALSE(lookup.ReadDriverRecord(time, 2, model.drivers));
+  EXPECT_TRUE(reader.read_record(time, 2, model.drivers));
+  EXPECT_FALSE(reader.read_record(time, 2, model.drivers));
 }
 
 TEST(DriverFileReading, AFileThatEndsInsideARecordIsAnError) {
   TempFolder folder;
   const std::string path = driver_file(folder, "0 1 2\r\n10 3");
   Model model = small_model();
-  DriverLookup lookup;
-  ASSERT_TRUE(lookup.OpenDriverFile(path, model, false));
+  DriverFileReader reader;
+  ASSERT_TRUE(reader.open(path));
   double time = 0.0;
-  EXPECT_TRUE(lookup.ReadDriverRecord(time, 2, model.drivers));
+  EXPECT_TRUE(reader.read_record(time, 2, model.drivers));
   try {
-    lookup.ReadDriverRecord(time, 2, model.drivers);
+    reader.read_record(time, 2, model.drivers);
     FAIL() << "no error";
   } catch (const EInOutError& error) {
     EXPECT_EQ(error.message(),
@@ -265,12 +266,12 @@ TEST(DriverFileReading, ANonNumericTokenFailsAndTheRecordIsNotStored) {
   TempFolder folder;
   const std::string path = driver_file(folder, "0 1 2\r\n10 3 x4\r\n");
   Model model = small_model();
-  DriverLookup lookup;
-  ASSERT_TRUE(lookup.OpenDriverFile(path, model, false));
+  DriverFileReader reader;
+  ASSERT_TRUE(reader.open(path));
   double time = 0.0;
-  EXPECT_TRUE(lookup.ReadDriverRecord(time, 2, model.drivers));
+  EXPECT_TRUE(reader.read_record(time, 2, model.drivers));
   try {
-    lookup.ReadDriverRecord(time, 2, model.drivers);
+    reader.read_record(time, 2, model.drivers);
     FAIL() << "no error";
   } catch (const EInOutError& error) {
     EXPECT_EQ(error.message(),
@@ -287,18 +288,22 @@ TEST(DriverFileReading, AMissingFileIsReportedAndTheLookupThenFails) {
   TempFolder folder;
   Model model = small_model();
   DriverLookup lookup;
-  EXPECT_FALSE(lookup.OpenDriverFile(folder.file("absent.drr"), model, false));
-  EXPECT_FALSE(lookup.is_open_for_reading());
+  EXPECT_FALSE(lookup.open(folder.file("absent.drr"), model));
+  EXPECT_FALSE(lookup.is_open());
   EXPECT_EQ(kDriverFileMissingMessage, "Cannot read driver file. File does not exist.");
   try {
     lookup.GetDrivers(model.drivers, 0.0, kStop);
     FAIL() << "no error";
   } catch (const EInOutError& error) {
     EXPECT_EQ(error.message(), "File not found");
+    EXPECT_EQ(error.file(), folder.file("absent.drr"));
   }
+  DriverFileReader reader;
+  EXPECT_FALSE(reader.open(folder.file("absent.drr")));
+  EXPECT_FALSE(reader.is_open());
   double time = 0.0;
   try {
-    lookup.ReadDriverRecord(time, 2, model.drivers);
+    reader.read_record(time, 2, model.drivers);
     FAIL() << "no error";
   } catch (const EInOutError& error) {
     EXPECT_EQ(error.message().rfind("I/O error 104", 0), 0u);
@@ -309,13 +314,13 @@ TEST(DriverFileReading, RecordTimesThatGoBackAreRefused) {
   TempFolder folder;
   const std::string path = driver_file(folder, "0 1 2\r\n10 3 4\r\n-5 5 6\r\n");
   Model model = small_model();
-  DriverLookup lookup;
-  ASSERT_TRUE(lookup.OpenDriverFile(path, model, false));
+  DriverFileReader reader;
+  ASSERT_TRUE(reader.open(path));
   double time = 0.0;
-  EXPECT_TRUE(lookup.ReadDriverRecord(time, 2, model.drivers));
-  EXPECT_TRUE(lookup.ReadDriverRecord(time, 2, model.drivers));
+  EXPECT_TRUE(reader.read_record(time, 2, model.drivers));
+  EXPECT_TRUE(reader.read_record(time, 2, model.drivers));
   try {
-    lookup.ReadDriverRecord(time, 2, model.drivers);
+    reader.read_record(time, 2, model.drivers);
     FAIL() << "no error";
   } catch (const EInOutError& error) {
     EXPECT_EQ(error.message(),
@@ -356,7 +361,7 @@ TEST(DriverFileReading, AFileWithoutHeaderLinesIsRefused) {
   Model model = small_model();
   DriverLookup lookup;
   try {
-    lookup.OpenDriverFile(path, model, false);
+    lookup.open(path, model);
     FAIL() << "no error";
   } catch (const EInOutError& error) {
     EXPECT_EQ(error.message(),

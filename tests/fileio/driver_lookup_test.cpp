@@ -28,7 +28,7 @@ TEST(DriverLookupSteps, RecordsAtZeroTenAndTwenty) {
   EXPECT_EQ(lookup.at(10.0), Values(3.0, 4.0));
   EXPECT_EQ(lookup.at(15.0), Values(3.0, 4.0));
   EXPECT_EQ(lookup.at(20.0), Values(5.0, 6.0));
-  EXPECT_EQ(lookup.lookup.NextTime, 2 * kStop) << "the end of the data";
+  EXPECT_EQ(lookup.lookup.next_time(), 2 * kStop) << "the end of the data";
   EXPECT_EQ(lookup.at(25.0), Values(5.0, 6.0));
   EXPECT_EQ(lookup.at(1000.0), Values(5.0, 6.0));
 }
@@ -38,10 +38,10 @@ TEST(DriverLookupSteps, BeforeTheFirstRecordItsValuesApply) {
   const std::string path = driver_file(folder, "5 1 2\r\n10 3 4\r\n");
   Lookup lookup(path);
   EXPECT_EQ(lookup.at(0.0), Values(1.0, 2.0));
-  EXPECT_EQ(lookup.lookup.PrevTime, 5.0);
-  EXPECT_EQ(lookup.lookup.NextTime, 5.0);
+  EXPECT_EQ(lookup.lookup.previous_time(), 5.0);
+  EXPECT_EQ(lookup.lookup.next_time(), 5.0);
   EXPECT_EQ(lookup.at(7.0), Values(1.0, 2.0));
-  EXPECT_EQ(lookup.lookup.NextTime, 10.0);
+  EXPECT_EQ(lookup.lookup.next_time(), 10.0);
 }
 
 TEST(DriverLookupInterpolation, AtFourBetweenZeroAndMinusTen) {
@@ -78,9 +78,11 @@ TEST(DriverLookupRewind, BothTimesZeroStartsAgainFromTheFirstRecord) {
   EXPECT_EQ(lookup.at(25.0), Values(5.0, 6.0));
   EXPECT_EQ(lookup.at(0.0), Values(5.0, 6.0)) << "without a rewind the lookup does not go back";
   lookup.lookup.rewind();
+  EXPECT_EQ(lookup.lookup.previous_time(), 0.0);
+  EXPECT_EQ(lookup.lookup.next_time(), 0.0);
   EXPECT_EQ(lookup.at(0.0), Values(1.0, 2.0));
-  lookup.lookup.PrevTime = 0.0;
-  lookup.lookup.NextTime = 0.0;
+  EXPECT_EQ(lookup.at(25.0), Values(5.0, 6.0));
+  lookup.lookup.rewind();
   EXPECT_EQ(lookup.at(12.0), Values(3.0, 4.0));
 }
 
@@ -89,7 +91,7 @@ TEST(DriverLookupRewind, TheRewindReopensTheFileAfterItWasClosed) {
   const std::string path = driver_file(folder, "0 1 2\r\n10 3 4\r\n");
   Lookup lookup(path);
   EXPECT_EQ(lookup.at(12.0), Values(3.0, 4.0));
-  lookup.lookup.CloseDriverFile();
+  lookup.lookup.close();
   lookup.lookup.rewind();
   EXPECT_EQ(lookup.at(1.0), Values(1.0, 2.0));
 }
@@ -113,11 +115,12 @@ TEST(DriverLookupNoData, AFileWithOnlyTheEndMarkerIsAnError) {
   Model model = small_model();
   model.drivers[1].value = 0.0;
   model.drivers[2].value = 0.0;
+  DriverFileWriter writer;
+  writer.open(path, model);
+  writer.write_record(0.0, 2, model.drivers);
+  writer.close();
   DriverLookup lookup;
-  ASSERT_TRUE(lookup.OpenDriverFile(path, model, true));
-  lookup.WriteDriverRecord(0.0, 2, model.drivers);
-  lookup.CloseDriverFile();
-  ASSERT_TRUE(lookup.OpenDriverFile(path, model, false));
+  ASSERT_TRUE(lookup.open(path, model));
   model.drivers[1].value = 77.0;
   try {
     lookup.GetDrivers(model.drivers, 0.0, kStop);
@@ -146,16 +149,16 @@ TEST(DriverLookupLongFiles, ReadsTenYearsOfDailyRecordsInOrder) {
   TempFolder folder;
   const std::string path = folder.file("long.drr");
   Model model = MakeModel();
-  DriverLookup writer;
-  ASSERT_TRUE(writer.OpenDriverFile(path, model, true));
+  DriverFileWriter writer;
+  writer.open(path, model);
   const int days = 10 * 366;
   for (int day = 1; day <= days; ++day) {
     for (int i = 1; i <= 18; ++i) model.drivers[i].value = day + i * 0.001;
-    writer.WriteDriverRecord(day, 18, model.drivers);
+    writer.write_record(day, 18, model.drivers);
   }
-  writer.CloseDriverFile();
+  writer.close();
   DriverLookup lookup;
-  ASSERT_TRUE(lookup.OpenDriverFile(path, model, false));
+  ASSERT_TRUE(lookup.open(path, model));
   for (int day = 1; day <= days; day += 37) {
     lookup.GetDrivers(model.drivers, day + 0.5, days);
     ASSERT_NEAR(model.drivers[18].value, day + 0.018, 1e-9);

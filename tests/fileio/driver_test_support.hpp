@@ -35,9 +35,7 @@ struct Lookup {
   Model model = small_model();
   DriverLookup lookup;
 
-  explicit Lookup(const std::string& path) {
-    EXPECT_TRUE(lookup.OpenDriverFile(path, model, false));
-  }
+  explicit Lookup(const std::string& path) { EXPECT_TRUE(lookup.open(path, model)); }
   // Driver values at time t.
   std::pair<double, double> at(double t) {
     lookup.GetDrivers(model.drivers, t, kStop);

@@ -32,12 +32,12 @@ TEST(OutputFileWriting, WritesTheExactBytesOfTheGoldenFile) {
   const std::string path = folder.file("run.out");
   Model model = small_model();
   model.processes[1].value = 111.0;  // derivatives are never written
-  OutputFile output;
-  output.OpenOutputFile(path, model, true);
-  output.WriteOutputRecord(model, 2.0);
+  OutputFileWriter output;
+  output.open(path, model);
+  output.write_record(model, 2.0);
   set_second_record(model);
-  output.WriteOutputRecord(model, 0.00001);
-  output.CloseOutputFile();
+  output.write_record(model, 0.00001);
+  output.close();
   EXPECT_EQ(read_bytes(path), read_bytes(testing::golden_path("small.out")));
 }
 
@@ -45,10 +45,10 @@ TEST(OutputFileWriting, TheModelsRecordsHave208Fields) {
   TempFolder folder;
   const std::string path = folder.file("model.out");
   Model model = MakeModel();
-  OutputFile output;
-  output.OpenOutputFile(path, model, true);
-  for (int t = 2; t <= 10; t += 2) output.WriteOutputRecord(model, t);
-  output.CloseOutputFile();
+  OutputFileWriter output;
+  output.open(path, model);
+  for (int t = 2; t <= 10; t += 2) output.write_record(model, t);
+  output.close();
   const auto lines = testing::split_lines(read_bytes(path));
   ASSERT_EQ(lines.size(), 7u);
   for (const std::string& line : lines) {
@@ -68,27 +68,27 @@ TEST(OutputFileWriting, AFailedCreationKeepsThePreviousFile) {
   const std::string path = folder.file("keep.out");
   write_bytes(path, "previous run");
   const Model model = MakeModel();
-  OutputFile output;
+  OutputFileWriter output;
   try {
     testing::FileSizeLimit limit(4096);  // the header alone needs 10.8 kB
-    output.OpenOutputFile(path, model, true);
+    output.open(path, model);
     FAIL() << "no error";
   } catch (const EInOutError& error) {
     EXPECT_EQ(error.message(), "Disk full");
     EXPECT_EQ(error.file(), path);
   }
-  EXPECT_FALSE(output.is_open_for_writing());
+  EXPECT_FALSE(output.is_open());
   EXPECT_EQ(read_bytes(path), "previous run");
   EXPECT_EQ(folder.entries(), std::vector<std::string>{"keep.out"});
 }
 
 TEST(OutputFileWriting, AFullDiskIsReportedNotLostSilently) {
-  OutputFile output;
+  OutputFileWriter output;
   const Model model = small_model();
   try {
-    output.OpenOutputFile("/dev/full", model, true);
-    for (int t = 1; t <= 100; ++t) output.WriteOutputRecord(model, t);
-    output.CloseOutputFile();
+    output.open("/dev/full", model);
+    for (int t = 1; t <= 100; ++t) output.write_record(model, t);
+    output.close();
     FAIL() << "no error";
   } catch (const EInOutError& error) {
     EXPECT_EQ(error.message(), "Disk full");
@@ -100,21 +100,21 @@ TEST(OutputFileWriting, RecordsWrittenBeforeAFailureStayInTheFile) {
   TempFolder folder;
   const std::string path = folder.file("partial.out");
   const Model model = MakeModel();
-  OutputFile output;
-  output.OpenOutputFile(path, model, true);
+  OutputFileWriter output;
+  output.open(path, model);
   std::size_t written = 0;
   try {
     testing::FileSizeLimit limit(40 * 5410);
     for (int t = 1; t <= 1000; ++t) {
-      output.WriteOutputRecord(model, t);
+      output.write_record(model, t);
       ++written;
     }
-    output.CloseOutputFile();
+    output.close();
     FAIL() << "no error";
   } catch (const EInOutError& error) {
     EXPECT_EQ(error.message(), "Disk full");
   }
-  output.CloseOutputFile();
+  output.close();
   const std::string text = read_bytes(path);
   EXPECT_GE(text.size(), 30u * 5410u);
   EXPECT_EQ(text.substr(2 * 5410 + 24, 2), "1 ") << "the first record is in place";
@@ -124,9 +124,9 @@ TEST(OutputFileWriting, RecordsWrittenBeforeAFailureStayInTheFile) {
 }
 
 TEST(OutputFileWriting, WritingWithoutOpeningIsAnError) {
-  OutputFile output;
+  OutputFileWriter output;
   try {
-    output.WriteOutputRecord(small_model(), 1.0);
+    output.write_record(small_model(), 1.0);
     FAIL() << "no error";
   } catch (const EInOutError& error) {
     EXPECT_EQ(error.message().rfind("I/O error 105", 0), 0u);
@@ -135,22 +135,22 @@ TEST(OutputFileWriting, WritingWithoutOpeningIsAnError) {
 
 TEST(OutputFileReading, ReadsTheGoldenFile) {
   Model model = small_model();
-  OutputFile output;
-  output.OpenOutputFile(testing::golden_path("small.out"), model, false);
+  OutputFileReader output;
+  output.open(testing::golden_path("small.out"));
   double time = 0.0;
-  ASSERT_TRUE(output.ReadOutputRecord(time, model));
+  ASSERT_TRUE(output.read_record(time, model));
   EXPECT_EQ(time, 2.0);
   EXPECT_EQ(model.drivers[2].value, -0.00125);
   EXPECT_EQ(model.processes[3].value, 4.25);
-  ASSERT_TRUE(output.ReadOutputRecord(time, model));
+  ASSERT_TRUE(output.read_record(time, model));
   EXPECT_EQ(time, 0.00001);
   EXPECT_EQ(model.drivers[1].value, -1.5);
   EXPECT_EQ(model.states[1].value, 1e-300);
   EXPECT_EQ(model.states[2].value, 0.6666666666667);
   EXPECT_EQ(model.processes[3].value, 1234567890123000.0);
-  EXPECT_FALSE(output.ReadOutputRecord(time, model));
+  EXPECT_FALSE(output.read_record(time, model));
   EXPECT_EQ(time, 0.00001) << "the end changes nothing";
-  output.CloseOutputFile();
+  output.close();
 }
 
 TEST(OutputFileReading, ARoundTripKeepsFifteenDigitsOfTimeAndThirteenOfValues) {
@@ -162,23 +162,24 @@ TEST(OutputFileReading, ARoundTripKeepsFifteenDigitsOfTimeAndThirteenOfValues) {
   std::uniform_int_distribution<int> exponent(-12, 12);
   const auto draw = [&] { return mantissa(random) * std::pow(10.0, exponent(random)); };
   std::vector<std::vector<double>> written;
-  OutputFile output;
-  output.OpenOutputFile(path, model, true);
+  OutputFileWriter output;
+  output.open(path, model);
   for (int n = 0; n < 20; ++n) {
     std::vector<double> record{std::fabs(draw())};
     for (int i = 1; i <= 18; ++i) record.push_back(model.drivers[i].value = draw());
     for (int i = 1; i <= 55; ++i) record.push_back(model.states[i].value = draw());
     for (int i = 56; i <= 189; ++i) record.push_back(model.processes[i].value = draw());
-    output.WriteOutputRecord(model, record[0]);
+    output.write_record(model, record[0]);
     written.push_back(record);
   }
-  output.CloseOutputFile();
+  output.close();
 
   Model read_back = MakeModel();
-  output.OpenOutputFile(path, read_back, false);
+  OutputFileReader input;
+  input.open(path);
   double time = 0.0;
   for (const auto& record : written) {
-    ASSERT_TRUE(output.ReadOutputRecord(time, read_back));
+    ASSERT_TRUE(input.read_record(time, read_back));
     EXPECT_LE(std::fabs(time - record[0]), 5.0000001e-15 * record[0]);
     std::size_t k = 1;
     for (int i = 1; i <= 18; ++i, ++k) {
@@ -194,7 +195,7 @@ TEST(OutputFileReading, ARoundTripKeepsFifteenDigitsOfTimeAndThirteenOfValues) {
                 5.0000001e-13 * std::fabs(record[k]));
     }
   }
-  EXPECT_FALSE(output.ReadOutputRecord(time, read_back));
+  EXPECT_FALSE(input.read_record(time, read_back));
 }
 
 TEST(OutputFileReading, EmptyLinesAtTheEndGiveNoExtraRecord) {
@@ -202,11 +203,11 @@ TEST(OutputFileReading, EmptyLinesAtTheEndGiveNoExtraRecord) {
   const std::string path = folder.file("blank.out");
   write_bytes(path, read_bytes(testing::golden_path("small.out")) + "\r\n\r\n  \r\n");
   Model model = small_model();
-  OutputFile output;
-  output.OpenOutputFile(path, model, false);
+  OutputFileReader output;
+  output.open(path);
   double time = 0.0;
   int records = 0;
-  while (output.ReadOutputRecord(time, model)) ++records;
+  while (output.read_record(time, model)) ++records;
   EXPECT_EQ(records, 2);
   EXPECT_EQ(time, 0.00001);
   EXPECT_EQ(model.states[1].value, 1e-300);
@@ -218,12 +219,12 @@ TEST(OutputFileReading, AFileThatEndsInsideARecordIsAnError) {
   const std::string text = read_bytes(testing::golden_path("small.out"));
   write_bytes(path, text.substr(0, text.size() - 2 * 26));  // the last record loses 2 columns
   Model model = small_model();
-  OutputFile output;
-  output.OpenOutputFile(path, model, false);
+  OutputFileReader output;
+  output.open(path);
   double time = 0.0;
-  ASSERT_TRUE(output.ReadOutputRecord(time, model));
+  ASSERT_TRUE(output.read_record(time, model));
   try {
-    output.ReadOutputRecord(time, model);
+    output.read_record(time, model);
     FAIL() << "no error";
   } catch (const EInOutError& error) {
     EXPECT_EQ(error.message(),
@@ -242,11 +243,11 @@ TEST(OutputFileReading, ANonNumericTokenNamesItsColumn) {
   text.replace(text.rfind("4.250000000000E+000"), 19, "4.25OOOOOOOOOOE+000");
   write_bytes(path, text);
   Model model = small_model();
-  OutputFile output;
-  output.OpenOutputFile(path, model, false);
+  OutputFileReader output;
+  output.open(path);
   double time = 0.0;
   try {
-    output.ReadOutputRecord(time, model);
+    output.read_record(time, model);
     FAIL() << "no error";
   } catch (const EInOutError& error) {
     EXPECT_EQ(error.message(),
@@ -265,9 +266,9 @@ TEST(OutputFileReading, AFileWithoutItsUnitsLineIsRefused) {
   const auto lines = testing::split_lines(read_bytes(testing::golden_path("small.out")));
   write_bytes(path, lines[0] + "\r\n" + lines[2] + "\r\n" + lines[3] + "\r\n");
   Model model = small_model();
-  OutputFile output;
+  OutputFileReader output;
   try {
-    output.OpenOutputFile(path, model, false);
+    output.open(path);
     FAIL() << "no error";
   } catch (const EInOutError& error) {
     EXPECT_EQ(error.message(),
@@ -279,16 +280,16 @@ TEST(OutputFileReading, AFileWithoutItsUnitsLineIsRefused) {
 
 TEST(OutputFileReading, AMissingFileIsFileNotFound) {
   TempFolder folder;
-  OutputFile output;
+  OutputFileReader output;
   Model model = small_model();
   try {
-    output.OpenOutputFile(folder.file("absent.out"), model, false);
+    output.open(folder.file("absent.out"));
     FAIL() << "no error";
   } catch (const EInOutError& error) {
     EXPECT_EQ(error.message(), "File not found");
   }
   double time = 0.0;
-  EXPECT_THROW(output.ReadOutputRecord(time, model), EInOutError);
+  EXPECT_THROW(output.read_record(time, model), EInOutError);
 }
 
 }  // namespace

@@ -242,7 +242,7 @@ ReadOutcome read_drivers(const std::string& path, Model& model) {
   ReadOutcome outcome;
   DriverLookup lookup;
   try {
-    outcome.refused = !lookup.OpenDriverFile(path, model, false);
+    outcome.refused = !lookup.open(path, model);
     lookup.rewind();
     for (int day = 1; day <= 20; ++day) {
       const std::vector<double> before = t::driver_values(model);
@@ -263,14 +263,14 @@ ReadOutcome read_drivers(const std::string& path, Model& model) {
 ReadOutcome read_output(const std::string& path, const Model& model) {
   ReadOutcome outcome;
   Model table = model;
-  OutputFile file;
+  OutputFileReader file;
   try {
-    file.OpenOutputFile(path, table, false);
+    file.open(path);
     double time = 0.0;
     for (;;) {
       const std::vector<double> before = t::all_values(table);
       try {
-        if (!file.ReadOutputRecord(time, table)) break;
+        if (!file.read_record(time, table)) break;
       } catch (const EInOutError&) {
         outcome.failure_changed_values = t::all_values(table) != before;
         throw;

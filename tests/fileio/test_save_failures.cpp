@@ -40,11 +40,11 @@ EInOutError save_error(const std::function<void()>& save) {
 
 // A driver file of `days` daily records, written through the lookup's writer.
 void save_drivers(const std::string& path, const Model& model, int days) {
-  DriverLookup writer;
-  writer.OpenDriverFile(path, model, true);
+  DriverFileWriter writer;
+  writer.open(path, model);
   for (int day = 1; day <= days; ++day)
-    writer.WriteDriverRecord(day, model.ModelInfo.DriverCount, model.drivers);
-  writer.CloseDriverFile();
+    writer.write_record(day, model.ModelInfo.DriverCount, model.drivers);
+  writer.close();
 }
 
 class SaveFailure : public ::testing::Test {
@@ -148,19 +148,19 @@ TEST_F(SaveFailure, AbandonedDriverSaveKeepsThePreviousFile) {
   // The writer is dropped before it is closed, as when the program fails
   // between two records: the previous file stays.
   {
-    DriverLookup writer;
-    writer.OpenDriverFile(target, model, true);
-    writer.WriteDriverRecord(1.0, model.ModelInfo.DriverCount, model.drivers);
+    DriverFileWriter writer;
+    writer.open(target, model);
+    writer.write_record(1.0, model.ModelInfo.DriverCount, model.drivers);
   }
   expect_nothing_changed();
 }
 
 TEST_F(SaveFailure, OutputFileOnDevFullSaysDiskFull) {
-  OutputFile output;
+  OutputFileWriter output;
   const EInOutError error = save_error([&] {
-    output.OpenOutputFile("/dev/full", model, true);
-    output.WriteOutputRecord(model, 2.0);
-    output.CloseOutputFile();
+    output.open("/dev/full", model);
+    output.write_record(model, 2.0);
+    output.close();
   });
   EXPECT_EQ(error.message(), "Disk full");
   EXPECT_EQ(error.file(), "/dev/full");
@@ -171,8 +171,8 @@ TEST_F(SaveFailure, OutputFileThatCannotHoldItsHeaderKeepsThePreviousFile) {
   EInOutError error("", "");
   {
     FileSizeLimit limit(1000);
-    OutputFile output;
-    error = save_error([&] { output.OpenOutputFile(target, model, true); });
+    OutputFileWriter output;
+    error = save_error([&] { output.open(target, model); });
   }
   EXPECT_EQ(error.message(), "Disk full");
   expect_nothing_changed();

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/positions.hpp"
-#include "run/run_loop.hpp"
+#include "run/run.hpp"
 #include "tests/run/run_test_support.hpp"
 #include "tests/support/temperate_forest.hpp"
 
@@ -98,10 +98,9 @@ TEST(ForestYearTest, RunningTotalsCloseTheBudgetsAtEveryRecord) {
   settings.stop_time = 366.0;  // 365 steps, all in the model's first year
   testing::write_daily_drivers(settings.driver_file, 1, 400);
   Model model = support::temperate_forest();
-  DriverLookup drivers;
-  RunState state;
-  RunObserver quiet;
-  ASSERT_EQ(vindrel::Run(model, settings, drivers, state, quiet), RunOutcome::kCompleted);
+  testing::RunState state;
+  testing::RecordingObserver quiet;
+  ASSERT_EQ(testing::run_and_commit(model, settings, state, quiet), RunOutcome::kCompleted);
 
   // The start of the run's budgets: the initial pools, and totals that the
   // first evaluation set to zero.
@@ -146,10 +145,9 @@ TEST(GoldenRunTest, ShortRunWritesExactlyTheGoldenFile) {
   settings.output_step = 1.0;
   testing::write_daily_drivers(settings.driver_file, 1, 5);
   Model model = support::temperate_forest();
-  DriverLookup drivers;
-  RunState state;
-  RunObserver quiet;
-  ASSERT_EQ(vindrel::Run(model, settings, drivers, state, quiet), RunOutcome::kCompleted);
+  testing::RunState state;
+  testing::RecordingObserver quiet;
+  ASSERT_EQ(testing::run_and_commit(model, settings, state, quiet), RunOutcome::kCompleted);
   const std::string golden = std::string(VINDREL_SOURCE_DIR) + "/tests/run/golden/short_run.out";
   const std::string written = testing::read_whole_file_bytes(settings.output_file);
   ASSERT_FALSE(written.empty());

@@ -1,6 +1,6 @@
 // What the run tests share: a scratch folder, a driver file of simple daily
-// weather, an output file read back record by record, and an observer that
-// remembers what a run told it.
+// weather, an output file read back record by record, and a recorder that
+// runs the model as the desktop does and remembers what the run told it.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -22,7 +22,8 @@
 #include "core/positions.hpp"
 #include "fileio/driver_file.hpp"
 #include "fileio/output_file.hpp"
-#include "run/run_loop.hpp"
+#include "run/record_sink.hpp"
+#include "run/run.hpp"
 
 namespace vindrel::testing {
 
@@ -68,14 +69,14 @@ inline void daily_weather(double day, driverarray& drivers) {
 inline void write_daily_drivers(const std::string& file_name, int first, int last,
                                 const std::function<void(int, driverarray&)>& change = {}) {
   Model model = MakeModel();
-  DriverLookup writer;
-  writer.OpenDriverFile(file_name, model, true);
+  DriverFileWriter writer;
+  writer.open(file_name, model);
   for (int day = first; day <= last; ++day) {
     daily_weather(day, model.drivers);
     if (change) change(day, model.drivers);
-    writer.WriteDriverRecord(day, model.ModelInfo.DriverCount, model.drivers);
+    writer.write_record(day, model.ModelInfo.DriverCount, model.drivers);
   }
-  writer.CloseDriverFile();
+  writer.close();
 }
 
 struct OutputRecord {
@@ -91,11 +92,11 @@ struct OutputRecord {
 
 inline std::vector<OutputRecord> read_output(const std::string& file_name) {
   Model model = MakeModel();
-  OutputFile file;
-  file.OpenOutputFile(file_name, model, false);
+  OutputFileReader file;
+  file.open(file_name);
   std::vector<OutputRecord> records;
   double time = 0.0;
-  while (file.ReadOutputRecord(time, model)) {
+  while (file.read_record(time, model)) {
     OutputRecord record;
     record.time = time;
     record.drivers = model.drivers;
@@ -103,7 +104,7 @@ inline std::vector<OutputRecord> read_output(const std::string& file_name) {
     record.processes = model.processes;
     records.push_back(std::move(record));
   }
-  file.CloseOutputFile();
+  file.close();
   return records;
 }
 
@@ -126,41 +127,80 @@ inline std::vector<double> state_values(const Model& model) {
   return values;
 }
 
+// What the caller keeps from one run to the next.
+struct RunState {
+  double present_time = 0.0;
+  bool output_available = false;
+  statearray initial_states{};
+};
+
 // Remembers every report of a run. Cancels after `cancel_after_steps` steps
 // when that is not negative, and runs `after_step` at the end of every step.
-class RecordingObserver : public RunObserver {
- public:
-  int starts = 0;
+struct RecordingObserver {
   int steps = 0;
-  int ends = 0;
   RunOutcome end_outcome = RunOutcome::kCompleted;
-  bool ended_before_failure = false;
   std::vector<int> percents;
   std::vector<double> progress_times;
   std::vector<std::string> failures;
   int cancel_after_steps = -1;
   std::function<void(int step)> after_step;
-
-  void on_start(const RunSettings&) override { ++starts; }
-  void on_progress(int percent, double present_time) override {
-    percents.push_back(percent);
-    progress_times.push_back(present_time);
-  }
-  bool cancel_requested() override {
-    return cancel_after_steps >= 0 && steps >= cancel_after_steps;
-  }
-  void process_pending_messages() override {
-    ++steps;
-    if (after_step) after_step(steps);
-  }
-  void on_end(RunOutcome outcome, const RunState&) override {
-    ++ends;
-    end_outcome = outcome;
-  }
-  void on_failure(const std::exception& failure) override {
-    ended_before_failure = ends > 0;
-    failures.emplace_back(failure.what());
-  }
+  // The run's own model while it runs (from the first record on), so that
+  // after_step can look at the states a step left, or break the model on
+  // purpose in the middle of a run.
+  Model* running_model = nullptr;
+  RunResult result;
 };
+
+// The output file, and the run's own model for the observer.
+class WatchedSink final : public RecordSink {
+ public:
+  WatchedSink(const std::string& file_name, RecordingObserver& observer)
+      : file_(file_name), observer_(observer) {}
+  void begin(const Model& model) override {
+    // The run hands its own, non-const model to its sink.
+    observer_.running_model = const_cast<Model*>(&model);
+    file_.begin(model);
+  }
+  void record(const Model& model, double time) override { file_.record(model, time); }
+  void end() override {
+    observer_.running_model = nullptr;
+    file_.end();
+  }
+
+ private:
+  OutputFileSink file_;
+  RecordingObserver& observer_;
+};
+
+// Runs the model as the desktop does: a run on a copy of `model` into the
+// output file, whose final tables are then committed back to `model`, so that
+// a second run continues from the first. Failures are recorded; in batch or
+// sensitivity mode they are passed on, as the unattended modes do.
+inline RunOutcome run_and_commit(Model& model, const RunSettings& settings, RunState& state,
+                                 RecordingObserver& observer) {
+  std::stop_source stop;
+  WatchedSink sink(settings.output_file, observer);
+  const RunProgress progress = [&](int percent, double present_time) {
+    observer.percents.push_back(percent);
+    observer.progress_times.push_back(present_time);
+    ++observer.steps;
+    if (observer.after_step) observer.after_step(observer.steps);
+    if (observer.cancel_after_steps >= 0 && observer.steps >= observer.cancel_after_steps) {
+      stop.request_stop();
+    }
+  };
+  observer.result = Run(model, settings, sink, stop.get_token(), progress);
+  const RunResult& result = observer.result;
+  commit_run(model, result);
+  state.present_time = result.present_time;
+  state.initial_states = result.initial_states;
+  state.output_available = true;
+  observer.end_outcome = result.outcome;
+  if (result.outcome == RunOutcome::kFailed) {
+    if (settings.unattended()) result.rethrow_failure();
+    observer.failures.push_back(result.failure_message());
+  }
+  return result.outcome;
+}
 
 }  // namespace vindrel::testing

@@ -14,7 +14,7 @@
 #include "core/positions.hpp"
 #include "fileio/output_file.hpp"
 #include "fileio/param_file.hpp"
-#include "run/run_loop.hpp"
+#include "run/run.hpp"
 #include "tests/run/run_test_support.hpp"
 
 namespace vindrel {
@@ -126,20 +126,19 @@ class ExampleForest : public ::testing::Test {
     settings.batch_mode = true;  // a failure is thrown, not shown
     settings.driver_file = kExampleDrivers;
     settings.output_file = folder_->file("example.out");
-    DriverLookup drivers;
-    RunState state;
-    RunObserver quiet;
-    outcome_ = vindrel::Run(model, settings, drivers, state, quiet);
+    testing::RunState state;
+    testing::RecordingObserver quiet;
+    outcome_ = testing::run_and_commit(model, settings, state, quiet);
     final_ = new Stocks(stocks_of(model.states));
 
     // Read the records back as the summary does: year k holds the records at
     // times 366 (k - 1) < t <= 366 k.
     years_ = new std::vector<Year>(kYears);
     Model records = MakeModel();
-    OutputFile file;
-    file.OpenOutputFile(settings.output_file, records, false);
+    OutputFileReader file;
+    file.open(settings.output_file);
     double time = 0.0;
-    while (file.ReadOutputRecord(time, records)) {
+    while (file.read_record(time, records)) {
       const auto index = static_cast<std::size_t>(std::ceil(time / kModelYear)) - 1;
       ASSERT_LT(index, years_->size());
       Year& y = (*years_)[index];
@@ -183,7 +182,7 @@ class ExampleForest : public ::testing::Test {
       y.snow.push_back(st(state::Ws));
       if (pr(process::Aw) <= 0.0) ++y.dry_days;
     }
-    file.CloseOutputFile();
+    file.close();
   }
 
   static void TearDownTestSuite() {

@@ -12,7 +12,7 @@
 #include "core/exceptions.hpp"
 #include "core/positions.hpp"
 #include "fileio/output_file.hpp"
-#include "run/run_loop.hpp"
+#include "run/run.hpp"
 #include "tests/fileio/fileio_test_support.hpp"
 #include "tests/run/run_test_support.hpp"
 #include "tests/support/temperate_forest.hpp"
@@ -35,7 +35,7 @@ class FailingRunTest : public ::testing::Test {
     settings.stop_time = 30.0;
   }
 
-  RunOutcome run() { return vindrel::Run(model, settings, drivers, state, observer); }
+  RunOutcome run() { return testing::run_and_commit(model, settings, state, observer); }
 
   // The states and the output file of a clean run of `steps` steps.
   void clean_reference(int steps) {
@@ -44,10 +44,9 @@ class FailingRunTest : public ::testing::Test {
     clean.output_file = reference_file;
     clean.stop_time = clean.start_time + steps;
     clean.tolerance = RunSettings{}.tolerance;
-    DriverLookup lookup;
-    RunState reference_state;
-    RunObserver silent;
-    ASSERT_EQ(vindrel::Run(reference, clean, lookup, reference_state, silent),
+    testing::RunState reference_state;
+    testing::RecordingObserver silent;
+    ASSERT_EQ(testing::run_and_commit(reference, clean, reference_state, silent),
               RunOutcome::kCompleted);
     reference_states = state_values(reference);
   }
@@ -65,8 +64,7 @@ class FailingRunTest : public ::testing::Test {
   std::vector<double> reference_states;
   Model model = support::temperate_forest();
   RunSettings settings;
-  DriverLookup drivers;
-  RunState state;
+  testing::RunState state;
   RecordingObserver observer;
 };
 
@@ -81,12 +79,11 @@ TEST_F(FailingRunTest, ZeroFoliageDensityFailsAtTheStartAndTouchesNothing) {
   EXPECT_EQ(state.present_time, 1.0);
   EXPECT_EQ(state_values(model), state_values(before));
   EXPECT_EQ(read_whole_file_bytes(output_file), kPreviousOutput);
-  EXPECT_FALSE(drivers.is_open_for_reading());
 }
 
 TEST_F(FailingRunTest, ZeroFoliageDensityInTheMiddleKeepsTheRecordsAndTheLastCompletedStates) {
   observer.after_step = [this](int step) {
-    if (step == 5) model.parameters[parameter::mF].value = 0.0;
+    if (step == 5) observer.running_model->parameters[parameter::mF].value = 0.0;
   };
   EXPECT_EQ(run(), RunOutcome::kFailed);
   ASSERT_EQ(observer.failures.size(), 1u);

@@ -33,7 +33,7 @@ TEST(WeatherFile, WrittenSeriesReadsBackThroughTheDriverLookup) {
 
   Model model = MakeModel();
   DriverLookup lookup;
-  ASSERT_TRUE(lookup.OpenDriverFile(path, model, false));
+  ASSERT_TRUE(lookup.open(path, model));
   const double stop = days.back().time + 1.0;
   for (const DriverDay& day : days) {
     lookup.GetDrivers(model.drivers, day.time, stop);
@@ -49,7 +49,7 @@ TEST(WeatherFile, WrittenSeriesReadsBackThroughTheDriverLookup) {
   lookup.rewind();
   lookup.GetDrivers(model.drivers, 400.5, stop);
   EXPECT_NEAR(model.drivers[driver::Tamax].value, days[399].value[driver::Tamax], 1e-9);
-  lookup.CloseDriverFile();
+  lookup.close();
   std::remove(path.c_str());
 }
 

@@ -1,0 +1,250 @@
+#include "run/run.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+#include "core/exceptions.hpp"
+#include "equations/equations.hpp"
+#include "fileio/driver_file.hpp"
+#include "fileio/number_format.hpp"
+#include "integrator/integrator.hpp"
+
+namespace vindrel {
+namespace {
+
+// The integrator's smallest step, as a fraction of the time step.
+constexpr double kSmallestStepFraction = 1e-6;
+
+// Settings that would make the loop run forever or divide by zero.
+void check_run_settings(const RunSettings& settings) {
+  if (!(settings.time_step > 0.0) || !std::isfinite(settings.time_step)) {
+    throw ERunTimeError("The simulation time step must be greater than zero.");
+  }
+  if (settings.reset_states && settings.reset_interval <= 0) {
+    throw ERunTimeError("The state reset interval must be greater than zero.");
+  }
+}
+
+// One run's working state: the model it advances, its driver lookup and its
+// sink. Failures leave as exceptions; Run turns them into the result.
+class RunLoop {
+ public:
+  RunLoop(RunResult& result, const RunSettings& settings, RecordSink& sink,
+          const std::stop_token& stop, const RunProgress& progress)
+      : result_(result), model_(result.model), settings_(settings), sink_(sink), stop_(stop),
+        progress_(progress) {}
+
+  // Preparation and the time loop; returns kCompleted or kCancelled.
+  RunOutcome run() {
+    check_run_settings(settings_);
+    result_.initial_states = model_.states;
+
+    drivers_.rewind();
+    if (!drivers_.open(settings_.driver_file, model_)) {
+      throw EInOutError(std::string(kDriverFileMissingMessage), settings_.driver_file);
+    }
+
+    const double dt = settings_.time_step;
+    const EvaluationClock clock{dt, settings_.start_time};
+    result_.present_time = settings_.start_time;
+    // The time the drivers, the equations and the integrator see; it returns
+    // to the start time when drivers are repeated, while the present time
+    // runs on.
+    double driver_time = result_.present_time;
+    long long step_counter = 1;
+    const long long output_every = steps_per_output(settings_.output_step, dt);
+
+    drivers_.GetDrivers(model_.drivers, result_.present_time, settings_.stop_time);
+    // The process table at the start time; no record is written for it.
+    EvaluateEquations(model_, clock, model_.states, result_.present_time, model_.processes, false);
+
+    // The sink begins only now: a driver file or parameters that fail at the
+    // start time leave the previous output file alone.
+    sink_.begin(model_);
+    sink_begun_ = true;
+
+    double integrator_step = dt;
+    const int n = model_.ModelInfo.StateCount;
+    // The integrator's derivative function, prepared before every integrator
+    // call with the drivers, parameters and flags that hold through it.
+    PreparedDerivatives derivatives;
+
+    for (;;) {
+      if (stop_.stop_requested()) return RunOutcome::kCancelled;
+      if (!(result_.present_time + dt <= settings_.stop_time)) return RunOutcome::kCompleted;
+
+      integrator::Vector y{};
+      for (int i = 1; i <= n; ++i) y[static_cast<std::size_t>(i - 1)] = model_.states[i].value;
+      int nok = 0;
+      int nbad = 0;
+      // Drivers hold the values looked up for driver_time through the whole call.
+      derivatives.prepare(model_, clock);
+      ODEIntegrator(y, n, integrator_step, driver_time, driver_time + dt, settings_.tolerance,
+                    kSmallestStepFraction * dt, nok, nbad, derivatives);
+
+      // Should the end-of-step evaluation fail, the states go back to those of
+      // the last completed step (the evaluation itself leaves the tables alone).
+      integrator::Vector completed{};
+      for (int i = 1; i <= n; ++i) {
+        completed[static_cast<std::size_t>(i - 1)] = model_.states[i].value;
+        model_.states[i].value = y[static_cast<std::size_t>(i - 1)];
+      }
+      try {
+        EvaluateEquations(model_, clock, model_.states, driver_time + dt, model_.processes, true);
+      } catch (...) {
+        for (int i = 1; i <= n; ++i) {
+          model_.states[i].value = completed[static_cast<std::size_t>(i - 1)];
+        }
+        throw;
+      }
+
+      const double reached = result_.present_time + dt;
+      if (step_counter == output_every) {
+        sink_.record(model_, reached);
+        ++result_.records_written;
+        step_counter = 0;
+      }
+      ++result_.steps_completed;
+      // The present time is still the start of the step just taken. The reset
+      // takes effect from the next step; nothing is evaluated again.
+      if (settings_.reset_states &&
+          state_reset_due(result_.present_time, dt, settings_.reset_interval)) {
+        for (int i = 1; i <= n; ++i) {
+          if (model_.states[i].Reset) model_.states[i].value = result_.initial_states[i].value;
+        }
+      }
+      result_.present_time += dt;
+      driver_time += dt;
+      if (settings_.repeat_drivers && driver_time > settings_.repeat_time) {
+        drivers_.rewind();
+        driver_time = settings_.start_time;
+      }
+      // Drivers are piecewise constant: one lookup per step, at its start.
+      drivers_.GetDrivers(model_.drivers, driver_time, settings_.stop_time);
+      ++step_counter;
+      // The step is done, its reset applied and the next drivers are in place.
+      if (progress_) {
+        progress_(run_progress_percent(reached, settings_.start_time, settings_.stop_time),
+                  reached);
+      }
+    }
+  }
+
+  // The end of every run: close the driver file and the sink. A failure here
+  // is the run's failure unless an earlier one ended it.
+  void finish(std::exception_ptr& failure) {
+    drivers_.close();
+    if (!sink_begun_) return;
+    try {
+      sink_.end();
+    } catch (...) {
+      if (!failure) failure = std::current_exception();
+    }
+  }
+
+ private:
+  RunResult& result_;
+  Model& model_;
+  const RunSettings& settings_;
+  RecordSink& sink_;
+  const std::stop_token& stop_;
+  const RunProgress& progress_;
+  DriverLookup drivers_;
+  bool sink_begun_ = false;
+};
+
+}  // namespace
+
+std::string RunResult::failure_message() const {
+  if (!failure) return {};
+  try {
+    std::rethrow_exception(failure);
+  } catch (const std::exception& e) {
+    return e.what();
+  } catch (...) {
+    return "Unknown failure";
+  }
+}
+
+void RunResult::rethrow_failure() const {
+  if (outcome == RunOutcome::kFailed && failure) std::rethrow_exception(failure);
+}
+
+RunResult Run(Model model, const RunSettings& settings, RecordSink& sink, std::stop_token stop,
+              const RunProgress& progress) {
+  RunResult result;
+  result.model = std::move(model);
+  result.present_time = settings.start_time;
+  std::exception_ptr failure;
+  RunLoop loop(result, settings, sink, stop, progress);
+  try {
+    result.outcome = loop.run();
+  } catch (const EUserCancel&) {
+    result.outcome = RunOutcome::kCancelled;
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  loop.finish(failure);
+  if (failure) {
+    result.outcome = RunOutcome::kFailed;
+    result.failure = failure;
+  }
+  return result;
+}
+
+void commit_run(Model& model, const RunResult& result) {
+  const TModelDef& info = model.ModelInfo;
+  for (std::int32_t i = 1; i <= info.StateCount; ++i) {
+    model.states[i].value = result.model.states[i].value;
+  }
+  for (std::int32_t i = 1; i <= info.ProcessCount; ++i) {
+    model.processes[i].value = result.model.processes[i].value;
+  }
+  for (std::int32_t i = 1; i <= info.DriverCount; ++i) {
+    model.drivers[i].value = result.model.drivers[i].value;
+  }
+  model.NewYear = result.model.NewYear;
+}
+
+int run_progress_percent(double reached_time, double start_time, double stop_time) {
+  const auto a = static_cast<std::int64_t>(std::nearbyint(reached_time - start_time));
+  const auto b = static_cast<std::int64_t>(std::nearbyint(stop_time - start_time));
+  if (b <= 0) return 100;
+  const std::int64_t percent = a * 100 / b;
+  if (percent < 0) return 0;
+  if (percent > 100) return 100;
+  return static_cast<int>(percent);
+}
+
+long long steps_per_output(double output_step, double time_step) {
+  const double steps = std::nearbyint(output_step / time_step);
+  // Nothing sensible to count: no record is ever written.
+  if (!(std::fabs(steps) < 1e18)) return 0;
+  return static_cast<long long>(steps);
+}
+
+bool state_reset_due(double present_time, double time_step, double interval) {
+  // frac(present_time / interval) < time_step / interval, multiplied through by
+  // the interval: fmod is exact, where the quotients round (with an interval of
+  // 365 days, 2921 / 365 would pass the test and reset a second day in a row).
+  return std::fmod(present_time, interval) < time_step;
+}
+
+std::string drivers_end_warning(const RunSettings& settings, double last_driver_time) {
+  // The last driver time a run looks up: the start of its last step, or, with
+  // repeated drivers, no later than the repeat time.
+  double last_lookup = settings.stop_time - settings.time_step;
+  if (settings.repeat_drivers) {
+    last_lookup = std::min(last_lookup, static_cast<double>(settings.repeat_time));
+  }
+  if (!(last_lookup > last_driver_time)) return {};
+  char text[kMaxGeneralLength];
+  const std::string day(text, format_general(text, last_driver_time, 15));
+  return "the driver file ends at day " + day +
+         "; its last record holds from there to the stop time";
+}
+
+}  // namespace vindrel

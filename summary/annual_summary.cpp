@@ -1,0 +1,277 @@
+#include "summary/annual_summary.hpp"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <iterator>
+#include <stdexcept>
+
+#include "core/model_constants.hpp"
+#include "core/positions.hpp"
+#include "fileio/output_file.hpp"
+
+namespace vindrel {
+namespace {
+
+// Snowmelt is looked for before this day of the year.
+constexpr int kMidsummer = 183;
+
+constexpr SummaryColumn kColumns[] = {
+    {"year", "", 5, 0},    {"LAI", "max", 5, 2},  {"GPP", "gC", 6, 0},   {"NPP", "gC", 6, 0},
+    {"NEP", "gC", 6, 0},   {"Rsoil", "gC", 6, 0}, {"ET", "mm", 5, 0},    {"Intc", "mm", 5, 0},
+    {"Q", "mm", 5, 0},     {"P", "mm", 5, 0},     {"LeafC", "gC", 6, 0}, {"LeafN", "gN", 6, 2},
+    {"LitC", "gC", 6, 0},  {"Nup", "gN", 6, 2},   {"Nmin", "gN", 6, 2},  {"Nleach", "gN", 7, 3},
+    {"Snow", "mm", 5, 0},  {"Melt", "day", 5, 0}, {"Out", "day", 5, 0},  {"Fall", "day", 5, 0},
+    {"Dry", "days", 5, 0}, {"TotC", "gC", 8, 0},  {"TotN", "gN", 7, 1},
+};
+
+std::int64_t year_of(double time) {
+  return static_cast<std::int64_t>(std::ceil(time / static_cast<double>(kModelYearDays)));
+}
+
+// Right-aligned number with fixed decimals, independent of the locale.
+std::string fixed(double value, int width, int decimals) {
+  char text[64];
+  const auto result =
+      std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+  std::string s(text, result.ptr);
+  if (static_cast<int>(s.size()) < width) {
+    s.insert(0, static_cast<std::size_t>(width) - s.size(), ' ');
+  }
+  return s;
+}
+
+std::string padded(std::string_view text, int width) {
+  std::string s(text);
+  if (static_cast<int>(s.size()) < width) {
+    s.insert(0, static_cast<std::size_t>(width) - s.size(), ' ');
+  }
+  return s;
+}
+
+void append_row(std::string& out, const std::vector<double>& values, std::string_view first,
+                std::string_view note) {
+  std::size_t i = 0;
+  for (const SummaryColumn& c : kColumns) {
+    if (i == 0 && !first.empty()) {
+      out += padded(first, c.width);
+    } else {
+      out += ' ';
+      out += fixed(values[i], i == 0 ? c.width : c.width - 1, c.decimals);
+    }
+    ++i;
+  }
+  out += note;
+  out += '\n';
+}
+
+}  // namespace
+
+std::span<const SummaryColumn> summary_columns() { return kColumns; }
+
+std::vector<double> summary_values(const YearFigures& y) {
+  return {static_cast<double>(y.year),
+          y.peak_lai,
+          y.gpp,
+          y.npp,
+          y.nep,
+          y.soil_respiration,
+          y.evapotranspiration,
+          y.interception,
+          y.discharge,
+          y.precipitation,
+          y.leaf_litter_c,
+          y.leaf_litter_n,
+          y.litter_c,
+          y.n_uptake,
+          y.net_mineralisation,
+          y.n_leaching,
+          y.peak_snow,
+          static_cast<double>(y.melt_day),
+          static_cast<double>(y.leaf_out),
+          static_cast<double>(y.leaf_fall),
+          static_cast<double>(y.dry_days),
+          y.total_c,
+          y.total_n};
+}
+
+template <class State, class Process>
+void AnnualSummary::add_record(double time, const State& state, const Process& process) {
+  ++record_count_;
+  if (record_count_ == 2) output_step_ = time - previous_time_;
+  previous_time_ = time;
+  const std::int64_t year = year_of(time);
+  if (years_.empty() || years_.back().year != year) {
+    if (!years_.empty()) finish_year();
+    years_.push_back(YearFigures{});
+    years_.back().year = year;
+    years_.back().first_time = time;
+  }
+  YearFigures& y = years_.back();
+  ++y.records;
+  y.last_time = time;
+  y.gpp = state(state::PST);
+  y.npp = state(state::NPPT);
+  y.nep = state(state::NepT);
+  y.soil_respiration = state(state::RST);
+  y.plant_respiration = state(state::RPT);
+  y.evapotranspiration = state(state::EtT);
+  y.interception = state(state::PptIT);
+  y.discharge = state(state::QgT);
+  y.precipitation = state(state::PptT);
+  y.leaf_litter_c = state(state::lambdaCfT);
+  y.leaf_litter_n = state(state::lambdaNfT);
+  y.litter_c = state(state::lambdaCT);
+  y.litter_n = state(state::lambdaNT);
+  y.n_uptake = state(state::UNT);
+  y.net_mineralisation = state(state::NminT);
+  y.n_leaching = state(state::QNT);
+  y.total_c = process(process::CET);
+  y.total_n = process(process::NET) + process(process::NIT);
+  y.peak_snow = std::max(y.peak_snow, state(state::Ws));
+  if (process(process::Aw) <= 0.0) ++y.dry_days;
+  daily_.lai.emplace_back(day_of_model_year(time), process(process::LAI));
+  daily_.snow.emplace_back(day_of_model_year(time), state(state::Ws));
+}
+
+void AnnualSummary::add(double time, const Model& model) {
+  add_record(
+      time, [&model](int i) { return model.states[static_cast<std::size_t>(i)].value; },
+      [&model](int i) { return model.processes[static_cast<std::size_t>(i)].value; });
+}
+
+void AnnualSummary::add(const double* row, const TModelDef& info) {
+  // After the time and the drivers come the states and then the processes
+  // after the derivatives, so state i and process p both sit at position i or
+  // p counted from the last driver.
+  const double* by_position = row + info.DriverCount;
+  add_record(
+      row[0], [by_position](int i) { return by_position[i]; },
+      [by_position](int p) { return by_position[p]; });
+}
+
+void AnnualSummary::finish_year() {
+  YearFigures& y = years_.back();
+  const double year_end = static_cast<double>(y.year * kModelYearDays);
+  const double year_start = static_cast<double>((y.year - 1) * kModelYearDays);
+  // Complete: the year's last record closes the year, and its first record
+  // follows the year's first step (a run that starts at time 1 starts its
+  // first year, whose totals the model resets at the start time).
+  y.complete = std::fabs(y.last_time - year_end) < 1e-9 &&
+               y.first_time <= year_start + 1.0 + output_step_ + 1e-9;
+  const auto& lai = daily_.lai;
+  for (const auto& [day, value] : lai) y.peak_lai = std::max(y.peak_lai, value);
+  std::size_t peak_index = 0;
+  for (std::size_t i = 0; i < lai.size(); ++i) {
+    if (lai[i].second > lai[peak_index].second) peak_index = i;
+  }
+  const double half = 0.5 * y.peak_lai;
+  for (std::size_t i = 0; i < lai.size() && y.peak_lai > 0.0; ++i) {
+    if (lai[i].second >= half) {
+      y.leaf_out = lai[i].first;
+      break;
+    }
+  }
+  for (std::size_t i = peak_index; i < lai.size() && y.peak_lai > 0.0; ++i) {
+    if (lai[i].second < half) {
+      y.leaf_fall = lai[i].first;
+      break;
+    }
+  }
+  // Snowmelt: the day after the last record before midsummer that holds snow.
+  for (const auto& [day, snow] : daily_.snow) {
+    if (day <= kMidsummer && snow > 0.0) y.melt_day = day + 1;
+  }
+  daily_.lai.clear();
+  daily_.snow.clear();
+}
+
+std::vector<YearFigures> AnnualSummary::finish() {
+  if (!years_.empty()) finish_year();
+  record_count_ = 0;
+  return std::move(years_);
+}
+
+std::vector<YearFigures> summarise_output_file(const std::string& file_name) {
+  Model model = MakeModel();
+  OutputFileReader file;
+  file.open(file_name);
+  AnnualSummary summary;
+  double time = 0.0;
+  while (file.read_record(time, model)) summary.add(time, model);
+  file.close();
+  std::vector<YearFigures> years = summary.finish();
+  if (years.empty()) throw std::runtime_error(file_name + ": the output file holds no record");
+  return years;
+}
+
+std::vector<YearFigures> summarise_records(const OutputTable& table, const TModelDef& info) {
+  AnnualSummary summary;
+  for (std::size_t r = 0; r < table.rows(); ++r) summary.add(table.row(r), info);
+  return summary.finish();
+}
+
+std::string format_summary_table(const std::vector<YearFigures>& years, std::string_view source) {
+  std::string out = "Annual summary of ";
+  out += source;
+  out += " (model years of 366 days, per m2 of ground)\n";
+  for (int line = 0; line < 2; ++line) {
+    std::size_t i = 0;
+    for (const SummaryColumn& c : kColumns) {
+      if (i > 0) out += ' ';
+      out += padded(line == 0 ? c.heading : c.units, i == 0 ? c.width : c.width - 1);
+      ++i;
+    }
+    out += '\n';
+  }
+  std::vector<double> sum(std::size(kColumns), 0.0);
+  int complete = 0;
+  for (const YearFigures& y : years) {
+    const std::vector<double> values = summary_values(y);
+    append_row(out, values, "", y.complete ? "" : "  (part of a year)");
+    if (!y.complete) continue;
+    ++complete;
+    for (std::size_t i = 0; i < values.size(); ++i) sum[i] += values[i];
+  }
+  if (complete > 1) {
+    for (double& v : sum) v /= complete;
+    append_row(out, sum, "mean", "");
+  }
+  out +=
+      "LAI: peak leaf area index. GPP, NPP, NEP: gross and net primary and net ecosystem\n"
+      "production. Rsoil: soil (heterotrophic) respiration. ET: evapotranspiration; Intc:\n"
+      "evaporated interception; Q: groundwater discharge; P: precipitation. LeafC, LeafN: leaf\n"
+      "litterfall; LitC: all litterfall. Nup: N uptake; Nmin: net N mineralisation; Nleach: N\n"
+      "lost in water. Snow: peak snowpack water. Melt: first day without snow until midsummer.\n"
+      "Out, Fall: first day with half of the year's peak LAI, and first day after the peak\n"
+      "below half of it. Dry: days with the root zone at or below wilting point. TotC, TotN:\n"
+      "ecosystem carbon and nitrogen (mineral N included) at the year's end. Sums are the\n"
+      "model's running totals at the year's last record.\n";
+  return out;
+}
+
+std::string format_summary_csv(const std::vector<YearFigures>& years) {
+  std::string out;
+  for (const SummaryColumn& c : kColumns) {
+    if (!out.empty()) out += ',';
+    out += c.heading;
+    if (!c.units.empty()) {
+      out += '_';
+      out += c.units;
+    }
+  }
+  out += ",complete\n";
+  for (const YearFigures& y : years) {
+    const std::vector<double> values = summary_values(y);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      if (i > 0) out += ',';
+      char text[32];
+      // The shortest text that reads back to the same number.
+      out.append(text, std::to_chars(text, text + sizeof text, values[i]).ptr);
+    }
+    out += y.complete ? ",1\n" : ",0\n";
+  }
+  return out;
+}
+
+}  // namespace vindrel
