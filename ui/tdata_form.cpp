@@ -77,8 +77,7 @@ void TDataForm::size_columns() {
 }
 
 void TDataForm::prepare_states() {
-  // A window opened as the child of a modal window before goes back to its owner.
-  if (parentWidget() != owner_) setParent(owner_, windowFlags());
+  return_to_owner();
   saved_states_ = program_.model.states;
   setWindowTitle(QStringLiteral("State Variables"));
   use_model(false);
@@ -114,6 +113,10 @@ void TDataForm::showEvent(QShowEvent* event) {
   if (!process_view_ && state_model_->rowCount() > 0 && !AdvStringGrid1->currentIndex().isValid()) {
     AdvStringGrid1->setCurrentIndex(state_model_->index(0, StateTableModel::kValue));
   }
+}
+
+void TDataForm::return_to_owner() {
+  if (parentWidget() != owner_.data()) setParent(owner_.data(), windowFlags());
 }
 
 void TDataForm::ShowStates() {

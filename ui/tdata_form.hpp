@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QPointer>
 
 #include "ui/dialogs.hpp"
 #include "ui/program_state.hpp"
@@ -35,6 +36,9 @@ class TDataForm : public QDialog {
   void prepare_states();
   void prepare_processes();
   bool showing_processes() const noexcept { return process_view_; }
+  // Makes the window the child of the parent given at its creation again (the
+  // process view is the child of the modal window that opened it).
+  void return_to_owner();
 
   QTableView* grid() const noexcept { return AdvStringGrid1; }
   StateTableModel* state_model() const noexcept { return state_model_; }
@@ -56,7 +60,7 @@ class TDataForm : public QDialog {
 
   ProgramState& program_;
   Dialogs& dialogs_;
-  QWidget* owner_;  // the parent given at creation
+  QPointer<QWidget> owner_;  // the parent given at creation
   StateTableModel* state_model_;
   ProcessTableModel* process_model_;
   QTableView* AdvStringGrid1;

@@ -1,0 +1,172 @@
+#include "ui/coloured_tabs.hpp"
+
+#include <QHelpEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QSizePolicy>
+#include <QToolTip>
+#include <algorithm>
+
+namespace vindrel::ui {
+
+namespace {
+constexpr int kGap = 2;  // between tabs, pixels
+}
+
+ColouredTabs::ColouredTabs(QWidget* parent) : QWidget(parent) {
+  QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+  policy.setHeightForWidth(true);
+  setSizePolicy(policy);
+  setFocusPolicy(Qt::StrongFocus);
+}
+
+int ColouredTabs::add_tab(const QString& text, const QColor& colour, const QColor& text_colour) {
+  tabs_.push_back({text, colour, text_colour});
+  if (current_ < 0) current_ = 0;
+  updateGeometry();
+  update();
+  return count() - 1;
+}
+
+void ColouredTabs::set_tab_width(int width) {
+  tab_width_ = std::max(40, width);
+  updateGeometry();
+  update();
+}
+
+void ColouredTabs::set_current(int index) {
+  if (index < 0 || index >= count() || index == current_) return;
+  current_ = index;
+  update();
+  emit current_changed(index);
+}
+
+int ColouredTabs::columns_for(int width) const {
+  return std::max(1, (width + kGap) / (tab_width_ + kGap));
+}
+
+int ColouredTabs::row_height() const { return fontMetrics().height() + 10; }
+
+int ColouredTabs::rows() const {
+  const int columns = columns_for(width());
+  return (count() + columns - 1) / columns;
+}
+
+int ColouredTabs::heightForWidth(int width) const {
+  const int columns = columns_for(width);
+  const int rows = (count() + columns - 1) / columns;
+  return rows * (row_height() + kGap);
+}
+
+QSize ColouredTabs::sizeHint() const {
+  const int width = 6 * (tab_width_ + kGap);
+  return {width, heightForWidth(width)};
+}
+
+QSize ColouredTabs::minimumSizeHint() const { return {tab_width_, heightForWidth(tab_width_)}; }
+
+QRect ColouredTabs::tab_rect(int index) const {
+  const int columns = columns_for(width());
+  // The tabs share the whole width.
+  const int cell = (width() + kGap) / columns;
+  const int row = index / columns;
+  const int column = index % columns;
+  return {column * cell, row * (row_height() + kGap), cell - kGap, row_height()};
+}
+
+int ColouredTabs::tab_at(const QPoint& point) const {
+  for (int i = 0; i < count(); ++i) {
+    if (tab_rect(i).contains(point)) return i;
+  }
+  return -1;
+}
+
+void ColouredTabs::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  painter.setRenderHint(QPainter::Antialiasing, false);
+  const QFont normal = font();
+  QFont bold = normal;
+  bold.setBold(true);
+  for (int i = 0; i < count(); ++i) {
+    const Tab& tab = tabs_[static_cast<std::size_t>(i)];
+    QRect r = tab_rect(i);
+    const bool selected = i == current_;
+    painter.fillRect(r, tab.colour);
+    if (selected) {
+      // Raised: a light edge on top and left, a dark one below and right,
+      // and a bar in the tab's text colour along its foot.
+      painter.setPen(tab.colour.lighter(170));
+      painter.drawLine(r.topLeft(), r.topRight());
+      painter.drawLine(r.topLeft(), r.bottomLeft());
+      painter.setPen(QColor(0, 0, 0));
+      painter.drawLine(r.bottomLeft(), r.bottomRight());
+      painter.drawLine(r.topRight(), r.bottomRight());
+      painter.fillRect(QRect(r.left() + 3, r.bottom() - 3, r.width() - 6, 2), tab.text_colour);
+    } else {
+      // Unselected tabs are a little muted, so the selected one stands out.
+      painter.fillRect(r, QColor(255, 255, 255, 40));
+    }
+    painter.setFont(selected ? bold : normal);
+    painter.setPen(tab.text_colour);
+    const QRect text_area = r.adjusted(5, 0, -5, -2);
+    const QString text =
+        painter.fontMetrics().elidedText(tab.text, Qt::ElideRight, text_area.width());
+    painter.drawText(text_area, Qt::AlignCenter, text);
+    if (selected && hasFocus()) {
+      painter.setPen(QPen(tab.text_colour, 1, Qt::DotLine));
+      painter.drawRect(r.adjusted(2, 2, -3, -5));
+    }
+  }
+}
+
+void ColouredTabs::mousePressEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return;
+  const int index = tab_at(event->position().toPoint());
+  if (index >= 0) set_current(index);
+}
+
+void ColouredTabs::keyPressEvent(QKeyEvent* event) {
+  const int columns = columns_for(width());
+  int target = current_;
+  switch (event->key()) {
+    case Qt::Key_Left:
+      target = current_ - 1;
+      break;
+    case Qt::Key_Right:
+      target = current_ + 1;
+      break;
+    case Qt::Key_Up:
+      target = current_ - columns;
+      break;
+    case Qt::Key_Down:
+      target = current_ + columns;
+      break;
+    case Qt::Key_Home:
+      target = 0;
+      break;
+    case Qt::Key_End:
+      target = count() - 1;
+      break;
+    default:
+      QWidget::keyPressEvent(event);
+      return;
+  }
+  set_current(std::clamp(target, 0, std::max(0, count() - 1)));
+}
+
+bool ColouredTabs::event(QEvent* event) {
+  if (event->type() == QEvent::ToolTip) {
+    auto* help = static_cast<QHelpEvent*>(event);
+    const int index = tab_at(help->pos());
+    if (index >= 0) {
+      QToolTip::showText(help->globalPos(), tab_text(index), this, tab_rect(index));
+    } else {
+      QToolTip::hideText();
+    }
+    return true;
+  }
+  return QWidget::event(event);
+}
+
+}  // namespace vindrel::ui
