@@ -247,3 +247,70 @@ TEST_F(CliRunTest, InterruptCancelsAfterTheCurrentStepAndLeavesAValidFile) {
 
 }  // namespace
 }  // namespace vindrel
+
+namespace vindrel {
+namespace {
+
+class CliContinueTest : public CliRunTest {};
+
+TEST_F(CliContinueTest, SavedStatesHoldTheParametersAndTheStatesTheRunEndedWith) {
+  const std::string saved = folder.file("spun-up.par");
+  const auto first = run_cli("run " + files() + " --start 1 --stop 21 --save-states '" + saved + "'");
+  ASSERT_EQ(first.exit_code, 0) << first.err;
+  EXPECT_EQ(first.err, "");
+  Model original = MakeModel();
+  Model spun_up = MakeModel();
+  ASSERT_TRUE(ReadParamFile(par, original));
+  ASSERT_TRUE(ReadParamFile(saved, spun_up));
+  const auto last = testing::read_output(out).back();
+  EXPECT_EQ(last.time, 21.0);
+  for (int i = 1; i <= 55; ++i) {
+    // The output file keeps 13 significant digits, the parameter file 15.
+    EXPECT_NEAR(spun_up.states[i].value, last.state(i), 1e-12 * std::abs(last.state(i)))
+        << "state " << i;
+  }
+  for (int i = 1; i <= original.ModelInfo.ParameterCount; ++i) {
+    EXPECT_EQ(spun_up.parameters[i].value, original.parameters[i].value) << "parameter " << i;
+  }
+  // A run from the saved file starts where the first one ended.
+  const auto second = run_cli("run --par '" + saved + "' --drivers '" + drr + "' --out '" +
+                              folder.file("second.out") + "' --start 21 --stop 22");
+  ASSERT_EQ(second.exit_code, 0) << second.err;
+}
+
+TEST_F(CliContinueTest, ACancelledRunSavesItsStatesWithAWarning) {
+  const std::string saved = folder.file("cancelled.par");
+  // Interrupt a long run once it has written a few records.
+  const std::string command = std::string("'") + VINDREL_CLI + "' run " + files() +
+                              " --start 1 --stop 400 --step 0.01 --save-states '" + saved +
+                              "' 2>'" + folder.file("err.txt") + "' & pid=$!; while [ ! -s '" +
+                              out + "' ] || [ $(wc -c < '" + out +
+                              "') -lt 20000 ]; do sleep 0.05; done; kill -INT $pid; wait $pid";
+  const int status = std::system(command.c_str());
+  EXPECT_EQ(WEXITSTATUS(status), 130);
+  const std::string err = testing::read_whole_file(folder.file("err.txt"));
+  EXPECT_NE(err.find("warning: the run was cancelled; " + saved + " holds the states reached at time"),
+            std::string::npos)
+      << err;
+  Model spun_up = MakeModel();
+  EXPECT_TRUE(ReadParamFile(saved, spun_up));
+}
+
+TEST_F(CliContinueTest, NoStatesAreSavedWhenTheRunFailsBeforeItsFirstStep) {
+  const std::string saved = folder.file("never.par");
+  const auto result = run_cli("run --par '" + par + "' --drivers '" + folder.file("absent.drr") +
+                              "' --out '" + out + "' --save-states '" + saved + "'");
+  EXPECT_NE(result.exit_code, 0);
+  EXPECT_FALSE(std::filesystem::exists(saved));
+}
+
+TEST_F(CliContinueTest, ARunPastTheLastDriverRecordIsAnnounced) {
+  const auto result = run_cli("run " + files() + " --start 1 --stop 410");
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(result.err,
+            "vindrel-cli: warning: the driver file ends at day 400; its last record holds from "
+            "there to the stop time\n");
+}
+
+}  // namespace
+}  // namespace vindrel

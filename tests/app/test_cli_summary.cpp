@@ -144,6 +144,19 @@ TEST(CliSummary, AnnualFiguresAreTheRunningTotalsAtEachYearsEnd) {
   EXPECT_TRUE(rows[2].partial);  // 68 days of year 3
   EXPECT_EQ(rows[3].first, "mean");
   EXPECT_NEAR(rows[3].values[kGpp], 0.5 * (truth[0].gpp + truth[1].gpp), 0.51);
+
+  // The same figures as CSV, with their full digits.
+  const auto csv = run_cli("summary --csv --out '" + out + "'");
+  ASSERT_EQ(csv.exit_code, 0) << csv.err;
+  std::istringstream lines(csv.out);
+  std::string header, year1;
+  std::getline(lines, header);
+  std::getline(lines, year1);
+  EXPECT_EQ(header.rfind("year,LAI_max,GPP_gC,", 0), 0u) << header;
+  EXPECT_EQ(year1.rfind("1,", 0), 0u) << year1;
+  const std::size_t gpp_start = year1.find(',', 2) + 1;
+  EXPECT_NEAR(std::stod(year1.substr(gpp_start)), truth[0].gpp, 1e-6 * truth[0].gpp);
+  EXPECT_EQ(year1.substr(year1.size() - 2), ",1");
 }
 
 TEST(CliSummary, ReportsAMissingOrEmptyOutputFile) {
