@@ -1,0 +1,84 @@
+// Pictures of the main window and the windows of a run: the main window with
+// the example chosen, the run options, the progress window during a long run
+// and the error window.
+#include <QApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTimer>
+
+#include "tests/ui/screenshots/screenshot_registry.hpp"
+#include "tests/ui/main_form_testing.hpp"
+#include "ui/tfm_progress.hpp"
+#include "ui/tfm_run_options.hpp"
+#include "ui/tfm_trouble.hpp"
+#include "ui/tmain_form.hpp"
+
+using namespace vindrel::ui;
+using vindrel::ui::screenshots::Shot;
+
+namespace {
+
+void choose_example(TMainForm& window, const Shot& shot) {
+  window.show();
+  window.enter_file_names(shot.example_parameter_file(), shot.example_driver_file(),
+                          shot.scratch(QStringLiteral("vindrel-example.out")));
+}
+
+void type_time(TMainForm& window, const char* box_name, const QString& text) {
+  auto* box = window.findChild<QLineEdit*>(QLatin1String(box_name));
+  box->setText(text);
+  box->setModified(true);
+  emit box->returnPressed();
+}
+
+}  // namespace
+
+VINDREL_SCREENSHOT(main_window) {
+  testing::ScriptedDialogs dialogs;
+  TMainForm window(dialogs);
+  choose_example(window, shot);
+  type_time(window, "MEStopTime", QStringLiteral("365"));
+  QSignalSpy finished(&window, &TMainForm::run_finished);
+  window.findChild<QPushButton*>(QStringLiteral("BtnRun"))->click();
+  finished.wait(60000);
+  shot.save(window, QStringLiteral("main_window"));
+}
+
+VINDREL_SCREENSHOT(run_options) {
+  testing::ScriptedDialogs dialogs;
+  TMainForm window(dialogs);
+  choose_example(window, shot);
+  TFmRunOptions& options = window.run_options_window();
+  window.program().settings.repeat_drivers = true;
+  window.program().settings.repeat_time = 365;
+  options.show();
+  shot.save(options, QStringLiteral("run_options"));
+}
+
+VINDREL_SCREENSHOT(progress) {
+  testing::ScriptedDialogs dialogs;
+  TMainForm window(dialogs);
+  choose_example(window, shot);
+  type_time(window, "MEStopTime", QStringLiteral("10950"));
+  QSignalSpy finished(&window, &TMainForm::run_finished);
+  window.findChild<QPushButton*>(QStringLiteral("BtnRun"))->click();
+  // Let the bar move a little way.
+  for (int i = 0; i < 200 && window.progress_window().progress() < 12 && finished.isEmpty(); ++i) {
+    Shot::settle(50);
+  }
+  shot.save(window.progress_window(), QStringLiteral("progress"));
+  dialogs.answers.push_back(MessageAnswer::kYes);
+  window.progress_window().BtnCancelClick();
+  finished.wait(60000);
+}
+
+VINDREL_SCREENSHOT(trouble) {
+  testing::ScriptedDialogs dialogs;
+  TMainForm window(dialogs);
+  TFmTrouble& trouble = window.trouble_window();
+  trouble.set_message(QStringLiteral("Step size too small in routine ODEIntegrator"));
+  trouble.show();
+  shot.save(trouble, QStringLiteral("trouble"));
+}

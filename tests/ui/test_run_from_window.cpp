@@ -1,0 +1,253 @@
+// Runs started from the main window: the output file, the window's state
+// during and after a run, Cancel, failures and the unattended modes.
+#include <QAction>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cmath>
+
+#include "fileio/driver_file.hpp"
+#include "fileio/output_file.hpp"
+#include "fileio/param_file.hpp"
+#include "run/record_sink.hpp"
+#include "run/run.hpp"
+#include "tests/ui/main_form_testing.hpp"
+#include "ui/tfm_display_data.hpp"
+#include "ui/tfm_progress.hpp"
+#include "ui/tfm_trouble.hpp"
+
+using namespace vindrel;
+using namespace vindrel::ui;
+using namespace vindrel::ui::testing;
+
+namespace {
+
+constexpr int kRunTimeout = 240000;  // ms: a generous bound, not a measurement
+
+QByteArray contents(const QString& file_name) {
+  QFile file(file_name);
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  return file.readAll();
+}
+
+// The same run made directly, without any window.
+RunResult reference_run(const Model& model, RunSettings settings, const QString& output) {
+  settings.output_file = output.toStdString();
+  OutputFileSink sink(settings.output_file);
+  return Run(model, settings, sink);
+}
+
+// The example's driver file with its first `records` records, and record
+// `bad_record` (1-based, 0 for none) given a maximum temperature no forest sees.
+QString driver_copy(const QString& file_name, int records, int bad_record) {
+  QFile source(example_file("vindrel-example.drr"));
+  if (!source.open(QIODevice::ReadOnly)) qFatal("example drivers");
+  QList<QByteArray> lines = source.readAll().split('\n');
+  QByteArray text;
+  for (int i = 0; i < 2 + records && i < lines.size(); ++i) {
+    QByteArray line = lines[i];
+    if (bad_record > 0 && i == 1 + bad_record) line.replace(52, 25, "1.000000000000E+300       ");
+    text += line + '\n';
+  }
+  QFile copy(file_name);
+  if (!copy.open(QIODevice::WriteOnly)) qFatal("driver copy");
+  copy.write(text);
+  return file_name;
+}
+
+}  // namespace
+
+class TestRunFromWindow : public QObject {
+  Q_OBJECT
+
+  QTemporaryDir dir_;
+  QString path(const char* name) const { return dir_.filePath(QLatin1String(name)); }
+
+ private slots:
+  void aRunWritesTheSameFileAsARunOfItsOwnAndTheNextContinuesFromIt() {
+    ScriptedDialogs dialogs;
+    TMainForm window(dialogs);
+    window.show();
+    choose_files(window, example_file("vindrel-example.par"), example_file("vindrel-example.drr"),
+                 path("window.out"));
+    type_into(window, "MEStopTime", QStringLiteral("60"));
+    const Model before = window.program().model;
+    const RunSettings settings = window.program().settings;
+
+    QSignalSpy finished(&window, &TMainForm::run_finished);
+    QSignalSpy progress(&window, &TMainForm::run_progress);
+    child<QPushButton>(window, "BtnRun")->click();
+    QVERIFY(!window.isEnabled());
+    QVERIFY(window.progress_window().isVisible());
+    QCOMPARE(window.progress_window().windowTitle(), QStringLiteral("Vindrel run progress."));
+    QCOMPARE(child<QLabel>(window.progress_window(), "LblBegin")->text(), QStringLiteral("1"));
+    QCOMPARE(child<QLabel>(window.progress_window(), "LblEnd")->text(), QStringLiteral("60"));
+    QVERIFY(finished.wait(kRunTimeout));
+
+    QVERIFY(window.isEnabled());
+    QVERIFY(!window.progress_window().isVisible());
+    QCOMPARE(child<QLineEdit>(window, "PresentBox")->text(), QStringLiteral("60"));
+    QVERIFY(child<QAction>(window, "MIChart")->isEnabled());
+    QVERIFY(child<QAction>(window, "MITable")->isEnabled());
+    QCOMPARE(window.display_window().output_file(), path("window.out"));
+    QVERIFY(dialogs.messages.empty());
+    // Progress only when the percentage moves: at most one signal per percent.
+    QVERIFY(progress.size() <= 100);
+    for (qsizetype i = 1; i < progress.size(); ++i) {
+      QVERIFY(progress[i][0].toInt() > progress[i - 1][0].toInt());
+    }
+
+    const RunResult first = reference_run(before, settings, path("reference.out"));
+    QCOMPARE(contents(path("window.out")), contents(path("reference.out")));
+    QVERIFY(contents(path("window.out")).count('\n') == 2 + 59);
+
+    // A second run starts from the states the first reached.
+    Model continued = before;
+    commit_run(continued, first);
+    child<QPushButton>(window, "BtnRun")->click();
+    QVERIFY(finished.wait(kRunTimeout));
+    reference_run(continued, settings, path("reference2.out"));
+    QCOMPARE(contents(path("window.out")), contents(path("reference2.out")));
+  }
+
+  void cancelLeavesAValidFileAndTheStatesOfTheLastStep() {
+    ScriptedDialogs dialogs;
+    TMainForm window(dialogs);
+    window.show();
+    choose_files(window, example_file("vindrel-example.par"), example_file("vindrel-example.drr"),
+                 path("cancel.out"));
+    type_into(window, "MEStopTime", QStringLiteral("10950"));
+    QSignalSpy finished(&window, &TMainForm::run_finished);
+    child<QPushButton>(window, "BtnRun")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(window.progress_window().progress() >= 2 || !finished.isEmpty(),
+                             kRunTimeout);
+    dialogs.answers.push_back(MessageAnswer::kNo);
+    child<QPushButton>(window.progress_window(), "BtnCancel")->click();
+    QVERIFY(window.running());  // No: the run goes on
+    dialogs.answers.push_back(MessageAnswer::kYes);
+    child<QPushButton>(window.progress_window(), "BtnCancel")->click();
+    QVERIFY(finished.wait(kRunTimeout));
+    QCOMPARE(dialogs.texts(), (QStringList{"Cancel Run?", "Cancel Run?"}));
+
+    const ProgramState& program = window.program();
+    QVERIFY(program.present_time < 10950.0);
+    QVERIFY(window.isEnabled());
+    // Every record complete, the last one at the time reached, holding the
+    // states the program's model now holds.
+    OutputFileReader reader;
+    reader.open(path("cancel.out").toStdString());
+    Model last = MakeModel();
+    double time = 0.0;
+    int records = 0;
+    while (reader.read_record(time, last)) ++records;
+    QCOMPARE(records, static_cast<int>(std::lround(program.present_time - 1.0)));
+    QCOMPARE(time, program.present_time);
+    for (int i = 1; i <= last.ModelInfo.StateCount; ++i) {
+      const double kept = program.model.states[i].value;
+      QVERIFY2(std::fabs(last.states[i].value - kept) <= 1e-11 * std::fabs(kept) + 1e-300,
+               qPrintable(QString::fromStdString(last.states[i].name)));
+    }
+  }
+
+  void aFailureShowsItsMessageInTheErrorWindowWithTheWindowUsable() {
+    ScriptedDialogs dialogs;
+    TMainForm window(dialogs);
+    window.show();
+    const QString drivers = driver_copy(path("hot.drr"), 30, 5);
+    choose_files(window, example_file("vindrel-example.par"), drivers, path("hot.out"));
+    type_into(window, "MEStopTime", QStringLiteral("20"));
+    const RunResult expected =
+        reference_run(window.program().model, window.program().settings, path("hot-ref.out"));
+    QCOMPARE(expected.outcome, RunOutcome::kFailed);
+
+    QSignalSpy finished(&window, &TMainForm::run_finished);
+    QString shown;
+    bool enabled_meanwhile = false;
+    bool progress_hidden = false;
+    when_modal([&](QWidget* trouble) {
+      shown = child<QPlainTextEdit>(*trouble, "MmError")->toPlainText();
+      enabled_meanwhile = window.isEnabled();
+      progress_hidden = !window.progress_window().isVisible();
+      // Its picture offers milk.
+      window.trouble_window().picture_clicked();
+      child<QPushButton>(*trouble, "BtnOK")->click();
+    });
+    child<QPushButton>(window, "BtnRun")->click();
+    QVERIFY(finished.wait(kRunTimeout));
+    QCOMPARE(shown, QString::fromStdString(expected.failure_message()));
+    QVERIFY(!shown.isEmpty());
+    QVERIFY(enabled_meanwhile);
+    QVERIFY(progress_hidden);
+    QCOMPARE(dialogs.texts(), QStringList{"Got milk?"});
+    QCOMPARE(dialogs.messages[0].kind, MessageKind::kConfirmation);
+    QCOMPARE(contents(path("hot.out")), contents(path("hot-ref.out")));
+
+    // A failure before the first step (no driver file) is shown the same way.
+    type_into(window, "DriverBox", path("missing.drr"));
+    QFile::remove(path("missing.drr"));
+    when_modal([&](QWidget* trouble) {
+      shown = child<QPlainTextEdit>(*trouble, "MmError")->toPlainText();
+      child<QPushButton>(*trouble, "BtnOK")->click();
+    });
+    child<QPushButton>(window, "BtnRun")->click();
+    QVERIFY(finished.wait(kRunTimeout));
+    QVERIFY(shown.contains(QStringLiteral("missing.drr")) || shown.contains("does not exist"));
+    QVERIFY(window.isEnabled());
+    QVERIFY(!window.running());
+  }
+
+  void aStopTimeBeyondTheDriversIsAnnouncedAndRun() {
+    ScriptedDialogs dialogs;
+    TMainForm window(dialogs);
+    window.show();
+    const QString drivers = driver_copy(path("short.drr"), 10, 0);
+    choose_files(window, example_file("vindrel-example.par"), drivers, path("short.out"));
+    type_into(window, "MEStopTime", QStringLiteral("20"));
+    const std::string warning = drivers_end_warning(
+        window.program().settings, last_driver_record_time(drivers.toStdString(), MakeModel()));
+    QVERIFY(!warning.empty());
+    QSignalSpy finished(&window, &TMainForm::run_finished);
+    child<QPushButton>(window, "BtnRun")->click();
+    QVERIFY(finished.wait(kRunTimeout));
+    QCOMPARE(dialogs.texts(), QStringList{QString::fromStdString(warning)});
+    QCOMPARE(dialogs.messages[0].kind, MessageKind::kInformation);
+    QCOMPARE(window.program().present_time, 20.0);
+  }
+
+  void theUnattendedModesRunWithoutWindowsAndPassFailuresOn() {
+    ScriptedDialogs dialogs;
+    const UnattendedModes modes = unattended_mode_from_program_name("/opt/bin/ModelBatch.exe");
+    QVERIFY(modes.batch_mode);
+    TMainForm window(dialogs, modes);
+    window.show();
+    choose_files(window, example_file("vindrel-example.par"), example_file("vindrel-example.drr"),
+                 path("batch.out"));
+    type_into(window, "MEStopTime", QStringLiteral("30"));
+    QSignalSpy finished(&window, &TMainForm::run_finished);
+    child<QPushButton>(window, "BtnRun")->click();
+    QVERIFY(window.isEnabled());
+    QVERIFY(!window.progress_window().isVisible());
+    QVERIFY(finished.wait(kRunTimeout));
+    // No refresh at the end: Present Time and the output display stay as they were.
+    QCOMPARE(child<QLineEdit>(window, "PresentBox")->text(), QStringLiteral("0"));
+    QVERIFY(!child<QAction>(window, "MIChart")->isEnabled());
+    QCOMPARE(window.program().present_time, 30.0);
+    QVERIFY(window.program().flags.output_available);
+
+    // A failure goes to the program-wide handler as an error box, not to the error window.
+    type_into(window, "DriverBox", path("missing.drr"));
+    child<QPushButton>(window, "BtnRun")->click();
+    QVERIFY(finished.wait(kRunTimeout));
+    QCOMPARE(dialogs.messages.size(), std::size_t{1});
+    QCOMPARE(dialogs.messages[0].kind, MessageKind::kError);
+    QVERIFY(!window.trouble_window().isVisible());
+  }
+};
+
+QTEST_MAIN(TestRunFromWindow)
+#include "test_run_from_window.moc"

@@ -1,0 +1,71 @@
+// The run options: a normal run, or a special run with drivers repeated from
+// the start time and/or selected states reset to their run-start values, each
+// every so many days.
+#pragma once
+
+#include <QDialog>
+
+#include "ui/dialogs.hpp"
+#include "ui/program_state.hpp"
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace vindrel::ui {
+
+class TFmRunOptions : public QDialog {
+  Q_OBJECT
+
+ public:
+  TFmRunOptions(ProgramState& program, Dialogs& dialogs, QWidget* parent = nullptr);
+
+  // Draws the window from the settings, as it is drawn whenever it is shown.
+  void load_from_settings();
+
+  // The user's choices, as the controls make them.
+  void choose_normal();
+  void choose_special();
+  void leave_repeat_box();
+  void leave_reset_box();
+  void BtnCloseClick();
+
+ signals:
+  // The Run menu's radio items: "&Special Run ..." when true, else "&Normal Run".
+  void run_type_checked(bool special);
+  // The run was set to normal as the menu's "&Normal Run" sets it.
+  void normal_run_requested();
+  // Settings or flags changed: the main window refreshes.
+  void settings_changed();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void done(int result) override;
+
+ private:
+  // Leaving a time box: stores its integer, or falls back to a normal run.
+  void leave_time_box(QLineEdit* box, std::int32_t& stored, const QString& warning);
+  void enable_options(bool enabled);
+
+  ProgramState& program_;
+  Dialogs& dialogs_;
+  QGroupBox* RgRunType;
+  QRadioButton* normal_button_;
+  QRadioButton* special_button_;
+  QCheckBox* CbRepeatDrivers;
+  QLineEdit* EdRepeatDriveTime;
+  QLabel* LblTimeUnit1;
+  QCheckBox* CbResetStates;
+  QLineEdit* EdResetStateTime;
+  QLabel* LblTimeUnit2;
+  QPlainTextEdit* MmInfo;
+  QPushButton* BtnClose;
+  bool loading_ = false;
+};
+
+}  // namespace vindrel::ui

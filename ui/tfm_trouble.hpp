@@ -1,0 +1,38 @@
+// The error window of an interactive run: the failure that ended the run, in
+// the memo MmError, beside a picture that offers a little comfort when clicked.
+#pragma once
+
+#include <QDialog>
+
+#include "ui/dialogs.hpp"
+
+class QPlainTextEdit;
+class QPushButton;
+
+namespace vindrel::ui {
+
+class TroublePicture;
+
+class TFmTrouble : public QDialog {
+  Q_OBJECT
+
+ public:
+  TFmTrouble(const QString& model_name, Dialogs& dialogs, QWidget* parent = nullptr);
+
+  // Clears the memo and makes `message` its only line (the window is not shown).
+  void set_message(const QString& message);
+  QString message() const;
+  // set_message(), then exec().
+  int show_failure(const QString& message);
+
+  // Clicking the picture: "Got milk?".
+  void picture_clicked();
+
+ private:
+  Dialogs& dialogs_;
+  TroublePicture* Image1;
+  QPlainTextEdit* MmError;
+  QPushButton* BtnOK;
+};
+
+}  // namespace vindrel::ui

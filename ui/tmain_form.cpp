@@ -1,0 +1,428 @@
+// The main window: its controls and menus, the refresh, the time boxes and the
+// run settings commands. Files are in tmain_form_files.cpp, runs in
+// tmain_form_run.cpp.
+#include "ui/tmain_form.hpp"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFocusEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QScreen>
+#include <QVBoxLayout>
+#include <stdexcept>
+
+#include "fileio/number_format.hpp"
+#include "ui/error_handler.hpp"
+#include "ui/main_form_support.hpp"
+#include "ui/tdata_form.hpp"
+#include "ui/tdlg_reload.hpp"
+#include "ui/tfm_about.hpp"
+#include "ui/tfm_display_data.hpp"
+#include "ui/tfm_note.hpp"
+#include "ui/tfm_parameter.hpp"
+#include "ui/tfm_progress.hpp"
+#include "ui/tfm_run_options.hpp"
+#include "ui/tfm_trouble.hpp"
+
+namespace vindrel::ui {
+
+namespace {
+
+// The backdrop behind the controls: a soft vertical gradient, nothing else.
+class BackdropPanel : public QWidget {
+ public:
+  explicit BackdropPanel(QWidget* parent) : QWidget(parent) {
+    // Clicking the backdrop takes the focus, so that it confirms a box.
+    setFocusPolicy(Qt::ClickFocus);
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter painter(this);
+    QLinearGradient fill(0, 0, 0, height());
+    fill.setColorAt(0.0, QColor(232, 241, 233));
+    fill.setColorAt(1.0, QColor(203, 222, 207));
+    painter.fillRect(rect(), fill);
+  }
+};
+
+QLineEdit* make_box(QWidget* parent, const char* name, int characters) {
+  auto* box = new QLineEdit(parent);
+  box->setObjectName(QLatin1String(name));
+  box->setMinimumWidth(box->fontMetrics().horizontalAdvance(QString(characters, QChar('0'))) + 16);
+  return box;
+}
+
+}  // namespace
+
+TMainForm::TMainForm(Dialogs& dialogs, UnattendedModes modes, QWidget* parent)
+    : QMainWindow(parent), dialogs_(dialogs) {
+  setObjectName(QStringLiteral("TMainForm"));
+  // The model definition has filled the tables (ProgramState makes its model
+  // with MakeModel()); the settings take the boxes' initial texts below.
+  build_controls();
+  build_menus();
+
+  RunSettings& settings = program_.settings;
+  settings.tolerance = 1e-8;
+  settings.start_time = parse_time_text(MEStartTime->text());
+  settings.stop_time = parse_time_text(MEStopTime->text());
+  settings.time_step = parse_time_text(METimeStep->text());
+  settings.output_step = settings.time_step;
+  settings.calculation_time = settings.start_time;
+  settings.batch_mode = modes.batch_mode;
+  settings.sensitivity_mode = modes.sensitivity_mode;
+
+  setWindowTitle(QString::fromStdString(program_.model.ModelInfo.ModelName));
+  setWindowIcon(vindrel_icon());
+  // A fixed single border with minimise and the system menu only.
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
+
+  create_windows();
+  connect_commands();
+  UpdateMainForm();
+  setFixedSize(sizeHint());
+}
+
+TMainForm::~TMainForm() {
+  if (worker_.joinable()) {
+    worker_.request_stop();
+    worker_.join();
+  }
+}
+
+void TMainForm::build_controls() {
+  DummyChart = new BackdropPanel(this);
+  DummyChart->setObjectName(QStringLiteral("DummyChart"));
+  setCentralWidget(DummyChart);
+
+  ParamLabel = new ClickLabel(QStringLiteral("&Parameter File"), DummyChart);
+  ParamLabel->setObjectName(QStringLiteral("ParamLabel"));
+  ParamBox = make_box(DummyChart, "ParamBox", 48);
+  DriverLabel = new ClickLabel(QStringLiteral("&Driver File"), DummyChart);
+  DriverLabel->setObjectName(QStringLiteral("DriverLabel"));
+  DriverBox = make_box(DummyChart, "DriverBox", 48);
+  OutputLabel = new ClickLabel(QStringLiteral("O&utput File"), DummyChart);
+  OutputLabel->setObjectName(QStringLiteral("OutputLabel"));
+  OutputBox = make_box(DummyChart, "OutputBox", 48);
+  ParamLabel->setToolTip(QStringLiteral("Click to choose the parameter file"));
+  DriverLabel->setToolTip(QStringLiteral("Click to choose the driver file"));
+  OutputLabel->setToolTip(QStringLiteral("Click to choose the output file"));
+
+  StartLabel = new QLabel(QStringLiteral("&Start Time"), DummyChart);
+  StartLabel->setObjectName(QStringLiteral("StartLabel"));
+  MEStartTime = make_box(DummyChart, "MEStartTime", 7);
+  MEStartTime->setText(QStringLiteral("1"));
+  // At most 5 digits: whole, non-negative times.
+  MEStartTime->setMaxLength(5);
+  MEStartTime->setValidator(
+      new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9 ]{0,5}")), this));
+  StopLabel = new QLabel(QStringLiteral("S&top Time"), DummyChart);
+  StopLabel->setObjectName(QStringLiteral("StopLabel"));
+  MEStopTime = make_box(DummyChart, "MEStopTime", 9);
+  MEStopTime->setText(QStringLiteral("2"));
+  MEStopTime->setMaxLength(7);
+  MEStopTime->setValidator(
+      new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9 ]{0,7}")), this));
+  StepLabel = new QLabel(QStringLiteral("Ti&me Step"), DummyChart);
+  StepLabel->setObjectName(QStringLiteral("StepLabel"));
+  METimeStep = make_box(DummyChart, "METimeStep", 7);
+  METimeStep->setText(QStringLiteral("1"));
+  METimeStep->setMaxLength(5);  // any 5 characters: the time step may be fractional
+
+  BtnRun = new QPushButton(QStringLiteral("&Run"), DummyChart);
+  BtnRun->setObjectName(QStringLiteral("BtnRun"));
+  BtnRun->setEnabled(false);
+  PresentLabel = new QLabel(QStringLiteral("Present Time"), DummyChart);
+  PresentLabel->setObjectName(QStringLiteral("PresentLabel"));
+  PresentBox = make_box(DummyChart, "PresentBox", 9);
+  PresentBox->setText(QStringLiteral("0"));
+  PresentBox->setReadOnly(true);
+  PresentBox->setFocusPolicy(Qt::NoFocus);  // not reachable with the Tab key
+  QPalette read_only = PresentBox->palette();
+  read_only.setColor(QPalette::Base, read_only.color(QPalette::Window));
+  PresentBox->setPalette(read_only);
+  BtnReload = new QPushButton(QStringLiteral("Re&load"), DummyChart);
+  BtnReload->setObjectName(QStringLiteral("BtnReload"));
+
+  // Each box is named for assistive technology by its label.
+  const std::pair<QLabel*, QLineEdit*> pairs[] = {
+      {ParamLabel, ParamBox},    {DriverLabel, DriverBox}, {OutputLabel, OutputBox},
+      {StartLabel, MEStartTime}, {StopLabel, MEStopTime},  {StepLabel, METimeStep},
+      {PresentLabel, PresentBox}};
+  for (const auto& [label, box] : pairs) {
+    label->setBuddy(box);
+    box->setAccessibleName(plain_caption(label->text()));
+    box->installEventFilter(this);
+  }
+
+  auto* files = new QGridLayout;
+  files->setHorizontalSpacing(12);
+  files->setVerticalSpacing(8);
+  files->addWidget(ParamLabel, 0, 0);
+  files->addWidget(ParamBox, 0, 1);
+  files->addWidget(DriverLabel, 1, 0);
+  files->addWidget(DriverBox, 1, 1);
+  files->addWidget(OutputLabel, 2, 0);
+  files->addWidget(OutputBox, 2, 1);
+
+  auto* times = new QGridLayout;
+  times->setHorizontalSpacing(12);
+  times->setVerticalSpacing(4);
+  const std::pair<QLabel*, QLineEdit*> time_pairs[] = {
+      {StartLabel, MEStartTime}, {StopLabel, MEStopTime}, {StepLabel, METimeStep}};
+  int column = 0;
+  for (const auto& [label, box] : time_pairs) {
+    times->addWidget(label, 0, column);
+    times->addWidget(box, 1, column);
+    ++column;
+  }
+  times->setColumnStretch(column, 1);
+  times->addWidget(PresentLabel, 0, column + 1);
+  times->addWidget(PresentBox, 1, column + 1);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(BtnRun);
+  buttons->addStretch();
+  buttons->addWidget(BtnReload);
+
+  auto* layout = new QVBoxLayout(DummyChart);
+  layout->setContentsMargins(20, 18, 20, 18);
+  layout->setSpacing(16);
+  layout->addLayout(files);
+  layout->addLayout(times);
+  layout->addLayout(buttons);
+}
+
+void TMainForm::build_menus() {
+  QMenuBar* bar = menuBar();
+  auto add_menu = [bar](QMenu* parent_menu, const char* name, const QString& caption) {
+    QMenu* menu = parent_menu != nullptr ? parent_menu->addMenu(caption) : bar->addMenu(caption);
+    menu->setObjectName(QLatin1String(name));
+    menu->menuAction()->setObjectName(QLatin1String(name));
+    return menu;
+  };
+  auto add_item = [this](QMenu* menu, const char* name, const QString& caption) {
+    QAction* item = menu->addAction(caption);
+    item->setObjectName(QLatin1String(name));
+    item->setParent(this);  // findChild<QAction*> from the window finds every item
+    return item;
+  };
+
+  QMenu* files = add_menu(nullptr, "MIFiles", QStringLiteral("&Files"));
+  QMenu* param_file = add_menu(files, "MIParamFile", QStringLiteral("&Parameter File"));
+  MIOpenParam = add_item(param_file, "MIOpenParam", QStringLiteral("&Open..."));
+  MISaveParam = add_item(param_file, "MISaveParam", QStringLiteral("&Save..."));
+  MISaveParam->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+  MISaveParam->setEnabled(false);
+  MISaveParamAs = add_item(param_file, "MISaveParamAs", QStringLiteral("Save &As"));
+  QMenu* driver_file = add_menu(files, "MIDriverFile", QStringLiteral("&Driver File"));
+  MIOpenDriver = add_item(driver_file, "MIOpenDriver", QStringLiteral("&Open..."));
+  MIEditDriver = add_item(driver_file, "MIEditDriver", QStringLiteral("&Edit..."));
+  MIOutputFile = add_item(files, "MIOutputFile", QStringLiteral("&Output File..."));
+  files->addSeparator();
+  MIExit = add_item(files, "MIExit", QStringLiteral("E&xit"));
+
+  QMenu* edit = add_menu(nullptr, "MIEdit", QStringLiteral("&Edit"));
+  MIParameters = add_item(edit, "MIParameters", QStringLiteral("&Parameters..."));
+  MIStateVariables = add_item(edit, "MIStateVariables", QStringLiteral("&State Variables..."));
+  MIDrivers = add_item(edit, "MIDrivers", QStringLiteral("&Drivers..."));
+
+  // Calculations at a time and of a steady state are not offered.
+  QMenu* calculate = add_menu(nullptr, "MICalculate", QStringLiteral("&Calculate"));
+  add_item(calculate, "MIAtTime", QStringLiteral("&At Time..."));
+  add_item(calculate, "MISteadyState", QStringLiteral("&Steady State..."));
+  MICalculate = calculate->menuAction();
+  MICalculate->setEnabled(false);
+
+  QMenu* run = add_menu(nullptr, "MIRun", QStringLiteral("Ru&n"));
+  run_type_group_ = new QActionGroup(this);
+  run_type_group_->setExclusive(true);
+  MINormalRun = add_item(run, "MINormalRun", QStringLiteral("&Normal Run"));
+  MISpecialRun = add_item(run, "MISpecialRun", QStringLiteral("&Special Run ..."));
+  for (QAction* item : {MINormalRun, MISpecialRun}) {
+    item->setCheckable(true);
+    run_type_group_->addAction(item);
+  }
+  MINormalRun->setChecked(true);
+  run->addSeparator();
+
+  QMenu* output = add_menu(nullptr, "MIOutput", QStringLiteral("&Output"));
+  MIChart = add_item(output, "MIChart", QStringLiteral("&Chart"));
+  MITable = add_item(output, "MITable", QStringLiteral("Ta&ble"));
+  MIFromFile = add_item(output, "MIFromFile", QStringLiteral("From &File..."));
+  MITimeStep = add_item(output, "MITimeStep", QStringLiteral("&Time Step..."));
+  MIChart->setEnabled(false);
+  MITable->setEnabled(false);
+
+  QMenu* help = add_menu(nullptr, "MIHelp", QStringLiteral("&Help"));
+  MIAbout = add_item(help, "MIAbout", QStringLiteral("&About"));
+}
+
+void TMainForm::create_windows() {
+  const QString name = QString::fromStdString(program_.model.ModelInfo.ModelName);
+  reload_ = new TDlgReload(this);
+  // The parameter editor opens the state and process tables, so they come first.
+  data_form_ = new TDataForm(program_, dialogs_, this);
+  parameter_editor_ = new TFmParameter(program_, dialogs_, *data_form_, this);
+  driver_editor_ = new TFmNote(program_, dialogs_, this);
+  display_ = new TFmDisplayData(program_, dialogs_, this);
+  display_->set_output_step(program_.settings.output_step);
+  about_ = new TFmAbout(program_.model.ModelInfo, this);
+  trouble_ = new TFmTrouble(name, dialogs_, this);
+  progress_ = std::make_unique<TFmProgress>(name, dialogs_, nullptr);
+  run_options_ = new TFmRunOptions(program_, dialogs_, this);
+}
+
+void TMainForm::connect_commands() {
+  // Every command runs through the program-wide handler.
+  auto command = [this](auto member) {
+    return [this, member] { guarded(this, dialogs_, [&] { (this->*member)(); }); };
+  };
+  ParamLabel->clicked = [this] {
+    guarded(this, dialogs_, [&] { choose_parameter_file(From::kDialog); });
+  };
+  DriverLabel->clicked = [this] {
+    guarded(this, dialogs_, [&] { choose_driver_file(From::kDialog); });
+  };
+  OutputLabel->clicked = [this] {
+    guarded(this, dialogs_, [&] { choose_output_file(From::kDialog); });
+  };
+  connect(MIOpenParam, &QAction::triggered, this,
+          [this] { guarded(this, dialogs_, [&] { choose_parameter_file(From::kDialog); }); });
+  connect(MIOpenDriver, &QAction::triggered, this,
+          [this] { guarded(this, dialogs_, [&] { choose_driver_file(From::kDialog); }); });
+  connect(MIOutputFile, &QAction::triggered, this,
+          [this] { guarded(this, dialogs_, [&] { choose_output_file(From::kDialog); }); });
+  connect(MISaveParam, &QAction::triggered, this, command(&TMainForm::save_parameter_file));
+  connect(MISaveParamAs, &QAction::triggered, this, command(&TMainForm::save_parameter_file_as));
+  connect(MIEditDriver, &QAction::triggered, this, command(&TMainForm::edit_drivers));
+  connect(MIDrivers, &QAction::triggered, this, command(&TMainForm::edit_drivers));
+  connect(MIExit, &QAction::triggered, this, &QWidget::close);
+  connect(MIParameters, &QAction::triggered, this, command(&TMainForm::edit_parameters));
+  connect(MIStateVariables, &QAction::triggered, this, command(&TMainForm::edit_states));
+  connect(MINormalRun, &QAction::triggered, this, command(&TMainForm::set_normal_run));
+  connect(MISpecialRun, &QAction::triggered, this, command(&TMainForm::MISpecialRunClick));
+  connect(MIChart, &QAction::triggered, this,
+          [this] { guarded(this, dialogs_, [&] { show_output(false); }); });
+  connect(MITable, &QAction::triggered, this,
+          [this] { guarded(this, dialogs_, [&] { show_output(true); }); });
+  connect(MIFromFile, &QAction::triggered, this, command(&TMainForm::view_output_file));
+  connect(MITimeStep, &QAction::triggered, this, command(&TMainForm::MITimeStepClick));
+  connect(MIAbout, &QAction::triggered, this, command(&TMainForm::about));
+  connect(BtnRun, &QPushButton::clicked, this, command(&TMainForm::BtnRunClick));
+  connect(BtnReload, &QPushButton::clicked, this, command(&TMainForm::BtnReloadClick));
+
+  // Enter in a box does what leaving it does.
+  for (QLineEdit* box : {ParamBox, DriverBox, OutputBox, MEStartTime, MEStopTime, METimeStep}) {
+    connect(box, &QLineEdit::returnPressed, this, [this, box] { box_left(box); });
+  }
+
+  connect(run_options_, &TFmRunOptions::run_type_checked, this, &TMainForm::check_run_menu);
+  connect(run_options_, &TFmRunOptions::normal_run_requested, this, &TMainForm::set_normal_run);
+  connect(run_options_, &TFmRunOptions::settings_changed, this, &TMainForm::UpdateMainForm);
+  connect(progress_.get(), &TFmProgress::cancel_confirmed, this, &TMainForm::cancel_run);
+  connect(this, &TMainForm::run_progress, progress_.get(), &TFmProgress::set_progress,
+          Qt::QueuedConnection);
+}
+
+void TMainForm::UpdateMainForm() {
+  MainFlags& flags = program_.flags;
+  const RunSettings& settings = program_.settings;
+  if (!flags.run_ready) {
+    ParamBox->setText(QString::fromStdString(settings.parameter_file));
+    if (!settings.parameter_file.empty()) MISaveParam->setEnabled(true);
+    if (!settings.driver_file.empty())
+      DriverBox->setText(QString::fromStdString(settings.driver_file));
+    if (!settings.output_file.empty())
+      OutputBox->setText(QString::fromStdString(settings.output_file));
+    if (!ParamBox->text().isEmpty() && !DriverBox->text().isEmpty() &&
+        !OutputBox->text().isEmpty() && settings.stop_time > settings.start_time) {
+      flags.run_ready = true;
+      BtnRun->setEnabled(true);  // and nothing disables it again
+    }
+  }
+  MIChart->setEnabled(flags.output_available);
+  MITable->setEnabled(flags.output_available);
+  if (!flags.output_available) PresentBox->setText(QStringLiteral("0"));
+  if (focusWidget() == ParamBox) {
+    refreshing_ = true;
+    DummyChart->setFocus(Qt::OtherFocusReason);
+    refreshing_ = false;
+  }
+}
+
+// ---------------------------------------------------------------- time boxes
+
+void TMainForm::box_left(QObject* box) {
+  if (refreshing_ || running_) return;
+  if (box == ParamBox) {
+    guarded(this, dialogs_, [&] { choose_parameter_file(From::kBox); });
+  } else if (box == DriverBox) {
+    guarded(this, dialogs_, [&] { choose_driver_file(From::kBox); });
+  } else if (box == OutputBox) {
+    guarded(this, dialogs_, [&] { choose_output_file(From::kBox); });
+  } else if (box == MEStartTime) {
+    guarded(this, dialogs_, [&] { leave_time_box(TimeBox::kStart); });
+  } else if (box == MEStopTime) {
+    guarded(this, dialogs_, [&] { leave_time_box(TimeBox::kStop); });
+  } else if (box == METimeStep) {
+    guarded(this, dialogs_, [&] { leave_time_box(TimeBox::kStep); });
+  }
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::FocusOut) {
+    // Leaving a box for another control; not the window losing the focus to
+    // another window or a menu opening.
+    const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+    if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
+      box_left(watched);
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------- window
+
+void TMainForm::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (!centred_) {
+    centred_ = true;
+    if (QScreen* shown_on = screen()) {
+      move(shown_on->availableGeometry().center() - frameGeometry().center() + pos());
+    }
+  }
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+  if (running_) {
+    // Closing during a run asks as the progress window's Cancel does; the
+    // window stays until the run has ended.
+    event->ignore();
+    progress_->BtnCancelClick();
+    return;
+  }
+  bool may = false;
+  guarded(this, dialogs_, [&] { may = may_close(); });
+  if (!may) {
+    event->ignore();
+    return;
+  }
+  progress_->hide();
+  event->accept();
+}
+
+}  // namespace vindrel::ui

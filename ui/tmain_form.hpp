@@ -1,0 +1,187 @@
+// The main window: the program's control panel. It names the three files,
+// holds the time settings, starts runs, opens every other window and keeps
+// its commands enabled as what has been loaded and computed allows.
+//
+// The window owns the program-wide ProgramState and hands it, with the
+// Dialogs it was given, to every other window, all of which it creates right
+// after itself and keeps until the program ends.
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <memory>
+#include <stop_token>
+#include <string>
+#include <thread>
+
+#include "run/run.hpp"
+#include "run/run_settings.hpp"
+#include "ui/dialogs.hpp"
+#include "ui/program_state.hpp"
+
+class QAction;
+class QActionGroup;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace vindrel::ui {
+
+class TDataForm;
+class TDlgReload;
+class TFmAbout;
+class TFmDisplayData;
+class TFmNote;
+class TFmParameter;
+class TFmProgress;
+class TFmRunOptions;
+class TFmTrouble;
+class ClickLabel;
+
+class TMainForm : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // `modes`: the unattended modes, taken from the program's name at start-up.
+  explicit TMainForm(Dialogs& dialogs, UnattendedModes modes = {}, QWidget* parent = nullptr);
+  ~TMainForm() override;
+
+  ProgramState& program() noexcept { return program_; }
+  const ProgramState& program() const noexcept { return program_; }
+
+  // Names given on the command line: each fills its box and is taken as if
+  // typed there and confirmed (empty names are skipped).
+  void enter_file_names(const QString& parameter_file, const QString& driver_file,
+                        const QString& output_file);
+
+  // Refresh: file boxes, Run, Chart and Table, Present Time, as the flags say.
+  void UpdateMainForm();
+
+  // True from the start of a run until its end has been dealt with.
+  bool running() const noexcept { return running_; }
+
+  // The windows the main window made (tests and screenshots look at them).
+  TFmProgress& progress_window() noexcept { return *progress_; }
+  TFmTrouble& trouble_window() noexcept { return *trouble_; }
+  TFmRunOptions& run_options_window() noexcept { return *run_options_; }
+  TDlgReload& reload_dialog() noexcept { return *reload_; }
+  TFmDisplayData& display_window() noexcept { return *display_; }
+
+ signals:
+  // The worker's progress, queued to the progress window.
+  void run_progress(int percent);
+  // A run has ended and its end has been dealt with (tables committed,
+  // window refreshed, any failure shown or reported).
+  void run_finished();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  enum class From { kBox, kDialog };
+  enum class TimeBox { kStart, kStop, kStep };
+
+  // Building the window (tmain_form.cpp).
+  void build_controls();
+  void build_menus();
+  void create_windows();
+  void connect_commands();
+
+  // Settings (tmain_form.cpp).
+  void leave_time_box(TimeBox which);
+  void check_output_step();
+  void MITimeStepClick();
+  void set_normal_run();
+  void check_run_menu(bool special);
+  void MISpecialRunClick();
+
+  // Files (tmain_form_files.cpp).
+  void choose_parameter_file(From from);
+  void choose_driver_file(From from);
+  void choose_output_file(From from);
+  void save_parameter_file();
+  void save_parameter_file_as();
+  void edit_drivers();
+  void edit_parameters();
+  void edit_states();
+  void BtnReloadClick();
+  void view_output_file();
+  void show_output(bool table_mode);
+  void about();
+  // Asks before the window closes with unsaved edits; true when it may close.
+  bool may_close();
+
+  // Runs (tmain_form_run.cpp).
+  void BtnRunClick();
+  void start_run();
+  void finish_run(const RunResult& result, bool interactive);
+  void cancel_run();
+
+  // A box's focus leaving runs its command; while refreshing or running it does not.
+  void box_left(QObject* box);
+
+  Dialogs& dialogs_;
+  ProgramState program_;
+
+  // Controls, named as the model program names them.
+  QWidget* DummyChart = nullptr;
+  ClickLabel* ParamLabel = nullptr;
+  QLineEdit* ParamBox = nullptr;
+  ClickLabel* DriverLabel = nullptr;
+  QLineEdit* DriverBox = nullptr;
+  ClickLabel* OutputLabel = nullptr;
+  QLineEdit* OutputBox = nullptr;
+  QLabel* StartLabel = nullptr;
+  QLineEdit* MEStartTime = nullptr;
+  QLabel* StopLabel = nullptr;
+  QLineEdit* MEStopTime = nullptr;
+  QLabel* StepLabel = nullptr;
+  QLineEdit* METimeStep = nullptr;
+  QPushButton* BtnRun = nullptr;
+  QLabel* PresentLabel = nullptr;
+  QLineEdit* PresentBox = nullptr;
+  QPushButton* BtnReload = nullptr;
+
+  QAction* MIOpenParam = nullptr;
+  QAction* MISaveParam = nullptr;
+  QAction* MISaveParamAs = nullptr;
+  QAction* MIOpenDriver = nullptr;
+  QAction* MIEditDriver = nullptr;
+  QAction* MIOutputFile = nullptr;
+  QAction* MIExit = nullptr;
+  QAction* MIParameters = nullptr;
+  QAction* MIStateVariables = nullptr;
+  QAction* MIDrivers = nullptr;
+  QAction* MICalculate = nullptr;
+  QAction* MINormalRun = nullptr;
+  QAction* MISpecialRun = nullptr;
+  QActionGroup* run_type_group_ = nullptr;
+  QAction* MIChart = nullptr;
+  QAction* MITable = nullptr;
+  QAction* MIFromFile = nullptr;
+  QAction* MITimeStep = nullptr;
+  QAction* MIAbout = nullptr;
+
+  // The other windows, created right after this one.
+  TDlgReload* reload_ = nullptr;
+  TDataForm* data_form_ = nullptr;
+  TFmParameter* parameter_editor_ = nullptr;
+  TFmNote* driver_editor_ = nullptr;
+  TFmDisplayData* display_ = nullptr;
+  TFmAbout* about_ = nullptr;
+  TFmTrouble* trouble_ = nullptr;
+  // Without a parent: it must stay usable while the main window is disabled.
+  std::unique_ptr<TFmProgress> progress_;
+  TFmRunOptions* run_options_ = nullptr;
+
+  bool refreshing_ = false;
+  bool running_ = false;
+  bool centred_ = false;
+  // Declared last, so that it is stopped and joined before anything it uses
+  // goes away.
+  std::jthread worker_;
+};
+
+}  // namespace vindrel::ui

@@ -1,0 +1,137 @@
+// Runs from the main window. A run works on a copy of the model on a worker
+// thread; the window stays responsive (disabled, in an interactive run) and
+// the progress window follows the run through queued signals. At the end the
+// result comes back to this thread, where its tables are committed to the
+// program's model and any failure is shown.
+#include <QLineEdit>
+#include <QPushButton>
+#include <chrono>
+#include <memory>
+
+#include "fileio/driver_file.hpp"
+#include "fileio/io_error.hpp"
+#include "fileio/number_format.hpp"
+#include "run/record_sink.hpp"
+#include "ui/error_handler.hpp"
+#include "ui/main_form_support.hpp"
+#include "ui/tfm_display_data.hpp"
+#include "ui/tfm_progress.hpp"
+#include "ui/tfm_trouble.hpp"
+#include "ui/tmain_form.hpp"
+
+namespace vindrel::ui {
+
+namespace {
+
+// Lets progress through when the percentage has changed and at least 33 ms
+// have passed since the last one: at most about 30 updates a second, however
+// short the time steps.
+class ProgressThrottle {
+ public:
+  bool due(int percent) {
+    const auto now = std::chrono::steady_clock::now();
+    if (percent == last_percent_ || now - last_ < std::chrono::milliseconds(33)) return false;
+    last_percent_ = percent;
+    last_ = now;
+    return true;
+  }
+
+ private:
+  int last_percent_ = -1;
+  std::chrono::steady_clock::time_point last_{};
+};
+
+}  // namespace
+
+void TMainForm::BtnRunClick() {
+  if (running_) return;
+  // The Run button's accelerator confirms the box being typed in, as a click
+  // on the button does.
+  if (QWidget* focused = focusWidget(); focused != nullptr && focused != BtnRun) {
+    BtnRun->setFocus(Qt::ShortcutFocusReason);
+  }
+  start_run();
+}
+
+void TMainForm::start_run() {
+  const RunSettings settings = program_.settings;
+  const bool interactive = !settings.unattended();
+
+  // Drivers looked up past the file's last record hold its values: say so
+  // before the run. A driver file that cannot be read is left to the run,
+  // which reports it as its failure.
+  if (interactive) {
+    std::string warning;
+    try {
+      warning = drivers_end_warning(settings,
+                                    last_driver_record_time(settings.driver_file, program_.model));
+    } catch (const EInOutError&) {
+      warning.clear();
+    }
+    if (!warning.empty()) {
+      dialogs_.message(this, MessageKind::kInformation, QString::fromStdString(warning),
+                       MessageButtons::kOk);
+    }
+  }
+
+  running_ = true;
+  if (interactive) {
+    display_->mark_reload_needed();
+    progress_->start(settings);
+    setEnabled(false);
+  }
+  if (worker_.joinable()) worker_.join();  // the previous run's thread has ended
+  worker_ = std::jthread(
+      [this, model = program_.model, settings, interactive](std::stop_token stop) mutable {
+        ProgressThrottle throttle;
+        RunProgress progress;
+        if (interactive) {
+          progress = [this, &throttle](int percent, double) {
+            if (throttle.due(percent)) emit run_progress(percent);
+          };
+        }
+        OutputFileSink sink(settings.output_file);
+        auto result = std::make_shared<RunResult>(
+            Run(std::move(model), settings, sink, std::move(stop), progress));
+        QMetaObject::invokeMethod(
+            this, [this, result, interactive] { finish_run(*result, interactive); },
+            Qt::QueuedConnection);
+      });
+}
+
+void TMainForm::finish_run(const RunResult& result, bool interactive) {
+  commit_run(program_.model, result);
+  program_.present_time = result.present_time;
+  program_.initial_states = result.initial_states;
+  // The time step as its box holds it (a box that does not hold a number
+  // leaves it as it was).
+  try {
+    const double step = parse_time_text(METimeStep->text());
+    if (step > 0.0) program_.settings.time_step = step;
+  } catch (const std::invalid_argument&) {
+  }
+  program_.flags.output_available = true;
+  running_ = false;
+
+  if (interactive) {
+    display_->set_output_file(QString::fromStdString(program_.settings.output_file));
+    UpdateMainForm();
+    setEnabled(true);
+    PresentBox->setText(QString::fromStdString(general5_text(program_.present_time)));
+    progress_->hide();
+    activateWindow();
+    if (result.outcome == RunOutcome::kFailed) {
+      trouble_->show_failure(QString::fromStdString(result.failure_message()));
+    }
+  } else if (result.outcome == RunOutcome::kFailed) {
+    // Unattended: the failure goes on, unchanged, to the program-wide handler.
+    guarded(this, dialogs_, [&] { result.rethrow_failure(); });
+  }
+  emit run_finished();
+}
+
+void TMainForm::cancel_run() {
+  if (running_) worker_.request_stop();
+}
+
+}  // namespace vindrel::ui

@@ -1,0 +1,83 @@
+// The main window's run settings: the three time boxes, the output step and
+// the run type of the Run menu.
+#include <QAction>
+#include <QLineEdit>
+#include <optional>
+#include <stdexcept>
+
+#include "fileio/number_format.hpp"
+#include "ui/main_form_support.hpp"
+#include "ui/tfm_display_data.hpp"
+#include "ui/tfm_run_options.hpp"
+#include "ui/tmain_form.hpp"
+
+namespace vindrel::ui {
+
+void TMainForm::leave_time_box(TimeBox which) {
+  QLineEdit* box = which == TimeBox::kStart  ? MEStartTime
+                   : which == TimeBox::kStop ? MEStopTime
+                                             : METimeStep;
+  RunSettings& settings = program_.settings;
+  if (!box->text().trimmed().isEmpty() && box->isModified()) {
+    const double value = parse_time_text(box->text());
+    if (which == TimeBox::kStep && !(value > 0.0)) {
+      throw std::invalid_argument("The time step must be greater than 0.");
+    }
+    double& setting = which == TimeBox::kStart  ? settings.start_time
+                      : which == TimeBox::kStop ? settings.stop_time
+                                                : settings.time_step;
+    setting = value;
+    box->setModified(false);
+    program_.flags.run_ready = false;
+    program_.flags.output_available = false;
+    UpdateMainForm();
+  }
+  if (which == TimeBox::kStep) check_output_step();
+}
+
+// The output step is checked against the time step and the run length, and
+// corrected when it does not fit; the output display gets the value in use.
+void TMainForm::check_output_step() {
+  const OutputStepCorrection correction = correct_output_step(program_.settings);
+  if (correction.corrected()) {
+    dialogs_.message(this, MessageKind::kInformation,
+                     QString::fromStdString(correction.information), MessageButtons::kOk);
+  }
+  display_->set_output_step(program_.settings.output_step);
+}
+
+void TMainForm::MITimeStepClick() {
+  RunSettings& settings = program_.settings;
+  double value = 0.0;
+  do {
+    const std::optional<QString> answer =
+        dialogs_.input(this, QStringLiteral("Output Time Step"),
+                       QStringLiteral("Enter the time step for the output data."),
+                       QString::fromStdString(shortest_decimal_text(settings.output_step)));
+    // Cancelling keeps the current value.
+    value = answer ? parse_time_text(*answer) : settings.output_step;
+  } while (!(value > 0.0));
+  settings.output_step = value;
+  check_output_step();
+  program_.flags.output_available = false;
+  UpdateMainForm();
+}
+
+// ---------------------------------------------------------------- run type
+
+void TMainForm::set_normal_run() {
+  program_.settings.repeat_drivers = false;
+  program_.settings.reset_states = false;
+  MINormalRun->setChecked(true);
+  program_.flags.run_ready = false;
+  program_.flags.output_available = false;
+  UpdateMainForm();
+}
+
+void TMainForm::check_run_menu(bool special) {
+  (special ? MISpecialRun : MINormalRun)->setChecked(true);
+}
+
+void TMainForm::MISpecialRunClick() { run_options_->exec(); }
+
+}  // namespace vindrel::ui
