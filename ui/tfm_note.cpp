@@ -1,10 +1,240 @@
 #include "ui/tfm_note.hpp"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryFile>
+#include <QTextBlock>
+#include <QVBoxLayout>
+#include <memory>
+#include <string>
+
+#include "core/exceptions.hpp"
+#include "fileio/driver_file.hpp"
+#include "fileio/safe_write.hpp"
+#include "ui/error_handler.hpp"
+
 namespace vindrel::ui {
 
+namespace {
+
+const QString kChangesLost = QStringLiteral(
+    "The changes you made to the drivers are about to be lost. Do you want to save the driver "
+    "file before proceeding?");
+
+// Reads every record of `content` with the driver file reader. Throws its
+// EInOutError for the first thing it cannot read.
+void check_driver_text(const std::string& content, const Model& model) {
+  QTemporaryFile file(QDir::tempPath() + QStringLiteral("/vindrel-drivers-XXXXXX.drr"));
+  if (!file.open() ||
+      file.write(content.data(), static_cast<qint64>(content.size())) !=
+          static_cast<qint64>(content.size()) ||
+      !file.flush()) {
+    throw std::runtime_error("The driver text could not be checked: " +
+                             file.errorString().toStdString());
+  }
+  DriverFileReader reader;
+  if (!reader.open(file.fileName().toStdString())) {
+    throw std::runtime_error("The driver text could not be checked: its copy vanished");
+  }
+  auto drivers = std::make_unique<driverarray>(model.drivers);
+  double time = 0.0;
+  while (reader.read_record(time, model.ModelInfo.DriverCount, *drivers)) {
+  }
+}
+
+}  // namespace
+
+FileDialogSpec DlgSaveDriver() {
+  FileDialogSpec spec;
+  spec.mode = FileDialogSpec::Mode::kSave;
+  spec.title = QStringLiteral("Save Driver File as");
+  spec.default_suffix = QStringLiteral("drr");
+  spec.filter = QStringLiteral("Driver Files (*.drr)|*.drr|All Files (*.*)|*.*");
+  spec.ask_before_overwrite = true;
+  return spec;
+}
+
 TFmNote::TFmNote(ProgramState& program, Dialogs& dialogs, QWidget* parent)
-    : QDialog(parent), program_(program), dialogs_(dialogs) {
-  setObjectName("TFmNote");
+    : QDialog(parent),
+      program_(program),
+      dialogs_(dialogs),
+      MoDrivers(new QPlainTextEdit(this)),
+      BtnChooseFile(new QPushButton(QStringLiteral("C&hoose Driver File"), this)),
+      BtnSaveFile(new QPushButton(QStringLiteral("&Save File"), this)),
+      BtnClose(new QPushButton(QStringLiteral("&Close"), this)) {
+  setObjectName(QStringLiteral("TFmNote"));
+  MoDrivers->setObjectName(QStringLiteral("MoDrivers"));
+  BtnChooseFile->setObjectName(QStringLiteral("BtnChooseFile"));
+  BtnSaveFile->setObjectName(QStringLiteral("BtnSaveFile"));
+  BtnClose->setObjectName(QStringLiteral("BtnClose"));
+  for (QPushButton* b : {BtnChooseFile, BtnSaveFile, BtnClose}) b->setAutoDefault(false);
+
+  MoDrivers->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  MoDrivers->setLineWrapMode(QPlainTextEdit::NoWrap);
+  MoDrivers->setWordWrapMode(QTextOption::NoWrap);
+  MoDrivers->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  MoDrivers->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  MoDrivers->setUndoRedoEnabled(true);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addWidget(BtnChooseFile);
+  buttons->addStretch(1);
+  buttons->addWidget(BtnSaveFile);
+  buttons->addWidget(BtnClose);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(MoDrivers, 1);
+  layout->addLayout(buttons);
+  // About five columns of 26 characters in sight.
+  const int column = MoDrivers->fontMetrics().horizontalAdvance(QString(26, QLatin1Char('0')));
+  resize(column * 5 + 60, 560);
+
+  connect(BtnChooseFile, &QPushButton::clicked, this, &TFmNote::choose_clicked);
+  connect(BtnSaveFile, &QPushButton::clicked, this,
+          [this] { guarded(this, dialogs_, [this] { save_file(); }); });
+  connect(BtnClose, &QPushButton::clicked, this, &TFmNote::reject);
+}
+
+int TFmNote::exec() {
+  guarded(this, dialogs_, [this] { fill_text(); });
+  return QDialog::exec();
+}
+
+void TFmNote::open() {
+  guarded(this, dialogs_, [this] { fill_text(); });
+  QDialog::open();
+}
+
+void TFmNote::fill_text() {
+  Model& model = program_.model;
+  const std::string& name = program_.settings.driver_file;
+  setWindowTitle(
+      QStringLiteral("Driver Variables - ") +
+      (name.empty() ? QStringLiteral("No driver file selected") : QString::fromStdString(name)));
+  std::string text = DriverEditorNamesLine(model.ModelInfo.DriverCount, model.drivers);
+  text += '\n';
+  text += DriverEditorUnitsLine(model.ModelInfo, model.drivers);
+  std::exception_ptr failure;
+  if (!name.empty()) {
+    DriverFileReader reader;
+    try {
+      if (!reader.open(name)) {
+        dialogs_.message(this, MessageKind::kError, QString::fromUtf8(kDriverFileMissingMessage),
+                         MessageButtons::kOk);
+      } else {
+        double time = 0.0;
+        while (reader.read_record(time, model.ModelInfo.DriverCount, model.drivers)) {
+          text += '\n';
+          text += DriverEditorRecordLine(time, model.ModelInfo.DriverCount, model.drivers);
+        }
+      }
+    } catch (...) {
+      // The records read so far are shown; the failure is reported below.
+      failure = std::current_exception();
+    }
+  }
+  MoDrivers->setPlainText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+  MoDrivers->document()->setModified(false);
+  if (failure) std::rethrow_exception(failure);
+}
+
+std::string TFmNote::file_content() const {
+  const QString text = MoDrivers->toPlainText();
+  std::string content;
+  content.reserve(static_cast<std::size_t>(text.size()) + 2048);
+  const QByteArray bytes = text.toLatin1();
+  for (const char c : bytes) {
+    if (c == '\n') {
+      content += "\r\n";
+    } else {
+      content += c;
+    }
+  }
+  if (!content.empty() && content.back() != '\n') content += "\r\n";
+  return content;
+}
+
+bool TFmNote::save_file() {
+  const std::string& current = program_.settings.driver_file;
+  const std::optional<QString> chosen =
+      dialogs_.file(this, DlgSaveDriver(), QString::fromStdString(current));
+  if (!chosen || chosen->isEmpty()) return false;  // back to the text, as it was
+  const std::string content = file_content();
+  try {
+    check_driver_text(content, program_.model);
+  } catch (const EInOutError& e) {
+    dialogs_.message(this, MessageKind::kError,
+                     QStringLiteral("Line %1 of the driver text cannot be read: %2\n"
+                                    "The driver file was not saved.")
+                         .arg(e.line())
+                         .arg(QString::fromStdString(e.message())),
+                     MessageButtons::kOk);
+    if (e.line() > 0) {
+      const QTextBlock block =
+          MoDrivers->document()->findBlockByNumber(static_cast<int>(e.line()) - 1);
+      if (block.isValid()) {
+        MoDrivers->setTextCursor(QTextCursor(block));
+        MoDrivers->centerCursor();
+      }
+    }
+    MoDrivers->setFocus();
+    return false;
+  }
+  // A file that cannot be written throws here, and the name stays as it was.
+  write_file_atomically(chosen->toStdString(), content);
+  program_.settings.driver_file = chosen->toStdString();
+  program_.flags.driver_file_new = false;
+  MoDrivers->document()->setModified(false);
+  accept();
+  return true;
+}
+
+TFmNote::Changes TFmNote::settle_changes() {
+  if (!MoDrivers->document()->isModified()) return Changes::kDropped;
+  if (dialogs_.message(this, MessageKind::kWarning, kChangesLost, MessageButtons::kYesNo) !=
+      MessageAnswer::kYes) {
+    return Changes::kDropped;
+  }
+  bool saved = false;
+  guarded(this, dialogs_, [&] { saved = save_file(); });
+  return saved ? Changes::kSaved : Changes::kKept;
+}
+
+void TFmNote::reject() {
+  // After a save the window has closed with OK already; a cancelled or
+  // refused save keeps the window open with the text.
+  if (settle_changes() == Changes::kDropped) QDialog::reject();
+}
+
+void TFmNote::choose_existing_driver_file() {
+  FileDialogSpec spec;
+  spec.title = QStringLiteral("Open Driver File");
+  spec.default_suffix = QStringLiteral("drr");
+  spec.filter = QStringLiteral("Driver files (*.drr)|*.drr|All files|*.*");
+  spec.path_must_exist = true;
+  spec.file_must_exist = true;
+  const auto chosen =
+      dialogs_.file(this, spec, QString::fromStdString(program_.settings.driver_file));
+  if (!chosen || chosen->toStdString() == program_.settings.driver_file) return;
+  program_.settings.driver_file = chosen->toStdString();
+  program_.flags.driver_file_new = false;
+  program_.flags.run_ready = false;
+  program_.flags.output_available = false;
+}
+
+void TFmNote::choose_clicked() {
+  guarded(this, dialogs_, [this] {
+    if (settle_changes() != Changes::kDropped) return;
+    if (choose_driver_file_) {
+      choose_driver_file_();
+    } else {
+      choose_existing_driver_file();
+    }
+    fill_text();
+  });
 }
 
 }  // namespace vindrel::ui
