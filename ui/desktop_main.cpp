@@ -24,16 +24,21 @@ void print_usage(std::FILE* to) {
 
 }  // namespace
 
-int desktop_main(QApplication& application, int argc, char** argv) {
-  // Qt has taken its own options out of argv already.
-  QStringList names;
+bool desktop_help(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
       print_usage(stdout);
-      return 0;
+      return true;
     }
-    names << QString::fromLocal8Bit(argv[i]);
   }
+  return false;
+}
+
+int desktop_main(QApplication& application, int argc, char** argv) {
+  // Qt has taken its own options out of argv already.
+  QStringList names;
+  if (desktop_help(argc, argv)) return 0;
+  for (int i = 1; i < argc; ++i) names << QString::fromLocal8Bit(argv[i]);
   if (names.size() > 3) {
     print_usage(stderr);
     return 2;

@@ -8,4 +8,8 @@ namespace vindrel::ui {
 
 int desktop_main(QApplication& application, int argc, char** argv);
 
+// "--help" or "-h" among the arguments: prints the usage and returns true.
+// Checked before the application is made, so that it needs no display.
+bool desktop_help(int argc, char** argv);
+
 }  // namespace vindrel::ui

@@ -5,6 +5,7 @@
 #include "ui/desktop_main.hpp"
 
 int main(int argc, char** argv) {
+  if (vindrel::ui::desktop_help(argc, argv)) return 0;
   QApplication application(argc, argv);
   return vindrel::ui::desktop_main(application, argc, argv);
 }
