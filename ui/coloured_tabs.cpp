@@ -64,7 +64,8 @@ QSize ColouredTabs::sizeHint() const {
   return {width, heightForWidth(width)};
 }
 
-QSize ColouredTabs::minimumSizeHint() const { return {tab_width_, heightForWidth(tab_width_)}; }
+// The height follows the width (heightForWidth); a narrow window may cut rows.
+QSize ColouredTabs::minimumSizeHint() const { return {tab_width_, row_height()}; }
 
 QRect ColouredTabs::tab_rect(int index) const {
   const int columns = columns_for(width());
@@ -94,15 +95,13 @@ void ColouredTabs::paintEvent(QPaintEvent*) {
     const bool selected = i == current_;
     painter.fillRect(r, tab.colour);
     if (selected) {
-      // Raised: a light edge on top and left, a dark one below and right,
-      // and a bar in the tab's text colour along its foot.
-      painter.setPen(tab.colour.lighter(170));
-      painter.drawLine(r.topLeft(), r.topRight());
-      painter.drawLine(r.topLeft(), r.bottomLeft());
-      painter.setPen(QColor(0, 0, 0));
-      painter.drawLine(r.bottomLeft(), r.bottomRight());
-      painter.drawLine(r.topRight(), r.bottomRight());
-      painter.fillRect(QRect(r.left() + 3, r.bottom() - 3, r.width() - 6, 2), tab.text_colour);
+      // A black frame with a white one inside, seen on every tab colour, and
+      // a bar in the tab's text colour along its foot.
+      painter.setPen(QPen(QColor(0, 0, 0), 2));
+      painter.drawRect(r.adjusted(1, 1, -1, -1));
+      painter.setPen(QColor(255, 255, 255));
+      painter.drawRect(r.adjusted(2, 2, -3, -3));
+      painter.fillRect(QRect(r.left() + 4, r.bottom() - 4, r.width() - 8, 2), tab.text_colour);
     } else {
       // Unselected tabs are a little muted, so the selected one stands out.
       painter.fillRect(r, QColor(255, 255, 255, 40));
@@ -115,7 +114,7 @@ void ColouredTabs::paintEvent(QPaintEvent*) {
     painter.drawText(text_area, Qt::AlignCenter, text);
     if (selected && hasFocus()) {
       painter.setPen(QPen(tab.text_colour, 1, Qt::DotLine));
-      painter.drawRect(r.adjusted(2, 2, -3, -5));
+      painter.drawRect(r.adjusted(4, 4, -5, -7));
     }
   }
 }

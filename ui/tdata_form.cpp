@@ -40,7 +40,7 @@ TDataForm::TDataForm(ProgramState& program, Dialogs& dialogs, QWidget* parent)
   layout->addLayout(buttons);
   layout->addWidget(AdvStringGrid1, 1);
 
-  AdvStringGrid1->setItemDelegate(new CentredCheckDelegate(AdvStringGrid1));
+  AdvStringGrid1->setItemDelegate(new GridDelegate(AdvStringGrid1));
   AdvStringGrid1->verticalHeader()->hide();
   AdvStringGrid1->setSelectionBehavior(QAbstractItemView::SelectItems);
   AdvStringGrid1->setWordWrap(false);

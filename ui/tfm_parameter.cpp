@@ -166,6 +166,7 @@ void TFmParameter::build_pages() {
     page.grid = new QTableView(page.widget);
     page.grid->setObjectName(QStringLiteral("SgParameters"));
     page.grid->setModel(page.model);
+    page.grid->setItemDelegate(new GridDelegate(page.grid));
     page.grid->verticalHeader()->hide();
     page.grid->setSelectionMode(QAbstractItemView::SingleSelection);
     page.grid->setEditTriggers(QAbstractItemView::AllEditTriggers);

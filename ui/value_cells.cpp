@@ -24,7 +24,7 @@ std::optional<double> parse_value_cell(const QString& text) {
 
 QColor read_only_cell_colour() { return QColor(0xe4, 0xe4, 0xe4); }
 
-QRect CentredCheckDelegate::check_rect(const QStyleOptionViewItem& option) {
+QRect GridDelegate::check_rect(const QStyleOptionViewItem& option) {
   const QWidget* widget = option.widget;
   QStyle* style = widget ? widget->style() : QApplication::style();
   QStyleOptionButton box;
@@ -32,10 +32,13 @@ QRect CentredCheckDelegate::check_rect(const QStyleOptionViewItem& option) {
   return QStyle::alignedRect(option.direction, Qt::AlignCenter, indicator.size(), option.rect);
 }
 
-void CentredCheckDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
-                                 const QModelIndex& index) const {
+void GridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                         const QModelIndex& index) const {
   if (!(index.flags() & Qt::ItemIsUserCheckable)) {
-    QStyledItemDelegate::paint(painter, option, index);
+    // Only cells that can be selected show the cursor's frame.
+    QStyleOptionViewItem cell = option;
+    if (!(index.flags() & Qt::ItemIsSelectable)) cell.state &= ~QStyle::State_HasFocus;
+    QStyledItemDelegate::paint(painter, cell, index);
     return;
   }
   // The cell's background, then the box on its own.
@@ -43,6 +46,7 @@ void CentredCheckDelegate::paint(QPainter* painter, const QStyleOptionViewItem& 
   initStyleOption(&cell, index);
   cell.features &= ~QStyleOptionViewItem::HasCheckIndicator;
   cell.text.clear();
+  cell.state &= ~QStyle::State_HasFocus;
   const QWidget* widget = option.widget;
   QStyle* style = widget ? widget->style() : QApplication::style();
   style->drawControl(QStyle::CE_ItemViewItem, &cell, painter, widget);
@@ -55,9 +59,8 @@ void CentredCheckDelegate::paint(QPainter* painter, const QStyleOptionViewItem& 
   style->drawPrimitive(QStyle::PE_IndicatorItemViewItemCheck, &box, painter, widget);
 }
 
-bool CentredCheckDelegate::editorEvent(QEvent* event, QAbstractItemModel* model,
-                                       const QStyleOptionViewItem& option,
-                                       const QModelIndex& index) {
+bool GridDelegate::editorEvent(QEvent* event, QAbstractItemModel* model,
+                               const QStyleOptionViewItem& option, const QModelIndex& index) {
   if (!(index.flags() & Qt::ItemIsUserCheckable) || !(index.flags() & Qt::ItemIsEnabled)) {
     return QStyledItemDelegate::editorEvent(event, model, option, index);
   }

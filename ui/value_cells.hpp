@@ -24,8 +24,9 @@ std::optional<double> parse_value_cell(const QString& text);
 QColor read_only_cell_colour();
 
 // Draws a check box centred in its cell and toggles it on a click or the
-// space bar, for items with Qt::ItemIsUserCheckable.
-class CentredCheckDelegate : public QStyledItemDelegate {
+// space bar, for items with Qt::ItemIsUserCheckable; cells that cannot be
+// selected are drawn without the cursor's frame.
+class GridDelegate : public QStyledItemDelegate {
  public:
   using QStyledItemDelegate::QStyledItemDelegate;
   void paint(QPainter* painter, const QStyleOptionViewItem& option,
