@@ -272,6 +272,23 @@ class TestParameterEditor : public QObject {
     QVERIFY(!data_form->isVisible());
   }
 
+  void the_process_view_takes_input_while_the_editor_is_modal() {
+    dialogs->answers = {MessageAnswer::kOk};
+    bool closed_by_click = false;
+    QTimer::singleShot(0, editor.get(), [&] {
+      QTest::mouseClick(editor->show_all_button(), Qt::LeftButton);
+      QVERIFY(data_form->isVisible());
+      // A click through the window system, where modal windows block others.
+      QWidget* close = data_form->cancel_button();
+      QTest::mouseClick(data_form->windowHandle(), Qt::LeftButton, {},
+                        close->mapTo(data_form.get(), close->rect().center()));
+      closed_by_click = !data_form->isVisible();
+      editor->reject();
+    });
+    editor->exec();
+    QVERIFY(closed_by_click);
+  }
+
   void filter_finds_a_parameter_by_symbol_or_name() {
     editor->open();
     const Tparamvariable& wanted = program->model.parameters[latitude()];
