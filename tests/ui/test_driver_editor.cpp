@@ -114,6 +114,12 @@ class TestDriverEditor : public QObject {
     QCOMPARE(lines.size(), 2);
     QCOMPARE(lines[0].mid(26, 26), QStringLiteral("A driver name of thirty ch"));
 
+    // A driver file that is not there: the reader's message, the header only.
+    program->settings.driver_file = dir->filePath("missing.drr").toStdString();
+    editor->fill_text();
+    QCOMPARE(dialogs->texts(), QStringList{"Cannot read driver file. File does not exist."});
+    QCOMPARE(text().split('\n').size(), 2);
+
     const QString file = dir->filePath("marker.drr");
     QFile f(file);
     QVERIFY(f.open(QIODevice::WriteOnly));
