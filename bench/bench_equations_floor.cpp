@@ -1,6 +1,6 @@
 // The cost of one evaluation of the model's equations, beside its floor.
 //
-// The floor is the arithmetic alone: the same groups of processes and the same
+// The floor is the arithmetic alone: the same equation groups and the same
 // derivatives (the very functions the equations library runs) called on a plain
 // struct of doubles that was filled once, with no table copied in or out, no
 // floating-point flags cleared or tested and nothing stored by position.
@@ -25,6 +25,7 @@
 #include "bench/bench_names.hpp"
 #include "bench/cpu_clock.hpp"
 #include "bench/evaluation_counter.hpp"
+#include "core/model_constants.hpp"
 #include "core/positions.hpp"
 #include "equations/equations.hpp"
 #include "equations/evaluation.hpp"
@@ -85,7 +86,7 @@ void floor_evaluation(equations::Evaluation& e) {
   e.PptI = 0.0;
   e.Ppts = 0.0;
   e.Ms = 0.0;
-  e.process_groups();
+  e.equation_groups();
   e.state_derivatives();
 }
 
@@ -142,7 +143,7 @@ const std::vector<EvaluationInput>& run_inputs() {
     Model model = example_model();
     RunSettings settings;
     settings.start_time = 1.0;
-    settings.stop_time = 1.0 + kRunYears * 366.0;
+    settings.stop_time = 1.0 + kRunYears * kModelYearDays;
     settings.output_step = 1e9;  // no records
     settings.batch_mode = true;
     settings.driver_file = example_stand().driver_file;
@@ -167,8 +168,8 @@ void fill(const EvaluationInput& input, equations::Evaluation& e) {
 #define VINDREL_STATE(id, symbol, name, units) e.id = input.y[state::id - 1];
 #include "core/model_definition.def"
 #undef VINDREL_STATE
-  if (e.DNnh4 != -1.0) e.Nnh4 = e.DNnh4;
-  if (e.DNno3 != -1.0) e.Nno3 = e.DNno3;
+  if (is_prescribed(e.DNnh4)) e.Nnh4 = e.DNnh4;
+  if (is_prescribed(e.DNno3)) e.Nno3 = e.DNno3;
 }
 
 // One iteration is, over the same batch of a run's inputs: the floor with the

@@ -9,9 +9,10 @@
 
 namespace {
 
-using vindrel::integrator::Vector;
-
 constexpr int kStates = 55;
+
+// The capacity of the model's state vector: one element to spare.
+using Vector = vindrel::integrator::Vector<kStates + 1>;
 
 struct PoolChain {
   Vector rate{};

@@ -19,6 +19,7 @@
 #include "bench/bench_names.hpp"
 #include "bench/cpu_clock.hpp"
 #include "bench/evaluation_counter.hpp"
+#include "core/model_constants.hpp"
 #include "fileio/driver_file.hpp"
 #include "run/record_sink.hpp"
 #include "run/run.hpp"
@@ -27,7 +28,7 @@
 namespace vindrel::bench {
 namespace {
 
-constexpr double kDaysPerYear = 366.0;
+constexpr double kDaysPerYear = kModelYearDays;
 
 // Times every time step of a run with the thread's CPU clock, through the
 // run's progress callback, called once per step: entry 0 runs from the start

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "bench/bench_data.hpp"
+#include "core/model_constants.hpp"
 #include "fileio/driver_file.hpp"
 #include "fileio/param_file.hpp"
 #include "run/record_sink.hpp"
@@ -24,7 +25,7 @@
 namespace vindrel::bench {
 namespace {
 
-constexpr double kDaysPerYear = 366.0;
+constexpr double kDaysPerYear = kModelYearDays;
 
 PeakMemory run_child(const char* program, const std::string& par, const std::string& drr, int years,
                      bool yearly_reset) {

@@ -47,6 +47,12 @@ constexpr NamedEntry kParameters[] = {
 #undef VINDREL_PARAMETER
 };
 
+// Every table has room for the model's entries.
+static_assert(state::kCount <= kStateCapacity);
+static_assert(driver::kCount <= kDriverCapacity);
+static_assert(process::kCount <= kProcessCapacity);
+static_assert(parameter::kCount <= kParameterCapacity);
+
 static_assert(std::size(kProcesses) == process::kOwnCount);
 static_assert(std::size(kParameters) == parameter::kCount);
 

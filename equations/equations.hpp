@@ -20,52 +20,26 @@ struct EvaluationClock {
   double start_time = 1.0;  // the run's start time, days
 };
 
-// The part of a state table that an evaluation reads and writes: values and
-// HoldConstant flags, 1-based like the table. Copying it allocates nothing.
-struct StateValues {
-  std::array<double, kStateCapacity + 1> value{};
-  std::array<bool, kStateCapacity + 1> HoldConstant{};
-};
-
-// Process values, 1-based like the process table.
-using ProcessValues = std::array<double, kProcessCapacity + 1>;
-
-// The integrator's vector: element i - 1 is state i.
+// The integrator's vector, as long as the state table's capacity: element i - 1
+// is state i.
 using StateVector = std::array<double, kStateCapacity>;
 
-StateValues state_values_of(const statearray& states, int state_count);
-
-// Evaluates the equations at `time` with the model's driver and parameter
-// values. Reads and writes `states` (sentinel overrides, annual reset and, with
+// Evaluates the equations at `time` on the model's own tables, with its driver
+// and parameter values: the form the run loop and the parameter editor use.
+// Reads and writes `states` (sentinel overrides, annual reset and, with
 // StepUpdate, the end-of-step updates); writes all process values and sets
 // model.NewYear in the end-of-step block. Arithmetic faults throw EZeroDivide
 // (division by zero, including the logarithm of zero) or EInvalidOp (invalid
-// operation, overflow, or a value that is not finite in the input). After a
-// fault `states` and `processes` may be partly written; model.NewYear is left
-// as it was.
-void EvaluateEquations(Model& model, const EvaluationClock& clock, StateValues& states, double time,
-                       ProcessValues& processes, bool StepUpdate);
-
-// The same on whole tables: the form the run loop and the parameter editor use
-// on the model's own tables. A fault leaves the tables as they were.
+// operation, overflow, or a value that is not finite in the input); a fault
+// leaves the tables and model.NewYear as they were.
 void EvaluateEquations(Model& model, const EvaluationClock& clock, statearray& states, double time,
                        processarray& processes, bool StepUpdate);
 
-// The integrator's derivative function: dydt[i - 1] is the derivative of state i
-// for the state values y at time x (elements 0 to 54). Works on a private copy
-// of the states' values and flags and leaves the model's tables untouched;
-// throws like EvaluateEquations, leaving dydt as it was. Each thread keeps one
-// working record for its calls of this function and of EvaluateEquations, so
-// that no call clears or allocates one.
-void ComputeDerivatives(const Model& model, const EvaluationClock& clock, const StateVector& y,
-                        StateVector& dydt, double x);
-
 // The integrator's derivative function for the time steps of a run.
-// ComputeDerivatives copies the drivers, the parameters and the HoldConstant
-// flags out of the model's tables at every call; this function copies them
-// once, in prepare(), so that each call takes only the states. A call gives
-// exactly what ComputeDerivatives gives on the model as it was at the last
-// prepare(), faults included: prepare again whenever the drivers, parameters,
+// The drivers, the parameters and the HoldConstant flags are copied out of the
+// model's tables once, in prepare(), so that each call takes only the states.
+// A call gives exactly what ComputeDerivatives (testing.hpp) gives on the model
+// as it was at the last prepare(), faults included: prepare again whenever the drivers, parameters,
 // flags, NewYear or the clock may have changed (the run loop does so before
 // every integrator call). The working record is made once, by the constructor;
 // prepare() and the calls allocate nothing.

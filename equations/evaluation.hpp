@@ -1,7 +1,9 @@
 // One evaluation of the model's equations: every driver, state, parameter,
-// process and derivative as a named local, so that each group of processes
-// reads like its formulas (`LAI = Cf / mF;`). The frame copies the tables in,
-// calls the groups in their fixed order and stores the results by position.
+// process and derivative as a named local, so that each equation group reads
+// like its formulas (`LAI = Cf / mF;`). The frame copies the tables in, calls
+// the equation groups in their fixed order and stores the results by position.
+// (An equation group is a step of the evaluation; a process's family is the
+// colour of its page in the parameter editor. The two are unrelated.)
 //
 // Internal to the equations: callers use EvaluateEquations and ComputeDerivatives.
 #pragma once
@@ -36,18 +38,19 @@ struct Evaluation {
 #include "core/model_definition.def"
 #undef VINDREL_STATE
 
-  // Terms of the climate, canopy and uptake groups: intermediate values that
-  // have no process slot, kept for the groups that follow and for inspection.
-  // Evapotranspiration (group a).
+  // Terms of the climate, canopy and uptake equation groups: intermediate
+  // values that have no process slot, kept for the equation groups that follow
+  // and for inspection.
+  // Evapotranspiration (equation group a).
   double G = 0.0;    // psychrometric term, mbar oC-1
   double Rho = 0.0;  // air density term, kg m-3
   double S = 0.0;    // slope of the saturation vapour pressure curve at Tamax, mbar oC-1
   double D = 0.0;    // vapour pressure deficit, mbar
   double L = 0.0;    // latent heat of vaporisation, MJ kg-1
-  // Solar geometry (group b).
+  // Solar geometry (equation group b).
   double Phi = 0.0;  // latitude, radians
   double Dec = 0.0;  // solar declination, radians
-  // Photosynthesis (group c).
+  // Photosynthesis (equation group c).
   double Pmax = 0.0;  // carbon-limited photosynthetic capacity, g C m-2 day-1
   double A = 0.0;     // Pmax / gsC, ppm
   double E = 0.0;     // light-capture factor of the canopy, g C MJ-1
@@ -81,9 +84,8 @@ struct Evaluation {
   double wood_carbon() const { return Csw + Chw; }    // g C m-2 ground
   double wood_nitrogen() const { return Nsw + Nhw; }  // g N m-2 ground
 
-  // The groups of processes, called in this order by the frame.
-  // Every group of processes, a to l, in its fixed order.
-  void process_groups();
+  // Every equation group, a to l, in its fixed order.
+  void equation_groups();
 
   void climate_and_water_balance();  // a: Ta, LAI, Cswmax, Aw, PsiD, ET terms, gsw, ET
   void solar_geometry();             // b: declination, Hd
@@ -100,12 +102,12 @@ struct Evaluation {
   void end_of_step();                // once per step: clocks, Laieos, senescence, rain, snow
   void state_derivatives();          // the 55 derivatives
 
-  // Parts of group a that describe the canopy.
+  // Parts of equation group a that describe the canopy.
   void canopy_structure();          // LAI, Cswmax
   void canopy_water_conductance();  // gsw
 };
 
-inline void Evaluation::process_groups() {
+inline void Evaluation::equation_groups() {
   climate_and_water_balance();
   solar_geometry();
   photosynthesis();

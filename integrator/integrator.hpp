@@ -5,7 +5,9 @@
 // two-half-step result is improved by local extrapolation. The integrator knows
 // nothing of the model: it advances a vector of doubles with a derivative
 // callable `derivs(const Vector& y, Vector& dydx, double x)` that sets dydx to
-// the time derivatives of y at time x. The callable signals a division by zero
+// the time derivatives of y at time x. A Vector is a std::array of doubles
+// whose size, the capacity, the caller chooses (the model's run passes its
+// state vector); only the first n elements take part. The callable signals a division by zero
 // by throwing EZeroDivide; the trial is then retried with half the step.
 //
 // Three layers, each calling only the one below it and the derivatives:
@@ -23,9 +25,10 @@
 namespace vindrel {
 namespace integrator {
 
-// Room for every state of the model; element i - 1 is state i.
-inline constexpr std::size_t kCapacity = 56;
-using Vector = std::array<double, kCapacity>;
+// The vectors the integrator advances: Capacity doubles, of which the first n
+// take part.
+template <std::size_t Capacity>
+using Vector = std::array<double, Capacity>;
 
 inline constexpr double kSafety = 0.9;              // multiplies every new step size
 inline constexpr double kGrowthExponent = -0.2;     // next step after an accepted step
@@ -56,16 +59,16 @@ inline constexpr const char* kNonFiniteError =
 // One classical fourth-order Runge-Kutta step of size h from the state y at x,
 // whose derivatives are dydx; the state at x + h goes to yout (which may be y).
 // Three evaluations of the derivatives.
-template <class Derivatives>
-void RK4Step(const integrator::Vector& y, const integrator::Vector& dydx, int n, double x, double h,
-             integrator::Vector& yout, Derivatives&& derivs) {
+template <std::size_t Capacity, class Derivatives>
+void RK4Step(const integrator::Vector<Capacity>& y, const integrator::Vector<Capacity>& dydx, int n,
+             double x, double h, integrator::Vector<Capacity>& yout, Derivatives&& derivs) {
   const std::size_t count = static_cast<std::size_t>(n);
   const double hh = 0.5 * h;
   const double h6 = h / 6.0;
   const double xh = x + hh;
-  integrator::Vector yt;
-  integrator::Vector dyt;
-  integrator::Vector dym;
+  integrator::Vector<Capacity> yt;
+  integrator::Vector<Capacity> dyt;
+  integrator::Vector<Capacity> dym;
 
   for (std::size_t i = 0; i < count; ++i) yt[i] = y[i] + hh * dydx[i];
   derivs(yt, dyt, xh);
@@ -88,11 +91,12 @@ void RK4Step(const integrator::Vector& y, const integrator::Vector& dydx, int n,
 // with half the step. Throws EStepTooSmall when a trial step no longer changes
 // the time in double precision, and EInvalidOp when the error estimate is not a
 // finite number (the trial's own arithmetic overflowed or went invalid).
-template <class Derivatives>
-void RKQualityControl(integrator::Vector& y, integrator::Vector& dydx, int n, double& x,
-                      double htry, double eps, const integrator::Vector& yscal, double& hdid,
-                      double& hnext, Derivatives&& derivs) {
+template <std::size_t Capacity, class Derivatives>
+void RKQualityControl(integrator::Vector<Capacity>& y, integrator::Vector<Capacity>& dydx, int n,
+                      double& x, double htry, double eps, const integrator::Vector<Capacity>& yscal,
+                      double& hdid, double& hnext, Derivatives&& derivs) {
   using namespace integrator;
+  using Vector = integrator::Vector<Capacity>;
   const std::size_t count = static_cast<std::size_t>(n);
   const double xsav = x;
   const Vector ysav = y;
@@ -156,10 +160,11 @@ void RKQualityControl(integrator::Vector& y, integrator::Vector& dydx, int n, do
 // by the last accepted step (so that the next interval starts where this one
 // left off), nok and nbad the numbers of steps taken with the full trial step
 // and with a reduced one. On failure ystart and h1 are left as they were.
-template <class Derivatives>
-void ODEIntegrator(integrator::Vector& ystart, int n, double& h1, double x1, double x2, double eps,
-                   double hmin, int& nok, int& nbad, Derivatives&& derivs) {
+template <std::size_t Capacity, class Derivatives>
+void ODEIntegrator(integrator::Vector<Capacity>& ystart, int n, double& h1, double x1, double x2,
+                   double eps, double hmin, int& nok, int& nbad, Derivatives&& derivs) {
   using namespace integrator;
+  using Vector = integrator::Vector<Capacity>;
   const std::size_t count = static_cast<std::size_t>(n);
   double x = x1;
   double h = x2 > x1 ? std::fabs(h1) : -std::fabs(h1);

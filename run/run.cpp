@@ -76,7 +76,7 @@ class RunLoop {
       if (stop_.stop_requested()) return RunOutcome::kCancelled;
       if (!(result_.present_time + dt <= settings_.stop_time)) return RunOutcome::kCompleted;
 
-      integrator::Vector y{};
+      StateVector y{};
       for (int i = 1; i <= n; ++i) y[static_cast<std::size_t>(i - 1)] = model_.states[i].value;
       int nok = 0;
       int nbad = 0;
@@ -87,7 +87,7 @@ class RunLoop {
 
       // Should the end-of-step evaluation fail, the states go back to those of
       // the last completed step (the evaluation itself leaves the tables alone).
-      integrator::Vector completed{};
+      StateVector completed{};
       for (int i = 1; i <= n; ++i) {
         completed[static_cast<std::size_t>(i - 1)] = model_.states[i].value;
         model_.states[i].value = y[static_cast<std::size_t>(i - 1)];

@@ -34,6 +34,7 @@
 #include "core/positions.hpp"
 #include "equations/equations.hpp"
 #include "equations/evaluation.hpp"
+#include "equations/testing.hpp"
 
 namespace vindrel {
 namespace {
@@ -353,8 +354,7 @@ TEST(BudgetOfLaterGroups, CarbonNitrogenAndWaterCloseOnRandomStands) {
   for (int n = 0; n < kCases; ++n) {
     const Stand stand = generator.next();
     Evaluation e;
-#define VINDREL_PARAMETER(id, symbol, name, units) \
-  e.id = model.parameters[parameter::id].value;
+#define VINDREL_PARAMETER(id, symbol, name, units) e.id = model.parameters[parameter::id].value;
 #include "core/model_definition.def"
 #undef VINDREL_PARAMETER
 #define VINDREL_STATE(id, symbol, name, units) e.id = stand.state[state::id];

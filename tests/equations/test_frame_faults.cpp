@@ -11,6 +11,7 @@
 #include "core/model.hpp"
 #include "core/positions.hpp"
 #include "equations/equations.hpp"
+#include "equations/testing.hpp"
 #include "tests/support/temperate_forest.hpp"
 
 namespace vindrel {
