@@ -303,6 +303,9 @@ void OutputChart::apply_ticks(ChartAxis which) {
   }
   auto* value_axis = qobject_cast<QValueAxis*>(current);
   if (value_axis == nullptr) return;
+  // The old interval over a new, much longer range would make the axis lay out
+  // millions of ticks: the range is changed with a fixed tick count.
+  value_axis->setTickType(QValueAxis::TicksFixed);
   value_axis->setRange(scale.minimum, scale.maximum);
   double increment = scale.increment;
   const double span = scale.maximum - scale.minimum;
@@ -311,9 +314,9 @@ void OutputChart::apply_ticks(ChartAxis which) {
     increment = nice_increment(scale.minimum, scale.maximum);
     scale.increment = increment;
   }
-  value_axis->setTickType(QValueAxis::TicksDynamic);
   value_axis->setTickAnchor(scale.automatic ? 0.0 : scale.minimum);
   value_axis->setTickInterval(increment);
+  value_axis->setTickType(QValueAxis::TicksDynamic);
   const int decimals = which == ChartAxis::kX ? 1 : label_decimals(increment);
   value_axis->setLabelFormat(QStringLiteral("%.%1f").arg(decimals));
 }
