@@ -153,6 +153,9 @@ void TFmDisplayData::build_bottom_panel(QWidget* panel) {
   LbxSeries->setObjectName(QStringLiteral("LbxSeries"));
   LbxSeries->setSelectionMode(QAbstractItemView::MultiSelection);
   LblSeries->setBuddy(LbxSeries);
+  // Columns from the window's width less the right panel's, 200 pixels each.
+  keep_list_columns(LbxSeries,
+                    [this] { return list_columns_for_width(width() - kRightPanelWidth); });
 
   RgValueType = new QGroupBox(QStringLiteral("Plot as"), panel);
   RgValueType->setObjectName(QStringLiteral("RgValueType"));
@@ -227,10 +230,8 @@ void TFmDisplayData::apply_layout() {
   // The bottom panel: a twentieth of the window (at least 30 pixels) under a
   // table, a third under a chart.
   const int height = this->height();
-  const int panel = table_mode_ ? std::max(30, height / 20) : height / 3;
-  bottom_panel_->setFixedHeight(std::max(panel, bottom_panel_->minimumSizeHint().height()));
-  const int list_width = std::max(1, width() - kRightPanelWidth);
-  set_list_columns(LbxSeries, list_columns_for_width(list_width));
+  const int button = BtnCloseDisplay->sizeHint().height() + 8;
+  bottom_panel_->setFixedHeight(table_mode_ ? std::max({30, height / 20, button}) : height / 3);
 }
 
 void TFmDisplayData::resizeEvent(QResizeEvent* event) {

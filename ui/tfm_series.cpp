@@ -1,9 +1,9 @@
 #include "ui/tfm_series.hpp"
 
+#include <QEvent>
 #include <QHBoxLayout>
 #include <QListWidget>
 #include <QPushButton>
-#include <QResizeEvent>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
@@ -19,6 +19,33 @@ void set_list_columns(QListWidget* list, int columns) {
   const int width = std::max(1, list->viewport()->width() / std::max(1, columns));
   const int height = list->fontMetrics().height() + 4;
   list->setGridSize(QSize(width, height));
+}
+
+namespace {
+
+// Lays a list out again after each resize, once its viewport has its new width.
+class ListColumns final : public QObject {
+ public:
+  ListColumns(QListWidget* list, std::function<int()> columns)
+      : QObject(list), list_(list), columns_(std::move(columns)) {
+    list->installEventFilter(this);
+  }
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == list_ && (event->type() == QEvent::Resize || event->type() == QEvent::Show)) {
+      set_list_columns(list_, columns_());
+    }
+    return false;
+  }
+
+ private:
+  QListWidget* list_;
+  std::function<int()> columns_;
+};
+
+}  // namespace
+
+void keep_list_columns(QListWidget* list, std::function<int()> columns) {
+  new ListColumns(list, std::move(columns));
 }
 
 int list_columns_for_width(int width) {
@@ -53,6 +80,7 @@ TFmSeries::TFmSeries(QWidget* parent) : QDialog(parent) {
   layout->addWidget(LbxChooseSeries, 1);
   layout->addLayout(buttons);
   resize(820, 460);
+  keep_list_columns(LbxChooseSeries, [this] { return list_columns_for_width(width()); });
 
   connect(BtnOK, &QPushButton::clicked, this, &QDialog::accept);
   connect(BtnCancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -67,7 +95,6 @@ TFmSeries::TFmSeries(QWidget* parent) : QDialog(parent) {
 void TFmSeries::fill(const QStringList& sorted_names) {
   LbxChooseSeries->clear();
   LbxChooseSeries->addItems(sorted_names);
-  set_list_columns(LbxChooseSeries, list_columns_for_width(width()));
 }
 
 void TFmSeries::prepare_independent(const QStringList& sorted_names, const QString& current) {
@@ -105,11 +132,6 @@ QList<bool> TFmSeries::selection() const {
     selected << LbxChooseSeries->item(i)->isSelected();
   }
   return selected;
-}
-
-void TFmSeries::resizeEvent(QResizeEvent* event) {
-  QDialog::resizeEvent(event);
-  set_list_columns(LbxChooseSeries, list_columns_for_width(event->size().width()));
 }
 
 }  // namespace vindrel::ui

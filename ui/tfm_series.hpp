@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class QListWidget;
 class QPushButton;
@@ -16,6 +17,8 @@ namespace vindrel::ui {
 // Lays out a list box in `columns` columns that fill its width, the items
 // running down each column in turn.
 void set_list_columns(QListWidget* list, int columns);
+// Keeps `list` in the columns that `columns()` gives, whenever the list is resized.
+void keep_list_columns(QListWidget* list, std::function<int()> columns);
 // max(1, round(width / 200)): the column count of a list of variables.
 int list_columns_for_width(int width);
 // The variable list's order: alphabetical, letter case ignored, duplicates kept.
@@ -42,9 +45,6 @@ class TFmSeries final : public QDialog {
   QPushButton* BtnOK = nullptr;
   QPushButton* BtnCancel = nullptr;
   QPushButton* BtnClearSelection = nullptr;
-
- protected:
-  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void fill(const QStringList& sorted_names);

@@ -1,0 +1,96 @@
+// Pictures of the output display on five years of the example stand: a chart
+// of several pools, the same on a logarithmic axis, the table, the series
+// chooser and the axis dialog.
+#include <QListWidget>
+#include <memory>
+
+#include "fileio/param_file.hpp"
+#include "run/run.hpp"
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#include "tests/ui/scripted_dialogs.hpp"
+#pragma GCC diagnostic pop
+#include "tests/ui/screenshots/screenshot_registry.hpp"
+#include "ui/tdlg_scale.hpp"
+#include "ui/tfm_display_data.hpp"
+#include "ui/tfm_series.hpp"
+
+using namespace vindrel;
+using namespace vindrel::ui;
+using vindrel::ui::screenshots::Shot;
+
+namespace {
+
+// The example stand run for five years into the shot's scratch folder.
+std::unique_ptr<ProgramState> example_output(const Shot& shot) {
+  auto program = std::make_unique<ProgramState>();
+  ReadParamFile(shot.example_parameter_file().toStdString(), program->model);
+  program->settings.parameter_file = shot.example_parameter_file().toStdString();
+  program->settings.driver_file = shot.example_driver_file().toStdString();
+  program->settings.output_file = shot.scratch(QStringLiteral("example.out")).toStdString();
+  program->settings.start_time = 1.0;
+  program->settings.stop_time = 5.0 * 366.0 + 1.0;
+  OutputFileSink sink(program->settings.output_file);
+  Run(program->model, program->settings, sink);
+  return program;
+}
+
+const QStringList kPools = {QStringLiteral("C: foliar"), QStringLiteral("C: root"),
+                            QStringLiteral("C: sapwood"), QStringLiteral("C: labile root"),
+                            QStringLiteral("C: labile foliar & wood")};
+
+void show_chart(TFmDisplayData& display, const ProgramState& program) {
+  display.set_output_file(QString::fromStdString(program.settings.output_file));
+  display.resize(1200, 800);
+  display.prepare_to_show(false);
+  display.select_series(kPools);
+  display.update_chart();
+}
+
+}  // namespace
+
+VINDREL_SCREENSHOT(display_chart) {
+  testing::ScriptedDialogs dialogs;
+  auto program = example_output(shot);
+  TFmDisplayData display(*program, dialogs);
+  show_chart(display, *program);
+  shot.save(display, QStringLiteral("display_chart"));
+}
+
+VINDREL_SCREENSHOT(display_chart_log) {
+  testing::ScriptedDialogs dialogs;
+  auto program = example_output(shot);
+  TFmDisplayData display(*program, dialogs);
+  show_chart(display, *program);
+  display.chart().set_logarithmic(ChartAxis::kY, true);
+  shot.save(display, QStringLiteral("display_chart_log"));
+}
+
+VINDREL_SCREENSHOT(display_table) {
+  testing::ScriptedDialogs dialogs;
+  auto program = example_output(shot);
+  TFmDisplayData display(*program, dialogs);
+  display.set_output_file(QString::fromStdString(program->settings.output_file));
+  display.resize(1200, 800);
+  display.prepare_to_show(true);
+  shot.save(display, QStringLiteral("display_table"));
+}
+
+VINDREL_SCREENSHOT(display_dialogs) {
+  testing::ScriptedDialogs dialogs;
+  auto program = example_output(shot);
+  TFmDisplayData display(*program, dialogs);
+  show_chart(display, *program);
+  TFmSeries chooser(&display);
+  QStringList names;
+  QList<bool> selected;
+  for (int i = 0; i < display.LbxSeries->count(); ++i) {
+    names << display.LbxSeries->item(i)->text();
+    selected << display.LbxSeries->item(i)->isSelected();
+  }
+  chooser.prepare_dependent(names, selected);
+  shot.save(chooser, QStringLiteral("display_series_chooser"));
+  TDlgScale scale(dialogs, &display);
+  scale.prepare(false, display.chart().axis_scale(ChartAxis::kY));
+  shot.save(scale, QStringLiteral("display_axis_dialog"));
+}
