@@ -13,6 +13,7 @@
 #include "core/model.hpp"
 #include "equations/equations.hpp"
 #include "fileio/driver_file.hpp"
+#include "fileio/number_format.hpp"
 #include "fileio/param_file.hpp"
 #include "run/run_settings.hpp"
 
@@ -41,6 +42,18 @@ void evaluate(const EvalOptions& options) {
   DriverLookup lookup;
   if (!lookup.open(options.drivers, model)) {
     throw std::runtime_error(options.drivers + ": " + std::string(kDriverFileMissingMessage));
+  }
+  // Past the driver file's last record, the lookup holds that record's values.
+  const std::optional<double> last_driver_time =
+      check_driver_records(options.drivers, model, options.time);
+  if (last_driver_time && *last_driver_time < options.time) {
+    char day[kMaxGeneralLength];
+    char time[kMaxGeneralLength];
+    std::fprintf(stderr,
+                 "vindrel-cli: warning: the driver file ends at day %.*s; its last record holds "
+                 "from there to the time of the evaluation, %.*s\n",
+                 static_cast<int>(format_general(day, *last_driver_time, 15) - day), day,
+                 static_cast<int>(format_general(time, options.time, 15) - time), time);
   }
   lookup.rewind();
   lookup.GetDrivers(model.drivers, settings.calculation_time, settings.stop_time);

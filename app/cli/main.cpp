@@ -24,6 +24,25 @@ int main(int argc, char** argv) {
   vindrel::cli::add_summary_command(app);
   vindrel::cli::add_par_command(app);
 
+  // The first word that is not an option names the command; one the program
+  // does not have is named, with the commands it has.
+  if (argc > 1 && argv[1][0] != '-') {
+    const std::string word = argv[1];
+    std::string commands;
+    bool known = false;
+    for (const CLI::App* command : app.get_subcommands({})) {
+      known = known || command->get_name() == word;
+      commands += (commands.empty() ? "" : ", ") + command->get_name();
+    }
+    if (!known) {
+      std::fprintf(stderr,
+                   "vindrel-cli: error: \"%s\" is not a command; the commands are %s\nRun with "
+                   "--help for more information.\n",
+                   word.c_str(), commands.c_str());
+      return 2;
+    }
+  }
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::RuntimeError& e) {

@@ -12,6 +12,7 @@
 // desktop program would save.
 #include <cmath>
 #include <cstddef>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -21,6 +22,7 @@
 #include <vector>
 
 #include "app/cli/commands.hpp"
+#include "app/cli/file_clash.hpp"
 #include "core/model.hpp"
 #include "fileio/number_format.hpp"
 #include "fileio/param_file.hpp"
@@ -61,12 +63,20 @@ void make_par(const std::string& values_file, const std::string& out) {
     }
   }
 
+  refuse_overwriting_inputs({{"--values", values_file}}, {{"--out", out}});
+  std::error_code error;
+  if (std::filesystem::is_directory(values_file, error)) {
+    throw std::runtime_error(values_file + ": the name is a folder, not a list of values");
+  }
   std::ifstream in(values_file, std::ios::binary);
   if (!in) throw std::runtime_error(values_file + ": cannot open the list of values");
   std::string line;
   int line_number = 0;
   while (std::getline(in, line)) {
     ++line_number;
+    // A byte-order mark, which some editors put before UTF-8 text, is no part
+    // of the first symbol.
+    if (line_number == 1 && line.starts_with("\xEF\xBB\xBF")) line.erase(0, 3);
     const std::vector<std::string> tokens = tokens_of(line);
     if (tokens.empty()) continue;
     const std::string where = values_file + ":" + std::to_string(line_number) + ": ";

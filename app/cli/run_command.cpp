@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/cli/commands.hpp"
+#include "app/cli/file_clash.hpp"
 #include "app/cli/input_messages.hpp"
 #include "core/model.hpp"
 #include "fileio/driver_file.hpp"
@@ -109,17 +110,28 @@ class ProgressBar {
   int last_percent_ = -1;
 };
 
-std::vector<std::string> split_list(const std::string& list) {
+// The names of a state list; the option given twice or more gives one list.
+// An empty name (",," or a comma at an end) is refused: it is most likely a
+// name lost to the shell.
+std::vector<std::string> split_list(const std::vector<std::string>& given, const char* option) {
   std::vector<std::string> items;
-  std::string item;
-  for (char c : list + ",") {
-    if (c == ',') {
+  for (const std::string& list : given) {
+    std::string item;
+    for (char c : list + ",") {
+      if (c != ',') {
+        item += c;
+        continue;
+      }
       const auto first = item.find_first_not_of(" \t");
       const auto last = item.find_last_not_of(" \t");
-      if (first != std::string::npos) items.push_back(item.substr(first, last - first + 1));
+      if (first == std::string::npos) {
+        throw std::runtime_error(std::string(option) + ": the list \"" + list +
+                                 "\" has an empty name; name states by symbol or position, "
+                                 "separated by commas (" +
+                                 option + " Cf,Nf)");
+      }
+      items.push_back(item.substr(first, last - first + 1));
       item.clear();
-    } else {
-      item += c;
     }
   }
   return items;
@@ -166,8 +178,8 @@ struct RunOptions {
   std::optional<double> output_step;
   std::optional<int> repeat_drivers;
   std::optional<int> reset_every;
-  std::string reset_list;
-  std::string hold_list;
+  std::vector<std::string> reset_list;  // each --reset given
+  std::vector<std::string> hold_list;   // each --hold given
   std::string save_states;
   bool quiet = false;
 };
@@ -195,14 +207,16 @@ void save_final_states(const std::string& file_name, const RunResult& result) {
 }
 
 void run(const RunOptions& options) {
+  refuse_overwriting_inputs({{"--par", options.par}, {"--drivers", options.drivers}},
+                            {{"--out", options.out}, {"--save-states", options.save_states}});
   Model model = MakeModel();
   if (!ReadParamFile(options.par, model)) {
     throw std::runtime_error(incompatible_param_file_message(options.par, model.ModelInfo));
   }
-  for (const std::string& item : split_list(options.hold_list)) {
+  for (const std::string& item : split_list(options.hold_list, "--hold")) {
     model.states[state_position(model, item, "--hold")].HoldConstant = true;
   }
-  for (const std::string& item : split_list(options.reset_list)) {
+  for (const std::string& item : split_list(options.reset_list, "--reset")) {
     model.states[state_position(model, item, "--reset")].Reset = true;
   }
 
@@ -211,6 +225,15 @@ void run(const RunOptions& options) {
   require_finite(options.stop, "--stop");
   require_finite(options.step, "--step");
   if (options.output_step) require_finite(*options.output_step, "--output-step");
+  if (options.output_step && !(*options.output_step > 0.0)) {
+    throw std::runtime_error("--output-step: expected a number of days greater than 0, found " +
+                             shortest(*options.output_step));
+  }
+  if (options.repeat_drivers && *options.repeat_drivers <= 0) {
+    throw std::runtime_error(
+        "--repeat-drivers: expected a whole number of days greater than 0, found " +
+        std::to_string(*options.repeat_drivers));
+  }
   settings.start_time = options.start;
   settings.stop_time = options.stop;
   settings.time_step = options.step;
@@ -230,6 +253,12 @@ void run(const RunOptions& options) {
 
   if (!(settings.stop_time > settings.start_time)) {
     throw std::runtime_error("the stop time must be greater than the start time");
+  }
+  if (settings.time_step > settings.stop_time - settings.start_time) {
+    throw std::runtime_error("--step: the time step of " + shortest(settings.time_step) +
+                             " days is longer than the run from --start to --stop (" +
+                             shortest(settings.stop_time - settings.start_time) +
+                             " days); no step would be taken");
   }
   const OutputStepCorrection correction = correct_output_step(settings);
   if (correction.corrected()) {
@@ -292,12 +321,17 @@ void add_run_command(CLI::App& app) {
                   "Start the drivers again from the start time after this many days");
   auto* reset_every = cmd->add_option("--reset-every", options->reset_every,
                                       "Reset the states named by --reset every this many days");
-  auto* reset = cmd->add_option("--reset", options->reset_list,
-                                "States to reset, by symbol or position, separated by commas");
+  auto* reset =
+      cmd->add_option("--reset", options->reset_list,
+                      "States to reset, by symbol or position, separated by commas (given twice, "
+                      "the lists are joined)")
+          ->allow_extra_args(false);
   reset_every->needs(reset);
   reset->needs(reset_every);
   cmd->add_option("--hold", options->hold_list,
-                  "States to hold constant, by symbol or position, separated by commas");
+                  "States to hold constant, by symbol or position, separated by commas (given "
+                  "twice, the lists are joined)")
+      ->allow_extra_args(false);
   cmd->add_option("--save-states", options->save_states,
                   "Parameter file to write at the end: the parameters and the final states, "
                   "from which a later run continues");

@@ -1,7 +1,9 @@
 // vindrel-cli weather: a synthetic driver file from the seeded weather generator.
+#include <charconv>
 #include <cstdint>
 #include <iostream>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 #include "app/cli/commands.hpp"
@@ -12,11 +14,29 @@ namespace {
 
 struct WeatherOptions {
   weather::WeatherConfig config;
+  std::string seed = "1";  // read here: a number type would take "-1" as 2^64 - 1
   std::string out;
 };
 
-void make_weather(const WeatherOptions& options) {
-  const weather::WeatherConfig& c = options.config;
+void make_weather(WeatherOptions& options) {
+  weather::WeatherConfig& c = options.config;
+  const std::string& seed = options.seed;
+  const auto [end, error] = std::from_chars(seed.data(), seed.data() + seed.size(), c.seed);
+  if (seed.empty() || error != std::errc() || end != seed.data() + seed.size()) {
+    throw std::runtime_error(
+        "--seed: expected a whole number from 0 to 18446744073709551615, "
+        "found \"" +
+        seed + "\"");
+  }
+  // The generator's monthly climate is a northern one, while its sunshine
+  // follows the latitude: south of the equator the two would be half a year
+  // apart.
+  if (c.latitude < 0.0) {
+    throw std::runtime_error(
+        "--latitude: the generator makes northern weather only (0 to 90 degrees): its monthly "
+        "climate is that of the example stand, whose summer would meet the southern winter's "
+        "sunshine");
+  }
   weather::write_weather_file(options.out, c);  // day by day: any length fits in memory
   const long long records = static_cast<long long>(c.years) * weather::kDaysPerModelYear;
   std::cout << "Wrote " << records << " daily records (" << c.years << " model years of "
@@ -37,10 +57,10 @@ void add_weather_command(CLI::App& app) {
   cmd->add_option("--out", options->out, "Driver file to write (.drr)")->required();
   cmd->add_option("--years", c.years, "Number of 366-day model years")->capture_default_str();
   cmd->add_option("--latitude", c.latitude,
-                  "Latitude in degrees, north positive (sets the "
-                  "clear-sky radiation)")
+                  "Latitude in degrees north, 0 to 90 (sets the clear-sky radiation; southern "
+                  "latitudes are refused, since the monthly climate is a northern one)")
       ->capture_default_str();
-  cmd->add_option("--seed", c.seed,
+  cmd->add_option("--seed", options->seed,
                   "Seed of the random numbers; the same seed gives the same "
                   "file on every platform")
       ->capture_default_str();
