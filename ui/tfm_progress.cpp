@@ -70,10 +70,13 @@ void TFmProgress::set_progress(int percent) { runProgressBar->setValue(percent);
 int TFmProgress::progress() const { return runProgressBar->value(); }
 
 void TFmProgress::BtnCancelClick() {
-  if (dialogs_.message(this, MessageKind::kConfirmation, QStringLiteral("Cancel Run?"),
-                       MessageButtons::kYesNo) == MessageAnswer::kYes) {
-    emit cancel_confirmed();
-  }
+  if (asking_) return;
+  asking_ = true;
+  const MessageAnswer answer = dialogs_.message(
+      this, MessageKind::kConfirmation, QStringLiteral("Cancel Run?"), MessageButtons::kYesNo);
+  asking_ = false;
+  if (answer == MessageAnswer::kYes) emit cancel_confirmed();
+  emit question_closed();
 }
 
 void TFmProgress::closeEvent(QCloseEvent* event) {

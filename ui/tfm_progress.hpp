@@ -25,11 +25,15 @@ class TFmProgress : public QDialog {
   void set_progress(int percent);
   int progress() const;
 
-  // Cancel: asks "Cancel Run?"; Yes emits cancel_confirmed().
+  // Cancel: asks "Cancel Run?"; Yes emits cancel_confirmed(). Either answer
+  // then emits question_closed().
   void BtnCancelClick();
+  // True while "Cancel Run?" waits for its answer.
+  bool asking() const noexcept { return asking_; }
 
  signals:
   void cancel_confirmed();
+  void question_closed();
 
  protected:
   // The title bar's close asks as Cancel does; the window hides itself only
@@ -43,6 +47,7 @@ class TFmProgress : public QDialog {
   QLabel* LblEnd;
   QProgressBar* runProgressBar;
   QPushButton* BtnCancel;
+  bool asking_ = false;
 };
 
 }  // namespace vindrel::ui

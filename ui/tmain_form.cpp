@@ -334,6 +334,7 @@ void TMainForm::connect_commands() {
   connect(run_options_, &TFmRunOptions::normal_run_requested, this, &TMainForm::set_normal_run);
   connect(run_options_, &TFmRunOptions::settings_changed, this, &TMainForm::UpdateMainForm);
   connect(progress_.get(), &TFmProgress::cancel_confirmed, this, &TMainForm::cancel_run);
+  connect(progress_.get(), &TFmProgress::question_closed, this, &TMainForm::cancel_question_closed);
   connect(this, &TMainForm::run_progress, progress_.get(), &TFmProgress::set_progress,
           Qt::QueuedConnection);
 }

@@ -59,6 +59,8 @@ class TMainForm : public QMainWindow {
 
   // True from the start of a run until its end has been dealt with.
   bool running() const noexcept { return running_; }
+  // The run has ended while "Cancel Run?" waits for its answer.
+  bool result_pending() const noexcept { return pending_result_ != nullptr; }
 
   // The windows the main window made (tests and screenshots look at them).
   TFmProgress& progress_window() noexcept { return *progress_; }
@@ -116,8 +118,11 @@ class TMainForm : public QMainWindow {
   // Runs (tmain_form_run.cpp).
   void BtnRunClick();
   void start_run();
+  // Takes the result of the worker; it waits while "Cancel Run?" is open.
+  void deliver_result(std::shared_ptr<const RunResult> result, bool interactive);
   void finish_run(const RunResult& result, bool interactive);
   void cancel_run();
+  void cancel_question_closed();
 
   // A box's focus leaving runs its command; while refreshing or running it does not.
   void box_left(QObject* box);
@@ -176,6 +181,9 @@ class TMainForm : public QMainWindow {
   std::unique_ptr<TFmProgress> progress_;
   TFmRunOptions* run_options_ = nullptr;
 
+  // A result that came while "Cancel Run?" was open.
+  std::shared_ptr<const RunResult> pending_result_;
+  bool pending_interactive_ = false;
   bool refreshing_ = false;
   bool running_ = false;
   bool centred_ = false;

@@ -87,16 +87,37 @@ void TMainForm::start_run() {
         RunProgress progress;
         if (interactive) {
           progress = [this, &throttle](int percent, double) {
-            if (throttle.due(percent)) emit run_progress(percent);
+            try {
+              if (throttle.due(percent)) emit run_progress(percent);
+            } catch (...) {
+              // A progress update that cannot be posted is skipped.
+            }
           };
         }
         OutputFileSink sink(settings.output_file);
-        auto result = std::make_shared<RunResult>(
+        std::shared_ptr<const RunResult> result = std::make_shared<RunResult>(
             Run(std::move(model), settings, sink, std::move(stop), progress));
         QMetaObject::invokeMethod(
-            this, [this, result, interactive] { finish_run(*result, interactive); },
+            this, [this, result, interactive] { deliver_result(result, interactive); },
             Qt::QueuedConnection);
       });
+}
+
+void TMainForm::deliver_result(std::shared_ptr<const RunResult> result, bool interactive) {
+  if (progress_->asking()) {
+    // The end waits for the answer, so that the question is not left over a
+    // window that has gone.
+    pending_result_ = std::move(result);
+    pending_interactive_ = interactive;
+    return;
+  }
+  if (!guarded(this, dialogs_, [&] { finish_run(*result, interactive); })) {
+    // Whatever failed, the window is usable again and the run has ended.
+    running_ = false;
+    setEnabled(true);
+    progress_->hide();
+    emit run_finished();
+  }
 }
 
 void TMainForm::finish_run(const RunResult& result, bool interactive) {
@@ -132,6 +153,13 @@ void TMainForm::finish_run(const RunResult& result, bool interactive) {
 
 void TMainForm::cancel_run() {
   if (running_) worker_.request_stop();
+}
+
+void TMainForm::cancel_question_closed() {
+  if (!pending_result_) return;
+  std::shared_ptr<const RunResult> result = std::move(pending_result_);
+  pending_result_.reset();
+  deliver_result(std::move(result), pending_interactive_);
 }
 
 }  // namespace vindrel::ui

@@ -1,6 +1,7 @@
 // Runs started from the main window: the output file, the window's state
 // during and after a run, Cancel, failures and the unattended modes.
 #include <QAction>
+#include <QEventLoop>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -9,6 +10,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <cmath>
 
 #include "fileio/driver_file.hpp"
@@ -152,6 +154,50 @@ class TestRunFromWindow : public QObject {
       QVERIFY2(std::fabs(last.states[i].value - kept) <= 1e-11 * std::fabs(kept) + 1e-300,
                qPrintable(QString::fromStdString(last.states[i].name)));
     }
+  }
+
+  void aRunThatEndsWhileCancelIsAskedEndsOnceTheQuestionIsAnswered() {
+    // Dialogs that keep "Cancel Run?" open until the run's result has come back.
+    class Waiting final : public Dialogs {
+     public:
+      TMainForm* window = nullptr;
+      QStringList asked;
+      MessageAnswer message(QWidget*, MessageKind, const QString& text, MessageButtons) override {
+        // A box's own event loop, which ends once the result is back.
+        QEventLoop loop;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+          if (window->result_pending()) loop.quit();
+        });
+        poll.start(5);
+        loop.exec();
+        asked << text;
+        return MessageAnswer::kYes;
+      }
+      std::optional<QString> input(QWidget*, const QString&, const QString&,
+                                   const QString&) override {
+        return std::nullopt;
+      }
+      std::optional<QString> file(QWidget*, const FileDialogSpec&, const QString&) override {
+        return std::nullopt;
+      }
+      void beep() override {}
+    } dialogs;
+    TMainForm window(dialogs);
+    dialogs.window = &window;
+    window.show();
+    choose_files(window, example_file("vindrel-example.par"), example_file("vindrel-example.drr"),
+                 path("late.out"));
+    type_into(window, "MEStopTime", QStringLiteral("5"));
+    QSignalSpy finished(&window, &TMainForm::run_finished);
+    child<QPushButton>(window, "BtnRun")->click();
+    child<QPushButton>(window.progress_window(), "BtnCancel")->click();
+    QVERIFY(finished.size() == 1 || finished.wait(kRunTimeout));
+    QVERIFY(!window.result_pending());
+    QVERIFY(window.isEnabled());
+    QVERIFY(!window.progress_window().isVisible());
+    QCOMPARE(window.program().present_time, 5.0);
+    QCOMPARE(dialogs.asked, QStringList{"Cancel Run?"});
   }
 
   void aFailureShowsItsMessageInTheErrorWindowWithTheWindowUsable() {
