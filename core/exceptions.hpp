@@ -24,9 +24,20 @@ class ETooManySteps : public EIntegratorError {
   using EIntegratorError::EIntegratorError;
 };
 
+// The step the integrator needs has become smaller than it allows. Where the
+// integrator knows it, the exception names the element of its vector (1-based)
+// that had the largest scaled error in the last trial that cut the step; 0
+// when it does not know one (a division by zero cut the step).
 class EStepTooSmall : public EIntegratorError {
  public:
   using EIntegratorError::EIntegratorError;
+  EStepTooSmall(const std::string& message, int largest_error)
+      : EIntegratorError(message), largest_error_(largest_error) {}
+
+  int largest_error() const noexcept { return largest_error_; }
+
+ private:
+  int largest_error_ = 0;
 };
 
 // Ends a run without a message.

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <memory>
+#include <string_view>
 
 #include "core/model.hpp"
 
@@ -56,7 +57,15 @@ class PreparedDerivatives {
   // serves one thread.
   void operator()(const StateVector& y, StateVector& dydt, double x);
 
+  // The states and the time of the last call that failed with an arithmetic
+  // fault (kept only then), so that the fault can be looked into afterwards.
+  bool has_faulted() const { return has_faulted_; }
+  const StateVector& faulted_states() const { return faulted_states_; }
+  double faulted_time() const { return faulted_time_; }
+
  private:
+  [[noreturn]] void keep_fault_and_throw(const StateVector& y, double x, bool flags_raised);
+
   // The working record of the calls, its drivers and parameters filled in.
   std::unique_ptr<equations::Evaluation> work_;
   std::array<bool, kStateCapacity + 1> HoldConstant_{};
@@ -65,6 +74,20 @@ class PreparedDerivatives {
   bool NewYear_ = false;
   bool inputs_finite_ = true;  // every driver, parameter and clock value
   EvaluationClock clock_;
+  bool has_faulted_ = false;
+  StateVector faulted_states_{};
+  double faulted_time_ = 0.0;
 };
+
+// Where an arithmetic fault arose: evaluates the equations once more with the
+// model's drivers, parameters, flags and NewYear, the state values y and the
+// time, testing the floating-point fault flags after each equation group (and,
+// with StepUpdate, after the end-of-step block). Returns the name of the first
+// group that raised one ("photosynthesis (group c)"), or "" when none did
+// (an input that is not a finite number, or a fault outside the equations).
+// For the diagnosis of a failed run only: it is slow, and it leaves the
+// model's tables alone.
+std::string_view faulting_equation_group(const Model& model, const EvaluationClock& clock,
+                                         const StateVector& y, double time, bool StepUpdate);
 
 }  // namespace vindrel

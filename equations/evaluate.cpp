@@ -4,6 +4,7 @@
 // the once-per-step updates when asked, and store derivatives and processes by
 // position. Arithmetic faults are detected from the floating-point status
 // flags, which are cleared before and tested after the evaluation.
+#include <cfenv>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -302,14 +303,81 @@ void PreparedDerivatives::operator()(const StateVector& y, StateVector& dydt, do
   PreparedStates states{y, HoldConstant_, held_positions_, held_count_};
   const bool states_finite = states.copy_in(e);
   run_frame(NewYear_, clock_, states, x, e, false);
-  throw_raised_faults();
+  if (raised_fault_flags() != 0) keep_fault_and_throw(y, x, true);
   // Arithmetic on finite values gives finite values or raises a fault flag, so
   // a derivative that is not finite without a flag needs an input that is not
   // finite: the derivatives are searched only when there is one.
   if (!(inputs_finite_ && states_finite && std::isfinite(x)) && !derivatives_finite(e)) {
-    refuse_non_finite();
+    keep_fault_and_throw(y, x, false);
   }
   copy_derivatives_out(e, dydt);
+}
+
+void PreparedDerivatives::keep_fault_and_throw(const StateVector& y, double x, bool flags_raised) {
+  has_faulted_ = true;
+  faulted_states_ = y;
+  faulted_time_ = x;
+  if (flags_raised) throw_raised_faults();
+  refuse_non_finite();
+}
+
+namespace {
+
+// The equation groups in the order of Evaluation::equation_groups().
+struct EquationGroup {
+  std::string_view name;
+  void (Evaluation::*compute)();
+};
+
+constexpr EquationGroup kEquationGroups[] = {
+    {"climate and water balance (group a)", &Evaluation::climate_and_water_balance},
+    {"solar geometry (group b)", &Evaluation::solar_geometry},
+    {"photosynthesis (group c)", &Evaluation::photosynthesis},
+    {"drainage and discharge (group d)", &Evaluation::drainage_and_discharge},
+    {"soil mineral nitrogen (group e)", &Evaluation::soil_mineral_nitrogen},
+    {"nitrogen uptake (group f)", &Evaluation::nitrogen_uptake},
+    {"drought litter (group g)", &Evaluation::drought_litter},
+    {"litterfall (group h)", &Evaluation::litterfall},
+    {"growth (group i)", &Evaluation::growth},
+    {"respiration and transport (group j)", &Evaluation::respiration_and_transport},
+    {"soil organic matter (group k)", &Evaluation::soil_organic_matter},
+    {"ecosystem totals (group l)", &Evaluation::ecosystem_totals},
+};
+
+}  // namespace
+
+std::string_view faulting_equation_group(const Model& model, const EvaluationClock& clock,
+                                         const StateVector& y, double time, bool StepUpdate) {
+  // The steps of run_frame, one at a time, on a record of its own.
+  auto record = std::make_unique<Evaluation>();
+  Evaluation& e = *record;
+  PrivateStates states{y, model.states};
+  std::feclearexcept(FE_ALL_EXCEPT);
+  copy_tables_in(model, e);
+  states.copy_in(e);
+  e.time = time;
+  e.dt = clock.time_step;
+  e.start_time = clock.start_time;
+  e.StepUpdate = StepUpdate;
+  apply_prescribed_soil_nitrogen(e, states);
+  if (model.NewYear || time == clock.start_time) annual_reset(e, states);
+  e.Pptr = 0.0;
+  e.PptI = 0.0;
+  e.Ppts = 0.0;
+  e.Ms = 0.0;
+  if (raised_fault_flags() != 0) return "the inputs of the evaluation";
+  for (const EquationGroup& group : kEquationGroups) {
+    (e.*group.compute)();
+    if (raised_fault_flags() != 0) return group.name;
+  }
+  if (StepUpdate) {
+    e.end_of_step();
+    apply_end_of_step(e, states);
+    if (raised_fault_flags() != 0) return "the end-of-step updates";
+  }
+  e.state_derivatives();
+  if (raised_fault_flags() != 0) return "the state derivatives";
+  return {};
 }
 
 }  // namespace vindrel

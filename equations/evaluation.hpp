@@ -107,6 +107,8 @@ struct Evaluation {
   void canopy_water_conductance();  // gsw
 };
 
+// faulting_equation_group (evaluate.cpp) calls the groups one by one in this
+// order too.
 inline void Evaluation::equation_groups() {
   climate_and_water_balance();
   solar_geometry();

@@ -46,6 +46,34 @@ inline constexpr const char* kTooManySteps = "Too many steps in routine ODEInteg
 inline constexpr const char* kNonFiniteError =
     "Invalid floating point operation in routine RKQualityControl";
 
+// What limited the step size, for the message of a step that became too
+// small: filled only when a trial is rejected or an accepted step proposes a
+// step below the smallest allowed, so that it costs nothing on the usual path.
+struct StepLimit {
+  double smallest_step = 0.0;  // in: the smallest step allowed (its magnitude)
+  // out: 1-based element with the largest scaled error in the last trial that
+  // cut the step; 0 when a division by zero cut it, or none has yet.
+  int largest_error = 0;
+};
+
+// The 1-based element with the largest |error[i] / yscal[i]| (the first of
+// equals; a NaN wins, since it is what broke the trial).
+template <std::size_t Capacity>
+int largest_scaled_error(const Vector<Capacity>& error, const Vector<Capacity>& yscal, int n) {
+  int largest = 0;
+  double largest_value = -1.0;
+  for (int i = 0; i < n; ++i) {
+    const std::size_t k = static_cast<std::size_t>(i);
+    const double scaled = std::fabs(error[k] / yscal[k]);
+    if (std::isnan(scaled)) return i + 1;
+    if (scaled > largest_value) {
+      largest_value = scaled;
+      largest = i + 1;
+    }
+  }
+  return largest;
+}
+
 }  // namespace integrator
 
 // The working vectors below are left uninitialised: clearing them cost more
@@ -91,10 +119,12 @@ void RK4Step(const integrator::Vector<Capacity>& y, const integrator::Vector<Cap
 // with half the step. Throws EStepTooSmall when a trial step no longer changes
 // the time in double precision, and EInvalidOp when the error estimate is not a
 // finite number (the trial's own arithmetic overflowed or went invalid).
+// `limit`, when given, learns what cut the step (see StepLimit).
 template <std::size_t Capacity, class Derivatives>
 void RKQualityControl(integrator::Vector<Capacity>& y, integrator::Vector<Capacity>& dydx, int n,
                       double& x, double htry, double eps, const integrator::Vector<Capacity>& yscal,
-                      double& hdid, double& hnext, Derivatives&& derivs) {
+                      double& hdid, double& hnext, Derivatives&& derivs,
+                      integrator::StepLimit* limit = nullptr) {
   using namespace integrator;
   using Vector = integrator::Vector<Capacity>;
   const std::size_t count = static_cast<std::size_t>(n);
@@ -114,7 +144,9 @@ void RKQualityControl(integrator::Vector<Capacity>& y, integrator::Vector<Capaci
       derivs(ytemp, dydx, x);
       RK4Step(ytemp, dydx, n, x, hh, y, derivs);
       x = xsav + h;
-      if (x == xsav) throw EStepTooSmall(kQualityControlTooSmall);
+      if (x == xsav) {
+        throw EStepTooSmall(kQualityControlTooSmall, limit != nullptr ? limit->largest_error : 0);
+      }
       // One whole step; its difference from the two half steps is the error.
       RK4Step(ysav, dysav, n, xsav, h, ytemp, derivs);
       bool finite = true;
@@ -130,13 +162,15 @@ void RKQualityControl(integrator::Vector<Capacity>& y, integrator::Vector<Capaci
       if (!finite || !std::isfinite(errmax)) throw EInvalidOp(kNonFiniteError);
     } catch (const EZeroDivide&) {
       h = 0.5 * h;
+      if (limit != nullptr) limit->largest_error = 0;
       // A derivative that divides by zero for every step would otherwise halve
       // the step forever.
-      if (xsav + h == xsav) throw EStepTooSmall(kQualityControlTooSmall);
+      if (xsav + h == xsav) throw EStepTooSmall(kQualityControlTooSmall, 0);
       continue;
     }
     if (errmax > 1.0) {
       h = kSafety * h * std::exp(kShrinkExponent * std::log(errmax));
+      if (limit != nullptr) limit->largest_error = largest_scaled_error(ytemp, yscal, n);
       continue;
     }
     hdid = h;
@@ -144,6 +178,9 @@ void RKQualityControl(integrator::Vector<Capacity>& y, integrator::Vector<Capaci
       hnext = kMaximumGrowth * h;
     } else {
       hnext = kSafety * h * std::exp(kGrowthExponent * std::log(errmax));
+    }
+    if (limit != nullptr && std::fabs(hnext) < limit->smallest_step) {
+      limit->largest_error = largest_scaled_error(ytemp, yscal, n);
     }
     break;
   }
@@ -159,7 +196,8 @@ void RKQualityControl(integrator::Vector<Capacity>& y, integrator::Vector<Capaci
 // step allowed. On success ystart holds the state at x2, h1 the step proposed
 // by the last accepted step (so that the next interval starts where this one
 // left off), nok and nbad the numbers of steps taken with the full trial step
-// and with a reduced one. On failure ystart and h1 are left as they were.
+// and with a reduced one. On failure ystart and h1 are left as they were; an
+// EStepTooSmall names the element whose error cut the step (see StepLimit).
 template <std::size_t Capacity, class Derivatives>
 void ODEIntegrator(integrator::Vector<Capacity>& ystart, int n, double& h1, double x1, double x2,
                    double eps, double hmin, int& nok, int& nbad, Derivatives&& derivs) {
@@ -173,6 +211,7 @@ void ODEIntegrator(integrator::Vector<Capacity>& ystart, int n, double& h1, doub
   Vector y = ystart;
   Vector dydx{};
   Vector yscal{};
+  StepLimit limit{std::fabs(hmin), 0};
 
   for (int step = 0; step < kMaximumSteps; ++step) {
     derivs(y, dydx, x);
@@ -187,7 +226,7 @@ void ODEIntegrator(integrator::Vector<Capacity>& ystart, int n, double& h1, doub
     if ((x + h - x2) * (x + h - x1) > 0.0) h = x2 - x;
     double hdid = 0.0;
     double hnext = 0.0;
-    RKQualityControl(y, dydx, n, x, h, eps, yscal, hdid, hnext, derivs);
+    RKQualityControl(y, dydx, n, x, h, eps, yscal, hdid, hnext, derivs, &limit);
     if (hdid == h) {
       ++nok;
     } else {
@@ -198,7 +237,7 @@ void ODEIntegrator(integrator::Vector<Capacity>& ystart, int n, double& h1, doub
       h1 = hnext;
       return;
     }
-    if (std::fabs(hnext) < hmin) throw EStepTooSmall(kIntegratorTooSmall);
+    if (std::fabs(hnext) < hmin) throw EStepTooSmall(kIntegratorTooSmall, limit.largest_error);
     h = hnext;
   }
   throw ETooManySteps(kTooManySteps);
