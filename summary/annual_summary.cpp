@@ -25,6 +25,14 @@ constexpr SummaryColumn kColumns[] = {
     {"Dry", "days", 5, 0}, {"TotC", "gC", 8, 0},  {"TotN", "gN", 7, 1},
 };
 
+constexpr SummaryColumn kWideColumns[] = {
+    {"Rplant", "gC", 7, 0}, {"LitN", "gN", 6, 2},  {"Nfix", "gN", 6, 3},  {"PlantC", "gC", 8, 0},
+    {"PlantN", "gN", 7, 1}, {"SoilC", "gC", 8, 0}, {"SoilN", "gN", 7, 1},
+};
+
+// Records further apart than this, in days, are no longer daily.
+constexpr double kDailyStep = 1.0 + 1e-9;
+
 std::int64_t year_of(double time) {
   return static_cast<std::int64_t>(std::ceil(time / static_cast<double>(kModelYearDays)));
 }
@@ -41,6 +49,12 @@ std::string fixed(double value, int width, int decimals) {
   return s;
 }
 
+// The shortest text that reads back to the same number.
+std::string general_text(double value) {
+  char text[32];
+  return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
+}
+
 std::string padded(std::string_view text, int width) {
   std::string s(text);
   if (static_cast<int>(s.size()) < width) {
@@ -49,25 +63,47 @@ std::string padded(std::string_view text, int width) {
   return s;
 }
 
-void append_row(std::string& out, const std::vector<double>& values, std::string_view first,
-                std::string_view note) {
+// The values of `columns`, each after a blank but the year, which comes first
+// and may be replaced by a word.
+void append_values(std::string& out, std::span<const SummaryColumn> columns,
+                   const std::vector<double>& values, bool starts_row, std::string_view first) {
   std::size_t i = 0;
-  for (const SummaryColumn& c : kColumns) {
-    if (i == 0 && !first.empty()) {
+  for (const SummaryColumn& c : columns) {
+    const bool year = starts_row && i == 0;
+    if (year && !first.empty()) {
       out += padded(first, c.width);
     } else {
       out += ' ';
-      out += fixed(values[i], i == 0 ? c.width : c.width - 1, c.decimals);
+      out += fixed(values[i], year ? c.width : c.width - 1, c.decimals);
     }
     ++i;
   }
+}
+
+void append_row(std::string& out, const std::vector<double>& values,
+                const std::vector<double>& wide_values, bool wide, std::string_view first,
+                std::string_view note) {
+  append_values(out, kColumns, values, true, first);
+  if (wide) append_values(out, kWideColumns, wide_values, false, "");
   out += note;
   out += '\n';
+}
+
+// What a year's line says after its figures.
+std::string year_note(const YearFigures& y) {
+  if (y.record_step <= kDailyStep) return y.complete ? "" : "  (part of a year)";
+  const std::string records = std::to_string(y.records) + (y.records == 1 ? " record" : " records");
+  return y.complete ? "  (" + records + ")" : "  (part of a year, " + records + ")";
 }
 
 }  // namespace
 
 std::span<const SummaryColumn> summary_columns() { return kColumns; }
+std::span<const SummaryColumn> summary_wide_columns() { return kWideColumns; }
+
+std::vector<double> summary_wide_values(const YearFigures& y) {
+  return {y.plant_respiration, y.litter_n, y.n_fixation, y.plant_c, y.plant_n, y.soil_c, y.soil_n};
+}
 
 std::vector<double> summary_values(const YearFigures& y) {
   return {static_cast<double>(y.year),
@@ -128,6 +164,11 @@ void AnnualSummary::add_record(double time, const State& state, const Process& p
   y.n_leaching = state(state::QNT);
   y.total_c = process(process::CET);
   y.total_n = process(process::NET) + process(process::NIT);
+  y.n_fixation = state(state::UnfixT);
+  y.plant_c = process(process::CPT);
+  y.plant_n = process(process::NPT);
+  y.soil_c = process(process::CST);
+  y.soil_n = process(process::NST) + process(process::NIT);
   y.peak_snow = std::max(y.peak_snow, state(state::Ws));
   if (process(process::Aw) <= 0.0) ++y.dry_days;
   daily_.lai.emplace_back(day_of_model_year(time), process(process::LAI));
@@ -157,8 +198,13 @@ void AnnualSummary::finish_year() {
   // Complete: the year's last record closes the year, and its first record
   // follows the year's first step (a run that starts at time 1 starts its
   // first year, whose totals the model resets at the start time).
-  y.complete = std::fabs(y.last_time - year_end) < 1e-9 &&
-               y.first_time <= year_start + 1.0 + output_step_ + 1e-9;
+  // With records further apart than a day, the year's last record is the last
+  // one before its end.
+  y.record_step = output_step_;
+  const bool closes_year = output_step_ <= kDailyStep
+                               ? std::fabs(y.last_time - year_end) < 1e-9
+                               : y.last_time > year_end - output_step_ + 1e-9;
+  y.complete = closes_year && y.first_time <= year_start + 1.0 + output_step_ + 1e-9;
   const auto& lai = daily_.lai;
   for (const auto& [day, value] : lai) y.peak_lai = std::max(y.peak_lai, value);
   std::size_t peak_index = 0;
@@ -211,7 +257,8 @@ std::vector<YearFigures> summarise_records(const OutputTable& table, const TMode
   return summary.finish();
 }
 
-std::string format_summary_table(const std::vector<YearFigures>& years, std::string_view source) {
+std::string format_summary_table(const std::vector<YearFigures>& years, std::string_view source,
+                                 bool wide) {
   std::string out = "Annual summary of ";
   out += source;
   out += " (model years of 366 days, per m2 of ground)\n";
@@ -222,20 +269,29 @@ std::string format_summary_table(const std::vector<YearFigures>& years, std::str
       out += padded(line == 0 ? c.heading : c.units, i == 0 ? c.width : c.width - 1);
       ++i;
     }
+    for (const SummaryColumn& c : kWideColumns) {
+      if (!wide) break;
+      out += ' ';
+      out += padded(line == 0 ? c.heading : c.units, c.width - 1);
+    }
     out += '\n';
   }
   std::vector<double> sum(std::size(kColumns), 0.0);
+  std::vector<double> wide_sum(std::size(kWideColumns), 0.0);
   int complete = 0;
   for (const YearFigures& y : years) {
     const std::vector<double> values = summary_values(y);
-    append_row(out, values, "", y.complete ? "" : "  (part of a year)");
+    const std::vector<double> wide_values = summary_wide_values(y);
+    append_row(out, values, wide_values, wide, "", year_note(y));
     if (!y.complete) continue;
     ++complete;
     for (std::size_t i = 0; i < values.size(); ++i) sum[i] += values[i];
+    for (std::size_t i = 0; i < wide_values.size(); ++i) wide_sum[i] += wide_values[i];
   }
   if (complete > 1) {
     for (double& v : sum) v /= complete;
-    append_row(out, sum, "mean", "");
+    for (double& v : wide_sum) v /= complete;
+    append_row(out, sum, wide_sum, wide, "mean", "");
   }
   out +=
       "LAI: peak leaf area index. GPP, NPP, NEP: gross and net primary and net ecosystem\n"
@@ -247,6 +303,17 @@ std::string format_summary_table(const std::vector<YearFigures>& years, std::str
       "below half of it. Dry: days with the root zone at or below wilting point. TotC, TotN:\n"
       "ecosystem carbon and nitrogen (mineral N included) at the year's end. Sums are the\n"
       "model's running totals at the year's last record.\n";
+  if (wide) {
+    out +=
+        "Rplant: plant respiration. LitN: nitrogen in all litterfall. Nfix: nitrogen fixation.\n"
+        "PlantC, PlantN, SoilC, SoilN: carbon and nitrogen in the plants and in the soil (mineral\n"
+        "N included) at the year's end; plant and soil add up to TotC and TotN.\n";
+  }
+  if (!years.empty() && years.front().record_step > kDailyStep) {
+    out += "The output file holds a record every " + general_text(years.front().record_step) +
+           " days: a year's figures are those of its\n"
+           "records (Dry counts records), and its sums stop at its last record.\n";
+  }
   return out;
 }
 
@@ -260,9 +327,18 @@ std::string format_summary_csv(const std::vector<YearFigures>& years) {
       out += c.units;
     }
   }
-  out += ",complete\n";
+  for (const SummaryColumn& c : kWideColumns) {
+    out += ',';
+    out += c.heading;
+    out += '_';
+    out += c.units;
+  }
+  out += ",records,complete\n";
   for (const YearFigures& y : years) {
-    const std::vector<double> values = summary_values(y);
+    std::vector<double> values = summary_values(y);
+    const std::vector<double> wide_values = summary_wide_values(y);
+    values.insert(values.end(), wide_values.begin(), wide_values.end());
+    values.push_back(static_cast<double>(y.records));
     for (std::size_t i = 0; i < values.size(); ++i) {
       if (i > 0) out += ',';
       char text[32];

@@ -32,11 +32,15 @@ struct YearFigures {
   bool complete = false;
   // Running totals at the year's last record, per m2 of ground.
   double gpp = 0.0, npp = 0.0, nep = 0.0, soil_respiration = 0.0, plant_respiration = 0.0;  // g C
-  double evapotranspiration = 0.0, interception = 0.0, discharge = 0.0;                      // mm
-  double precipitation = 0.0;                                                                // mm
+  double evapotranspiration = 0.0, interception = 0.0, discharge = 0.0;                     // mm
+  double precipitation = 0.0;                                                               // mm
   double leaf_litter_c = 0.0, leaf_litter_n = 0.0, litter_c = 0.0, litter_n = 0.0;  // g C, g N
   double n_uptake = 0.0, net_mineralisation = 0.0, n_leaching = 0.0;                // g N
   double total_c = 0.0, total_n = 0.0;  // at the year's last record, mineral N included
+  double n_fixation = 0.0;              // g N, running total
+  // The ecosystem's totals in the plants and the soil, at the year's last
+  // record: plant + soil = total (the soil's nitrogen includes mineral N).
+  double plant_c = 0.0, plant_n = 0.0, soil_c = 0.0, soil_n = 0.0;  // g C, g N
   // From the daily records.
   double peak_lai = 0.0;   // m2 leaf m-2 ground
   double peak_snow = 0.0;  // mm
@@ -44,6 +48,8 @@ struct YearFigures {
   int melt_day = 0;   // first day of the year from which the snowpack stays gone until midsummer
   int leaf_out = 0;   // first day with at least half of the year's peak leaf area
   int leaf_fall = 0;  // first day after the peak with less than half of it
+  // Days between the output file's records (from its first two records).
+  double record_step = 1.0;
 };
 
 // One column of the summary table: a heading, its units, a width and the
@@ -58,6 +64,11 @@ struct SummaryColumn {
 // The columns, year first, and a year's values in their order.
 std::span<const SummaryColumn> summary_columns();
 std::vector<double> summary_values(const YearFigures& year);
+// The wide table's further columns (plant respiration, litter nitrogen,
+// nitrogen fixation, plant and soil carbon and nitrogen), after the others,
+// and a year's values in their order.
+std::span<const SummaryColumn> summary_wide_columns();
+std::vector<double> summary_wide_values(const YearFigures& year);
 
 // Gathers the figures record by record.
 class AnnualSummary {
@@ -96,10 +107,14 @@ std::vector<YearFigures> summarise_records(const OutputTable& table, const TMode
 
 // The summary as a text table: the title naming `source`, two header lines,
 // one line per year, the mean of the complete years when there are two or
-// more, and a legend.
-std::string format_summary_table(const std::vector<YearFigures>& years, std::string_view source);
+// more, and a legend. `wide` adds the wide columns at the right. A year that
+// the run covers only in part is marked; with records further apart than a
+// day, every year says how many records it has.
+std::string format_summary_table(const std::vector<YearFigures>& years, std::string_view source,
+                                 bool wide = false);
 // The same figures as CSV: a header of names with their units, one line per
-// year, a last column that says whether the year is complete.
+// year: the table's columns, the wide columns, the number of records, and a
+// last column that says whether the year is complete.
 std::string format_summary_csv(const std::vector<YearFigures>& years);
 
 }  // namespace vindrel
