@@ -11,6 +11,7 @@
 #include "fileio/driver_file.hpp"
 #include "fileio/number_format.hpp"
 #include "integrator/integrator.hpp"
+#include "run/embedded_integration.hpp"
 
 namespace vindrel {
 namespace {
@@ -26,6 +27,7 @@ void check_run_settings(const RunSettings& settings) {
   if (settings.reset_states && settings.reset_interval <= 0) {
     throw ERunTimeError("The state reset interval must be greater than zero.");
   }
+  check_integrator_settings(settings);
 }
 
 // One run's working state: the model it advances, its driver lookup and its
@@ -71,6 +73,8 @@ class RunLoop {
     // The integrator's derivative function, prepared before every integrator
     // call with the drivers, parameters and flags that hold through it.
     PreparedDerivatives derivatives;
+    // Used only when the settings choose one of the embedded pairs.
+    EmbeddedIntegration embedded(settings_, n);
 
     for (;;) {
       if (stop_.stop_requested()) return RunOutcome::kCancelled;
@@ -82,8 +86,13 @@ class RunLoop {
       int nbad = 0;
       // Drivers hold the values looked up for driver_time through the whole call.
       derivatives.prepare(model_, clock);
-      ODEIntegrator(y, n, integrator_step, driver_time, driver_time + dt, settings_.tolerance,
-                    kSmallestStepFraction * dt, nok, nbad, derivatives);
+      if (settings_.integrator == IntegratorKind::kRk4) {
+        ODEIntegrator(y, n, integrator_step, driver_time, driver_time + dt, settings_.tolerance,
+                      kSmallestStepFraction * dt, nok, nbad, derivatives);
+      } else {
+        embedded.advance(y, integrator_step, driver_time, driver_time + dt,
+                         kSmallestStepFraction * dt, derivatives);
+      }
 
       // Should the end-of-step evaluation fail, the states go back to those of
       // the last completed step (the evaluation itself leaves the tables alone).

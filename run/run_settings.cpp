@@ -1,10 +1,46 @@
 #include "run/run_settings.hpp"
 
+#include <array>
 #include <cmath>
+#include <utility>
 
 #include "core/exceptions.hpp"
+#include "fileio/number_format.hpp"
 
 namespace vindrel {
+namespace {
+
+constexpr std::array<std::pair<IntegratorKind, std::string_view>, 3> kIntegratorNames{{
+    {IntegratorKind::kRk4, "rk4"},
+    {IntegratorKind::kDopri5, "dopri5"},
+    {IntegratorKind::kFehlberg78, "rkf78"},
+}};
+
+}  // namespace
+
+std::string_view integrator_name(IntegratorKind kind) {
+  for (const auto& [k, name] : kIntegratorNames) {
+    if (k == kind) return name;
+  }
+  return "unknown";
+}
+
+std::optional<IntegratorKind> integrator_from_name(std::string_view name) {
+  for (const auto& [kind, k_name] : kIntegratorNames) {
+    if (k_name == name) return kind;
+  }
+  return std::nullopt;
+}
+
+std::string integrator_description(const RunSettings& settings) {
+  // Tolerances in the general form with 6 digits: 1E-8, 2.5E-9.
+  char text[kMaxGeneralLength];
+  if (settings.integrator == IntegratorKind::kRk4) {
+    return "rk4, tolerance " + std::string(text, format_general(text, settings.tolerance, 6));
+  }
+  return std::string(integrator_name(settings.integrator)) + ", rtol " +
+         std::string(text, format_general(text, settings.relative_tolerance, 6));
+}
 
 void check_output_step(double output_step, double time_step, double start_time, double stop_time) {
   if (output_step < time_step) throw EOutputStepTooSmall();

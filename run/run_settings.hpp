@@ -5,10 +5,18 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace vindrel {
+
+// The integrator a run advances its states with over each time step.
+enum class IntegratorKind {
+  kRk4,         // the model's own: fourth-order Runge-Kutta with step doubling
+  kDopri5,      // Dormand-Prince 5(4) embedded pair (Boost.Odeint)
+  kFehlberg78,  // Runge-Kutta-Fehlberg 7(8) embedded pair (Boost.Odeint)
+};
 
 struct RunSettings {
   double start_time = 1.0;        // first time of the run, days
@@ -16,7 +24,11 @@ struct RunSettings {
   double time_step = 1.0;         // one integrator call and one driver lookup, days
   double output_step = 1.0;       // between output records; a whole multiple of time_step
   double calculation_time = 1.0;  // where the parameter editor evaluates, days
-  double tolerance = 1e-8;        // the integrator's, fixed
+  double tolerance = 1e-8;        // the model's integrator's, fixed
+  IntegratorKind integrator = IntegratorKind::kRk4;
+  // The embedded pairs' tolerance: each state's error per step against this
+  // fraction of its size (run/embedded_integration.hpp). rk4 uses `tolerance`.
+  double relative_tolerance = 1e-8;
 
   // Drivers start again from the start time once the driver time passes the
   // repeat time.
@@ -37,6 +49,14 @@ struct RunSettings {
 
   bool unattended() const noexcept { return batch_mode || sensitivity_mode; }
 };
+
+// The integrator's name as the command line takes it: "rk4", "dopri5", "rkf78".
+std::string_view integrator_name(IntegratorKind kind);
+// The integrator of a name, if it names one.
+std::optional<IntegratorKind> integrator_from_name(std::string_view name);
+// The integrator and its tolerance for a user to read later: "rk4, tolerance
+// 1E-8" (the model's fixed one) or "dopri5, rtol 1E-8".
+std::string integrator_description(const RunSettings& settings);
 
 // Raises EOutputStepTooSmall, EOutputStepTooLarge or EOutputStepNotMultiple
 // (tested in this order) when the output step does not fit the time step and

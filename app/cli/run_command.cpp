@@ -11,6 +11,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/cli/commands.hpp"
@@ -59,13 +60,18 @@ std::string shortest(double value) {
   return std::string(text, end);
 }
 
-// Progress on standard error: a bar, the percentage, the model time reached
-// and an estimate of the time left, drawn at most five times a second.
+// Progress on standard error: a bar, the percentage, the model time reached,
+// an estimate of the time left and the integrator, drawn at most five times a
+// second.
 class ProgressBar {
  public:
-  ProgressBar(bool show, double start_time, double stop_time)
-      : show_(show), start_time_(start_time), stop_time_(stop_time),
-        started_(std::chrono::steady_clock::now()), last_draw_(started_ - std::chrono::seconds(1)) {}
+  ProgressBar(bool show, double start_time, double stop_time, std::string integrator)
+      : show_(show),
+        start_time_(start_time),
+        stop_time_(stop_time),
+        integrator_(std::move(integrator)),
+        started_(std::chrono::steady_clock::now()),
+        last_draw_(started_ - std::chrono::seconds(1)) {}
 
   void update(int percent, double present_time) {
     if (!show_) return;
@@ -97,14 +103,15 @@ class ProgressBar {
       std::snprintf(text, sizeof text, "%ld:%02ld", seconds / 60, seconds % 60);
       left = text;
     }
-    std::fprintf(stderr, "\r[%s] %3d%%  time %s  %s left ", bar, percent,
-                 shortest(present_time).c_str(), left.c_str());
+    std::fprintf(stderr, "\r[%s] %3d%%  time %s  %s left  %s ", bar, percent,
+                 shortest(present_time).c_str(), left.c_str(), integrator_.c_str());
     std::fflush(stderr);
   }
 
   bool show_;
   double start_time_;
   double stop_time_;
+  std::string integrator_;  // "dopri5, rtol 1E-8"
   std::chrono::steady_clock::time_point started_;
   std::chrono::steady_clock::time_point last_draw_;
   int last_percent_ = -1;
@@ -181,6 +188,8 @@ struct RunOptions {
   std::vector<std::string> reset_list;  // each --reset given
   std::vector<std::string> hold_list;   // each --hold given
   std::string save_states;
+  std::string integrator = "rk4";
+  double rtol = 1e-8;
   bool quiet = false;
 };
 
@@ -247,6 +256,18 @@ void run(const RunOptions& options) {
     settings.reset_states = true;
     settings.reset_interval = *options.reset_every;
   }
+  const std::optional<IntegratorKind> integrator = integrator_from_name(options.integrator);
+  if (!integrator) {
+    throw std::runtime_error("--integrator: \"" + options.integrator +
+                             "\" is not one of rk4, dopri5, rkf78");
+  }
+  settings.integrator = *integrator;
+  require_finite(options.rtol, "--rtol");
+  if (!(options.rtol > 0.0 && options.rtol < 1.0)) {
+    throw std::runtime_error(
+        "--rtol: the relative tolerance must be greater than 0 and less than 1");
+  }
+  settings.relative_tolerance = options.rtol;
   settings.parameter_file = options.par;
   settings.driver_file = options.drivers;
   settings.output_file = options.out;
@@ -277,7 +298,8 @@ void run(const RunOptions& options) {
   }
 
   const bool show_progress = !options.quiet && isatty(STDERR_FILENO) == 1;
-  ProgressBar bar(show_progress, settings.start_time, settings.stop_time);
+  ProgressBar bar(show_progress, settings.start_time, settings.stop_time,
+                  integrator_description(settings));
   OutputFileSink sink(settings.output_file);
   RunResult result;
   {
@@ -335,6 +357,13 @@ void add_run_command(CLI::App& app) {
   cmd->add_option("--save-states", options->save_states,
                   "Parameter file to write at the end: the parameters and the final states, "
                   "from which a later run continues");
+  cmd->add_option("--integrator", options->integrator,
+                  "rk4 (the model's own), or an embedded pair with step-size control: dopri5 "
+                  "(Dormand-Prince 5(4)) or rkf78 (Runge-Kutta-Fehlberg 7(8))")
+      ->capture_default_str();
+  cmd->add_option("--rtol", options->rtol,
+                  "Relative tolerance of dopri5 and rkf78 (rk4 keeps the model's 1e-8)")
+      ->capture_default_str();
   cmd->add_flag("--quiet", options->quiet, "No progress bar");
   cmd->callback([options] { run(*options); });
 }
