@@ -128,14 +128,14 @@ void TMainForm::build_controls() {
   // At most 5 digits: whole, non-negative times.
   MEStartTime->setMaxLength(5);
   MEStartTime->setValidator(
-      new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9 ]{0,5}")), this));
+      new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,5}")), this));
   StopLabel = new QLabel(QStringLiteral("S&top Time"), DummyChart);
   StopLabel->setObjectName(QStringLiteral("StopLabel"));
   MEStopTime = make_box(DummyChart, "MEStopTime", 9);
   MEStopTime->setText(QStringLiteral("2"));
   MEStopTime->setMaxLength(7);
   MEStopTime->setValidator(
-      new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9 ]{0,7}")), this));
+      new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,7}")), this));
   StepLabel = new QLabel(QStringLiteral("Ti&me Step"), DummyChart);
   StepLabel->setObjectName(QStringLiteral("StepLabel"));
   METimeStep = make_box(DummyChart, "METimeStep", 7);
@@ -368,7 +368,15 @@ void TMainForm::UpdateMainForm() {
 // ---------------------------------------------------------------- time boxes
 
 void TMainForm::box_left(QObject* box) {
-  if (refreshing_ || running_) return;
+  if (refreshing_) return;
+  if (running_) {
+    // The window stays enabled in the unattended modes: a name or time
+    // confirmed during a run takes effect once the run has ended.
+    if (program_.settings.unattended() && !boxes_left_during_run_.contains(box)) {
+      boxes_left_during_run_.append(box);
+    }
+    return;
+  }
   if (box == ParamBox) {
     guarded(this, dialogs_, [&] { choose_parameter_file(From::kBox); });
   } else if (box == DriverBox) {

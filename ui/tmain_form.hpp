@@ -7,8 +7,11 @@
 // after itself and keeps until the program ends.
 #pragma once
 
+#include <QList>
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
+#include <exception>
 #include <memory>
 #include <stop_token>
 #include <string>
@@ -118,6 +121,10 @@ class TMainForm : public QMainWindow {
   // Runs (tmain_form_run.cpp).
   void BtnRunClick();
   void start_run();
+  std::jthread start_worker(const RunSettings& settings, bool interactive);
+  // Ends a run that could not be carried out or finished: the window is made
+  // usable again and the failure goes to the program-wide handler.
+  void abandon_run(std::exception_ptr failure);
   // Takes the result of the worker; it waits while "Cancel Run?" is open.
   void deliver_result(std::shared_ptr<const RunResult> result, bool interactive);
   void finish_run(const RunResult& result, bool interactive);
@@ -184,6 +191,10 @@ class TMainForm : public QMainWindow {
   // A result that came while "Cancel Run?" was open.
   std::shared_ptr<const RunResult> pending_result_;
   bool pending_interactive_ = false;
+  // Boxes confirmed during an unattended run, dealt with after it.
+  QList<QObject*> boxes_left_during_run_;
+  // Where the keyboard focus was when an interactive run disabled the window.
+  QPointer<QWidget> focus_before_run_;
   bool refreshing_ = false;
   bool running_ = false;
   bool centred_ = false;

@@ -5,8 +5,10 @@
 // program's model and any failure is shown.
 #include <QLineEdit>
 #include <QPushButton>
+#include <QWindow>
 #include <chrono>
 #include <memory>
+#include <utility>
 
 #include "fileio/driver_file.hpp"
 #include "fileio/io_error.hpp"
@@ -77,11 +79,26 @@ void TMainForm::start_run() {
   running_ = true;
   if (interactive) {
     display_->mark_reload_needed();
+    // The progress window belongs to this one for the window manager, though
+    // not in the widget tree (it must stay enabled while this one is not).
+    if (windowHandle() != nullptr) {
+      progress_->winId();
+      progress_->windowHandle()->setTransientParent(windowHandle());
+    }
     progress_->start(settings);
+    focus_before_run_ = focusWidget();
     setEnabled(false);
   }
   if (worker_.joinable()) worker_.join();  // the previous run's thread has ended
-  worker_ = std::jthread(
+  try {
+    worker_ = start_worker(settings, interactive);
+  } catch (...) {
+    abandon_run(std::current_exception());
+  }
+}
+
+std::jthread TMainForm::start_worker(const RunSettings& settings, bool interactive) {
+  return std::jthread(
       [this, model = program_.model, settings, interactive](std::stop_token stop) mutable {
         ProgressThrottle throttle;
         RunProgress progress;
@@ -94,13 +111,28 @@ void TMainForm::start_run() {
             }
           };
         }
-        OutputFileSink sink(settings.output_file);
-        std::shared_ptr<const RunResult> result = std::make_shared<RunResult>(
-            Run(std::move(model), settings, sink, std::move(stop), progress));
-        QMetaObject::invokeMethod(
-            this, [this, result, interactive] { deliver_result(result, interactive); },
-            Qt::QueuedConnection);
+        try {
+          OutputFileSink sink(settings.output_file);
+          std::shared_ptr<const RunResult> result = std::make_shared<RunResult>(
+              Run(std::move(model), settings, sink, std::move(stop), progress));
+          QMetaObject::invokeMethod(
+              this, [this, result, interactive] { deliver_result(result, interactive); },
+              Qt::QueuedConnection);
+        } catch (...) {
+          // Run returns its failures; this is only what is left (out of memory).
+          QMetaObject::invokeMethod(
+              this, [this, failure = std::current_exception()] { abandon_run(failure); },
+              Qt::QueuedConnection);
+        }
       });
+}
+
+void TMainForm::abandon_run(std::exception_ptr failure) {
+  running_ = false;
+  setEnabled(true);
+  progress_->hide();
+  guarded(this, dialogs_, [&] { std::rethrow_exception(failure); });
+  emit run_finished();
 }
 
 void TMainForm::deliver_result(std::shared_ptr<const RunResult> result, bool interactive) {
@@ -111,12 +143,10 @@ void TMainForm::deliver_result(std::shared_ptr<const RunResult> result, bool int
     pending_interactive_ = interactive;
     return;
   }
-  if (!guarded(this, dialogs_, [&] { finish_run(*result, interactive); })) {
-    // Whatever failed, the window is usable again and the run has ended.
-    running_ = false;
-    setEnabled(true);
-    progress_->hide();
-    emit run_finished();
+  try {
+    finish_run(*result, interactive);
+  } catch (...) {
+    abandon_run(std::current_exception());
   }
 }
 
@@ -141,6 +171,7 @@ void TMainForm::finish_run(const RunResult& result, bool interactive) {
     PresentBox->setText(QString::fromStdString(general5_text(program_.present_time)));
     progress_->hide();
     activateWindow();
+    if (focus_before_run_ != nullptr) focus_before_run_->setFocus(Qt::OtherFocusReason);
     if (result.outcome == RunOutcome::kFailed) {
       trouble_->show_failure(QString::fromStdString(result.failure_message()));
     }
@@ -148,6 +179,8 @@ void TMainForm::finish_run(const RunResult& result, bool interactive) {
     // Unattended: the failure goes on, unchanged, to the program-wide handler.
     guarded(this, dialogs_, [&] { result.rethrow_failure(); });
   }
+  const QList<QObject*> boxes = std::exchange(boxes_left_during_run_, {});
+  for (QObject* box : boxes) box_left(box);
   emit run_finished();
 }
 

@@ -46,6 +46,12 @@ class TestMainForm : public QObject {
              QStringLiteral("Parameter File"));
     QCOMPARE(child<QLineEdit>(window, "MEStopTime")->accessibleName(), QStringLiteral("Stop Time"));
     QCOMPARE(child<QLabel>(window, "StopLabel")->buddy(), child<QLineEdit>(window, "MEStopTime"));
+    // Every box is reached by its label's accelerator.
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(&window, Qt::Key_T, Qt::AltModifier);
+    QCOMPARE(QApplication::focusWidget(), child<QLineEdit>(window, "MEStopTime"));
+    QTest::keyClick(&window, Qt::Key_U, Qt::AltModifier);
+    QCOMPARE(QApplication::focusWidget(), child<QLineEdit>(window, "OutputBox"));
     const RunSettings& settings = window.program().settings;
     QCOMPARE(settings.output_step, 1.0);
     QCOMPARE(settings.calculation_time, 1.0);

@@ -288,7 +288,11 @@ class TestRunFromWindow : public QObject {
     // A failure goes to the program-wide handler as an error box, not to the error window.
     type_into(window, "DriverBox", path("missing.drr"));
     child<QPushButton>(window, "BtnRun")->click();
+    // A name confirmed during the run is taken once the run has ended.
+    type_into(window, "OutputBox", path("batch2.out"));
+    QCOMPARE(window.program().settings.output_file, path("batch.out").toStdString());
     QVERIFY(finished.wait(kRunTimeout));
+    QCOMPARE(window.program().settings.output_file, path("batch2.out").toStdString());
     QCOMPARE(dialogs.messages.size(), std::size_t{1});
     QCOMPARE(dialogs.messages[0].kind, MessageKind::kError);
     QVERIFY(!window.trouble_window().isVisible());

@@ -29,6 +29,8 @@ class Shot {
         output_dir_(std::move(output_dir)),
         scratch_dir_(std::move(scratch_dir)) {}
 
+  // The source tree (the example stand's paths are relative to it).
+  const QString& source_dir() const { return source_dir_; }
   // The example stand: examples/vindrel-example.par and .drr.
   QString example_parameter_file() const { return source_dir_ + "/examples/vindrel-example.par"; }
   QString example_driver_file() const { return source_dir_ + "/examples/vindrel-example.drr"; }
