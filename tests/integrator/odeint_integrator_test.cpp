@@ -1,0 +1,168 @@
+// The embedded pairs against equations with known solutions over long
+// intervals, and the model's fault rules around them.
+#include "integrator/odeint_integrator.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "core/exceptions.hpp"
+
+namespace vindrel {
+namespace {
+
+using Vector = integrator::Vector<8>;
+using Dopri5 = integrator::EmbeddedIntegrator<integrator::Dopri5Stepper<8>, 8>;
+using Fehlberg78 = integrator::EmbeddedIntegrator<integrator::Fehlberg78Stepper<8>, 8>;
+
+// y1' = y2, y2' = -y1, y3' = -0.05 y3 from (1, 0, 1): cos x, -sin x, exp(-x/20).
+struct Oscillator {
+  long calls = 0;
+  void operator()(const Vector& y, Vector& dydx, double) {
+    ++calls;
+    dydx[0] = y[1];
+    dydx[1] = -y[0];
+    dydx[2] = -0.05 * y[2];
+  }
+};
+
+struct Accuracy {
+  double error = 0.0;  // largest absolute error at the end
+  long calls = 0;
+};
+
+// Eight intervals of five (about six periods), the step carried from one to
+// the next as a run carries it.
+template <class Pair>
+Accuracy oscillate(double rtol) {
+  const Vector floor{1.0, 1.0, 1.0};
+  Pair pair(3, rtol, floor);
+  Oscillator derivs;
+  Vector y{1.0, 0.0, 1.0};
+  double h = 1.0;
+  for (int interval = 0; interval < 8; ++interval) {
+    const double x1 = 5.0 * interval;
+    pair.integrate(y, h, x1, x1 + 5.0, 1e-6, 5.0, derivs);
+  }
+  const double x = 40.0;
+  Accuracy a;
+  a.error = std::max({std::fabs(y[0] - std::cos(x)), std::fabs(y[1] + std::sin(x)),
+                      std::fabs(y[2] - std::exp(-0.05 * x))});
+  a.calls = derivs.calls;
+  return a;
+}
+
+// The order p that the work shows: a tolerance 100 times tighter costs
+// 100^(1/p) times the evaluations.
+double order_from_work(const Accuracy& tight, const Accuracy& loose) {
+  return std::log(100.0) / std::log(double(tight.calls) / double(loose.calls));
+}
+
+TEST(EmbeddedIntegratorTest, ErrorFollowsTheToleranceAndWorkShowsTheOrder) {
+  for (const double rtol : {1e-8, 1e-10}) {
+    const Accuracy dopri5 = oscillate<Dopri5>(rtol);
+    const Accuracy fehlberg = oscillate<Fehlberg78>(rtol);
+    const Accuracy dopri5_loose = oscillate<Dopri5>(rtol * 100.0);
+    const Accuracy fehlberg_loose = oscillate<Fehlberg78>(rtol * 100.0);
+    // The global error after six periods stays within a few tens of the
+    // tolerance, and shrinks with it.
+    EXPECT_LT(dopri5.error, 30.0 * rtol) << rtol;
+    EXPECT_LT(fehlberg.error, 30.0 * rtol) << rtol;
+    EXPECT_GT(dopri5_loose.error / dopri5.error, 50.0) << rtol;
+    EXPECT_GT(fehlberg_loose.error / fehlberg.error, 50.0) << rtol;
+    const double dopri5_order = order_from_work(dopri5, dopri5_loose);
+    const double fehlberg_order = order_from_work(fehlberg, fehlberg_loose);
+    EXPECT_GT(dopri5_order, 4.2) << rtol;
+    EXPECT_LT(dopri5_order, 6.5) << rtol;
+    EXPECT_GT(fehlberg_order, 6.5) << rtol;
+    EXPECT_LT(fehlberg_order, 11.0) << rtol;
+  }
+}
+
+TEST(EmbeddedIntegratorTest, EndsExactlyAtTheEndAndCarriesTheStep) {
+  // y' = 1 is integrated exactly; the last step is clipped to the end, and the
+  // step handed back is not the clipped remainder.
+  auto one = [](const Vector&, Vector& dydx, double) { dydx[0] = 1.0; };
+  const Vector floor{1.0};
+  Dopri5 pair(1, 1e-8, floor);
+  Vector y{0.0, 7.0};
+  double h = 0.3;
+  const integrator::EmbeddedSteps steps = pair.integrate(y, h, 0.0, 1.0, 1e-6, 0.4, one);
+  EXPECT_DOUBLE_EQ(y[0], 1.0);
+  EXPECT_EQ(y[1], 7.0);  // past n: untouched
+  EXPECT_EQ(h, 0.4);     // grown to the largest step allowed
+  EXPECT_EQ(steps.accepted, 3);
+  EXPECT_EQ(steps.rejected, 0);
+}
+
+TEST(EmbeddedIntegratorTest, DivisionByZeroHalvesTheTrialSilently) {
+  // The first two evaluations past x = 0.3 divide by zero: the trials of 1 and
+  // 0.5 are abandoned, the trial of 0.25 goes through, and so does the rest.
+  for (const bool eighth_order : {false, true}) {
+    int faults = 0;
+    auto decay = [&faults](const Vector& y, Vector& dydx, double x) {
+      if (x > 0.3 && faults < 2) {
+        ++faults;
+        throw EZeroDivide("Floating point division by zero");
+      }
+      dydx[0] = -y[0];
+    };
+    const Vector floor{1.0};
+    Vector y{1.0};
+    double h = 1.0;
+    integrator::EmbeddedSteps steps;
+    if (eighth_order) {
+      steps = Fehlberg78(1, 1e-9, floor).integrate(y, h, 0.0, 2.0, 1e-6, 1.0, decay);
+    } else {
+      steps = Dopri5(1, 1e-9, floor).integrate(y, h, 0.0, 2.0, 1e-6, 1.0, decay);
+    }
+    EXPECT_EQ(steps.halved, 2);
+    EXPECT_NEAR(y[0], std::exp(-2.0), 1e-8);
+  }
+}
+
+TEST(EmbeddedIntegratorTest, FailuresEndTheIntegrationWithTheirMessagesAndLeaveTheState) {
+  const Vector floor{1.0, 1.0};
+  auto expect_failure = [&floor](auto derivs, double hmax, const char* message,
+                                 auto exception_type) {
+    using Exception = decltype(exception_type);
+    Dopri5 pair(2, 1e-8, floor);
+    Vector y{1.0, 1.0};
+    double h = 0.5;
+    try {
+      pair.integrate(y, h, 0.0, 1.0, 1e-6, hmax, derivs);
+      ADD_FAILURE() << "no failure: " << message;
+    } catch (const Exception& e) {
+      EXPECT_STREQ(e.what(), message);
+    }
+    EXPECT_EQ(y[0], 1.0);
+    EXPECT_EQ(h, 0.5);
+  };
+  // Every trial divides by zero: halved until below the smallest step.
+  expect_failure(
+      [](const Vector&, Vector&, double x) {
+        if (x > 0.0) throw EZeroDivide("Floating point division by zero");
+      },
+      1.0, integrator::kIntegratorTooSmall, EStepTooSmall(""));
+  // Steps of at most 1e-5 cannot cross the interval in 10,000 steps.
+  expect_failure([](const Vector&, Vector& dydx, double) { dydx[0] = dydx[1] = 1.0; }, 1e-5,
+                 integrator::kTooManySteps, ETooManySteps(""));
+  // Any other arithmetic fault is not retried.
+  expect_failure(
+      [](const Vector&, Vector&, double x) {
+        if (x > 0.0) throw EInvalidOp("Invalid floating point operation");
+      },
+      1.0, "Invalid floating point operation", EInvalidOp(""));
+  // One NaN among finite derivatives: the largest error must not ignore it.
+  expect_failure(
+      [](const Vector&, Vector& dydx, double x) {
+        dydx[0] = 1.0;
+        dydx[1] = x > 0.2 ? std::numeric_limits<double>::quiet_NaN() : 1.0;
+      },
+      1.0, integrator::kNonFiniteError, EInvalidOp(""));
+}
+
+}  // namespace
+}  // namespace vindrel
