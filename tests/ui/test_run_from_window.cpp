@@ -1,11 +1,14 @@
 // Runs started from the main window: the output file, the window's state
 // during and after a run, Cancel, failures and the unattended modes.
 #include <QAction>
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -21,6 +24,7 @@
 #include "tests/ui/main_form_testing.hpp"
 #include "ui/tfm_display_data.hpp"
 #include "ui/tfm_progress.hpp"
+#include "ui/tfm_run_options.hpp"
 #include "ui/tfm_trouble.hpp"
 
 using namespace vindrel;
@@ -60,6 +64,17 @@ QString driver_copy(const QString& file_name, int records, int bad_record) {
   if (!copy.open(QIODevice::WriteOnly)) qFatal("driver copy");
   copy.write(text);
   return file_name;
+}
+
+// vindrel-cli from the same build, run with `arguments`; false when it is not
+// there or fails.
+bool cli_run(const QStringList& arguments) {
+  const QString cli = QCoreApplication::applicationDirPath() + "/../../app/vindrel-cli";
+  if (!QFileInfo::exists(cli)) return false;
+  QProcess process;
+  process.start(cli, QStringList{"run", "--quiet"} + arguments);
+  return process.waitForFinished(kRunTimeout) && process.exitStatus() == QProcess::NormalExit &&
+         process.exitCode() == 0;
 }
 
 }  // namespace
@@ -107,6 +122,14 @@ class TestRunFromWindow : public QObject {
     const RunResult first = reference_run(before, settings, path("reference.out"));
     QCOMPARE(contents(path("window.out")), contents(path("reference.out")));
     QVERIFY(contents(path("window.out")).count('\n') == 2 + 59);
+    // The command line makes the same file.
+    if (cli_run({"--par", example_file("vindrel-example.par"), "--drivers",
+                 example_file("vindrel-example.drr"), "--out", path("cli.out"), "--start", "1",
+                 "--stop", "60"})) {
+      QCOMPARE(contents(path("window.out")), contents(path("cli.out")));
+    } else {
+      qWarning("vindrel-cli not found in this build: compared with a direct run only");
+    }
 
     // A second run starts from the states the first reached.
     Model continued = before;
@@ -115,6 +138,35 @@ class TestRunFromWindow : public QObject {
     QVERIFY(finished.wait(kRunTimeout));
     reference_run(continued, settings, path("reference2.out"));
     QCOMPARE(contents(path("window.out")), contents(path("reference2.out")));
+  }
+
+  void aSpecialRunRepeatsTheDriversAsTheCommandLineDoes() {
+    ScriptedDialogs dialogs;
+    TMainForm window(dialogs);
+    window.show();
+    choose_files(window, example_file("vindrel-example.par"), example_file("vindrel-example.drr"),
+                 path("special.out"));
+    type_into(window, "MEStopTime", QStringLiteral("45"));
+    window.run_options_window().show();
+    window.run_options_window().choose_special();
+    type_into(window.run_options_window(), "EdRepeatDriveTime", QStringLiteral("20"));
+    child<QPushButton>(window.run_options_window(), "BtnClose")->click();
+    QVERIFY(child<QAction>(window, "MISpecialRun")->isChecked());
+    const Model before = window.program().model;
+    const RunSettings settings = window.program().settings;
+    QVERIFY(settings.repeat_drivers);
+    QCOMPARE(settings.repeat_time, 20);
+
+    QSignalSpy finished(&window, &TMainForm::run_finished);
+    child<QPushButton>(window, "BtnRun")->click();
+    QVERIFY(finished.wait(kRunTimeout));
+    reference_run(before, settings, path("special-ref.out"));
+    QCOMPARE(contents(path("special.out")), contents(path("special-ref.out")));
+    if (cli_run({"--par", example_file("vindrel-example.par"), "--drivers",
+                 example_file("vindrel-example.drr"), "--out", path("special-cli.out"), "--start",
+                 "1", "--stop", "45", "--repeat-drivers", "20"})) {
+      QCOMPARE(contents(path("special.out")), contents(path("special-cli.out")));
+    }
   }
 
   void cancelLeavesAValidFileAndTheStatesOfTheLastStep() {
