@@ -191,8 +191,9 @@ void TFmRunOptions::choose_normal() {
 void TFmRunOptions::leave_time_box(QLineEdit* box, std::int32_t& stored, const QString& warning) {
   if (!box->isEnabled() || box->text().trimmed().isEmpty()) return;
   std::int32_t value = 0;
-  // A reset interval below one day would divide the run's time by zero.
-  const bool valid = parse_integer(box->text(), value) && (box != EdResetStateTime || value >= 1);
+  // Both are periods of whole days: a reset interval of 0 would divide the
+  // run's time by zero, and drivers repeated every 0 days would never move.
+  const bool valid = parse_integer(box->text(), value) && value >= 1;
   if (valid) {
     stored = value;
     return;

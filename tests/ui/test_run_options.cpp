@@ -96,7 +96,7 @@ class TestRunOptions : public QObject {
     QVERIFY(!repeat_box->isEnabled());
     QVERIFY(child<QAction>(window, "MINormalRun")->isChecked());
 
-    // A reset interval must be a whole number of days, at least one.
+    // Both periods are whole numbers of days, at least one.
     options.choose_special();
     auto* reset_box = child<QLineEdit>(options, "EdResetStateTime");
     reset_box->setFocus();
@@ -106,6 +106,11 @@ class TestRunOptions : public QObject {
              QStringLiteral("Invalid state variable reset time. Run set to Normal run."));
     QVERIFY(!settings.reset_states);
     QCOMPARE(settings.reset_interval, 0);
+    options.choose_special();
+    type_into(options, "EdRepeatDriveTime", QStringLiteral("-5"));
+    QCOMPARE(dialogs.texts().back(),
+             QStringLiteral("Invalid driver repeat time. Run set to Normal run."));
+    QCOMPARE(settings.repeat_time, 0);
   }
 
   void choosingARunTypeClearsTheRunReadyFlag() {
