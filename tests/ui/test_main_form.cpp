@@ -1,5 +1,6 @@
 // The main window as a user meets it: start-up, the refresh rules, the three
 // files, saving, reloading, the output step and closing.
+#include <QAccessible>
 #include <QAction>
 #include <QCheckBox>
 #include <QFile>
@@ -41,10 +42,17 @@ class TestMainForm : public QObject {
     QVERIFY(!child<QAction>(window, "MITable")->isEnabled());
     QVERIFY(!child<QMenu>(window, "MICalculate")->menuAction()->isEnabled());
     QVERIFY(child<QAction>(window, "MINormalRun")->isChecked());
-    // Boxes are named for screen readers by their labels.
-    QCOMPARE(child<QLineEdit>(window, "ParamBox")->accessibleName(),
+    // Screen readers find boxes by their labels, buttons and menus by their captions.
+    auto accessible_name = [&](QObject* object) {
+      return QAccessible::queryAccessibleInterface(object)->text(QAccessible::Name);
+    };
+    QCOMPARE(accessible_name(child<QLineEdit>(window, "ParamBox")),
              QStringLiteral("Parameter File"));
-    QCOMPARE(child<QLineEdit>(window, "MEStopTime")->accessibleName(), QStringLiteral("Stop Time"));
+    QCOMPARE(accessible_name(child<QLineEdit>(window, "MEStopTime")), QStringLiteral("Stop Time"));
+    QCOMPARE(accessible_name(child<QLineEdit>(window, "PresentBox")),
+             QStringLiteral("Present Time"));
+    QCOMPARE(accessible_name(child<QPushButton>(window, "BtnRun")), QStringLiteral("Run"));
+    QCOMPARE(accessible_name(&window), QStringLiteral("Vindrel"));
     QCOMPARE(child<QLabel>(window, "StopLabel")->buddy(), child<QLineEdit>(window, "MEStopTime"));
     // Every box is reached by its label's accelerator.
     QVERIFY(QTest::qWaitForWindowActive(&window));
