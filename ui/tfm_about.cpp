@@ -92,8 +92,7 @@ TFmAbout::TFmAbout(const TModelDef& info, QWidget* parent) : QDialog(parent) {
   layout->addLayout(top);
   layout->addSpacing(12);
   layout->addLayout(buttons);
-  layout->setSizeConstraint(QLayout::SetFixedSize);
-  setMinimumWidth(280);
+  setFixedSize(sizeHint().expandedTo(QSize(320, 0)));
 
   connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
 }
