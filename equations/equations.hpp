@@ -5,7 +5,7 @@
 
 #include <array>
 #include <memory>
-#include <string_view>
+#include <string>
 
 #include "core/model.hpp"
 
@@ -83,11 +83,12 @@ class PreparedDerivatives {
 // model's drivers, parameters, flags and NewYear, the state values y and the
 // time, testing the floating-point fault flags after each equation group (and,
 // with StepUpdate, after the end-of-step block). Returns the name of the first
-// group that raised one ("photosynthesis (group c)"), or "" when none did
-// (an input that is not a finite number, or a fault outside the equations).
-// For the diagnosis of a failed run only: it is slow, and it leaves the
-// model's tables alone.
-std::string_view faulting_equation_group(const Model& model, const EvaluationClock& clock,
-                                         const StateVector& y, double time, bool StepUpdate);
+// group that raised one ("photosynthesis (group c)"); for a driver, state or
+// parameter that is not a finite number, which makes invalid operations
+// wherever it goes, "none (driver Tamax is not a finite number)"; "" when no
+// group faults. For the diagnosis of a failed run only: it is slow, and it
+// leaves the model's tables alone.
+std::string faulting_equation_group(const Model& model, const EvaluationClock& clock,
+                                    const StateVector& y, double time, bool StepUpdate);
 
 }  // namespace vindrel

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <iterator>
 #include <memory>
+#include <string>
 
 #include "core/model_constants.hpp"
 #include "core/positions.hpp"
@@ -284,6 +285,7 @@ void PreparedDerivatives::prepare(const Model& model, const EvaluationClock& clo
   }
   NewYear_ = model.NewYear;
   clock_ = clock;
+  has_faulted_ = false;
   std::uint64_t marks = non_finite_mark(clock.time_step) | non_finite_mark(clock.start_time);
 #define VINDREL_DRIVER(id, symbol, name, units) marks |= non_finite_mark(work_->id);
 #include "core/model_definition.def"
@@ -346,8 +348,26 @@ constexpr EquationGroup kEquationGroups[] = {
 
 }  // namespace
 
-std::string_view faulting_equation_group(const Model& model, const EvaluationClock& clock,
-                                         const StateVector& y, double time, bool StepUpdate) {
+std::string faulting_equation_group(const Model& model, const EvaluationClock& clock,
+                                    const StateVector& y, double time, bool StepUpdate) {
+  // A value that is not a number makes invalid operations wherever it goes;
+  // the input it came from says more than the first group it reaches.
+  for (int i = 1; i <= model.ModelInfo.DriverCount; ++i) {
+    if (!std::isfinite(model.drivers[i].value)) {
+      return "none (driver " + model.drivers[i].symbol + " is not a finite number)";
+    }
+  }
+  for (int i = 1; i <= model.ModelInfo.StateCount; ++i) {
+    if (!std::isfinite(y[static_cast<std::size_t>(i - 1)])) {
+      return "none (state " + model.states[i].symbol + " is not a finite number)";
+    }
+  }
+  for (int i = 1; i <= model.ModelInfo.ParameterCount; ++i) {
+    if (!std::isfinite(model.parameters[i].value)) {
+      return "none (parameter " + model.parameters[i].symbol + " is not a finite number)";
+    }
+  }
+
   // The steps of run_frame, one at a time, on a record of its own.
   auto record = std::make_unique<Evaluation>();
   Evaluation& e = *record;
@@ -368,7 +388,7 @@ std::string_view faulting_equation_group(const Model& model, const EvaluationClo
   if (raised_fault_flags() != 0) return "the inputs of the evaluation";
   for (const EquationGroup& group : kEquationGroups) {
     (e.*group.compute)();
-    if (raised_fault_flags() != 0) return group.name;
+    if (raised_fault_flags() != 0) return std::string(group.name);
   }
   if (StepUpdate) {
     e.end_of_step();

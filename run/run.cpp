@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include "core/exceptions.hpp"
 #include "equations/equations.hpp"
@@ -59,12 +60,16 @@ class RunLoop {
     long long step_counter = 1;
     const long long output_every = steps_per_output(settings_.output_step, dt);
 
+    place_ = RunFailurePlace::kDrivers;
     drivers_.GetDrivers(model_.drivers, result_.present_time, settings_.stop_time);
     // The process table at the start time; no record is written for it.
+    place_ = RunFailurePlace::kStartTime;
+    evaluated_time_ = result_.present_time;
     EvaluateEquations(model_, clock, model_.states, result_.present_time, model_.processes, false);
 
     // The sink begins only now: a driver file or parameters that fail at the
     // start time leave the previous output file alone.
+    place_ = RunFailurePlace::kOutput;
     sink_.begin(model_);
     sink_begun_ = true;
 
@@ -72,7 +77,7 @@ class RunLoop {
     const int n = model_.ModelInfo.StateCount;
     // The integrator's derivative function, prepared before every integrator
     // call with the drivers, parameters and flags that hold through it.
-    PreparedDerivatives derivatives;
+    PreparedDerivatives& derivatives = derivatives_;
     // Used only when the settings choose one of the embedded pairs.
     EmbeddedIntegration embedded(settings_, n);
 
@@ -86,6 +91,8 @@ class RunLoop {
       int nbad = 0;
       // Drivers hold the values looked up for driver_time through the whole call.
       derivatives.prepare(model_, clock);
+      place_ = RunFailurePlace::kIntegration;
+      driver_time_ = driver_time;
       if (settings_.integrator == IntegratorKind::kRk4) {
         ODEIntegrator(y, n, integrator_step, driver_time, driver_time + dt, settings_.tolerance,
                       kSmallestStepFraction * dt, nok, nbad, derivatives);
@@ -101,6 +108,9 @@ class RunLoop {
         completed[static_cast<std::size_t>(i - 1)] = model_.states[i].value;
         model_.states[i].value = y[static_cast<std::size_t>(i - 1)];
       }
+      place_ = RunFailurePlace::kStepEnd;
+      evaluated_states_ = y;
+      evaluated_time_ = driver_time + dt;
       try {
         EvaluateEquations(model_, clock, model_.states, driver_time + dt, model_.processes, true);
       } catch (...) {
@@ -112,6 +122,7 @@ class RunLoop {
 
       const double reached = result_.present_time + dt;
       if (step_counter == output_every) {
+        place_ = RunFailurePlace::kOutput;
         sink_.record(model_, reached);
         ++result_.records_written;
         step_counter = 0;
@@ -132,6 +143,7 @@ class RunLoop {
         driver_time = settings_.start_time;
       }
       // Drivers are piecewise constant: one lookup per step, at its start.
+      place_ = RunFailurePlace::kDrivers;
       drivers_.GetDrivers(model_.drivers, driver_time, settings_.stop_time);
       ++step_counter;
       // The step is done, its reset applied and the next drivers are in place.
@@ -150,7 +162,53 @@ class RunLoop {
     try {
       sink_.end();
     } catch (...) {
-      if (!failure) failure = std::current_exception();
+      if (!failure) {
+        failure = std::current_exception();
+        place_ = RunFailurePlace::kOutput;
+      }
+    }
+  }
+
+  // Fills the result's failure detail: when and where the run stopped, and
+  // for a failure of the equations or the integrator, what caused it.
+  void describe_failure(const std::exception_ptr& failure) {
+    RunFailureDetail& detail = result_.failure_detail;
+    detail.place = place_;
+    detail.time_reached = result_.present_time;
+    detail.failed_step_start = result_.present_time;
+    detail.time_step = settings_.time_step;
+    detail.driver_time = place_ == RunFailurePlace::kStartTime ? evaluated_time_ : driver_time_;
+    detail.records_kept = result_.records_written;
+    const EvaluationClock clock{settings_.time_step, settings_.start_time};
+    const auto group_of_trial_fault = [&]() -> std::string {
+      if (place_ != RunFailurePlace::kIntegration || !derivatives_.has_faulted()) return {};
+      return faulting_equation_group(model_, clock, derivatives_.faulted_states(),
+                                     derivatives_.faulted_time(), false);
+    };
+    try {
+      std::rethrow_exception(failure);
+    } catch (const EStepTooSmall& e) {
+      detail.limiting_state = e.largest_error();
+      // A step cut down by divisions by zero: where they arose.
+      if (detail.limiting_state == 0) detail.equation_group = group_of_trial_fault();
+    } catch (const EMathError& e) {
+      if (place_ == RunFailurePlace::kIntegration) {
+        // The integrator's own test of its error estimate involves no equation.
+        if (std::string_view(e.what()) != integrator::kNonFiniteError) {
+          detail.equation_group = group_of_trial_fault();
+        }
+      } else if (place_ == RunFailurePlace::kStartTime || place_ == RunFailurePlace::kStepEnd) {
+        StateVector y = evaluated_states_;
+        if (place_ == RunFailurePlace::kStartTime) {
+          for (int i = 1; i <= model_.ModelInfo.StateCount; ++i) {
+            y[static_cast<std::size_t>(i - 1)] = model_.states[i].value;
+          }
+        }
+        detail.equation_group = faulting_equation_group(model_, clock, y, evaluated_time_,
+                                                        place_ == RunFailurePlace::kStepEnd);
+      }
+    } catch (...) {
+      // Other failures name their own cause.
     }
   }
 
@@ -163,6 +221,16 @@ class RunLoop {
   const RunProgress& progress_;
   DriverLookup drivers_;
   bool sink_begun_ = false;
+  // The integrator's derivative function, kept here so that a fault in a
+  // trial can be looked into after the run has failed.
+  PreparedDerivatives derivatives_;
+  // Where the run is, for the failure detail: the part of the step under way,
+  // the driver time of the step, and the states and time of the evaluation
+  // on the tables under way.
+  RunFailurePlace place_ = RunFailurePlace::kPreparation;
+  double driver_time_ = 0.0;
+  StateVector evaluated_states_{};
+  double evaluated_time_ = 0.0;
 };
 
 }  // namespace
@@ -200,6 +268,7 @@ RunResult Run(Model model, const RunSettings& settings, RecordSink& sink, std::s
   if (failure) {
     result.outcome = RunOutcome::kFailed;
     result.failure = failure;
+    loop.describe_failure(failure);
   }
   return result;
 }

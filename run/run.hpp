@@ -34,6 +34,34 @@ enum class RunOutcome {
 // once per time step) and must not throw.
 using RunProgress = std::function<void(int percent, double present_time)>;
 
+// Where in a run a failure arose.
+enum class RunFailurePlace {
+  kPreparation,  // before the first evaluation: the settings or the driver file
+  kDrivers,      // looking up the drivers of a step
+  kStartTime,    // the evaluation of the equations at the start time
+  kIntegration,  // the integrator's trials within a time step
+  kStepEnd,      // the end-of-step evaluation after the integrator
+  kOutput,       // the sink: beginning the output, a record, or its end
+};
+
+// When and where a failed run stopped, beside its message (which is kept as
+// the model gives it): what a modeller needs to find the cause.
+struct RunFailureDetail {
+  RunFailurePlace place = RunFailurePlace::kPreparation;
+  double time_reached = 0.0;       // days: the end of the last completed step
+  double failed_step_start = 0.0;  // days: the start of the step that failed
+  double time_step = 0.0;          // days
+  double driver_time = 0.0;        // days: the drivers' time at that start (repeated drivers)
+  std::int64_t records_kept = 0;   // records the sink took
+  // For an arithmetic fault (and a step cut by divisions by zero): the
+  // equation group where it arose, found by evaluating again group by group;
+  // "" when none faults on its own.
+  std::string equation_group;
+  // For a step too small: the state (1-based) with the largest scaled error in
+  // the trial that cut the step; 0 when unknown.
+  int limiting_state = 0;
+};
+
 struct RunResult {
   RunOutcome outcome = RunOutcome::kCompleted;
   // The failure that ended the run (kFailed only): a model exception
@@ -49,6 +77,8 @@ struct RunResult {
   // The whole state table as it was when the run started: the source of the
   // periodic state reset, kept by the desktop from one run to the next.
   statearray initial_states{};
+  // When and where the run failed (kFailed only).
+  RunFailureDetail failure_detail;
 
   // The failure's message ("" unless kFailed).
   std::string failure_message() const;
@@ -67,6 +97,11 @@ struct RunResult {
 // exceptions: they are returned in the result.
 RunResult Run(Model model, const RunSettings& settings, RecordSink& sink,
               std::stop_token stop = {}, const RunProgress& progress = {});
+
+// The failure's details as text, one item per line, each indented by two
+// blanks ("  in the step from 91257 to 91258 (time step 1) ..."); "" unless
+// the run failed. The failure's message itself is not repeated.
+std::string failure_detail_text(const RunResult& result);
 
 // Puts what a run changed back into the caller's model: states (values; flags
 // stay as the caller holds them), processes, drivers and the NewYear flag.

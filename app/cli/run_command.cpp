@@ -314,7 +314,12 @@ void run(const RunOptions& options) {
   }
   bar.finish();
   if (!options.save_states.empty()) save_final_states(options.save_states, result);
-  if (result.outcome == RunOutcome::kFailed) throw std::runtime_error(result.failure_message());
+  if (result.outcome == RunOutcome::kFailed) {
+    // The model's message as it is, then when and where the run stopped.
+    std::string message = result.failure_message() + "\n" + failure_detail_text(result);
+    message.pop_back();
+    throw std::runtime_error(message);
+  }
   if (result.outcome == RunOutcome::kCancelled) {
     std::fprintf(stderr,
                  "vindrel-cli: run cancelled at time %s; the output file holds the records "

@@ -62,6 +62,7 @@ struct Expectation {
   std::string error;        // how standard error starts, after "vindrel-cli: error: "
   std::string detail = "";  // what else it says
   int exit_code = 1;
+  int lines = 1;  // a failure of the model adds when and where it arose
 };
 
 struct CliBadInput {
@@ -146,7 +147,9 @@ const std::vector<CliBadInput> kCatalogue = {
      const TModelDef& info = model.ModelInfo;
      return {f.run_with_par(FormatParamFile(info, info.ParameterCount, model.parameters,
                                             info.StateCount, model.states)),
-             "Division by zero"};
+             "Division by zero\n  in the evaluation at the start time, 1, before the first step; "
+             "no record was written\n",
+             "  the equation group where it arose: climate and water balance (group a)\n", 1, 3};
    }},
 
   // Driver files.
@@ -298,7 +301,7 @@ TEST_P(CliBadInputTest, ExitsNonZeroWithOneClearLineAndChangesNoFile) {
   const std::string start = "vindrel-cli: error: " + expected.error;
   EXPECT_EQ(result.err.rfind(start, 0), 0u) << result.err << "expected it to start with\n" << start;
   EXPECT_NE(result.err.find(expected.detail), std::string::npos) << result.err;
-  EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+  EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), expected.lines) << result.err;
   EXPECT_EQ(result.err.back(), '\n');
   EXPECT_EQ(t::changed_files(contents_before, contents_after), std::vector<std::string>{});
 }
