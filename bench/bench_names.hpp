@@ -38,4 +38,23 @@ inline constexpr const char* kDriverParsing = "files/read_driver_record";
 inline constexpr const char* kReadNs = "read_ns";
 inline constexpr const char* kFromCharsNs = "from_chars_ns";
 
+// The integrators on the example stand's 30-year run (bench_integrators.cpp).
+// Each counter's name is the integrator's name ("rk4", "dopri5", "rkf78")
+// followed by one of the suffixes.
+inline constexpr int kComparisonYears = 30;
+inline constexpr const char* kIntegratorSpeed = "integrators/speed";
+inline constexpr const char* kEvaluationsPerYearSuffix = "_evaluations_per_year";
+inline constexpr const char* kSecondsSuffix = "_s";                        // without output
+inline constexpr const char* kSecondsWithOutputSuffix = "_s_with_output";  // a record a day
+inline constexpr const char* kIntegratorAccuracy = "integrators/accuracy";
+// Largest relative differences of the year-end states: from the pair at a
+// tolerance 100 times tighter, from rk4, and of rk4 from that reference.
+inline constexpr const char* kVersusReferenceSuffix = "_vs_reference";
+inline constexpr const char* kVersusDefaultSuffix = "_vs_rk4";
+inline constexpr const char* kDefaultVersusReferenceSuffix = "_rk4_vs_reference";
+// Largest summary difference in half units of the fourth digit; day figures.
+inline constexpr const char* kSummaryDigitsSuffix = "_summary_vs_rk4";
+inline constexpr const char* kDayFlipsSuffix = "_day_flips";
+inline constexpr const char* kLargestFlipSuffix = "_largest_flip_days";
+
 }  // namespace vindrel::bench

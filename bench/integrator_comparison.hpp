@@ -1,0 +1,12 @@
+// Where the integrator comparison (bench_integrators.cpp) found its largest
+// differences and which day figures of the annual summary differ from rk4's,
+// as lines for the summary. Empty until the accuracy benchmark has run.
+#pragma once
+
+#include <string>
+
+namespace vindrel::bench {
+
+std::string integrator_comparison_notes();
+
+}  // namespace vindrel::bench
