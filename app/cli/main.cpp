@@ -23,6 +23,7 @@ int main(int argc, char** argv) {
   vindrel::cli::add_weather_command(app);
   vindrel::cli::add_summary_command(app);
   vindrel::cli::add_par_command(app);
+  vindrel::cli::add_study_command(app);
 
   // The first word that is not an option names the command; one the program
   // does not have is named, with the commands it has.
