@@ -8,14 +8,8 @@
 #include <QTimer>
 #include <functional>
 
-#include "ui/tmain_form.hpp"
-
-// GCC 12 at -O3 takes the optional<QString> copies of the scripted answers
-// for uninitialised (a false alarm).
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include "tests/ui/scripted_dialogs.hpp"
-#pragma GCC diagnostic pop
+#include "ui/tmain_form.hpp"
 
 namespace vindrel::ui::testing {
 
