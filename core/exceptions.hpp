@@ -27,17 +27,21 @@ class ETooManySteps : public EIntegratorError {
 // The step the integrator needs has become smaller than it allows. Where the
 // integrator knows it, the exception names the element of its vector (1-based)
 // that had the largest scaled error in the last trial that cut the step; 0
-// when it does not know one (a division by zero cut the step).
+// when it does not know one (a division by zero cut the step), or when no
+// error limited it: the step was growing as fast as the integrator lets it,
+// from a step that was already too short (growth_limited).
 class EStepTooSmall : public EIntegratorError {
  public:
   using EIntegratorError::EIntegratorError;
-  EStepTooSmall(const std::string& message, int largest_error)
-      : EIntegratorError(message), largest_error_(largest_error) {}
+  EStepTooSmall(const std::string& message, int largest_error, bool growth_limited = false)
+      : EIntegratorError(message), largest_error_(largest_error), growth_limited_(growth_limited) {}
 
   int largest_error() const noexcept { return largest_error_; }
+  bool growth_limited() const noexcept { return growth_limited_; }
 
  private:
   int largest_error_ = 0;
+  bool growth_limited_ = false;
 };
 
 // Ends a run without a message.

@@ -54,6 +54,9 @@ struct StepLimit {
   // out: 1-based element with the largest scaled error in the last trial that
   // cut the step; 0 when a division by zero cut it, or none has yet.
   int largest_error = 0;
+  // out: the step was below the smallest one although its error was small: it
+  // could grow no faster (kMaximumGrowth) from a step that was too short.
+  bool growth_limited = false;
 };
 
 // The 1-based element with the largest |error[i] / yscal[i]| (the first of
@@ -162,7 +165,7 @@ void RKQualityControl(integrator::Vector<Capacity>& y, integrator::Vector<Capaci
       if (!finite || !std::isfinite(errmax)) throw EInvalidOp(kNonFiniteError);
     } catch (const EZeroDivide&) {
       h = 0.5 * h;
-      if (limit != nullptr) limit->largest_error = 0;
+      if (limit != nullptr) *limit = {limit->smallest_step, 0, false};
       // A derivative that divides by zero for every step would otherwise halve
       // the step forever.
       if (xsav + h == xsav) throw EStepTooSmall(kQualityControlTooSmall, 0);
@@ -170,7 +173,9 @@ void RKQualityControl(integrator::Vector<Capacity>& y, integrator::Vector<Capaci
     }
     if (errmax > 1.0) {
       h = kSafety * h * std::exp(kShrinkExponent * std::log(errmax));
-      if (limit != nullptr) limit->largest_error = largest_scaled_error(ytemp, yscal, n);
+      if (limit != nullptr) {
+        *limit = {limit->smallest_step, largest_scaled_error(ytemp, yscal, n), false};
+      }
       continue;
     }
     hdid = h;
@@ -180,7 +185,11 @@ void RKQualityControl(integrator::Vector<Capacity>& y, integrator::Vector<Capaci
       hnext = kSafety * h * std::exp(kGrowthExponent * std::log(errmax));
     }
     if (limit != nullptr && std::fabs(hnext) < limit->smallest_step) {
-      limit->largest_error = largest_scaled_error(ytemp, yscal, n);
+      if (errmax <= kGrowthThreshold) {
+        *limit = {limit->smallest_step, 0, true};
+      } else {
+        *limit = {limit->smallest_step, largest_scaled_error(ytemp, yscal, n), false};
+      }
     }
     break;
   }
@@ -237,7 +246,9 @@ void ODEIntegrator(integrator::Vector<Capacity>& ystart, int n, double& h1, doub
       h1 = hnext;
       return;
     }
-    if (std::fabs(hnext) < hmin) throw EStepTooSmall(kIntegratorTooSmall, limit.largest_error);
+    if (std::fabs(hnext) < hmin) {
+      throw EStepTooSmall(kIntegratorTooSmall, limit.largest_error, limit.growth_limited);
+    }
     h = hnext;
   }
   throw ETooManySteps(kTooManySteps);

@@ -45,6 +45,12 @@ std::string failure_detail_text(const RunResult& result) {
   if (!d.equation_group.empty()) {
     text += "  the equation group where it arose: " + d.equation_group + "\n";
   }
+  if (d.step_growth_limited) {
+    text +=
+        "  no state's error limited the step: it was growing as fast as the integrator allows "
+        "(fourfold per step) from a step that was already too short, such as a sliver left at "
+        "the end of the previous time step\n";
+  }
   const int state = d.limiting_state;
   if (state >= 1 && state <= result.model.ModelInfo.StateCount) {
     const Tstatevariable& s = result.model.states[state];

@@ -189,6 +189,7 @@ class RunLoop {
       std::rethrow_exception(failure);
     } catch (const EStepTooSmall& e) {
       detail.limiting_state = e.largest_error();
+      detail.step_growth_limited = e.growth_limited();
       // A step cut down by divisions by zero: where they arose.
       if (detail.limiting_state == 0) detail.equation_group = group_of_trial_fault();
     } catch (const EMathError& e) {

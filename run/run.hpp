@@ -58,8 +58,11 @@ struct RunFailureDetail {
   // "" when none faults on its own.
   std::string equation_group;
   // For a step too small: the state (1-based) with the largest scaled error in
-  // the trial that cut the step; 0 when unknown.
+  // the trial that cut the step; 0 when unknown or when no error limited it.
   int limiting_state = 0;
+  // For a step too small: no error limited it; it could grow no faster than
+  // the integrator allows from a step that was already too short.
+  bool step_growth_limited = false;
 };
 
 struct RunResult {

@@ -370,10 +370,42 @@ TEST(ODEIntegratorTest, ProposedStepBelowTheSmallestRaisesStepTooSmallAndLeavesT
     FAIL() << "no exception";
   } catch (const EStepTooSmall& e) {
     EXPECT_STREQ(e.what(), "Step size too small in routine ODEIntegrator");
+    // The fastest decay has the largest relative error.
+    EXPECT_EQ(e.largest_error(), 3);
+    EXPECT_FALSE(e.growth_limited());
   }
   EXPECT_EQ(nok + nbad, 1);
   EXPECT_EQ(y, before);
   EXPECT_EQ(h1, 0.1);
+}
+
+TEST(ODEIntegratorTest, StepTooSmallNamesTheElementWithTheLargestErrorOrNoneWhenGrowthLimitedIt) {
+  Decay f;
+  int nok = 0, nbad = 0;
+  // A tolerance no trial can meet: rejected trials shrink the step to nothing,
+  // the fastest decay (element 3) having the largest error.
+  Vector y = vector_of({1.0, 1.0, 1.0});
+  double h1 = 0.5;
+  try {
+    ODEIntegrator(y, 3, h1, 0.0, 1.0, 1e-300, 0.0, nok, nbad, f);
+    FAIL() << "no exception";
+  } catch (const EStepTooSmall& e) {
+    EXPECT_EQ(e.largest_error(), 3);
+    EXPECT_FALSE(e.growth_limited());
+  }
+  // A constant state has no error: a first step far below the smallest can
+  // only grow fourfold, and no element limited it.
+  auto constant = [](const Vector&, Vector& dydx, double) { dydx[0] = 0.0; };
+  y = vector_of({1.0});
+  h1 = 1e-9;
+  try {
+    ODEIntegrator(y, 1, h1, 0.0, 1.0, 1e-8, 1e-6, nok, nbad, constant);
+    FAIL() << "no exception";
+  } catch (const EStepTooSmall& e) {
+    EXPECT_STREQ(e.what(), "Step size too small in routine ODEIntegrator");
+    EXPECT_EQ(e.largest_error(), 0);
+    EXPECT_TRUE(e.growth_limited());
+  }
 }
 
 TEST(ODEIntegratorTest, MoreThanTenThousandStepsRaiseTooManyStepsAndLeaveTheCallerAlone) {
