@@ -1,12 +1,14 @@
-// The catalogue of bad inputs for vindrel-cli run and eval: parameter and
-// driver files cut short, from another model or version, with words, commas,
-// NUL bytes, garbage, very long tokens and lines, out-of-range exponents,
-// driver times out of order, missing header lines; folders, missing, unreadable
-// and unwritable paths; a full disk; a parameter that makes the equations
-// fail; times that are not numbers. Each ends with one line on standard error
-// that names the file, the line where one applies and what was expected, a
-// non-zero exit, and no change to any file: the parameter file, the driver file
-// and the previous output file keep their bytes.
+// The catalogue of bad inputs for vindrel-cli: parameter and driver files cut
+// short, from another model or version, with words, commas, NUL bytes,
+// garbage, very long tokens and lines, out-of-range exponents, driver times out
+// of order, missing header lines; folders, missing, unreadable and unwritable
+// paths; a full disk; parameters that make the equations fail; times that are
+// not numbers; outputs that name an input (by another spelling or a link too);
+// values that make no sense; an unknown command. Each ends with one line on
+// standard error that names the file, the line where one applies and what was
+// expected (a failure of the model adds when and where it arose), a non-zero
+// exit, and no change to any file: the parameter file, the driver file and the
+// previous output file keep their bytes.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -73,6 +75,7 @@ struct CliBadInput {
 
 std::string good_drivers(const Files& f) { return t::good_driver_text(f.folder); }
 const std::string kIncompatible = std::string(kIncompatibleParamFileMessage);
+const std::string kNeverReplaced = "; an output never replaces an input: choose another file for ";
 const std::string kExpectedHeader =
     " Expected the model name \"Vindrel\" in columns 1 to 26 and the version \"6.4.1\" after "
     "them on line 1, found ";
@@ -252,6 +255,14 @@ const std::vector<CliBadInput> kCatalogue = {
      return {f.run(f.par, f.drr, f.out, "--stop 10 --step nan"),
              "--step: expected a finite number of days, found Nan"};
    }},
+  {"UnknownIntegrator", [](const Files& f) -> Expectation {
+     return {f.run(f.par, f.drr, f.out, "--stop 10 --integrator rk45"),
+             "--integrator: \"rk45\" is not one of rk4, dopri5, rkf78"};
+   }},
+  {"ToleranceOfOne", [](const Files& f) -> Expectation {
+     return {f.run(f.par, f.drr, f.out, "--stop 10 --integrator dopri5 --rtol 1"),
+             "--rtol: expected a relative tolerance greater than 0 and less than 1, found 1"};
+   }},
   {"StopBeforeStart", [](const Files& f) -> Expectation {
      return {f.run(f.par, f.drr, f.out, "--start 20 --stop 10"), "the stop time must be greater than the start time"};
    }},
@@ -268,6 +279,77 @@ const std::vector<CliBadInput> kCatalogue = {
   {"EvalTimeOverflows", [](const Files& f) -> Expectation {
      return {"eval --par " + f.quoted(f.par) + " --drivers " + f.quoted(f.drr) + " --time -1e999",
              "--time: expected a finite number of days, found -Inf"};
+   }},
+
+  // Outputs that are inputs: refused before anything is written, however the
+  // file is named.
+  {"OutputIsTheDriverFile", [](const Files& f) -> Expectation {
+     return {f.run(f.par, f.drr, f.drr),
+             "--out and --drivers name the same file, " + f.drr + kNeverReplaced + "--out"};
+   }},
+  {"OutputIsTheDriverFileSpelledAnotherWay", [](const Files& f) -> Expectation {
+     const std::string spelled = f.folder.file("./weather.drr");
+     return {f.run(f.par, f.drr, spelled),
+             "--out and --drivers name the same file, " + spelled + kNeverReplaced + "--out"};
+   }},
+  {"OutputIsALinkToTheParameterFile", [](const Files& f) -> Expectation {
+     const std::string link = f.folder.file("link.par");
+     symlink(f.par.c_str(), link.c_str());
+     return {f.run(f.par, f.drr, link),
+             "--out and --par name the same file, " + link + kNeverReplaced + "--out"};
+   }},
+  {"SavedStatesOverTheParameterFile", [](const Files& f) -> Expectation {
+     return {f.run(f.par, f.drr, f.out) + " --save-states " + f.quoted(f.par),
+             "--save-states and --par name the same file, " + f.par + kNeverReplaced +
+                 "--save-states"};
+   }},
+  {"SavedStatesOverTheOutput", [](const Files& f) -> Expectation {
+     return {f.run(f.par, f.drr, f.out) + " --save-states " + f.quoted(f.out),
+             "--out and --save-states name the same file, " + f.out +
+                 "; each output needs a file of its own"};
+   }},
+  {"ParameterFileOverItsValues", [](const Files& f) -> Expectation {
+     const std::string values = f.folder.file("forest.values");
+     write_bytes(values, "Cf 6\n");
+     return {"par --values " + f.quoted(values) + " --out " + f.quoted(values),
+             "--out and --values name the same file, " + values + kNeverReplaced + "--out"};
+   }},
+
+  // Values that make no sense.
+  {"RepeatDriversOfZeroDays", [](const Files& f) -> Expectation {
+     return {f.run(f.par, f.drr, f.out, "--stop 10 --repeat-drivers 0"),
+             "--repeat-drivers: expected a whole number of days greater than 0, found 0"};
+   }},
+  {"NegativeOutputStep", [](const Files& f) -> Expectation {
+     return {f.run(f.par, f.drr, f.out, "--stop 10 --output-step -1"),
+             "--output-step: expected a number of days greater than 0, found -1"};
+   }},
+  {"TimeStepLongerThanTheRun", [](const Files& f) -> Expectation {
+     return {f.run(f.par, f.drr, f.out, "--start 1 --stop 10 --step 20"),
+             "--step: the time step of 20 days is longer than the run from --start to --stop (9 "
+             "days); no step would be taken"};
+   }},
+  {"EmptyNamesInAStateList", [](const Files& f) -> Expectation {
+     return {f.run(f.par, f.drr, f.out) + " --hold ,,",
+             "--hold: the list \",,\" has an empty name; name states by symbol or position, "
+             "separated by commas (--hold Cf,Nf)"};
+   }},
+  {"WeatherWithANegativeSeed", [](const Files& f) -> Expectation {
+     return {"weather --years 1 --seed -1 --out " + f.quoted(f.folder.file("new.drr")),
+             "--seed: expected a whole number from 0 to 18446744073709551615, found \"-1\""};
+   }},
+  {"WeatherSouthOfTheEquator", [](const Files& f) -> Expectation {
+     return {"weather --years 1 --latitude -33 --out " + f.quoted(f.folder.file("new.drr")),
+             "--latitude: the generator makes northern weather only (0 to 90 degrees)"};
+   }},
+  {"ValuesListThatIsAFolder", [](const Files& f) -> Expectation {
+     const std::string folder = f.folder.file("");
+     return {"par --values " + f.quoted(folder) + " --out " + f.quoted(f.folder.file("new.par")),
+             folder + ": the name is a folder, not a list of values"};
+   }},
+  {"UnknownCommand", [](const Files&) -> Expectation {
+     return {"simulate --years 3", "\"simulate\" is not a command; the commands are list, run, ",
+             "eval", 2, 2};
    }},
 };
 // clang-format on
