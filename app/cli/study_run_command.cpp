@@ -1,14 +1,338 @@
-// vindrel-cli study run: not built yet.
-#include <stdexcept>
+// vindrel-cli study run: one run per sample row, on several threads, each
+// reduced to its metrics and written as one row of the results file.
+#include <unistd.h>
 
+#include <atomic>
+#include <charconv>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/cli/file_clash.hpp"
+#include "app/cli/input_messages.hpp"
 #include "app/cli/study_commands.hpp"
+#include "core/model.hpp"
+#include "fileio/number_format.hpp"
+#include "fileio/param_file.hpp"
+#include "run/run.hpp"
+#include "run/run_settings.hpp"
+#include "study/factors.hpp"
+#include "study/metrics.hpp"
+#include "study/samples.hpp"
+#include "study/study_run.hpp"
 
 namespace vindrel::cli {
+namespace {
+
+// Set by Ctrl-C; the study passes it on to every run as a stop request.
+std::atomic<bool> interrupt_requested{false};
+static_assert(std::atomic<bool>::is_always_lock_free);
+
+extern "C" void on_study_interrupt(int) { interrupt_requested.store(true); }
+
+// Catches Ctrl-C while the study runs. A second Ctrl-C ends the program at once.
+class InterruptGuard {
+ public:
+  InterruptGuard() {
+    interrupt_requested.store(false);
+    struct sigaction action {};
+    action.sa_handler = on_study_interrupt;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND;
+    sigaction(SIGINT, &action, &previous_);
+  }
+  ~InterruptGuard() { sigaction(SIGINT, &previous_, nullptr); }
+  InterruptGuard(const InterruptGuard&) = delete;
+  InterruptGuard& operator=(const InterruptGuard&) = delete;
+
+ private:
+  struct sigaction previous_ {};
+};
+
+std::string shortest(double value) {
+  char text[kMaxGeneralLength];
+  char* end = format_general(text, value, 15);
+  return std::string(text, end);
+}
+
+std::string clock_text(double seconds) {
+  const long whole = static_cast<long>(seconds + 0.5);
+  char text[32];
+  if (whole >= 3600) {
+    std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", whole / 3600, whole / 60 % 60, whole % 60);
+  } else {
+    std::snprintf(text, sizeof text, "%ld:%02ld", whole / 60, whole % 60);
+  }
+  return text;
+}
+
+// Runs done, failures and the time left on standard error, at most five times
+// a second.
+class StudyProgressBar {
+ public:
+  explicit StudyProgressBar(bool show)
+      : show_(show), started_(std::chrono::steady_clock::now()), last_draw_(started_) {}
+
+  void update(const study::StudyProgress& progress) {
+    if (!show_) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (drawn_ && progress.written == last_written_ &&
+        now - last_draw_ < std::chrono::milliseconds(200)) {
+      return;
+    }
+    drawn_ = true;
+    last_written_ = progress.written;
+    last_draw_ = now;
+    constexpr int kWidth = 30;
+    const std::size_t total = std::max<std::size_t>(progress.total, 1);
+    const auto filled = static_cast<int>(progress.written * kWidth / total);
+    std::string bar(kWidth, '.');
+    for (int i = 0; i < filled; ++i) bar[static_cast<std::size_t>(i)] = '#';
+    const double elapsed = std::chrono::duration<double>(now - started_).count();
+    const std::size_t done_here = progress.written - progress.resumed;
+    std::string left = "--:--";
+    if (done_here > 0 && elapsed > 0.5) {
+      left = clock_text(elapsed / static_cast<double>(done_here) *
+                        static_cast<double>(progress.total - progress.written));
+    }
+    std::fprintf(stderr, "\r[%s] %zu/%zu runs  %zu failed  %s left ", bar.c_str(), progress.written,
+                 progress.total, progress.failed, left.c_str());
+    std::fflush(stderr);
+  }
+
+  void finish() {
+    if (show_ && drawn_) std::fputc('\n', stderr);
+  }
+
+ private:
+  bool show_;
+  bool drawn_ = false;
+  std::size_t last_written_ = 0;
+  std::chrono::steady_clock::time_point started_;
+  std::chrono::steady_clock::time_point last_draw_;
+};
+
+struct StudyRunOptions {
+  std::string par;
+  std::string drivers;
+  std::string samples;
+  std::string factors;
+  double start = 1.0;
+  double stop = 2.0;
+  double step = 1.0;
+  std::optional<double> output_step;
+  std::vector<std::string> metrics;
+  std::string results;
+  unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
+  std::string shard;
+  std::string keep_outputs;
+  std::string integrator = "rk4";
+  double rtol = 1e-8;
+  bool quiet = false;
+};
+
+// "I/N" with 0 <= I < N.
+study::Shard parse_shard(const std::string& text) {
+  study::Shard shard;
+  const std::size_t slash = text.find('/');
+  const auto number = [](std::string_view digits, std::size_t& value) {
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    return !digits.empty() && error == std::errc() && end == digits.data() + digits.size();
+  };
+  const std::string_view view(text);
+  if (slash == std::string::npos || !number(view.substr(0, slash), shard.index) ||
+      !number(view.substr(slash + 1), shard.count) || shard.count == 0 ||
+      shard.index >= shard.count) {
+    throw std::runtime_error(
+        "--shard: expected I/N with 0 <= I < N (shard 0/4 runs rows 0, 4, "
+        "8, ...), found \"" +
+        text + "\"");
+  }
+  return shard;
+}
+
+RunSettings run_settings(const StudyRunOptions& options) {
+  RunSettings settings;
+  require_finite(options.start, "--start");
+  require_finite(options.stop, "--stop");
+  require_finite(options.step, "--step");
+  if (options.output_step) require_finite(*options.output_step, "--output-step");
+  if (options.output_step && !(*options.output_step > 0.0)) {
+    throw std::runtime_error("--output-step: expected a number of days greater than 0, found " +
+                             shortest(*options.output_step));
+  }
+  settings.start_time = options.start;
+  settings.stop_time = options.stop;
+  settings.time_step = options.step;
+  settings.output_step = options.output_step.value_or(options.step);
+  settings.calculation_time = options.start;
+  const std::optional<IntegratorKind> integrator = integrator_from_name(options.integrator);
+  if (!integrator) {
+    throw std::runtime_error("--integrator: \"" + options.integrator +
+                             "\" is not one of rk4, dopri5, rkf78");
+  }
+  settings.integrator = *integrator;
+  require_finite(options.rtol, "--rtol");
+  if (!(options.rtol > 0.0 && options.rtol < 1.0)) {
+    throw std::runtime_error(
+        "--rtol: the relative tolerance must be greater than 0 and less than 1");
+  }
+  settings.relative_tolerance = options.rtol;
+  settings.parameter_file = options.par;
+  settings.driver_file = options.drivers;
+  if (!(settings.stop_time > settings.start_time)) {
+    throw std::runtime_error("the stop time must be greater than the start time");
+  }
+  if (settings.time_step > settings.stop_time - settings.start_time) {
+    throw std::runtime_error("--step: the time step of " + shortest(settings.time_step) +
+                             " days is longer than the run from --start to --stop (" +
+                             shortest(settings.stop_time - settings.start_time) +
+                             " days); no step would be taken");
+  }
+  const OutputStepCorrection correction = correct_output_step(settings);
+  if (correction.corrected()) {
+    std::fprintf(stderr, "vindrel-cli: warning: %s\n", correction.information.c_str());
+  }
+  return settings;
+}
+
+void run_study_command(const StudyRunOptions& options) {
+  refuse_overwriting_inputs({{"--par", options.par},
+                             {"--drivers", options.drivers},
+                             {"--samples", options.samples},
+                             {"--factors", options.factors}},
+                            {{"--results", options.results}});
+  if (options.jobs == 0) throw std::runtime_error("--jobs: expected 1 or more");
+  Model model = MakeModel();
+  if (!ReadParamFile(options.par, model)) {
+    throw std::runtime_error(incompatible_param_file_message(options.par, model.ModelInfo));
+  }
+  study::StudyRunSettings settings;
+  settings.run = run_settings(options);
+  settings.factors = study::read_factors(options.factors, model);
+  settings.samples = study::read_samples(options.samples, settings.factors);
+  std::vector<std::string> reserved = {"run", "status", "message"};
+  reserved.insert(reserved.end(), settings.samples.names.begin(), settings.samples.names.end());
+  try {
+    settings.metrics = study::parse_metrics(options.metrics, model, reserved,
+                                            settings.run.start_time, settings.run.stop_time);
+  } catch (const std::invalid_argument& e) {
+    throw std::runtime_error(std::string("--metric: ") + e.what());
+  }
+  settings.results_file = options.results;
+  settings.jobs = options.jobs;
+  if (!options.shard.empty()) settings.shard = parse_shard(options.shard);
+  if (!options.keep_outputs.empty()) {
+    std::error_code error;
+    std::filesystem::create_directories(options.keep_outputs, error);
+    if (!std::filesystem::is_directory(options.keep_outputs)) {
+      throw std::runtime_error("--keep-outputs: cannot make the folder \"" + options.keep_outputs +
+                               "\"" + (error ? ": " + error.message() : std::string()));
+    }
+    settings.keep_outputs = options.keep_outputs;
+  }
+
+  // A bad driver file is reported once, before any run.
+  const std::optional<double> last_driver_time =
+      check_driver_records(settings.run.driver_file, model, settings.run.stop_time);
+  if (last_driver_time) {
+    const std::string drivers_end = drivers_end_warning(settings.run, *last_driver_time);
+    if (!drivers_end.empty()) {
+      std::fprintf(stderr, "vindrel-cli: warning: %s\n", drivers_end.c_str());
+    }
+  }
+
+  StudyProgressBar bar(!options.quiet && isatty(STDERR_FILENO) == 1);
+  const auto started = std::chrono::steady_clock::now();
+  study::StudyOutcome outcome;
+  {
+    InterruptGuard guard;
+    std::stop_source stop;
+    outcome = study::run_study(model, settings, stop.get_token(),
+                               [&](const study::StudyProgress& progress) {
+                                 bar.update(progress);
+                                 if (interrupt_requested.load()) stop.request_stop();
+                               });
+  }
+  bar.finish();
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  const study::StudyProgress& p = outcome.progress;
+  const std::size_t failed = p.failed + outcome.resumed_failed;
+  if (outcome.stopped) {
+    std::fprintf(stderr,
+                 "vindrel-cli: study interrupted; %zu of %zu runs are recorded in %s; run the "
+                 "same command again to go on\n",
+                 p.written, p.total, options.results.c_str());
+    throw CLI::RuntimeError(130);
+  }
+  std::string shard;
+  if (settings.shard.count > 1) {
+    shard = " (shard " + std::to_string(settings.shard.index) + "/" +
+            std::to_string(settings.shard.count) + " of " +
+            std::to_string(settings.samples.rows.size()) + " rows)";
+  }
+  std::printf("study: %zu runs%s from %s to %s, %s, %u jobs: %zu completed, %zu failed", p.total,
+              shard.c_str(), shortest(settings.run.start_time).c_str(),
+              shortest(settings.run.stop_time).c_str(),
+              integrator_description(settings.run).c_str(), settings.jobs, p.written - failed,
+              failed);
+  if (p.resumed > 0) std::printf(", %zu of them recorded before", p.resumed);
+  std::printf(", in %s; results in %s\n", clock_text(seconds).c_str(), options.results.c_str());
+  std::fflush(stdout);
+  if (failed > 0) {
+    std::fprintf(stderr, "vindrel-cli: %zu of %zu runs failed\n", failed, p.total);
+    throw CLI::RuntimeError(3);
+  }
+}
+
+}  // namespace
 
 void add_study_run(CLI::App& study) {
-  CLI::App* command = study.add_subcommand("run", "Not available yet");
-  command->allow_extras();
-  command->callback([] { throw std::runtime_error("study run is not available yet"); });
+  CLI::App* command = study.add_subcommand(
+      "run", "Run the model once per sample row and write each run's metrics to a results file");
+  auto options = std::make_shared<StudyRunOptions>();
+  command->add_option("--par", options->par, "Base parameter file; each run sets its row's factors")
+      ->required();
+  command->add_option("--drivers", options->drivers, "Driver file")->required();
+  command->add_option("--samples", options->samples, "Sample file (one row per run)")->required();
+  command->add_option("--factors", options->factors, "Factors file naming the sample's columns")
+      ->required();
+  command->add_option("--start", options->start, "Start time, days")->capture_default_str();
+  command->add_option("--stop", options->stop, "Stop time, days")->capture_default_str();
+  command->add_option("--step", options->step, "Simulation time step, days")->capture_default_str();
+  command->add_option("--output-step", options->output_step,
+                      "Time between output records, days (default: the time step)");
+  command
+      ->add_option("--metric", options->metrics,
+                   "NAME=VARIABLE:REDUCTION[:years=A-B], given once per metric: a summary "
+                   "figure (NEP, GPP, ...) or an output variable (Cf, process:LAI, state#5), "
+                   "reduced by last, mean, min, max or integral")
+      ->required()
+      ->allow_extra_args(false);
+  command
+      ->add_option("--results", options->results,
+                   "Results file; one that exists is resumed after its last row")
+      ->required();
+  command->add_option("--jobs", options->jobs, "Runs at once (default: the processors)")
+      ->capture_default_str();
+  command->add_option("--shard", options->shard,
+                      "I/N: run only the rows whose index modulo N is I (0 <= I < N)");
+  command->add_option("--keep-outputs", options->keep_outputs,
+                      "Folder for each run's output file, run-000042.out for row 42");
+  command->add_option("--integrator", options->integrator, "rk4, dopri5 or rkf78")
+      ->capture_default_str();
+  command->add_option("--rtol", options->rtol, "Relative tolerance of dopri5 and rkf78")
+      ->capture_default_str();
+  command->add_flag("--quiet", options->quiet, "No progress bar");
+  command->callback([options] { run_study_command(*options); });
 }
 
 }  // namespace vindrel::cli

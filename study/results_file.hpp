@@ -1,0 +1,78 @@
+// The results file of a study: one CSV row per run, in the sample's order.
+//
+//   run,status,message,<factor names...>,<metric names...>
+//   0,completed,,30.5,0.12,412.75
+//   1,failed,Step size too small at time 731,41.25,0.3,nan
+//
+// `run` is the 0-based row of the sample file, `status` is completed or
+// failed, `message` the failure's message (empty when completed; quoted, with
+// inner quotes doubled, when it holds a comma or a quote), then the factor
+// values and the metric values, each the shortest text that reads back to the
+// same double (std::to_chars), "nan" for a metric without a value. Lines end
+// with LF.
+//
+// The file is written by appending whole lines, so it is valid at any moment:
+// a study that stops leaves complete rows, possibly followed by a cut line,
+// which a resume drops. A study run in shards writes the rows of its shard, in
+// order, into a file of the same header; merging the parts gives the bytes of
+// the study run in one piece.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "study/samples.hpp"
+
+namespace vindrel::study {
+
+// A CSV field: as it is, or quoted when it holds a comma, a quote or a line end.
+std::string csv_field(std::string_view text);
+
+// The header line (with its LF).
+std::string results_header(const std::vector<std::string>& factor_names,
+                           const std::vector<std::string>& metric_names);
+
+// One row (with its LF). An empty `failure` makes the status completed; a
+// failed run's metrics are written as nan whatever `metrics` holds. Line ends
+// in the message become blanks, so that a row stays one line.
+std::string results_row(std::size_t run, std::string_view failure,
+                        const std::vector<double>& factors, const std::vector<double>& metrics);
+
+// One complete row of a results file.
+struct ResultsRow {
+  std::size_t run = 0;
+  std::size_t line = 0;  // 1-based line number in its file
+  std::string text;      // the whole line with its LF, as it stands in the file
+  std::vector<std::string> fields;
+  bool completed() const { return fields.size() > 1 && fields[1] == "completed"; }
+};
+
+struct ResultsFile {
+  std::string header;  // the first line with its LF
+  std::vector<ResultsRow> rows;
+  // Bytes of the header and the complete rows; a cut last line (one without
+  // its LF, left by a study that stopped while writing) follows them.
+  std::size_t complete_bytes = 0;
+};
+
+// Reads a results file. Throws EInOutError with the file and the line for a
+// missing header or a complete line that is not a row of this header.
+ResultsFile read_results(const std::string& file_name);
+
+// Throws EInOutError naming the line when a row's factor values are not those
+// of the sample's row of the same index (the results of another sample file).
+void check_row_matches_sample(const ResultsRow& row, const SampleTable& samples,
+                              const std::string& file_name);
+
+// Joins the parts of a study run in shards into `out_file` (through the safe
+// writer), rows sorted by run: the bytes of the study run in one piece. The
+// parts must have the same header and hold disjoint rows that together run
+// from 0 without a gap, up to the sample's last row when `samples` is given
+// (the only way to notice missing rows at the end). Refuses otherwise, with a
+// message that names the parts and the runs.
+void merge_results(const std::vector<std::string>& part_files, const std::string& out_file,
+                   const SampleTable* samples = nullptr);
+
+}  // namespace vindrel::study

@@ -1,0 +1,260 @@
+#include "study/study_run.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "core/exceptions.hpp"
+#include "fileio/io_error.hpp"
+#include "fileio/safe_write.hpp"
+#include "run/record_sink.hpp"
+#include "run/run.hpp"
+#include "study/results_file.hpp"
+
+namespace vindrel::study {
+namespace {
+
+// How far ahead of the next row to write a worker may start a row, per worker.
+constexpr std::size_t kRowsAheadPerWorker = 4;
+// How often the calling thread reports progress while it waits.
+constexpr auto kProgressInterval = std::chrono::milliseconds(200);
+
+// The results file opened for appending whole rows. A write that fails cuts the
+// file back to its last whole row.
+class AppendFile {
+ public:
+  AppendFile(const std::string& path, std::size_t keep_bytes) : path_(path) {
+    descriptor_ = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (descriptor_ < 0) throw_io_error(errno, path);
+    // Drops a row cut short when an earlier study stopped while writing it.
+    if (::ftruncate(descriptor_, static_cast<off_t>(keep_bytes)) != 0 ||
+        ::lseek(descriptor_, 0, SEEK_END) < 0) {
+      const int error = errno;
+      ::close(descriptor_);
+      throw_io_error(error, path);
+    }
+    size_ = static_cast<off_t>(keep_bytes);
+  }
+  ~AppendFile() { ::close(descriptor_); }
+  AppendFile(const AppendFile&) = delete;
+  AppendFile& operator=(const AppendFile&) = delete;
+
+  void append(const std::string& rows) {
+    std::size_t done = 0;
+    while (done < rows.size()) {
+      const ssize_t n = ::write(descriptor_, rows.data() + done, rows.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) {
+        const int error = n < 0 ? errno : ENOSPC;
+        if (::ftruncate(descriptor_, size_) == 0) ::lseek(descriptor_, size_, SEEK_SET);
+        throw_io_error(error, path_);
+      }
+      done += static_cast<std::size_t>(n);
+    }
+    size_ += static_cast<off_t>(rows.size());
+  }
+
+ private:
+  std::string path_;
+  int descriptor_ = -1;
+  off_t size_ = 0;
+};
+
+struct FinishedRow {
+  std::string text;
+  bool failed = false;
+};
+
+// One run of a sample row, reduced to its results row; nothing when a stop
+// request cancelled it.
+std::optional<FinishedRow> run_row(const Model& base, const StudyRunSettings& settings,
+                                   std::size_t run, const std::stop_token& stop) {
+  const std::vector<double>& values = settings.samples.rows[run];
+  try {
+    Model model = base;
+    apply_sample(model, settings.factors, values);
+    RunSettings run_settings = settings.run;
+    std::optional<OutputFileSink> kept;
+    if (!settings.keep_outputs.empty()) {
+      run_settings.output_file = kept_output_name(settings.keep_outputs, run);
+      kept.emplace(run_settings.output_file);
+    } else {
+      run_settings.output_file.clear();
+    }
+    MetricSink sink(settings.metrics, run_settings.start_time, kept ? &*kept : nullptr);
+    const RunResult result = Run(std::move(model), run_settings, sink, stop);
+    if (result.outcome == RunOutcome::kCancelled) return std::nullopt;
+    if (result.outcome == RunOutcome::kFailed) {
+      std::string message = result.failure_message();
+      if (message.empty()) message = "the run failed";
+      return FinishedRow{results_row(run, message, values, {}), true};
+    }
+    return FinishedRow{results_row(run, "", values, sink.values()), false};
+  } catch (const std::exception& e) {
+    const std::string message = *e.what() != '\0' ? e.what() : "the run failed";
+    return FinishedRow{results_row(run, message, values, {}), true};
+  }
+}
+
+}  // namespace
+
+std::vector<std::size_t> shard_rows(std::size_t rows, Shard shard) {
+  std::vector<std::size_t> indices;
+  for (std::size_t i = shard.index; i < rows; i += shard.count) indices.push_back(i);
+  return indices;
+}
+
+std::string kept_output_name(const std::string& folder, std::size_t run) {
+  std::string number = std::to_string(run);
+  if (number.size() < 6) number.insert(0, 6 - number.size(), '0');
+  return (std::filesystem::path(folder) / ("run-" + number + ".out")).string();
+}
+
+std::string study_results_header(const StudyRunSettings& settings) {
+  std::vector<std::string> metric_names;
+  for (const Metric& metric : settings.metrics) metric_names.push_back(metric.name);
+  return results_header(settings.samples.names, metric_names);
+}
+
+StudyOutcome run_study(const Model& base, const StudyRunSettings& settings, std::stop_token stop,
+                       const StudyProgressCallback& progress) {
+  if (settings.shard.count == 0 || settings.shard.index >= settings.shard.count) {
+    throw std::invalid_argument("the shard's index must be less than the count of shards");
+  }
+  const std::vector<std::size_t> rows = shard_rows(settings.samples.rows.size(), settings.shard);
+  const std::string header = study_results_header(settings);
+  StudyOutcome outcome;
+  outcome.progress.total = rows.size();
+
+  // Resume: the rows already written are the shard's first rows.
+  std::size_t keep_bytes = header.size();
+  std::error_code exists_error;
+  const bool resume = std::filesystem::exists(settings.results_file, exists_error) &&
+                      std::filesystem::file_size(settings.results_file, exists_error) > 0;
+  if (resume) {
+    const ResultsFile existing = read_results(settings.results_file);
+    if (existing.header != header) {
+      throw EInOutError(
+          "the file holds the results of another study (its header differs from this study's "
+          "factors and metrics); give another results file or remove it",
+          settings.results_file, 1);
+    }
+    for (std::size_t k = 0; k < existing.rows.size(); ++k) {
+      const ResultsRow& row = existing.rows[k];
+      if (k >= rows.size() || row.run != rows[k]) {
+        throw EInOutError("expected " +
+                              (k < rows.size() ? std::string("run ") + std::to_string(rows[k])
+                                               : std::string("no further run")) +
+                              " of this study's rows, found run " + std::to_string(row.run) +
+                              "; the file holds the results of another study or shard",
+                          settings.results_file, row.line);
+      }
+      check_row_matches_sample(row, settings.samples, settings.results_file);
+      if (!row.completed()) ++outcome.resumed_failed;
+    }
+    outcome.progress.resumed = existing.rows.size();
+    keep_bytes = existing.complete_bytes;
+  } else {
+    write_file_atomically(settings.results_file, header);
+  }
+  outcome.progress.written = outcome.progress.resumed;
+  AppendFile file(settings.results_file, keep_bytes);
+
+  const std::vector<std::size_t> todo(
+      rows.begin() + static_cast<std::ptrdiff_t>(outcome.progress.resumed), rows.end());
+  const unsigned jobs = std::max(
+      1u, std::min<unsigned>(settings.jobs,
+                             static_cast<unsigned>(std::max<std::size_t>(todo.size(), 1))));
+  const std::size_t rows_ahead = kRowsAheadPerWorker * jobs;
+
+  std::stop_source runs_stop;
+  const std::stop_callback pass_on_stop(stop, [&runs_stop] { runs_stop.request_stop(); });
+  std::mutex mutex;
+  std::condition_variable ready_changed;     // a row finished, or a worker ended
+  std::condition_variable_any room_made;     // rows were written
+  std::map<std::size_t, FinishedRow> ready;  // finished rows by their place in `todo`
+  std::size_t next_to_write = 0;             // place in `todo`
+  unsigned workers_running = jobs;
+  std::atomic<std::size_t> next_to_take{0};
+
+  const auto work = [&] {
+    const std::stop_token worker_stop = runs_stop.get_token();
+    for (;;) {
+      const std::size_t k = next_to_take.fetch_add(1);
+      if (k >= todo.size()) break;
+      {
+        std::unique_lock lock(mutex);
+        if (!room_made.wait(lock, worker_stop, [&] { return k < next_to_write + rows_ahead; })) {
+          break;
+        }
+      }
+      std::optional<FinishedRow> row = run_row(base, settings, todo[k], worker_stop);
+      if (!row) break;
+      {
+        const std::lock_guard lock(mutex);
+        ready.emplace(k, std::move(*row));
+      }
+      ready_changed.notify_one();
+    }
+    {
+      const std::lock_guard lock(mutex);
+      --workers_running;
+    }
+    ready_changed.notify_one();
+  };
+
+  std::vector<std::jthread> workers;
+  try {
+    for (unsigned j = 0; j < jobs && !todo.empty(); ++j) workers.emplace_back(work);
+    if (todo.empty()) workers_running = 0;
+    while (next_to_write < todo.size()) {
+      std::string batch;
+      std::size_t batch_rows = 0;
+      std::size_t batch_failed = 0;
+      bool workers_gone = false;
+      {
+        std::unique_lock lock(mutex);
+        ready_changed.wait_for(lock, kProgressInterval, [&] {
+          return ready.contains(next_to_write) || workers_running == 0;
+        });
+        for (auto it = ready.find(next_to_write); it != ready.end();
+             it = ready.find(next_to_write)) {
+          batch += it->second.text;
+          batch_failed += it->second.failed ? 1 : 0;
+          ++batch_rows;
+          ready.erase(it);
+          ++next_to_write;
+        }
+        workers_gone = workers_running == 0;
+      }
+      if (batch_rows > 0) {
+        room_made.notify_all();
+        file.append(batch);
+        outcome.progress.written += batch_rows;
+        outcome.progress.failed += batch_failed;
+      }
+      if (progress) progress(outcome.progress);
+      // Every worker has ended and the next row will not come: stopped.
+      if (workers_gone && batch_rows == 0) break;
+    }
+  } catch (...) {
+    runs_stop.request_stop();
+    room_made.notify_all();
+    throw;  // the workers are joined as `workers` goes
+  }
+  workers.clear();
+  outcome.stopped = next_to_write < todo.size();
+  return outcome;
+}
+
+}  // namespace vindrel::study

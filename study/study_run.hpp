@@ -1,0 +1,87 @@
+// The runs of a study: one run of the model per sample row, on several
+// threads, each reduced to its metrics and written as one row of the results
+// file, in the sample's order whatever the number of threads.
+//
+// Each run starts from the base model with the row's factor values set and
+// runs exactly as vindrel-cli run does with the same settings (its output file
+// kept on request, byte for byte the same). Workers take row indices from one
+// counter and run on their own copies of the model and their own sinks; the
+// calling thread writes each row as soon as every earlier row is written, so
+// only the rows finished ahead of a slower run wait in memory (at most a few
+// per worker: a worker does not start a row further ahead than that).
+//
+// A failed run is recorded (status failed and its message) and the study goes
+// on. A stop request (Ctrl-C) ends the runs under way without recording them;
+// the rows written stay valid, and the same study started again resumes after
+// the last row written, giving the same bytes as a study never stopped.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <stop_token>
+#include <string>
+#include <vector>
+
+#include "core/model.hpp"
+#include "run/run_settings.hpp"
+#include "study/factors.hpp"
+#include "study/metrics.hpp"
+#include "study/samples.hpp"
+
+namespace vindrel::study {
+
+// The rows of one shard: those whose index modulo `count` is `index`.
+struct Shard {
+  std::size_t index = 0;
+  std::size_t count = 1;
+};
+
+struct StudyRunSettings {
+  // Times, steps, integrator and driver file of every run; the output file is
+  // ignored (see keep_outputs).
+  RunSettings run;
+  std::vector<Factor> factors;
+  SampleTable samples;
+  std::vector<Metric> metrics;
+  std::string results_file;
+  unsigned jobs = 1;  // worker threads
+  Shard shard;
+  // A folder for each run's output file (kept_output_name); empty: none kept.
+  std::string keep_outputs;
+};
+
+struct StudyProgress {
+  std::size_t total = 0;    // rows of the shard
+  std::size_t resumed = 0;  // rows found in the results file at the start
+  std::size_t written = 0;  // rows in the results file now, resumed ones included
+  std::size_t failed = 0;   // failed rows written by this study (not the resumed ones)
+};
+
+// Called on the calling thread after rows are written and a few times a
+// second while waiting; it may request a stop (the command line's Ctrl-C).
+using StudyProgressCallback = std::function<void(const StudyProgress&)>;
+
+struct StudyOutcome {
+  StudyProgress progress;
+  std::size_t resumed_failed = 0;  // failed rows among the resumed ones
+  bool stopped = false;            // a stop request ended the study before its last row
+};
+
+// The rows of `rows` that belong to the shard, in order.
+std::vector<std::size_t> shard_rows(std::size_t rows, Shard shard);
+
+// "FOLDER/run-000042.out": the kept output file of a run (six digits or more).
+std::string kept_output_name(const std::string& folder, std::size_t run);
+
+// The results file's header for these settings.
+std::string study_results_header(const StudyRunSettings& settings);
+
+// Runs the study. A results file that exists is resumed: its header must be
+// this study's, its rows the first rows of the shard with the sample's
+// values (EInOutError otherwise, before any run); a cut last line is dropped.
+// Throws EInOutError when the results file cannot be written (the rows
+// written before stay valid).
+StudyOutcome run_study(const Model& base, const StudyRunSettings& settings,
+                       std::stop_token stop = {}, const StudyProgressCallback& progress = {});
+
+}  // namespace vindrel::study
