@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "run/run_settings.hpp"
+#include "ui/chart_export_command.hpp"
 #include "ui/dialogs.hpp"
 #include "ui/tfm_about.hpp"
 #include "ui/tmain_form.hpp"
@@ -20,6 +21,7 @@ void print_usage(std::FILE* to) {
       "main window's boxes as if typed. Started under the name 'modelbatch' or\n"
       "'sensitivity' it runs in batch or sensitivity mode.\n",
       to);
+  std::fputs(chart_export_usage(), to);
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include <optional>
 
 #include "core/exceptions.hpp"
+#include "ui/chart_plot.hpp"
 
 namespace vindrel::ui {
 namespace {
@@ -106,7 +107,9 @@ double nice_increment(double low, double high, int ticks) {
   const double raw = span / std::max(1, ticks);
   const double power = std::pow(10.0, std::floor(std::log10(raw)));
   const double fraction = raw / power;
-  const double nice = fraction <= 1.0 ? 1.0 : fraction <= 2.0 ? 2.0 : fraction <= 5.0 ? 5.0 : 10.0;
+  // The nearest of 1, 2 and 5 (not the next larger), so that an axis gets
+  // between about 0.7 and 1.5 times the ticks asked for, never a bare three.
+  const double nice = fraction < 1.5 ? 1.0 : fraction < 3.5 ? 2.0 : fraction < 7.5 ? 5.0 : 10.0;
   return nice * power;
 }
 
@@ -155,12 +158,16 @@ OutputChart::~OutputChart() = default;
 
 void OutputChart::set_title(const QString& title) { chart()->setTitle(title); }
 
-void OutputChart::set_x_title(const QString& title) {
+void OutputChart::set_x_title(const QString& title, const QString& unit) {
   x_title_ = title;
-  axes_[0]->setTitleText(title);
+  axes_[0]->setTitleText(titled_with_unit(title, unit));
 }
 
 QString OutputChart::x_title() const { return x_title_; }
+
+void OutputChart::set_y_title(const QString& title) { axes_[1]->setTitleText(title); }
+
+QString OutputChart::y_title() const { return axes_[1]->titleText(); }
 
 void OutputChart::clear_series() {
   for (int i = 0; i < kSeriesCount; ++i) {
@@ -437,6 +444,8 @@ void OutputChart::save_svg(const QString& file_name, QSize size) {
   generator.setFileName(file_name);
   generator.setSize(size);
   generator.setViewBox(QRect(QPoint(0, 0), size));
+  // At 96 dpi the drawing's size in millimetres is its size in CSS pixels.
+  generator.setResolution(96);
   generator.setTitle(chart()->title());
   {
     QPainter painter;

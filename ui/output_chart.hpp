@@ -42,8 +42,12 @@ class OutputChart final : public QChartView {
   ~OutputChart() override;
 
   void set_title(const QString& title);
-  void set_x_title(const QString& title);
+  // The independent variable's name; the axis shows it with its unit, if any.
+  void set_x_title(const QString& title, const QString& unit = {});
   QString x_title() const;
+  // The dependent axis's title (its unit, as the plotted series give it).
+  void set_y_title(const QString& title);
+  QString y_title() const;
 
   // Empties all ten series and hides them.
   void clear_series();

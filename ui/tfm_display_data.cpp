@@ -20,6 +20,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "ui/chart_plot.hpp"
 #include "ui/error_handler.hpp"
 #include "ui/output_export.hpp"
 #include "ui/output_table_model.hpp"
@@ -293,30 +294,25 @@ void TFmDisplayData::update_chart() {
   }
   ChOutput->clear_series();
   const OutputTableModel& table = *table_;
-  const int type = value_type();
+  const auto how = static_cast<PlotAs>(value_type());
   bool valid = true;
+  QList<int> plotted;
   const int x_column = table.column_of(independent_);
   if (x_column < 0) {
     valid = false;
   } else {
-    ChOutput->set_x_title(table.names()[x_column]);
+    ChOutput->set_x_title(table.names()[x_column], table.units()[x_column]);
     for (int i = 0; i < chosen_.size() && valid; ++i) {
       const int column = table.column_of(chosen_[i]);
       if (column < 0) {
         valid = false;
         break;
       }
-      std::vector<QPointF> points(table.records());
-      const double y0 = table.records() > 0 ? table.value(0, column) : 0.0;
-      for (std::size_t r = 0; r < table.records(); ++r) {
-        const double y = table.value(r, column);
-        // y / y0 with y0 = 0 is what the arithmetic gives: inf or nan.
-        const double plotted = type == kRelative ? y / y0 : type == kChange ? y - y0 : y;
-        points[r] = QPointF(table.value(r, x_column), plotted);
-      }
-      ChOutput->set_series(i, table.names()[column], std::move(points));
+      ChOutput->set_series(i, table.names()[column], plotted_points(table, x_column, column, how));
+      plotted << column;
     }
   }
+  ChOutput->set_y_title(dependent_axis_title(table, plotted, how));
   if (!valid) {
     dialogs_.message(this, MessageKind::kInformation,
                      QStringLiteral("Cannot update chart. Invalid series."), MessageButtons::kOk);

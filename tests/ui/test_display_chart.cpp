@@ -91,6 +91,13 @@ class TestDisplayChart : public QObject {
     QCOMPARE(window.chart().series(z)->name(), zero_first);
     QCOMPARE(window.chart().x_title(), QString("Time"));
     QCOMPARE(window.chart().series_points(z)[2].x(), 3.0);
+    // The axes say what they measure: the time's unit, and the series' unit
+    // when they share one.
+    QCOMPARE(window.chart().axis(ChartAxis::kX)->titleText(), QString("Time (days)"));
+    const QString unit = window.table().units()[1];
+    const QString y_title = window.chart().y_title();
+    QVERIFY2(unit == window.table().units()[2] ? y_title == unit : y_title.contains(unit),
+             qPrintable(y_title));
 
     window.findChild<QRadioButton*>("RbValueType1")->click();
     window.update_chart();
@@ -99,6 +106,7 @@ class TestDisplayChart : public QObject {
     QVERIFY(std::isnan(relative[0]));
     QVERIFY(std::isinf(relative[1]) && std::isinf(relative[2]));
     QCOMPARE(ys(window.chart(), t), (std::vector<double>{1.0, 1.5, 2.5}));
+    QCOMPARE(window.chart().y_title(), QString("y/y0"));
     QCOMPARE(window.chart().drawn_points(z), qsizetype{0});           // nothing finite to draw
     QCOMPARE(window.chart().axis_scale(ChartAxis::kY).maximum, 2.5);  // from the finite values
 
@@ -106,6 +114,7 @@ class TestDisplayChart : public QObject {
     window.update_chart();
     QCOMPARE(ys(window.chart(), z), (std::vector<double>{0, 2, 4}));
     QCOMPARE(ys(window.chart(), t), (std::vector<double>{0, 1, 3}));
+    QVERIFY(window.chart().y_title().startsWith("y-y0 ("));
     QVERIFY(dialogs.messages.empty());
   }
 

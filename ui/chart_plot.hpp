@@ -1,0 +1,31 @@
+// What the output display's chart plots from the records: one column against
+// another as actual values, relative to the first record or as the change
+// since it, and the axis titles with their units.
+#pragma once
+
+#include <QList>
+#include <QPointF>
+#include <QString>
+#include <vector>
+
+namespace vindrel::ui {
+
+class OutputTableModel;
+
+// "Plot as": y, y / y0 or y - y0, with y0 the column's first record.
+enum class PlotAs { kActual = 0, kRelative = 1, kChange = 2 };
+
+// One point per record: (value of `x_column`, plotted value of `column`).
+// y / y0 with y0 = 0 gives what the arithmetic gives (inf or nan).
+std::vector<QPointF> plotted_points(const OutputTableModel& table, int x_column, int column,
+                                    PlotAs how);
+
+// "Time (days)": a name with its unit in brackets, or the name alone.
+QString titled_with_unit(const QString& name, const QString& unit);
+
+// The dependent axis's title for the plotted columns: their unit when they
+// share one (up to three units when they do not), "y/y0" for relative values
+// and "y-y0 (unit)" for changes. Empty when nothing is plotted.
+QString dependent_axis_title(const OutputTableModel& table, const QList<int>& columns, PlotAs how);
+
+}  // namespace vindrel::ui
