@@ -136,6 +136,16 @@ TEST_F(CliEvalTest, DriversAreThoseInForceAtTheTime) {
             run_cli("eval " + other_files + " --time 50").out);
 }
 
+TEST_F(CliEvalTest, ATimePastTheLastDriverRecordIsAnnounced) {
+  const auto past = run_cli("eval " + files() + " --time 500");
+  EXPECT_EQ(past.exit_code, 0);
+  EXPECT_EQ(past.err,
+            "vindrel-cli: warning: the driver file ends at day 400; its last record holds from "
+            "there to the time of the evaluation, 500\n");
+  EXPECT_EQ(past.out, run_cli("eval " + files() + " --time 500").out);
+  EXPECT_EQ(run_cli("eval " + files() + " --time 400").err, "");
+}
+
 TEST_F(CliEvalTest, MissingDriverFileIsAnError) {
   const std::string missing = folder.file("missing.drr");
   const auto result = run_cli("eval --par '" + par + "' --drivers '" + missing + "' --time 10");

@@ -42,6 +42,37 @@ TEST(CliList, OneTableHasAHeaderAndOneLinePerEntry) {
   EXPECT_NE(parameters.out.find("25\tmF\tFoliage C Density\tg C m-2 leaf\t77\n"), std::string::npos);
 }
 
+TEST(CliList, ProcessesNameTheirFirstParameter) {
+  const auto result = run_cli("list processes");
+  // LAI (process 77) has one parameter, mF, at position 25; derivatives have none.
+  EXPECT_NE(result.out.find("77\tLAI\tLeaf Area Index\tm2 leaf m-2 ground\t0\t1\t25\n"),
+            std::string::npos);
+  EXPECT_NE(result.out.find("\tparameters\tfirst parameter\n1\tdCfdt\t"), std::string::npos);
+  EXPECT_NE(result.out.find("\t0\t0\t\n2\tdCswdt\t"), std::string::npos);
+}
+
+TEST(CliList, OnATerminalTheColumnsAreAligned) {
+  // `script` gives the program a terminal for its standard output.
+  const std::string command =
+      std::string("script -qec \"'") + VINDREL_CLI + "' list states\" /dev/null 2>/dev/null";
+  FILE* pipe = popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  std::string out;
+  char buffer[4096];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+  if (pclose(pipe) != 0 || out.empty()) GTEST_SKIP() << "no script command to make a terminal";
+  std::istringstream lines(out);
+  std::string header, first;
+  std::getline(lines, header);
+  std::getline(lines, first);
+  EXPECT_EQ(header.rfind("position  symbol     name", 0), 0u) << header;
+  EXPECT_EQ(first.rfind("1         Cf         C: foliar", 0), 0u) << first;
+  EXPECT_EQ(out.find('\t'), std::string::npos);
+  // The columns start where the header's do.
+  EXPECT_EQ(header.find("name"), first.find("C: foliar"));
+  EXPECT_EQ(header.find("units"), first.find("g C m-2 ground"));
+}
+
 TEST(CliList, UnknownTableIsRefusedWithNonZeroExit) {
   const auto result = run_cli("list everything");
   EXPECT_NE(result.exit_code, 0);

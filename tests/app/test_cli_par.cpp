@@ -59,6 +59,14 @@ TEST_F(CliPar, WritesTheSameBytesAsTheParameterFileWriter) {
   }
 }
 
+TEST_F(CliPar, AListThatStartsWithAByteOrderMarkReadsLikeOneWithout) {
+  write_text(values, "\xEF\xBB\xBF" + values_list(forest));
+  const auto result = run_cli("par --values '" + values + "' --out '" + par + "'");
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  WriteParamFile(reference, forest);
+  EXPECT_TRUE(read_whole_file_bytes(par) == read_whole_file_bytes(reference));
+}
+
 TEST_F(CliPar, RefusesAListWithoutEveryValue) {
   std::string text = values_list(forest);
   const std::string line = "  mF " + shortest_decimal_text(forest.parameters[25].value) + "\r\n";

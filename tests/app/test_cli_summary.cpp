@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -157,6 +158,73 @@ TEST(CliSummary, AnnualFiguresAreTheRunningTotalsAtEachYearsEnd) {
   const std::size_t gpp_start = year1.find(',', 2) + 1;
   EXPECT_NEAR(std::stod(year1.substr(gpp_start)), truth[0].gpp, 1e-6 * truth[0].gpp);
   EXPECT_EQ(year1.substr(year1.size() - 2), ",1");
+}
+
+// The figures of a CSV line by their names in the header.
+std::map<std::string, double> csv_fields(const std::string& header, const std::string& line) {
+  std::map<std::string, double> fields;
+  std::istringstream names(header), values(line);
+  std::string name, value;
+  while (std::getline(names, name, ',') && std::getline(values, value, ',')) {
+    fields[name] = std::stod(value);
+  }
+  return fields;
+}
+
+TEST(CliSummary, FileAsArgumentWideFiguresAndRecordsFurtherApartThanADay) {
+  testing::ScratchFolder folder;
+  const std::string par = folder.file("forest.par"), drr = folder.file("w.drr"),
+                    out = folder.file("run.out");
+  WriteParamFile(par, support::temperate_forest());
+  ASSERT_EQ(run_cli("weather --years 3 --out '" + drr + "'").exit_code, 0);
+  ASSERT_EQ(run_cli("run --par '" + par + "' --drivers '" + drr + "' --out '" + out +
+                    "' --start 1 --stop 800 --output-step 5")
+                .exit_code,
+            0);
+
+  // Records at 6, 11, ... 796: two whole years of 73 records, then 13.
+  const auto table = run_cli("summary '" + out + "'");
+  ASSERT_EQ(table.exit_code, 0) << table.err;
+  EXPECT_EQ(table.out.rfind("Annual summary of " + out, 0), 0u);
+  std::istringstream lines(table.out);
+  std::vector<std::string> notes;
+  for (std::string line; std::getline(lines, line);) {
+    const auto open = line.find("  (");
+    if (open != std::string::npos) notes.push_back(line.substr(open));
+  }
+  EXPECT_EQ(notes, (std::vector<std::string>{"  (73 records)", "  (73 records)",
+                                             "  (part of a year, 13 records)"}));
+  EXPECT_NE(table.out.find("a record every 5 days"), std::string::npos);
+  EXPECT_NE(table.out.find("\n mean "), std::string::npos) << "two whole years";
+
+  // The wide table and the CSV add the plants' and the soil's carbon and
+  // nitrogen, which add up to the ecosystem's.
+  const auto wide = run_cli("summary --wide '" + out + "'");
+  ASSERT_EQ(wide.exit_code, 0) << wide.err;
+  EXPECT_NE(wide.out.find("TotN Rplant  LitN  Nfix  PlantC PlantN   SoilC  SoilN\n"),
+            std::string::npos)
+      << wide.out;
+  const auto csv = run_cli("summary --csv '" + out + "'");
+  ASSERT_EQ(csv.exit_code, 0) << csv.err;
+  std::istringstream csv_lines(csv.out);
+  std::string header, year1;
+  std::getline(csv_lines, header);
+  std::getline(csv_lines, year1);
+  EXPECT_NE(header.find(",TotN_gN,Rplant_gC,LitN_gN,Nfix_gN,PlantC_gC,PlantN_gN,SoilC_gC,SoilN_gN,"
+                        "records,complete"),
+            std::string::npos)
+      << header;
+  auto y = csv_fields(header, year1);
+  EXPECT_NEAR(y["PlantC_gC"] + y["SoilC_gC"], y["TotC_gC"], 1e-9 * y["TotC_gC"]);
+  EXPECT_NEAR(y["PlantN_gN"] + y["SoilN_gN"], y["TotN_gN"], 1e-9 * y["TotN_gN"]);
+  EXPECT_GT(y["Rplant_gC"], 0.0);
+  EXPECT_GT(y["LitN_gN"], 0.0);
+  EXPECT_EQ(y["records"], 73.0);
+  EXPECT_EQ(y["complete"], 1.0);
+
+  const auto two = run_cli("summary '" + out + "' --out '" + drr + "'");
+  EXPECT_EQ(two.exit_code, 1);
+  EXPECT_NE(two.err.find("two output files named"), std::string::npos) << two.err;
 }
 
 TEST(CliSummary, ReportsAMissingOrEmptyOutputFile) {
