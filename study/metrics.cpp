@@ -220,6 +220,13 @@ Metric parse_metric(std::string_view text, const Model& model) {
     refuse(text, std::string("no reduction after \"") + std::string(variable) + "\"; expected " +
                      std::string(kReductions) + " (" + std::string(variable) + ":mean)");
   }
+  // "table:SYMBOL:REDUCTION" with a table the program does not have.
+  if (next == 1 && parts.size() >= 3 && !reduction_from_name(parts[1]) &&
+      reduction_from_name(parts[2])) {
+    refuse(text, "\"" + std::string(parts[0]) +
+                     "\" is not a table; qualify a variable as driver:, state:, process: or "
+                     "summary:");
+  }
   const Variable resolved = resolve_variable(text, variable, model);
   metric.table = resolved.table;
   metric.position = resolved.position;

@@ -197,8 +197,9 @@ void merge_results(const std::vector<std::string>& part_files, const std::string
   if (!missing.empty() || rows.empty()) {
     throw std::runtime_error(
         rows.empty() ? "the parts hold no rows"
-                     : std::string("runs ") + run_list(missing) +
-                           " are in no part: a part is missing or its shard is not finished "
+                     : std::string(missing.size() == 1 ? "run " : "runs ") + run_list(missing) +
+                           (missing.size() == 1 ? " is" : " are") +
+                           " in no part: a part is missing or its shard is not finished "
                            "(run the shard's command again to complete it)");
   }
   if (rows.rbegin()->first >= expected) {

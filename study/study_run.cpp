@@ -9,6 +9,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
+#include <limits>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -16,6 +17,7 @@
 
 #include "core/exceptions.hpp"
 #include "fileio/io_error.hpp"
+#include "fileio/number_format.hpp"
 #include "fileio/safe_write.hpp"
 #include "run/record_sink.hpp"
 #include "run/run.hpp"
@@ -80,6 +82,8 @@ struct FinishedRow {
 std::optional<FinishedRow> run_row(const Model& base, const StudyRunSettings& settings,
                                    std::size_t run, const std::stop_token& stop) {
   const std::vector<double>& values = settings.samples.rows[run];
+  const std::vector<double> no_metrics(settings.metrics.size(),
+                                       std::numeric_limits<double>::quiet_NaN());
   try {
     Model model = base;
     apply_sample(model, settings.factors, values);
@@ -97,12 +101,14 @@ std::optional<FinishedRow> run_row(const Model& base, const StudyRunSettings& se
     if (result.outcome == RunOutcome::kFailed) {
       std::string message = result.failure_message();
       if (message.empty()) message = "the run failed";
-      return FinishedRow{results_row(run, message, values, {}), true};
+      // When, for a modeller to find the cause.
+      message += " (the run stopped at time " + shortest_decimal_text(result.present_time) + ")";
+      return FinishedRow{results_row(run, message, values, no_metrics), true};
     }
     return FinishedRow{results_row(run, "", values, sink.values()), false};
   } catch (const std::exception& e) {
     const std::string message = *e.what() != '\0' ? e.what() : "the run failed";
-    return FinishedRow{results_row(run, message, values, {}), true};
+    return FinishedRow{results_row(run, message, values, no_metrics), true};
   }
 }
 
