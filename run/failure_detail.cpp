@@ -47,9 +47,8 @@ std::string failure_detail_text(const RunResult& result) {
   }
   if (d.step_growth_limited) {
     text +=
-        "  no state's error limited the step: it was growing as fast as the integrator allows "
-        "(fourfold per step) from a step that was already too short, such as a sliver left at "
-        "the end of the previous time step\n";
+        "  no state limited the step: it could grow only fourfold a step from a step too short, "
+        "such as the sliver that ended the last time step\n";
   }
   const int state = d.limiting_state;
   if (state >= 1 && state <= result.model.ModelInfo.StateCount) {
