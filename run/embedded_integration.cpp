@@ -1,6 +1,5 @@
 #include "run/embedded_integration.hpp"
 
-#include <cmath>
 #include <cstddef>
 #include <optional>
 #include <tuple>
@@ -37,16 +36,16 @@ void check_integrator_settings(const RunSettings& settings) {
   }
 }
 
-EmbeddedIntegration::EmbeddedIntegration(const RunSettings& settings, int state_count)
-    : state_count_(state_count) {
+EmbeddedIntegration::EmbeddedIntegration(const RunSettings& settings, int state_count) {
   if (settings.integrator == IntegratorKind::kRk4) return;
+  for (int i = 0; i < state_count; ++i) unit_size_[static_cast<std::size_t>(i)] = 1.0;
   check_integrator_settings(settings);
   pairs_ = std::make_unique<Pairs>();
   const double rtol = settings.relative_tolerance;
   if (settings.integrator == IntegratorKind::kDopri5) {
-    pairs_->dopri5.emplace(state_count, rtol, typical_size_);
+    pairs_->dopri5.emplace(state_count, rtol, unit_size_);
   } else {
-    pairs_->fehlberg78.emplace(state_count, rtol, typical_size_);
+    pairs_->fehlberg78.emplace(state_count, rtol, unit_size_);
   }
 }
 
@@ -55,10 +54,6 @@ EmbeddedIntegration::~EmbeddedIntegration() = default;
 void EmbeddedIntegration::advance(StateVector& y, double& h, double x1, double x2, double hmin,
                                   PreparedDerivatives& derivatives) {
   if (!pairs_) throw ERunTimeError("The model's own integrator is not an embedded pair.");
-  for (std::size_t i = 0; i < static_cast<std::size_t>(state_count_); ++i) {
-    const double size = std::fabs(y[i]);
-    if (size > typical_size_[i]) typical_size_[i] = size;
-  }
   const double hmax = kLargestStepFraction * (x2 - x1);
   if (pairs_->dopri5) {
     pairs_->dopri5->integrate(y, h, x1, x2, hmin, hmax, derivatives);

@@ -1,6 +1,6 @@
 // The run's side of the embedded Runge-Kutta pairs (integrator/
-// odeint_integrator.hpp): the chosen pair, its tolerance and the typical size
-// of each state, carried from one time step to the next like the step size.
+// odeint_integrator.hpp): the chosen pair, its tolerance, the size each
+// state's error is measured against and the largest step.
 #pragma once
 
 #include <memory>
@@ -14,12 +14,13 @@ namespace vindrel {
 // tolerance that is not a number between 0 and 1.
 void check_integrator_settings(const RunSettings& settings);
 
-// The error of a state is measured against rtol x (max(|y|, s) + |h dy/dt|),
-// where s, its typical size, is the largest magnitude the state has had at the
-// start of a time step in this run. A pool is thus held to rtol of its own
-// size, and a state that passes through zero (a snowpack, a running total
-// after its annual reset) to rtol of the size it reaches, instead of to ever
-// smaller amounts as it nears zero.
+// The error of a state in a step is measured against rtol x (max(|y|, 1) +
+// |h dy/dt|), y and dy/dt at the step's start, in the state's own unit: a
+// state larger than one unit is held to rtol of its size, a smaller one to
+// rtol units. One unit is a small amount of every state of the model (1 g C
+// or g N m-2, 1 mm of water, 1 day, 1 degree-day), and a state near zero (a
+// snowpack that melts, a running total after its annual reset, a litter total
+// before the first litterfall) would otherwise ask for ever smaller steps.
 class EmbeddedIntegration {
  public:
   EmbeddedIntegration(const RunSettings& settings, int state_count);
@@ -36,8 +37,7 @@ class EmbeddedIntegration {
 
  private:
   struct Pairs;
-  int state_count_;
-  StateVector typical_size_{};
+  StateVector unit_size_{};
   std::unique_ptr<Pairs> pairs_;  // the chosen pair's integrator; none for rk4
 };
 

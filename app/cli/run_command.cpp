@@ -262,10 +262,10 @@ void run(const RunOptions& options) {
                              "\" is not one of rk4, dopri5, rkf78");
   }
   settings.integrator = *integrator;
-  require_finite(options.rtol, "--rtol");
   if (!(options.rtol > 0.0 && options.rtol < 1.0)) {
     throw std::runtime_error(
-        "--rtol: the relative tolerance must be greater than 0 and less than 1");
+        "--rtol: expected a relative tolerance greater than 0 and less than 1, found " +
+        shortest(options.rtol));
   }
   settings.relative_tolerance = options.rtol;
   settings.parameter_file = options.par;

@@ -83,6 +83,23 @@ TEST_F(CliRunTest, DefaultsAreThoseOfTheDesktopBoxes) {
   EXPECT_TRUE(read_whole_file_bytes(out) == library_run(RunSettings{}));
 }
 
+TEST_F(CliRunTest, AnEmbeddedPairAndItsToleranceReachTheRun) {
+  const auto result =
+      run_cli("run " + files() + " --stop 200 --integrator dopri5 --rtol 1e-6 --quiet");
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  RunSettings settings;
+  settings.stop_time = 200.0;
+  settings.integrator = IntegratorKind::kDopri5;
+  settings.relative_tolerance = 1e-6;
+  const std::string expected = library_run(settings);
+  EXPECT_TRUE(read_whole_file_bytes(out) == expected);
+  // Neither the default tolerance nor the default integrator would give them.
+  settings.relative_tolerance = 1e-8;
+  EXPECT_FALSE(library_run(settings) == expected);
+  settings.integrator = IntegratorKind::kRk4;
+  EXPECT_FALSE(library_run(settings) == expected);
+}
+
 TEST_F(CliRunTest, OutputStepBelowTheTimeStepIsCorrectedWithAWarning) {
   const auto result = run_cli("run " + files() + " --output-step 0.5");
   ASSERT_EQ(result.exit_code, 0) << result.err;
