@@ -1,0 +1,198 @@
+// vindrel-cli study run and study merge: each run as vindrel-cli run makes it,
+// the results file's bytes whatever the jobs, shards and interruptions, and
+// failures and bad metrics as a user sees them.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "fileio/output_file.hpp"
+#include "tests/app/cli_runner.hpp"
+
+namespace vindrel {
+namespace {
+
+using testing::read_whole_file;
+using testing::run_cli;
+
+const std::string kExamples = std::string(VINDREL_SOURCE_DIR) + "/examples/";
+
+std::vector<std::string> split(const std::string& line, char separator) {
+  std::vector<std::string> fields;
+  std::stringstream in(line);
+  for (std::string field; std::getline(in, field, separator);) fields.push_back(field);
+  return fields;
+}
+
+std::vector<std::string> lines_of(const std::string& text) { return split(text, '\n'); }
+
+class CliStudyRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    write(factors, "factor,low,high\nmF,20,60\nalphaT,0.05,0.2\n");
+    write(samples, "mF,alphaT\n30,0.1\n45,0.12\n55,0.15\n");
+  }
+  void TearDown() override { std::filesystem::remove_all(folder); }
+
+  static void write(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+  }
+  std::string file(const std::string& name) const { return folder + "/" + name; }
+
+  // The study's command with the example stand over two model years.
+  std::string study(const std::string& results, const std::string& extra = "") const {
+    return "study run --par '" + kExamples + "vindrel-example.par' --drivers '" + kExamples +
+           "vindrel-example.drr' --samples '" + samples + "' --factors '" + factors +
+           "' --start 1 --stop 732 --metric nep=NEP:mean --metric cf=Cf:last --results '" +
+           results + "' --quiet " + extra;
+  }
+
+  const std::string folder = ::testing::TempDir() + "vindrel_cli_study_" + std::to_string(getpid());
+  const std::string factors = file("factors.csv");
+  const std::string samples = file("samples.csv");
+};
+
+TEST_F(CliStudyRunTest, EachRowRunsAsVindrelCliRunAndItsMetricsComeFromItsRecords) {
+  const std::string results = file("results.csv");
+  const testing::CliResult ran =
+      run_cli(study(results, "--jobs 2 --keep-outputs '" + file("outputs") + "'"));
+  ASSERT_EQ(ran.exit_code, 0) << ran.err;
+  EXPECT_NE(ran.out.find("study: 3 runs from 1 to 732, rk4, tolerance 1E-8, 2 jobs: 3 completed, "
+                         "0 failed"),
+            std::string::npos)
+      << ran.out;
+  const std::vector<std::string> rows = lines_of(read_whole_file(results));
+  ASSERT_EQ(rows.size(), 4U);
+  EXPECT_EQ(rows[0], "run,status,message,mF,alphaT,nep,cf");
+
+  const std::vector<std::pair<std::string, std::string>> values = {
+      {"30", "0.1"}, {"45", "0.12"}, {"55", "0.15"}};
+  const std::string base_values = read_whole_file(kExamples + "vindrel-example.values");
+  for (std::size_t i = 0; i < 3; ++i) {
+    // The same run by hand: the example's values with the row's two set.
+    std::string list;
+    for (const std::string& line : lines_of(base_values)) {
+      if (line.starts_with("mF ")) {
+        list += "mF " + values[i].first + "\n";
+      } else if (line.starts_with("alphaT ")) {
+        list += "alphaT " + values[i].second + "\n";
+      } else {
+        list += line + "\n";
+      }
+    }
+    const std::string row_values = file("row.values");
+    const std::string row_par = file("row.par");
+    const std::string row_out = file("row.out");
+    write(row_values, list);
+    ASSERT_EQ(run_cli("par --values '" + row_values + "' --out '" + row_par + "'").exit_code, 0);
+    ASSERT_EQ(run_cli("run --quiet --par '" + row_par + "' --drivers '" + kExamples +
+                      "vindrel-example.drr' --start 1 --stop 732 --out '" + row_out + "'")
+                  .exit_code,
+              0);
+    const std::string kept = file("outputs/run-00000" + std::to_string(i) + ".out");
+    EXPECT_EQ(read_whole_file(kept), read_whole_file(row_out)) << kept;
+
+    const std::vector<std::string> fields = split(rows[i + 1], ',');
+    ASSERT_EQ(fields.size(), 7U) << rows[i + 1];
+    EXPECT_EQ(fields[0] + fields[1] + fields[2], std::to_string(i) + "completed");
+    EXPECT_EQ(fields[3] + "," + fields[4], values[i].first + "," + values[i].second);
+    // nep: the mean of the summary's two yearly NEP figures.
+    const testing::CliResult summary = run_cli("summary --csv '" + row_out + "'");
+    const std::vector<std::string> years = lines_of(summary.out);
+    ASSERT_EQ(years.size(), 3U) << summary.out;
+    ASSERT_EQ(split(years[0], ',')[4], "NEP_gC");
+    const double nep =
+        (std::stod(split(years[1], ',')[4]) + std::stod(split(years[2], ',')[4])) / 2.0;
+    EXPECT_NEAR(std::stod(fields[5]), nep, 1e-9 * std::abs(nep));
+    // cf: the foliar carbon of the output file's last record, which holds 14
+    // significant digits.
+    Model model = MakeModel();
+    OutputFileReader reader;
+    reader.open(row_out);
+    double time = 0.0;
+    double last_cf = 0.0;
+    while (reader.read_record(time, model)) last_cf = model.states[1].value;
+    EXPECT_NEAR(std::stod(fields[6]), last_cf, 1e-13 * std::abs(last_cf));
+  }
+}
+
+TEST_F(CliStudyRunTest, JobsShardsAndResumingGiveTheSameBytes) {
+  const std::string one = file("one.csv");
+  ASSERT_EQ(run_cli(study(one, "--jobs 1")).exit_code, 0);
+  const std::string bytes = read_whole_file(one);
+  const std::string two = file("two.csv");
+  ASSERT_EQ(run_cli(study(two, "--jobs 2")).exit_code, 0);
+  EXPECT_EQ(read_whole_file(two), bytes);
+
+  // A results file cut inside its second row, as a study killed while writing
+  // leaves it: the run again completes it.
+  const std::string cut = file("cut.csv");
+  write(cut, bytes.substr(0, bytes.find('\n', bytes.find('\n') + 1) + 9));
+  const testing::CliResult resumed = run_cli(study(cut));
+  EXPECT_EQ(resumed.exit_code, 0) << resumed.err;
+  EXPECT_NE(resumed.out.find("1 of them recorded before"), std::string::npos) << resumed.out;
+  EXPECT_EQ(read_whole_file(cut), bytes);
+
+  std::string parts;
+  for (int i = 0; i < 2; ++i) {
+    const std::string part = file("part" + std::to_string(i) + ".csv");
+    ASSERT_EQ(run_cli(study(part, "--shard " + std::to_string(i) + "/2")).exit_code, 0);
+    parts += " '" + part + "'";
+  }
+  const std::string merged = file("merged.csv");
+  const testing::CliResult merge =
+      run_cli("study merge" + parts + " --out '" + merged + "' --samples '" + samples +
+              "' --factors '" + factors + "'");
+  EXPECT_EQ(merge.exit_code, 0) << merge.err;
+  EXPECT_EQ(read_whole_file(merged), bytes);
+  const testing::CliResult half =
+      run_cli("study merge '" + file("part0.csv") + "' --out '" + merged + "'");
+  EXPECT_EQ(half.exit_code, 1);
+  EXPECT_NE(half.err.find("run 1 is in no part"), std::string::npos) << half.err;
+  EXPECT_EQ(run_cli(study(one, "--shard 2/2")).err,
+            "vindrel-cli: error: --shard: expected I/N with 0 <= I < N (shard 0/4 runs rows 0, "
+            "4, 8, ...), found \"2/2\"\n");
+}
+
+TEST_F(CliStudyRunTest, AFailedRunIsRecordedAndCountedInTheExitStatus) {
+  write(samples, "mF,alphaT\n30,0.1\n0,0.12\n55,0.15\n");
+  const std::string results = file("failing.csv");
+  const testing::CliResult ran = run_cli(study(results, "--jobs 2"));
+  EXPECT_EQ(ran.exit_code, 3);
+  EXPECT_EQ(ran.err, "vindrel-cli: 1 of 3 runs failed\n");
+  const std::vector<std::string> rows = lines_of(read_whole_file(results));
+  ASSERT_EQ(rows.size(), 4U);
+  EXPECT_EQ(rows[2], "1,failed,Division by zero (the run stopped at time 1),0,0.12,nan,nan");
+  EXPECT_TRUE(rows[1].starts_with("0,completed,,30,0.1,"));
+  EXPECT_TRUE(rows[3].starts_with("2,completed,,55,0.15,"));
+}
+
+TEST_F(CliStudyRunTest, BadMetricsAndOtherStudiesResultsAreRefusedBeforeAnyRun) {
+  const std::string results = file("refused.csv");
+  const testing::CliResult bad = run_cli(study(results, "--metric 'lai=LAI:median'"));
+  EXPECT_EQ(bad.exit_code, 1);
+  EXPECT_EQ(bad.err,
+            "vindrel-cli: error: --metric: metric \"lai=LAI:median\": \"median\" is not a "
+            "reduction; expected last, mean, min, max or integral\n");
+  EXPECT_FALSE(std::filesystem::exists(results));
+  const testing::CliResult window = run_cli(study(results, "--metric 'late=NEP:mean:years=2-3'"));
+  EXPECT_NE(window.err.find("the run covers model years 1 to 2 only"), std::string::npos)
+      << window.err;
+
+  write(results, "run,status,message,mF,alphaT,gpp\n0,completed,,30,0.1,1400\n");
+  const testing::CliResult other = run_cli(study(results));
+  EXPECT_EQ(other.exit_code, 1);
+  EXPECT_NE(other.err.find("refused.csv:1: "), std::string::npos) << other.err;
+  EXPECT_NE(other.err.find("the results of another study"), std::string::npos) << other.err;
+  EXPECT_EQ(read_whole_file(results),
+            "run,status,message,mF,alphaT,gpp\n0,completed,,30,0.1,1400\n");
+}
+
+}  // namespace
+}  // namespace vindrel
