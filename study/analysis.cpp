@@ -14,18 +14,6 @@ namespace {
 using Rows = std::vector<std::vector<double>>;
 constexpr double kNan = std::numeric_limits<double>::quiet_NaN();
 
-// "runs 3, 17 and 20", with at most 20 numbers and a count of the rest.
-std::string runs_text(const std::vector<std::size_t>& runs) {
-  constexpr std::size_t kShown = 20;
-  std::string text = runs.size() == 1 ? "run " : "runs ";
-  for (std::size_t i = 0; i < runs.size() && i < kShown; ++i) {
-    if (i > 0) text += (i + 1 == runs.size()) ? " and " : ", ";
-    text += std::to_string(runs[i]);
-  }
-  if (runs.size() > kShown) text += " and " + std::to_string(runs.size() - kShown) + " more";
-  return text;
-}
-
 void check_shape(const Rows& rows, const std::vector<double>& outputs, std::size_t k) {
   if (rows.size() != outputs.size()) {
     throw std::invalid_argument(std::to_string(rows.size()) + " sample rows but " +
@@ -53,6 +41,17 @@ void percentile_interval(std::vector<std::vector<double>>& estimates, std::vecto
 }
 
 }  // namespace
+
+std::string runs_text(const std::vector<std::size_t>& runs) {
+  constexpr std::size_t kShown = 20;
+  std::string text = runs.size() == 1 ? "run " : "runs ";
+  for (std::size_t i = 0; i < runs.size() && i < kShown; ++i) {
+    if (i > 0) text += (i + 1 == runs.size()) ? " and " : ", ";
+    text += std::to_string(runs[i]);
+  }
+  if (runs.size() > kShown) text += " and " + std::to_string(runs.size() - kShown) + " more";
+  return text;
+}
 
 double quantile(std::vector<double>& values, double probability) {
   if (values.empty()) return kNan;

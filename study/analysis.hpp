@@ -28,6 +28,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "study/factors.hpp"
@@ -69,6 +70,9 @@ struct SobolIndices {
 SobolIndices analyze_sobol(std::size_t factor_count, const std::vector<std::vector<double>>& rows,
                            const std::vector<double>& outputs, bool second_order,
                            const Bootstrap& bootstrap = {});
+
+// "run 3", "runs 3, 17 and 20": at most 20 numbers and a count of the rest.
+std::string runs_text(const std::vector<std::size_t>& runs);
 
 // The quantile of `values` at `probability` (type 7: linear between order
 // statistics). Sorts `values`.

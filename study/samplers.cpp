@@ -59,16 +59,20 @@ Rows morris(std::size_t k, std::size_t trajectories, int levels, std::uint64_t s
   return rows;
 }
 
-Rows saltelli(std::size_t k, std::size_t n, bool second_order) {
+Rows saltelli(std::size_t k, std::size_t n, bool second_order, std::uint64_t seed) {
   boost::random::sobol sequence(2 * k);
+  // The random digital shift: one seeded 64-bit word per dimension.
+  std::mt19937_64 engine(seed);
+  std::vector<std::uint64_t> shift(2 * k);
+  for (std::uint64_t& word : shift) word = engine();
   Rows rows;
   rows.reserve(n * (second_order ? 2 * k + 2 : k + 2));
   std::vector<double> a(k), b(k);
   for (std::size_t j = 0; j < n; ++j) {
-    // Point 0 of the sequence is the origin, which Boost's generator does not give.
     for (std::size_t i = 0; i < 2 * k; ++i) {
-      const double u = j == 0 ? 0.0 : static_cast<double>(sequence() >> 11U) * 0x1.0p-53;
-      (i < k ? a[i] : b[i - k]) = u;
+      // Point 0 of the sequence is the origin, which Boost's generator does not give.
+      const std::uint64_t bits = (j == 0 ? std::uint64_t{0} : sequence()) ^ shift[i];
+      (i < k ? a[i] : b[i - k]) = static_cast<double>(bits >> 11U) * 0x1.0p-53;
     }
     rows.push_back(a);
     for (std::size_t i = 0; i < k; ++i) {
@@ -190,7 +194,7 @@ std::vector<std::vector<double>> unit_design(std::size_t factor_count,
     case SampleMethod::kMorris:
       return morris(factor_count, options.n, options.levels, options.seed);
     case SampleMethod::kSobol:
-      return saltelli(factor_count, options.n, options.second_order);
+      return saltelli(factor_count, options.n, options.second_order, options.seed);
     case SampleMethod::kLatinHypercube:
       return latin_hypercube(factor_count, options.n, options.seed);
   }

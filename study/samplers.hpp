@@ -10,19 +10,23 @@
 // Row layouts (N = the sample size given):
 // - One-at-a-time: row 0 is the base, every factor at the middle of its range;
 //   then, factor by factor, N rows that move that factor alone to N evenly
-//   spaced values from low to high (N >= 2). 1 + kN rows. The seed is not used.
+//   spaced values from low to high (N >= 2; an odd N repeats the base at the
+//   middle level). 1 + kN rows. The seed is not used.
 // - Morris: N trajectories of k + 1 rows on a grid of p levels (0, 1/(p-1), ...,
 //   1; p even). A trajectory starts at a random grid point whose coordinates
 //   all lie at most 1 - delta, delta = p / (2 (p - 1)), and moves one factor at
 //   a time, in random order, by +delta or -delta. N (k + 1) rows.
-// - Sobol: Saltelli's scheme. The first N points of the Sobol' sequence of
+// - Sobol: Saltelli's scheme on the first N points of the Sobol' sequence of
 //   dimension 2k (Boost.Random's direction numbers), the origin included, so
-//   that N a power of two is a balanced net; the first k coordinates make the
-//   row of matrix A, the last k that of B. Per point j, in this order: A_j,
-//   then A_B^i_j for i = 1..k (A_j with column i taken from B_j), then, when
-//   second-order indices are wanted, B_A^i_j for i = 1..k (B_j with column i
-//   from A_j), then B_j. N (k + 2) rows, or N (2k + 2). This is SALib's layout.
-//   The sequence is not scrambled: the seed is not used.
+//   that N a power of two is a balanced net. The points get a random digital
+//   shift drawn from the seed (each coordinate's 64 bits XORed with a seeded
+//   word per dimension), which keeps that balance; without it the first two
+//   points (the origin and the centre) would have A = B and tell nothing. The
+//   first k coordinates make the row of matrix A, the last k that of B. Per
+//   point j, in this order: A_j, then A_B^i_j for i = 1..k (A_j with column i
+//   taken from B_j), then, when second-order indices are wanted, B_A^i_j for
+//   i = 1..k (B_j with column i from A_j), then B_j. N (k + 2) rows, or
+//   N (2k + 2). This is SALib's layout.
 // - Latin hypercube: N rows; each factor's range is cut into N equal strata,
 //   each stratum is used by exactly one row (a random permutation per factor),
 //   and the value is uniform within the stratum.

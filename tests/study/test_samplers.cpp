@@ -44,9 +44,10 @@ TEST(Samplers, SaltelliRowsAreAThenEachABColumnThenB) {
     const auto rows = unit_design(k, sobol);
     ASSERT_EQ(rows.size(), 16 * size);
     EXPECT_EQ(design_rows(k, sobol), rows.size());
-    // The first point of the sequence is the origin, the second the centre.
-    EXPECT_EQ(rows[0], std::vector<double>(k, 0.0));
-    EXPECT_EQ(rows[size], std::vector<double>(k, 0.5));
+    // The sequence's first two points, the origin and the centre, shifted by
+    // the same word: half a range apart in every coordinate, and A != B.
+    for (std::size_t i = 0; i < k; ++i) EXPECT_EQ(std::abs(rows[size][i] - rows[0][i]), 0.5);
+    EXPECT_NE(rows[0], rows[size - 1]);
     std::vector<std::set<int>> strata(2 * k);
     for (std::size_t j = 0; j < 16; ++j) {
       const auto& a = rows[j * size];
@@ -70,8 +71,6 @@ TEST(Samplers, SaltelliRowsAreAThenEachABColumnThenB) {
   const std::vector<Factor> factors = three_factors();
   const SampleTable table = make_sample(factors, options(SampleMethod::kSobol, 64));
   expect_in_ranges(table, factors);
-  EXPECT_EQ(table.rows[0], (std::vector<double>{-1.0, 10.0, 0.0}));
-  EXPECT_EQ(table.rows[5], (std::vector<double>{0.0, 20.0, 0.5e-3}));
 }
 
 TEST(Samplers, MorrisTrajectoriesMoveEachFactorOnceByDeltaOnTheGrid) {
@@ -136,13 +135,14 @@ TEST(Samplers, LatinHypercubeUsesEachStratumOnceAndOneAtATimeMovesOneFactor) {
 
 TEST(Samplers, ASeedGivesTheSameBytesAndAnotherSeedOthers) {
   const std::vector<Factor> factors = three_factors();
-  for (const SampleMethod method : {SampleMethod::kMorris, SampleMethod::kLatinHypercube}) {
+  for (const SampleMethod method :
+       {SampleMethod::kMorris, SampleMethod::kSobol, SampleMethod::kLatinHypercube}) {
     const std::string first = samples_text(make_sample(factors, options(method, 40, 5)));
     EXPECT_EQ(samples_text(make_sample(factors, options(method, 40, 5))), first);
     EXPECT_NE(samples_text(make_sample(factors, options(method, 40, 6))), first);
   }
-  EXPECT_EQ(samples_text(make_sample(factors, options(SampleMethod::kSobol, 32, 1))),
-            samples_text(make_sample(factors, options(SampleMethod::kSobol, 32, 2))));
+  EXPECT_EQ(samples_text(make_sample(factors, options(SampleMethod::kOneAtATime, 5, 1))),
+            samples_text(make_sample(factors, options(SampleMethod::kOneAtATime, 5, 2))));
   // The same bytes on every platform: the engine is fully specified and the
   // formulas are our own. Two trajectories on the 4-level grid (delta 2/3).
   SampleOptions morris = options(SampleMethod::kMorris, 2, 1);
