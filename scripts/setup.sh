@@ -8,6 +8,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev libboost-dev
   # The desktop program and its tests and screenshots.
   qt6-base-dev qt6-charts-dev qt6-svg-dev libqt6opengl6-dev libgl-dev xvfb xauth fonts-dejavu-core
+  # The single-node Slurm cluster of the studies' job-array test (scripts/slurm/).
+  slurm-wlm munge
 )
 # Optional extras: clang for the fuzz preset, clang-format for the house style.
 if [ "${VINDREL_SETUP_FUZZ:-0}" = 1 ]; then
