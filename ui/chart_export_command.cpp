@@ -270,7 +270,7 @@ void export_chart(const ChartExportOptions& options) {
   chart.set_x_title(table.names()[x_column], table.units()[x_column]);
   for (qsizetype i = 0; i < columns.size(); ++i) {
     chart.set_series(static_cast<int>(i), table.names()[columns[i]],
-                     plotted_points(table, x_column, columns[i], options.plot_as));
+                     plotted_points(table, x_column, columns[i], options.plot_as), false);
   }
   chart.set_y_title(dependent_axis_title(table, columns, options.plot_as));
   chart.rescale();

@@ -10,6 +10,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPdfWriter>
+#include <QResizeEvent>
 #include <QSvgGenerator>
 #include <QTimer>
 #include <QValueAxis>
@@ -150,8 +151,22 @@ OutputChart::OutputChart(QWidget* parent) : QChartView(parent) {
   clear_series();
   // The reduction follows the plot area's width; it is recomputed after the
   // layout has settled.
-  connect(chart, &QChart::plotAreaChanged, this,
-          [this] { QTimer::singleShot(0, this, [this] { redraw_series(); }); });
+  connect(chart, &QChart::plotAreaChanged, this, [this] {
+    QTimer::singleShot(0, this, [this] {
+      if (this->chart()->plotArea().width() * detail_ != drawn_columns_) redraw_series();
+    });
+  });
+}
+
+void OutputChart::resizeEvent(QResizeEvent* event) {
+  // The series drawn for the old width would be laid out once more at the new
+  // size only to be replaced: they are emptied first and drawn for the new
+  // plot area as soon as the chart has its layout.
+  redrawing_ = true;
+  for (QLineSeries* series : series_) series->clear();
+  QChartView::resizeEvent(event);
+  redrawing_ = false;
+  redraw_series();
 }
 
 OutputChart::~OutputChart() = default;
@@ -177,12 +192,17 @@ void OutputChart::clear_series() {
   }
 }
 
-void OutputChart::set_series(int index, const QString& title, std::vector<QPointF> points) {
+void OutputChart::set_series(int index, const QString& title, std::vector<QPointF> points,
+                             bool draw) {
   const auto i = static_cast<std::size_t>(index);
   points_[i] = std::move(points);
   series_[i]->setName(title);
   series_[i]->setVisible(true);
-  redraw_series(index, chart()->plotArea().width() * detail_);
+  if (draw) {
+    redraw_series(index, chart()->plotArea().width() * detail_);
+  } else {
+    series_[i]->clear();
+  }
 }
 
 int OutputChart::visible_series() const {
@@ -207,8 +227,14 @@ bool OutputChart::data_range(ChartAxis which, double& low, double& high, bool po
 }
 
 void OutputChart::rescale() {
+  // Qt Charts lays every drawn point out again at each change of an axis: the
+  // series are emptied while both axes change and drawn once at the end.
+  redrawing_ = true;
+  for (QLineSeries* series : series_) series->clear();
   rescale_axis(ChartAxis::kY);
   rescale_axis(ChartAxis::kX);
+  redrawing_ = false;
+  redraw_series();
 }
 
 void OutputChart::rescale_axis(ChartAxis which) {
@@ -332,6 +358,7 @@ void OutputChart::redraw_series() {
   if (redrawing_) return;
   redrawing_ = true;
   const double columns = chart()->plotArea().width() * detail_;
+  drawn_columns_ = columns;
   for (int i = 0; i < kSeriesCount; ++i) {
     if (series_[static_cast<std::size_t>(i)]->isVisible()) redraw_series(i, columns);
   }
@@ -346,32 +373,33 @@ void OutputChart::redraw_series(int index, double columns) {
                      [](const QPointF& a, const QPointF& b) { return a.x() < b.x(); });
   const AxisScale& x = scales_[0];
   const double width = std::max(columns, 100.0);
-  if (!ascending || static_cast<double>(points.size()) <= 4.0 * width || !(x.maximum > x.minimum)) {
+  if (!ascending || static_cast<double>(points.size()) <= 2.0 * width || !(x.maximum > x.minimum)) {
     drawn.reserve(static_cast<qsizetype>(points.size()));
     for (const QPointF& p : points) {
       if (finite(p) && (!x.logarithmic || p.x() > 0.0)) drawn.append(p);
     }
   } else {
-    // Per pixel column the first, lowest, highest and last point, in order;
-    // beyond the axis only the nearest point on each side, so lines leave the plot.
+    // Per pixel column the lowest and the highest point, in their order: the
+    // line covers the same pixels as through every point, and Qt Charts lays
+    // out (and strokes, for the series' shape) two points per column, not
+    // dozens. Beyond the axis only the nearest point on each side, so lines
+    // leave the plot.
     const auto position = [&](double v) {
       if (x.logarithmic) {
         return (std::log(v) - std::log(x.minimum)) / (std::log(x.maximum) - std::log(x.minimum));
       }
       return (v - x.minimum) / (x.maximum - x.minimum);
     };
-    drawn.reserve(static_cast<qsizetype>(5.0 * width));
+    drawn.reserve(static_cast<qsizetype>(2.0 * width + 8.0));
     const auto right = static_cast<long long>(width);
     long long column = 0;
-    std::size_t first = 0, low = 0, high = 0, last = 0;
+    std::size_t low = 0, high = 0;
     bool open = false;
     std::optional<std::size_t> before;  // the last point left of the axis
     const auto flush = [&] {
       if (!open) return;
-      std::array<std::size_t, 4> picks = {first, low, high, last};
-      std::sort(picks.begin(), picks.end());
-      const auto end = std::unique(picks.begin(), picks.end());
-      for (auto it = picks.begin(); it != end; ++it) drawn.append(points[*it]);
+      drawn.append(points[std::min(low, high)]);
+      if (low != high) drawn.append(points[std::max(low, high)]);
       open = false;
     };
     for (std::size_t k = 0; k < points.size(); ++k) {
@@ -395,11 +423,10 @@ void OutputChart::redraw_series(int index, double columns) {
       if (!open || c != column) {
         flush();
         column = c;
-        first = low = high = last = k;
+        low = high = k;
         open = true;
         continue;
       }
-      last = k;
       if (p.y() < points[low].y()) low = k;
       if (p.y() > points[high].y()) high = k;
     }
@@ -413,15 +440,17 @@ qsizetype OutputChart::drawn_points(int index) const {
   return series_[static_cast<std::size_t>(index)]->count();
 }
 
-void OutputChart::render_chart(QPainter& painter, const QRectF& target) {
-  // Vector pictures get the series at four points per pixel column of the
-  // target, so that zooming into a printed or exported chart shows its detail.
+void OutputChart::render_chart(QPainter& painter, const QRectF& target, double detail) {
+  // Vector pictures get the series at four pixel columns per pixel of the
+  // target, so that zooming into a printed or exported chart shows its detail;
+  // an image is drawn as the screen is.
   const double saved = detail_;
-  detail_ = 4.0 * std::max(1.0, target.width() / std::max(1.0, static_cast<double>(width())));
-  redraw_series();
+  detail_ = detail * std::max(1.0, target.width() / std::max(1.0, static_cast<double>(width())));
+  const bool again = detail_ != saved;
+  if (again) redraw_series();
   scene()->render(&painter, target, sceneRect());
   detail_ = saved;
-  redraw_series();
+  if (again) redraw_series();
 }
 
 void OutputChart::save_png(const QString& file_name, QSize size) {
@@ -431,7 +460,7 @@ void OutputChart::save_png(const QString& file_name, QSize size) {
   {
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
-    render_chart(painter, QRectF(QPointF(0, 0), size));
+    render_chart(painter, QRectF(QPointF(0, 0), size), kScreenDetail);
   }
   if (!image.save(file_name, "PNG")) {
     throw EInOutError("Could not write the image file", file_name.toStdString());

@@ -3,8 +3,8 @@
 // increment, and the pictures of it that go to files and printers.
 //
 // Every series keeps all its points; what Qt Charts draws is reduced to what
-// the plot area can show (per pixel column the first, lowest, highest and last
-// point) when the independent values never decrease. Axis ranges and exports
+// the plot area can show (per pixel column the lowest and the highest point)
+// when the independent values never decrease. Axis ranges and exports
 // are computed from all points.
 #pragma once
 
@@ -37,6 +37,9 @@ class OutputChart final : public QChartView {
   static constexpr int kSeriesCount = 10;
   // Marker size in pixels: a point of "size 2" is 2 pixels either side of its centre.
   static constexpr double kMarkerSize = 5.0;
+  // On the screen and in images a drawn column is two pixels wide: narrower
+  // than a marker, and half the points for Qt Charts to lay out.
+  static constexpr double kScreenDetail = 0.5;
 
   explicit OutputChart(QWidget* parent = nullptr);
   ~OutputChart() override;
@@ -52,8 +55,9 @@ class OutputChart final : public QChartView {
   // Empties all ten series and hides them.
   void clear_series();
   // Gives series `index` (0-based) its title and points and shows it. Points
-  // that are not finite are kept but not drawn.
-  void set_series(int index, const QString& title, std::vector<QPointF> points);
+  // that are not finite are kept but not drawn. Without `draw` the points are
+  // drawn at the next rescale() (or change of the X axis).
+  void set_series(int index, const QString& title, std::vector<QPointF> points, bool draw = true);
   int visible_series() const;
   QLineSeries* series(int index) const { return series_[static_cast<std::size_t>(index)]; }
   const std::vector<QPointF>& series_points(int index) const {
@@ -73,8 +77,9 @@ class OutputChart final : public QChartView {
   QAbstractAxis* axis(ChartAxis axis) const;
 
   // Draws the chart into `target` on `painter`, with the series reduced for a
-  // plot of that width (times `detail` points per pixel column).
-  void render_chart(QPainter& painter, const QRectF& target);
+  // plot of that width (times `detail` drawn columns per pixel: 4 for vector
+  // pictures and paper, kScreenDetail for images).
+  void render_chart(QPainter& painter, const QRectF& target, double detail = 4.0);
   // Writes the chart at `size` (the size shown when empty). Throws EInOutError.
   void save_png(const QString& file_name, QSize size = {});
   void save_svg(const QString& file_name, QSize size = {});
@@ -82,6 +87,9 @@ class OutputChart final : public QChartView {
 
   // Points Qt Charts holds for series `index` after the reduction (for tests).
   qsizetype drawn_points(int index) const;
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void replace_axis(ChartAxis which, bool logarithmic);
@@ -95,7 +103,8 @@ class OutputChart final : public QChartView {
   std::array<AxisScale, 2> scales_{};
   std::array<QAbstractAxis*, 2> axes_{};
   QString x_title_;
-  double detail_ = 1.0;  // drawn pixel columns per pixel of the plot area
+  double detail_ = kScreenDetail;  // drawn pixel columns per pixel of the plot area
+  double drawn_columns_ = 0.0;     // the pixel columns the series were last reduced to
   bool redrawing_ = false;
 };
 

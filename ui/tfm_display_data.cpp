@@ -308,7 +308,8 @@ void TFmDisplayData::update_chart() {
         valid = false;
         break;
       }
-      ChOutput->set_series(i, table.names()[column], plotted_points(table, x_column, column, how));
+      ChOutput->set_series(i, table.names()[column], plotted_points(table, x_column, column, how),
+                           false);
       plotted << column;
     }
   }

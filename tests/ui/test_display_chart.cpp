@@ -287,6 +287,16 @@ class TestDisplayChart : public QObject {
     for (const QPointF& p : window.chart().series(0)->points()) highest = std::max(highest, p.y());
     QCOMPARE(highest, 50.0 + std::sin(20000 * 0.0172));
     QCOMPARE(window.chart().axis_scale(ChartAxis::kY).maximum, highest);
+
+    // A wider window draws more of the points, the high value still among them.
+    window.resize(1600, 700);
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+    const qsizetype wider = window.chart().drawn_points(0);
+    QVERIFY2(wider > drawn * 3 / 2 && wider < 8000, QByteArray::number(wider));
+    highest = 0.0;
+    for (const QPointF& p : window.chart().series(0)->points()) highest = std::max(highest, p.y());
+    QCOMPARE(highest, 50.0 + std::sin(20000 * 0.0172));
   }
 
   void PrintingWithoutAPrinterOffersAPdfAndExportsWrite() {

@@ -1,0 +1,314 @@
+// The output display on a century of daily output: 36,600 records of 208
+// fields (about 190 MB of text), made in a scratch folder with the core's
+// output file writer and synthetic values. Measures, on the offscreen platform:
+//   - opening it in table mode (reading every record, the window's first paint),
+//   - scrolling the table by a page,
+//   - a chart of ten of its series (366,000 points) updated and drawn,
+//   - the chart redrawn after the window is resized,
+//   - the chart exported as a PNG (which draws four points per pixel column),
+// and the process's peak memory with the file open in the table and the chart.
+// A summary prints each figure beside its target.
+//
+//   vindrel_bench_display [benchmark options]
+#include <benchmark/benchmark.h>
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QListWidget>
+#include <QPainter>
+#include <QScrollBar>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <limits>
+#include <map>
+#include <memory>
+#include <string>
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#include "tests/ui/scripted_dialogs.hpp"
+#pragma GCC diagnostic pop
+#include "tests/ui/display_test_support.hpp"
+#include "ui/output_table_model.hpp"
+#include "ui/tfm_display_data.hpp"
+
+namespace {
+
+using namespace vindrel;
+using namespace vindrel::ui;
+using Clock = std::chrono::steady_clock;
+
+constexpr std::size_t kRecords = 36600;  // 100 model years of daily records
+const QSize kWindow(1200, 800);
+
+// The best (smallest) time of each benchmark, in seconds, for the summary.
+std::map<std::string, double>& best_times() {
+  static std::map<std::string, double> times;
+  return times;
+}
+
+void keep_best(const std::string& name, double seconds) {
+  auto [it, added] = best_times().emplace(name, seconds);
+  if (!added) it->second = std::min(it->second, seconds);
+}
+
+// kB of a line of /proc/self/status ("VmHWM", "VmRSS").
+long status_kilobytes(const char* field) {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  const std::string key = std::string(field) + ':';
+  while (std::getline(status, line)) {
+    if (line.rfind(key, 0) == 0) return std::stol(line.substr(key.size()));
+  }
+  return -1;
+}
+
+struct Century {
+  QTemporaryDir dir;
+  QString file;
+  long long bytes = 0;
+};
+
+// The century's output file: every column a seasonal wave of its own size and
+// phase with a day-to-day wiggle, so that the numbers have all their digits.
+const Century& century() {
+  static const std::unique_ptr<Century> data = [] {
+    auto made = std::make_unique<Century>();
+    if (!made->dir.isValid()) throw std::runtime_error("cannot make a scratch folder");
+    made->file = made->dir.filePath(QStringLiteral("century.out"));
+    std::vector<double> times(kRecords);
+    for (std::size_t k = 0; k < kRecords; ++k) times[k] = static_cast<double>(k + 1);
+    const int columns = static_cast<int>(output_columns(MakeModel().ModelInfo));
+    ui::testing::write_output_file(made->file, times, [columns](Model& model, std::size_t k) {
+      const double day = static_cast<double>(k);
+      for (int c = 1; c < columns; ++c) {
+        const double size = 1.0 + c;
+        ui::testing::output_value(model, c) =
+            size * (1.2 + std::sin(day * 0.017167 + c) + 0.05 * std::sin(day * 1.7 * c));
+      }
+    });
+    made->bytes = QFileInfo(made->file).size();
+    return made;
+  }();
+  return *data;
+}
+
+ProgramState& program() {
+  static ProgramState* state = [] {
+    auto* made = new ProgramState();
+    made->settings.start_time = 0.0;  // every record is shown
+    return made;
+  }();
+  return *state;
+}
+
+ui::testing::ScriptedDialogs& dialogs() {
+  static ui::testing::ScriptedDialogs scripted;
+  return scripted;
+}
+
+// Ten series of the list, spread over the drivers, states and processes.
+QStringList ten_series(const TFmDisplayData& display) {
+  QStringList names;
+  const int count = display.LbxSeries->count();
+  for (int i = 0; i < 10; ++i) names << display.LbxSeries->item(1 + i * (count - 2) / 10)->text();
+  return names;
+}
+
+// Draws the chart as the screen would, into an image of its size.
+void draw_chart(OutputChart& chart, QImage& image) {
+  image.fill(Qt::white);
+  QPainter painter(&image);
+  chart.render(&painter);
+}
+
+void BM_OpenTable(benchmark::State& state) {
+  const Century& data = century();
+  for (auto _ : state) {
+    const auto start = Clock::now();
+    TFmDisplayData display(program(), dialogs());
+    display.set_output_file(data.file);
+    display.resize(kWindow);
+    display.prepare_to_show(true);
+    display.show();
+    QCoreApplication::processEvents();
+    const QPixmap shown = display.grab();  // the first paint of the window
+    benchmark::DoNotOptimize(shown.cacheKey());
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    state.SetIterationTime(seconds);
+    keep_best("open table", seconds);
+    if (display.table().records() != kRecords) state.SkipWithError("records missing");
+  }
+  state.counters["MB"] = static_cast<double>(data.bytes) / 1e6;
+}
+
+// One display, open on the century, for the benchmarks that follow.
+TFmDisplayData& open_display() {
+  static TFmDisplayData* display = [] {
+    auto* made = new TFmDisplayData(program(), dialogs());
+    made->set_output_file(century().file);
+    made->resize(kWindow);
+    made->prepare_to_show(false);
+    made->show();
+    QCoreApplication::processEvents();
+    return made;
+  }();
+  return *display;
+}
+
+void BM_ScrollTable(benchmark::State& state) {
+  TFmDisplayData& display = open_display();
+  display.prepare_to_show(true);
+  QCoreApplication::processEvents();
+  QScrollBar* bar = display.SgModelOutput->verticalScrollBar();
+  for (auto _ : state) {
+    const auto start = Clock::now();
+    const int next = bar->value() + bar->pageStep();
+    bar->setValue(next > bar->maximum() ? 0 : next);
+    display.SgModelOutput->viewport()->repaint();
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    state.SetIterationTime(seconds);
+    keep_best("scroll table a page", seconds);
+  }
+}
+
+void BM_DrawChart(benchmark::State& state) {
+  TFmDisplayData& display = open_display();
+  display.prepare_to_show(false);
+  QCoreApplication::processEvents();
+  display.select_series(ten_series(display));
+  QImage image(display.chart().size(), QImage::Format_ARGB32_Premultiplied);
+  for (auto _ : state) {
+    const auto start = Clock::now();
+    display.update_chart();
+    QCoreApplication::processEvents();
+    draw_chart(display.chart(), image);
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    state.SetIterationTime(seconds);
+    keep_best("chart of 10 series", seconds);
+  }
+  std::size_t points = 0;
+  qsizetype drawn = 0;
+  for (int i = 0; i < OutputChart::kSeriesCount; ++i) {
+    points += display.chart().series_points(i).size();
+    drawn += display.chart().drawn_points(i);
+  }
+  state.counters["points"] = static_cast<double>(points);
+  state.counters["drawn"] = static_cast<double>(drawn);
+}
+
+void BM_ResizeChart(benchmark::State& state) {
+  TFmDisplayData& display = open_display();
+  display.prepare_to_show(false);
+  display.select_series(ten_series(display));
+  display.update_chart();
+  QCoreApplication::processEvents();
+  bool wide = false;
+  for (auto _ : state) {
+    wide = !wide;
+    const auto start = Clock::now();
+    display.resize(wide ? QSize(1500, 950) : kWindow);
+    QCoreApplication::processEvents();  // the layout, then the series for the new width
+    QCoreApplication::processEvents();
+    QImage image(display.chart().size(), QImage::Format_ARGB32_Premultiplied);
+    draw_chart(display.chart(), image);
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    state.SetIterationTime(seconds);
+    keep_best("chart redrawn after a resize", seconds);
+  }
+}
+
+void BM_ExportChartPng(benchmark::State& state) {
+  TFmDisplayData& display = open_display();
+  display.prepare_to_show(false);
+  display.resize(kWindow);
+  display.select_series(ten_series(display));
+  display.update_chart();
+  QCoreApplication::processEvents();
+  const QString png = century().dir.filePath(QStringLiteral("chart.png"));
+  for (auto _ : state) {
+    const auto start = Clock::now();
+    display.chart().save_png(png);
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    state.SetIterationTime(seconds);
+    keep_best("chart exported as PNG", seconds);
+  }
+}
+
+BENCHMARK(BM_OpenTable)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ScrollTable)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(50);
+BENCHMARK(BM_DrawChart)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_ResizeChart)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+BENCHMARK(BM_ExportChartPng)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Peak memory: the century read into a display in table mode and charted,
+// measured before any benchmark has run.
+struct Memory {
+  long before_kb = 0;  // resident before the display opens the file
+  long peak_kb = 0;    // VmHWM with the table and the chart
+};
+
+Memory measure_memory() {
+  Memory memory;
+  century();
+  program();
+  memory.before_kb = status_kilobytes("VmRSS");
+  {
+    TFmDisplayData display(program(), dialogs());
+    display.set_output_file(century().file);
+    display.resize(kWindow);
+    display.prepare_to_show(true);
+    display.show();
+    QCoreApplication::processEvents();
+    display.prepare_to_show(false);
+    display.select_series(ten_series(display));
+    display.update_chart();
+    QCoreApplication::processEvents();
+    memory.peak_kb = status_kilobytes("VmHWM");
+  }
+  return memory;
+}
+
+void print_summary(const Memory& memory) {
+  const double numbers_mb = static_cast<double>(kRecords) *
+                            static_cast<double>(output_columns(MakeModel().ModelInfo)) * 8.0 / 1e6;
+  std::printf("\nThe output display on %zu daily records (%.0f MB of text, %.1f MB as numbers)\n",
+              kRecords, static_cast<double>(century().bytes) / 1e6, numbers_mb);
+  std::printf("%-32s %12s %12s\n", "figure", "best", "target");
+  const auto row = [](const char* name, const char* target) {
+    const auto it = best_times().find(name);
+    if (it == best_times().end()) return;
+    std::printf("%-32s %9.1f ms %12s\n", name, it->second * 1e3, target);
+  };
+  row("open table", "< 1000 ms");
+  row("scroll table a page", "smooth");
+  row("chart of 10 series", "< 1000 ms");
+  row("chart redrawn after a resize", "no pause");
+  row("chart exported as PNG", "none");
+  std::printf("%-32s %9.1f MB %12s\n", "peak memory (VmHWM)",
+              static_cast<double>(memory.peak_kb) / 1024.0, "< 250 MB");
+  std::printf("%-32s %9.1f MB %12s\n", "  increase for the file",
+              static_cast<double>(memory.peak_kb - memory.before_kb) / 1024.0,
+              (std::to_string(static_cast<int>(4 * numbers_mb)) + " MB").c_str());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Charts and tables are drawn into images: no display is needed.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication application(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  const Memory memory = measure_memory();
+  benchmark::RunSpecifiedBenchmarks();
+  print_summary(memory);
+  benchmark::Shutdown();
+  return 0;
+}
