@@ -33,15 +33,26 @@ MessageAnswer QtDialogs::message(QWidget* parent, MessageKind kind, const QStrin
   QMessageBox::Icon icon = QMessageBox::Information;
   QString title = QApplication::applicationDisplayName();
   switch (kind) {
-    case MessageKind::kInformation: icon = QMessageBox::Information; break;
-    case MessageKind::kWarning: icon = QMessageBox::Warning; break;
-    case MessageKind::kError: icon = QMessageBox::Critical; break;
-    case MessageKind::kConfirmation: icon = QMessageBox::Question; break;
+    case MessageKind::kInformation:
+      icon = QMessageBox::Information;
+      break;
+    case MessageKind::kWarning:
+      icon = QMessageBox::Warning;
+      break;
+    case MessageKind::kError:
+      icon = QMessageBox::Critical;
+      break;
+    case MessageKind::kConfirmation:
+      icon = QMessageBox::Question;
+      break;
   }
   QMessageBox::StandardButtons set = QMessageBox::Ok;
   QMessageBox::StandardButton escape = QMessageBox::Ok;
   switch (buttons) {
-    case MessageButtons::kOk: set = QMessageBox::Ok; escape = QMessageBox::Ok; break;
+    case MessageButtons::kOk:
+      set = QMessageBox::Ok;
+      escape = QMessageBox::Ok;
+      break;
     case MessageButtons::kOkCancel:
       set = QMessageBox::Ok | QMessageBox::Cancel;
       escape = QMessageBox::Cancel;
@@ -59,15 +70,19 @@ MessageAnswer QtDialogs::message(QWidget* parent, MessageKind kind, const QStrin
   box.setEscapeButton(escape);
   const int pressed = box.exec();
   switch (pressed) {
-    case QMessageBox::Ok: return MessageAnswer::kOk;
-    case QMessageBox::Yes: return MessageAnswer::kYes;
-    case QMessageBox::No: return MessageAnswer::kNo;
-    default: return MessageAnswer::kCancel;
+    case QMessageBox::Ok:
+      return MessageAnswer::kOk;
+    case QMessageBox::Yes:
+      return MessageAnswer::kYes;
+    case QMessageBox::No:
+      return MessageAnswer::kNo;
+    default:
+      return MessageAnswer::kCancel;
   }
 }
 
 std::optional<QString> QtDialogs::input(QWidget* parent, const QString& caption,
-                                         const QString& prompt, const QString& text) {
+                                        const QString& prompt, const QString& text) {
   bool ok = false;
   const QString answer =
       QInputDialog::getText(parent, caption, prompt, QLineEdit::Normal, text, &ok);
