@@ -279,11 +279,11 @@ void run_study_command(const StudyRunOptions& options) {
             std::to_string(settings.shard.count) + " of " +
             std::to_string(settings.samples.rows.size()) + " rows)";
   }
-  std::printf("study: %zu runs%s from %s to %s, %s, %u jobs: %zu completed, %zu failed", p.total,
+  std::printf("study: %zu runs%s from %s to %s, %s, %u %s: %zu completed, %zu failed", p.total,
               shard.c_str(), shortest(settings.run.start_time).c_str(),
               shortest(settings.run.stop_time).c_str(),
-              integrator_description(settings.run).c_str(), settings.jobs, p.written - failed,
-              failed);
+              integrator_description(settings.run).c_str(), settings.jobs,
+              settings.jobs == 1 ? "job" : "jobs", p.written - failed, failed);
   if (p.resumed > 0) std::printf(", %zu of them recorded before", p.resumed);
   std::printf(", in %s; results in %s\n", clock_text(seconds).c_str(), options.results.c_str());
   std::fflush(stdout);
