@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/cli/commands.hpp"
+#include "app/cli/interrupt.hpp"
 #include "app/cli/file_clash.hpp"
 #include "app/cli/input_messages.hpp"
 #include "core/model.hpp"
@@ -27,32 +28,6 @@
 
 namespace vindrel::cli {
 namespace {
-
-// Set by Ctrl-C; read by the run after each time step.
-std::atomic<bool> interrupt_requested{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
-
-extern "C" void on_interrupt(int) { interrupt_requested.store(true); }
-
-// Catches Ctrl-C for the duration of a run. A second Ctrl-C ends the program at
-// once (the handler resets itself to the default).
-class InterruptGuard {
- public:
-  InterruptGuard() {
-    interrupt_requested.store(false);
-    struct sigaction action {};
-    action.sa_handler = on_interrupt;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESETHAND;
-    sigaction(SIGINT, &action, &previous_);
-  }
-  ~InterruptGuard() { sigaction(SIGINT, &previous_, nullptr); }
-  InterruptGuard(const InterruptGuard&) = delete;
-  InterruptGuard& operator=(const InterruptGuard&) = delete;
-
- private:
-  struct sigaction previous_ {};
-};
 
 std::string shortest(double value) {
   char text[kMaxGeneralLength];
@@ -308,7 +283,7 @@ void run(const RunOptions& options) {
     std::stop_source stop;
     const RunProgress progress = [&](int percent, double present_time) {
       bar.update(percent, present_time);
-      if (interrupt_requested.load(std::memory_order_relaxed)) stop.request_stop();
+      if (InterruptGuard::interrupted()) stop.request_stop();
     };
     result = Run(std::move(model), settings, sink, stop.get_token(), progress);
   }

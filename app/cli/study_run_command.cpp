@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/cli/file_clash.hpp"
+#include "app/cli/interrupt.hpp"
 #include "app/cli/input_messages.hpp"
 #include "app/cli/study_commands.hpp"
 #include "core/model.hpp"
@@ -30,31 +31,6 @@
 
 namespace vindrel::cli {
 namespace {
-
-// Set by Ctrl-C; the study passes it on to every run as a stop request.
-std::atomic<bool> interrupt_requested{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
-
-extern "C" void on_study_interrupt(int) { interrupt_requested.store(true); }
-
-// Catches Ctrl-C while the study runs. A second Ctrl-C ends the program at once.
-class InterruptGuard {
- public:
-  InterruptGuard() {
-    interrupt_requested.store(false);
-    struct sigaction action {};
-    action.sa_handler = on_study_interrupt;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESETHAND;
-    sigaction(SIGINT, &action, &previous_);
-  }
-  ~InterruptGuard() { sigaction(SIGINT, &previous_, nullptr); }
-  InterruptGuard(const InterruptGuard&) = delete;
-  InterruptGuard& operator=(const InterruptGuard&) = delete;
-
- private:
-  struct sigaction previous_ {};
-};
 
 std::string shortest(double value) {
   char text[kMaxGeneralLength];
@@ -258,7 +234,7 @@ void run_study_command(const StudyRunOptions& options) {
     outcome = study::run_study(model, settings, stop.get_token(),
                                [&](const study::StudyProgress& progress) {
                                  bar.update(progress);
-                                 if (interrupt_requested.load()) stop.request_stop();
+                                 if (InterruptGuard::interrupted()) stop.request_stop();
                                });
   }
   bar.finish();
