@@ -29,12 +29,6 @@
 namespace vindrel::cli {
 namespace {
 
-std::string shortest(double value) {
-  char text[kMaxGeneralLength];
-  char* end = format_general(text, value, 15);
-  return std::string(text, end);
-}
-
 // Progress on standard error: a bar, the percentage, the model time reached,
 // an estimate of the time left and the integrator, drawn at most five times a
 // second.
@@ -79,7 +73,7 @@ class ProgressBar {
       left = text;
     }
     std::fprintf(stderr, "\r[%s] %3d%%  time %s  %s left  %s ", bar, percent,
-                 shortest(present_time).c_str(), left.c_str(), integrator_.c_str());
+                 shortest_decimal_text(present_time).c_str(), left.c_str(), integrator_.c_str());
     std::fflush(stderr);
   }
 
@@ -181,12 +175,12 @@ void save_final_states(const std::string& file_name, const RunResult& result) {
     std::fprintf(stderr,
                  "vindrel-cli: warning: the run was cancelled; %s holds the states reached at "
                  "time %s\n",
-                 file_name.c_str(), shortest(result.present_time).c_str());
+                 file_name.c_str(), shortest_decimal_text(result.present_time).c_str());
   } else if (result.outcome == RunOutcome::kFailed) {
     std::fprintf(stderr,
                  "vindrel-cli: warning: the run failed; %s holds the states of the last "
                  "completed step, at time %s\n",
-                 file_name.c_str(), shortest(result.present_time).c_str());
+                 file_name.c_str(), shortest_decimal_text(result.present_time).c_str());
   }
 }
 
@@ -211,7 +205,7 @@ void run(const RunOptions& options) {
   if (options.output_step) require_finite(*options.output_step, "--output-step");
   if (options.output_step && !(*options.output_step > 0.0)) {
     throw std::runtime_error("--output-step: expected a number of days greater than 0, found " +
-                             shortest(*options.output_step));
+                             shortest_decimal_text(*options.output_step));
   }
   if (options.repeat_drivers && *options.repeat_drivers <= 0) {
     throw std::runtime_error(
@@ -240,7 +234,7 @@ void run(const RunOptions& options) {
   if (!(options.rtol > 0.0 && options.rtol < 1.0)) {
     throw std::runtime_error(
         "--rtol: expected a relative tolerance greater than 0 and less than 1, found " +
-        shortest(options.rtol));
+        shortest_decimal_text(options.rtol));
   }
   settings.relative_tolerance = options.rtol;
   settings.parameter_file = options.par;
@@ -251,9 +245,9 @@ void run(const RunOptions& options) {
     throw std::runtime_error("the stop time must be greater than the start time");
   }
   if (settings.time_step > settings.stop_time - settings.start_time) {
-    throw std::runtime_error("--step: the time step of " + shortest(settings.time_step) +
+    throw std::runtime_error("--step: the time step of " + shortest_decimal_text(settings.time_step) +
                              " days is longer than the run from --start to --stop (" +
-                             shortest(settings.stop_time - settings.start_time) +
+                             shortest_decimal_text(settings.stop_time - settings.start_time) +
                              " days); no step would be taken");
   }
   const OutputStepCorrection correction = correct_output_step(settings);
@@ -299,7 +293,7 @@ void run(const RunOptions& options) {
     std::fprintf(stderr,
                  "vindrel-cli: run cancelled at time %s; the output file holds the records "
                  "written so far\n",
-                 shortest(result.present_time).c_str());
+                 shortest_decimal_text(result.present_time).c_str());
     throw CLI::RuntimeError(130);
   }
 }

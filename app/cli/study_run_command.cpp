@@ -32,12 +32,6 @@
 namespace vindrel::cli {
 namespace {
 
-std::string shortest(double value) {
-  char text[kMaxGeneralLength];
-  char* end = format_general(text, value, 15);
-  return std::string(text, end);
-}
-
 std::string clock_text(double seconds) {
   const long whole = static_cast<long>(seconds + 0.5);
   char text[32];
@@ -142,7 +136,7 @@ RunSettings run_settings(const StudyRunOptions& options) {
   if (options.output_step) require_finite(*options.output_step, "--output-step");
   if (options.output_step && !(*options.output_step > 0.0)) {
     throw std::runtime_error("--output-step: expected a number of days greater than 0, found " +
-                             shortest(*options.output_step));
+                             shortest_decimal_text(*options.output_step));
   }
   settings.start_time = options.start;
   settings.stop_time = options.stop;
@@ -167,9 +161,9 @@ RunSettings run_settings(const StudyRunOptions& options) {
     throw std::runtime_error("the stop time must be greater than the start time");
   }
   if (settings.time_step > settings.stop_time - settings.start_time) {
-    throw std::runtime_error("--step: the time step of " + shortest(settings.time_step) +
+    throw std::runtime_error("--step: the time step of " + shortest_decimal_text(settings.time_step) +
                              " days is longer than the run from --start to --stop (" +
-                             shortest(settings.stop_time - settings.start_time) +
+                             shortest_decimal_text(settings.stop_time - settings.start_time) +
                              " days); no step would be taken");
   }
   const OutputStepCorrection correction = correct_output_step(settings);
@@ -256,8 +250,8 @@ void run_study_command(const StudyRunOptions& options) {
             std::to_string(settings.samples.rows.size()) + " rows)";
   }
   std::printf("study: %zu runs%s from %s to %s, %s, %u %s: %zu completed, %zu failed", p.total,
-              shard.c_str(), shortest(settings.run.start_time).c_str(),
-              shortest(settings.run.stop_time).c_str(),
+              shard.c_str(), shortest_decimal_text(settings.run.start_time).c_str(),
+              shortest_decimal_text(settings.run.stop_time).c_str(),
               integrator_description(settings.run).c_str(), settings.jobs,
               settings.jobs == 1 ? "job" : "jobs", p.written - failed, failed);
   if (p.resumed > 0) std::printf(", %zu of them recorded before", p.resumed);
