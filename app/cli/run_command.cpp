@@ -241,19 +241,7 @@ void run(const RunOptions& options) {
   settings.driver_file = options.drivers;
   settings.output_file = options.out;
 
-  if (!(settings.stop_time > settings.start_time)) {
-    throw std::runtime_error("the stop time must be greater than the start time");
-  }
-  if (settings.time_step > settings.stop_time - settings.start_time) {
-    throw std::runtime_error("--step: the time step of " + shortest_decimal_text(settings.time_step) +
-                             " days is longer than the run from --start to --stop (" +
-                             shortest_decimal_text(settings.stop_time - settings.start_time) +
-                             " days); no step would be taken");
-  }
-  const OutputStepCorrection correction = correct_output_step(settings);
-  if (correction.corrected()) {
-    std::fprintf(stderr, "vindrel-cli: warning: %s\n", correction.information.c_str());
-  }
+  check_run_length(settings);
 
   // A bad driver file is reported before the output file is replaced.
   const std::optional<double> last_driver_time =
