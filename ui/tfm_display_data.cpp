@@ -1,4 +1,5 @@
 #include "ui/tfm_display_data.hpp"
+#include "ui/main_form_support.hpp"
 
 #include <QButtonGroup>
 #include <QFileInfo>
@@ -374,12 +375,7 @@ void TFmDisplayData::scale_axis(ChartAxis axis) {
 }
 
 void TFmDisplayData::new_file() {
-  FileDialogSpec spec;
-  spec.mode = FileDialogSpec::Mode::kOpen;
-  spec.title = QStringLiteral("Open Output File");
-  spec.default_suffix = QStringLiteral("out");
-  spec.filter = QStringLiteral("Output Files (*.out)|*.out|All Files (*.*)|*.*");
-  spec.file_must_exist = true;
+  FileDialogSpec spec = DlgOpenOutput();
   spec.path_must_exist = true;
   const auto chosen = dialogs_.file(this, spec, output_file_);
   if (!chosen || chosen->isEmpty()) return;

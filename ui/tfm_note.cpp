@@ -1,4 +1,5 @@
 #include "ui/tfm_note.hpp"
+#include "ui/main_form_support.hpp"
 
 #include <QDir>
 #include <QFileInfo>
@@ -210,11 +211,9 @@ void TFmNote::reject() {
 }
 
 void TFmNote::choose_existing_driver_file() {
-  FileDialogSpec spec;
-  spec.title = QStringLiteral("Open Driver File");
-  spec.default_suffix = QStringLiteral("drr");
-  spec.filter = QStringLiteral("Driver files (*.drr)|*.drr|All files|*.*");
-  spec.path_must_exist = true;
+  // The main window's driver dialog, for files that exist only.
+  FileDialogSpec spec = DlgOpenDriver();
+  spec.offer_to_create = false;
   spec.file_must_exist = true;
   const auto chosen =
       dialogs_.file(this, spec, QString::fromStdString(program_.settings.driver_file));
