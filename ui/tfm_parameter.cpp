@@ -14,8 +14,7 @@
 #include <string>
 
 #include "core/exceptions.hpp"
-#include "equations/equations.hpp"
-#include "fileio/driver_file.hpp"
+#include "run/evaluate_at_time.hpp"
 #include "ui/coloured_tabs.hpp"
 #include "ui/error_handler.hpp"
 #include "ui/parameter_table_model.hpp"
@@ -216,19 +215,7 @@ void TFmParameter::close_editors() {
   for (const Page& page : pages_) page.grid->setCurrentIndex(QModelIndex());
 }
 
-void TFmParameter::CalculateProcesses() {
-  Model& model = program_.model;
-  const RunSettings& settings = program_.settings;
-  DriverLookup lookup;
-  if (!lookup.open(settings.driver_file, model)) {
-    throw EInOutError(std::string(kDriverFileMissingMessage), settings.driver_file);
-  }
-  lookup.rewind();
-  lookup.GetDrivers(model.drivers, settings.calculation_time, settings.stop_time);
-  lookup.close();
-  const EvaluationClock clock{settings.time_step, settings.start_time};
-  EvaluateEquations(model, clock, model.states, settings.calculation_time, model.processes, false);
-}
+void TFmParameter::CalculateProcesses() { evaluate_at_time(program_.model, program_.settings); }
 
 void TFmParameter::show_contents(bool from_update) {
   if (!from_update) {

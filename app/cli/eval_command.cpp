@@ -1,6 +1,5 @@
-// vindrel-cli eval: the process values at one time, as the parameter editor
-// computes them: the drivers looked up at that time and one evaluation of the
-// equations without the end-of-step updates.
+// vindrel-cli eval: the process values at one time, by the evaluation the
+// parameter editor shows (run/evaluate_at_time.hpp).
 #include <charconv>
 #include <cstdio>
 #include <memory>
@@ -11,10 +10,10 @@
 #include "app/cli/commands.hpp"
 #include "app/cli/input_messages.hpp"
 #include "core/model.hpp"
-#include "equations/equations.hpp"
 #include "fileio/driver_file.hpp"
 #include "fileio/number_format.hpp"
 #include "fileio/param_file.hpp"
+#include "run/evaluate_at_time.hpp"
 #include "run/run_settings.hpp"
 
 namespace vindrel::cli {
@@ -38,11 +37,8 @@ void evaluate(const EvalOptions& options) {
   RunSettings settings;
   settings.start_time = options.start.value_or(options.time);
   settings.calculation_time = options.time;
+  settings.driver_file = options.drivers;
 
-  DriverLookup lookup;
-  if (!lookup.open(options.drivers, model)) {
-    throw std::runtime_error(options.drivers + ": " + std::string(kDriverFileMissingMessage));
-  }
   // Past the driver file's last record, the lookup holds that record's values.
   const std::optional<double> last_driver_time =
       check_driver_records(options.drivers, model, options.time);
@@ -55,12 +51,7 @@ void evaluate(const EvalOptions& options) {
                  static_cast<int>(format_general(day, *last_driver_time, 15) - day), day,
                  static_cast<int>(format_general(time, options.time, 15) - time), time);
   }
-  lookup.rewind();
-  lookup.GetDrivers(model.drivers, settings.calculation_time, settings.stop_time);
-  lookup.close();
-
-  const EvaluationClock clock{settings.time_step, settings.start_time};
-  EvaluateEquations(model, clock, model.states, settings.calculation_time, model.processes, false);
+  evaluate_at_time(model, settings);
 
   // position, symbol and the shortest text that reads back to the same double
   std::string out;
