@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "core/model_constants.hpp"
+#include "fileio/output_columns.hpp"
 
 namespace vindrel::study {
 namespace {
@@ -48,38 +49,6 @@ struct Variable {
   std::size_t position;
 };
 
-std::string_view table_name(MetricTable table) {
-  switch (table) {
-    case MetricTable::kDriver:
-      return "driver";
-    case MetricTable::kState:
-      return "state";
-    case MetricTable::kProcess:
-      return "process";
-    default:
-      return "summary";
-  }
-}
-
-// The entries of one table that appear in the output record: first..last.
-struct TableRange {
-  MetricTable table;
-  int first;
-  int last;
-};
-
-std::vector<TableRange> output_tables(const TModelDef& info) {
-  return {{MetricTable::kDriver, 1, info.DriverCount},
-          {MetricTable::kState, 1, info.StateCount},
-          {MetricTable::kProcess, info.StateCount + 1, info.ProcessCount}};
-}
-
-const std::string& symbol_of(const Model& model, MetricTable table, int position) {
-  if (table == MetricTable::kDriver) return model.drivers[position].symbol;
-  if (table == MetricTable::kState) return model.states[position].symbol;
-  return model.processes[position].symbol;
-}
-
 std::optional<Variable> summary_figure(std::string_view heading) {
   const auto columns = summary_columns();
   for (std::size_t i = 1; i < columns.size(); ++i) {  // column 0 is the year
@@ -101,82 +70,38 @@ std::string summary_headings() {
   return list;
 }
 
-// The output variables whose symbol is `symbol`, in the given tables (all when
-// `only` is empty), each with the name that picks it alone.
-std::vector<std::pair<Variable, std::string>> output_matches(const Model& model,
-                                                             std::string_view symbol,
-                                                             std::optional<MetricTable> only) {
-  std::vector<std::pair<Variable, std::string>> matches;
-  for (const TableRange& range : output_tables(model.ModelInfo)) {
-    if (only && *only != range.table) continue;
-    std::vector<int> found;
-    for (int i = range.first; i <= range.last; ++i) {
-      if (symbol_of(model, range.table, i) == symbol) found.push_back(i);
-    }
-    for (int i : found) {
-      std::string name(table_name(range.table));
-      if (found.size() == 1) {
-        name.append(":").append(symbol);
-      } else {
-        name.append("#").append(std::to_string(i));
-      }
-      matches.push_back({Variable{range.table, static_cast<std::size_t>(i)}, name});
-    }
-  }
-  return matches;
-}
-
+// A summary figure (summary:HEADING, or a heading, which wins over an output
+// variable of the same symbol), else a column of the output record.
 Variable resolve_variable(std::string_view text, std::string_view variable, const Model& model) {
-  const TModelDef& info = model.ModelInfo;
-  std::optional<MetricTable> qualified;
-  std::string_view symbol = variable;
-  const std::size_t colon = variable.find(':');
-  const std::size_t hash = variable.find('#');
-  if (colon != std::string_view::npos || hash != std::string_view::npos) {
-    const std::size_t at = std::min(colon, hash);
-    const std::string_view table = variable.substr(0, at);
-    symbol = variable.substr(at + 1);
-    if (table == "summary" && at == colon) {
-      if (const auto figure = summary_figure(symbol)) return *figure;
-      refuse(text, std::string("the summary has no figure \"") + std::string(symbol) +
-                       "\"; its headings are " + summary_headings());
-    }
-    for (const TableRange& range : output_tables(info)) {
-      if (table == table_name(range.table)) qualified = range.table;
-    }
-    if (!qualified) {
-      refuse(text, std::string("\"") + std::string(table) +
-                       "\" is not a table; qualify a variable as driver:, state:, process: or "
-                       "summary:, or give its position as driver#N, state#N or process#N");
-    }
-    if (at == hash) {
-      std::int64_t position = 0;
-      const TableRange range = output_tables(info)[static_cast<std::size_t>(*qualified)];
-      if (!parse_count(symbol, position) || position < range.first || position > range.last) {
-        refuse(text, std::string("no ") + std::string(table) + " at position " +
-                         std::string(symbol) + " in the output record (positions " +
-                         std::to_string(range.first) + " to " + std::to_string(range.last) + ")");
-      }
-      return Variable{*qualified, static_cast<std::size_t>(position)};
-    }
-  } else if (const auto figure = summary_figure(symbol)) {
-    return *figure;
+  constexpr std::string_view kSummary = "summary:";
+  if (variable.starts_with(kSummary)) {
+    const std::string_view heading = variable.substr(kSummary.size());
+    if (const auto figure = summary_figure(heading)) return *figure;
+    refuse(text, std::string("the summary has no figure \"") + std::string(heading) +
+                     "\"; its headings are " + summary_headings());
   }
-  const auto matches = output_matches(model, symbol, qualified);
-  if (matches.size() == 1) return matches.front().first;
-  if (matches.empty()) {
-    refuse(text, std::string("no output variable or summary figure is named \"") +
-                     std::string(variable) +
-                     "\" (output variables: see vindrel-cli list; summary figures: " +
-                     summary_headings() + ")");
+  if (const auto figure = summary_figure(variable)) return *figure;
+  OutputColumn column;
+  try {
+    column = resolve_output_name(model, variable);
+  } catch (const OutputNameError& error) {
+    std::string message = error.what();
+    if (message.ends_with(output_name_forms(OutputNames::kAll))) {
+      message += ", or a summary figure: " + summary_headings();
+    }
+    refuse(text, message);
   }
-  std::string names;
-  for (const auto& match : matches) {
-    if (!names.empty()) names += ", ";
-    names += match.second;
+  switch (column.kind) {
+    case OutputKind::kDriver:
+      return Variable{MetricTable::kDriver, static_cast<std::size_t>(column.index)};
+    case OutputKind::kState:
+      return Variable{MetricTable::kState, static_cast<std::size_t>(column.index)};
+    case OutputKind::kProcess:
+      return Variable{MetricTable::kProcess, static_cast<std::size_t>(column.index)};
+    case OutputKind::kTime:
+      break;
   }
-  refuse(text, std::string("\"") + std::string(variable) + "\" names " +
-                   std::to_string(matches.size()) + " output variables; name one of " + names);
+  refuse(text, "the time is not a variable to reduce; name an output variable or a summary figure");
 }
 
 bool valid_name(std::string_view name) {

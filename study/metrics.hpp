@@ -12,10 +12,12 @@
 //     the model years that the run covers completely (as the summary's mean
 //     row takes them), one value per year.
 //   - an output variable: a column of the output record (drivers, states and
-//     the processes after the derivatives), by symbol when exactly one column
-//     has it, qualified by its table (driver:Ts, state:Cf, process:LAI), or by
-//     its 1-based position in the table (driver#4, state#1, process#77). Its
-//     values are the records of the run, one per output step.
+//     the processes after the derivatives), named as every command names one
+//     (fileio/output_columns.hpp): by symbol when exactly one column has it,
+//     qualified by its table (driver:Ts, state:Cf, process:LAI), by its
+//     1-based position in the table (driver#4, state#1, process#77) or by its
+//     name in the output file's header. Its values are the records of the run,
+//     one per output step.
 // A heading of the summary wins over an output variable of the same symbol
 // (NEP, NPP, ET, LAI): write process:NEP for the daily records.
 //

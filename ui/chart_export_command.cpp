@@ -3,76 +3,21 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <exception>
 #include <limits>
 #include <string>
-#include <vector>
 
 #include "core/exceptions.hpp"
+#include "fileio/output_columns.hpp"
 #include "ui/output_chart.hpp"
 #include "ui/output_table_model.hpp"
 
 namespace vindrel::ui {
 namespace {
 
-constexpr const char* kForms =
-    "a symbol (LAI), driver:SYMBOL, state:SYMBOL, process:SYMBOL, driver#N, state#N, "
-    "process#N, Time or a name from the display's list";
-
 std::string quoted(const QString& text) { return '"' + text.toStdString() + '"'; }
-
-// One table of the output record: its word, its entries and their columns.
-struct OutputTable {
-  const char* word;
-  int first;  // first entry in the output record
-  int last;
-  int column_offset;  // column = entry + offset
-};
-
-std::vector<OutputTable> output_tables(const Model& model) {
-  const TModelDef& info = model.ModelInfo;
-  // Processes 1..StateCount are the derivatives, which the file does not hold;
-  // process p sits in column DriverCount + p.
-  return {{"driver", 1, info.DriverCount, 0},
-          {"state", 1, info.StateCount, info.DriverCount},
-          {"process", info.StateCount + 1, info.ProcessCount, info.DriverCount}};
-}
-
-const std::string& entry_symbol(const Model& model, const OutputTable& table, int i) {
-  const std::string word = table.word;
-  if (word == "driver") return model.drivers[i].symbol;
-  if (word == "state") return model.states[i].symbol;
-  return model.processes[i].symbol;
-}
-
-const std::string& entry_name(const Model& model, const OutputTable& table, int i) {
-  const std::string word = table.word;
-  if (word == "driver") return model.drivers[i].name;
-  if (word == "state") return model.states[i].name;
-  return model.processes[i].name;
-}
-
-struct Found {
-  const OutputTable* table;
-  int entry;
-};
-
-std::string entry_text(const Found& found) {
-  return std::string(found.table->word) + '#' + std::to_string(found.entry);
-}
-
-[[noreturn]] void fail_ambiguous(const QString& text, const std::vector<Found>& found,
-                                 const std::string& advice) {
-  std::string candidates;
-  for (const Found& f : found) candidates += (candidates.empty() ? "" : ", ") + entry_text(f);
-  throw std::invalid_argument("ambiguous series " + quoted(text) + ": it names " + candidates +
-                              "; " + advice);
-}
-
-int column_of(const Found& found) { return found.entry + found.table->column_offset; }
 
 bool parse_size(const QString& text, QSize& size) {
   const QStringList parts = text.split(QLatin1Char('x'));
@@ -192,58 +137,7 @@ ChartExportOptions parse_chart_export_arguments(const QStringList& arguments) {
 }
 
 int resolve_output_column(const Model& model, const QString& text) {
-  const std::vector<OutputTable> tables = output_tables(model);
-  const std::string wanted = text.toStdString();
-  if (wanted == "Time") return 0;
-  // A qualified name: the table's word, then ":SYMBOL" or "#N".
-  for (const OutputTable& table : tables) {
-    const std::string word = table.word;
-    if (wanted.size() <= word.size() + 1 || !wanted.starts_with(word)) continue;
-    const char mark = wanted[word.size()];
-    const std::string rest = wanted.substr(word.size() + 1);
-    if (mark == '#') {
-      int position = 0;
-      const auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), position);
-      if (error != std::errc() || end != rest.data() + rest.size() || position < table.first ||
-          position > table.last) {
-        throw std::invalid_argument("position out of range in " + quoted(text) + ": " + word +
-                                    "#N takes N from " + std::to_string(table.first) + " to " +
-                                    std::to_string(table.last));
-      }
-      return position + table.column_offset;
-    }
-    if (mark == ':') {
-      std::vector<Found> found;
-      for (int i = table.first; i <= table.last; ++i) {
-        if (entry_symbol(model, table, i) == rest) found.push_back({&table, i});
-      }
-      if (found.empty()) {
-        throw std::invalid_argument("unknown series " + quoted(text) + ": no " + word +
-                                    " has the symbol " + '"' + rest + '"');
-      }
-      if (found.size() > 1) fail_ambiguous(text, found, "give the position instead");
-      return column_of(found.front());
-    }
-  }
-  // A bare symbol, then a name as the display's list shows it.
-  for (const bool by_name : {false, true}) {
-    std::vector<Found> found;
-    for (const OutputTable& table : tables) {
-      for (int i = table.first; i <= table.last; ++i) {
-        const std::string& label =
-            by_name ? entry_name(model, table, i) : entry_symbol(model, table, i);
-        if (label == wanted) found.push_back({&table, i});
-      }
-    }
-    if (found.size() == 1) return column_of(found.front());
-    if (found.size() > 1) {
-      fail_ambiguous(text, found,
-                     by_name ? "give the position instead"
-                             : "write the table (driver:SYMBOL, state:SYMBOL, process:SYMBOL) "
-                               "or the position");
-    }
-  }
-  throw std::invalid_argument("unknown series " + quoted(text) + ": expected " + kForms);
+  return resolve_output_name(model, text.toStdString()).column;
 }
 
 void export_chart(const ChartExportOptions& options) {

@@ -82,15 +82,17 @@ TEST(StudyMetrics, BadExpressionsAreRefusedWithWhatWasExpected) {
                       "mean, min, max or integral"),
             std::string::npos);
   EXPECT_NE(metric_refusal("n=Nope:mean")
-                .find("no output variable or summary figure is named "
-                      "\"Nope\""),
+                .find("unknown output variable \"Nope\": expected a symbol (LAI), "),
             std::string::npos);
   // Ts is a driver and a process; RrmetL names two processes.
-  EXPECT_NE(metric_refusal("t=Ts:mean").find("name one of driver:Ts, process:Ts"),
+  EXPECT_NE(metric_refusal("t=Ts:mean").find("it names driver:Ts, process:Ts; name one of them"),
             std::string::npos);
-  EXPECT_NE(metric_refusal("r=RrmetL:mean").find("name one of process#99, process#100"),
+  EXPECT_NE(metric_refusal("r=RrmetL:mean").find("it names process#99, process#100; name one of them"),
             std::string::npos);
-  EXPECT_NE(metric_refusal("p=process#5:mean").find("positions 56 to 189"), std::string::npos);
+  EXPECT_NE(metric_refusal("p=process#5:mean").find("process#N takes a whole number N from 56 to 189"), std::string::npos);
+  EXPECT_NE(metric_refusal("n=Nope:mean").find(", or a summary figure: LAI GPP NPP"), std::string::npos);
+  EXPECT_NE(metric_refusal("t=Time:last").find("the time is not a variable to reduce"),
+            std::string::npos);
   EXPECT_NE(metric_refusal("p=table:Cf:mean").find("\"table\" is not a table"), std::string::npos);
   EXPECT_NE(metric_refusal("n=NEP:mean:years=5-2").find("not a window of model years"),
             std::string::npos);

@@ -100,14 +100,12 @@ class TestChartExport : public QObject {
       return {};
     };
     // Ts is a driver's symbol and a process's: the message says how to choose.
-    QVERIFY2(message("Ts").startsWith("ambiguous series \"Ts\": it names driver#"),
-             qPrintable(message("Ts")));
-    QVERIFY(message("Ts").contains(", process#"));
-    QVERIFY(message("Ts").contains("process:SYMBOL"));
-    QVERIFY(message("NoSuch").startsWith("unknown series \"NoSuch\": expected a symbol"));
+    QCOMPARE(message("Ts"), QString("ambiguous output variable \"Ts\": it names driver:Ts, "
+                                     "process:Ts; name one of them"));
+    QVERIFY(message("NoSuch").startsWith("unknown output variable \"NoSuch\": expected a symbol"));
     QVERIFY(message("state:LAI").contains("no state has the symbol \"LAI\""));
-    QVERIFY(message("process#1").contains("process#N takes N from 56 to"));  // derivatives
-    QVERIFY(message("state#x").contains("position out of range"));
+    QVERIFY(message("process#1").contains("process#N takes a whole number N from 56 to"));  // derivatives
+    QVERIFY(message("state#x").contains("state#N takes a whole number N from 1 to 55"));
   }
 
   void CommandLineMistakesAreNamed() {
@@ -183,7 +181,7 @@ class TestChartExport : public QObject {
     Result result =
         run_vindrel({"--export-chart", png, "--output-file", file_, "--series", "LAI,NoSuch"});
     QCOMPARE(result.status, 1);
-    QVERIFY2(result.err.startsWith("vindrel: unknown series \"NoSuch\""), qPrintable(result.err));
+    QVERIFY2(result.err.startsWith("vindrel: unknown output variable \"NoSuch\""), qPrintable(result.err));
     QCOMPARE(result.err.count('\n'), 1);
     QVERIFY(!QFile::exists(png));
 
