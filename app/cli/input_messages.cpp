@@ -1,7 +1,6 @@
 #include "app/cli/input_messages.hpp"
 
 #include <cmath>
-#include <cstdio>
 #include <optional>
 #include <stdexcept>
 
@@ -68,22 +67,6 @@ void require_finite(double value, std::string_view option) {
   if (!std::isfinite(value)) {
     throw std::runtime_error(std::string(option) + ": expected a finite number of days, found " +
                              shortest_decimal_text(value));
-  }
-}
-
-void check_run_length(RunSettings& settings) {
-  if (!(settings.stop_time > settings.start_time)) {
-    throw std::runtime_error("the stop time must be greater than the start time");
-  }
-  if (settings.time_step > settings.stop_time - settings.start_time) {
-    throw std::runtime_error("--step: the time step of " + shortest_decimal_text(settings.time_step) +
-                             " days is longer than the run from --start to --stop (" +
-                             shortest_decimal_text(settings.stop_time - settings.start_time) +
-                             " days); no step would be taken");
-  }
-  const OutputStepCorrection correction = correct_output_step(settings);
-  if (correction.corrected()) {
-    std::fprintf(stderr, "vindrel-cli: warning: %s\n", correction.information.c_str());
   }
 }
 

@@ -7,7 +7,6 @@
 #include <string_view>
 
 #include "core/model.hpp"
-#include "run/run_settings.hpp"
 
 namespace vindrel::cli {
 
@@ -29,10 +28,5 @@ std::optional<double> check_driver_records(const std::string& file_name, const M
 // Refuses a time option that is not a finite number ("--stop: expected a finite
 // number of days, found inf").
 void require_finite(double value, std::string_view option);
-
-// Refuses a stop time not above the start time and a time step longer than
-// the run; corrects the output step as the desktop does, with a warning on
-// standard error.
-void check_run_length(RunSettings& settings);
 
 }  // namespace vindrel::cli

@@ -1,11 +1,7 @@
 // vindrel-cli study run: one run per sample row, on several threads, each
 // reduced to its metrics and written as one row of the results file.
-#include <unistd.h>
-
-#include <atomic>
 #include <charconv>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -16,8 +12,9 @@
 #include <vector>
 
 #include "app/cli/file_clash.hpp"
-#include "app/cli/interrupt.hpp"
 #include "app/cli/input_messages.hpp"
+#include "app/cli/interrupt.hpp"
+#include "app/cli/run_options.hpp"
 #include "app/cli/study_commands.hpp"
 #include "core/model.hpp"
 #include "fileio/number_format.hpp"
@@ -32,61 +29,29 @@
 namespace vindrel::cli {
 namespace {
 
-std::string clock_text(double seconds) {
-  const long whole = static_cast<long>(seconds + 0.5);
-  char text[32];
-  if (whole >= 3600) {
-    std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", whole / 3600, whole / 60 % 60, whole % 60);
-  } else {
-    std::snprintf(text, sizeof text, "%ld:%02ld", whole / 60, whole % 60);
-  }
-  return text;
-}
-
-// Runs done, failures and the time left on standard error, at most five times
-// a second.
+// Runs done, failures and the time left.
 class StudyProgressBar {
  public:
-  explicit StudyProgressBar(bool show)
-      : show_(show), started_(std::chrono::steady_clock::now()), last_draw_(started_) {}
+  explicit StudyProgressBar(bool quiet) : line_(quiet) {}
 
   void update(const study::StudyProgress& progress) {
-    if (!show_) return;
-    const auto now = std::chrono::steady_clock::now();
-    if (drawn_ && progress.written == last_written_ &&
-        now - last_draw_ < std::chrono::milliseconds(200)) {
-      return;
-    }
-    drawn_ = true;
-    last_written_ = progress.written;
-    last_draw_ = now;
-    constexpr int kWidth = 30;
-    const std::size_t total = std::max<std::size_t>(progress.total, 1);
-    const auto filled = static_cast<int>(progress.written * kWidth / total);
-    std::string bar(kWidth, '.');
-    for (int i = 0; i < filled; ++i) bar[static_cast<std::size_t>(i)] = '#';
-    const double elapsed = std::chrono::duration<double>(now - started_).count();
+    if (!line_.due(progress.written)) return;
+    const double elapsed = line_.elapsed();
     const std::size_t done_here = progress.written - progress.resumed;
     std::string left = "--:--";
     if (done_here > 0 && elapsed > 0.5) {
       left = clock_text(elapsed / static_cast<double>(done_here) *
                         static_cast<double>(progress.total - progress.written));
     }
-    std::fprintf(stderr, "\r[%s] %zu/%zu runs  %zu failed  %s left ", bar.c_str(), progress.written,
-                 progress.total, progress.failed, left.c_str());
-    std::fflush(stderr);
+    line_.draw(progress.written, std::max<std::size_t>(progress.total, 1),
+               std::to_string(progress.written) + "/" + std::to_string(progress.total) + " runs  " +
+                   std::to_string(progress.failed) + " failed  " + left + " left");
   }
 
-  void finish() {
-    if (show_ && drawn_) std::fputc('\n', stderr);
-  }
+  void finish() { line_.finish(); }
 
  private:
-  bool show_;
-  bool drawn_ = false;
-  std::size_t last_written_ = 0;
-  std::chrono::steady_clock::time_point started_;
-  std::chrono::steady_clock::time_point last_draw_;
+  ProgressLine line_;
 };
 
 struct StudyRunOptions {
@@ -94,18 +59,12 @@ struct StudyRunOptions {
   std::string drivers;
   std::string samples;
   std::string factors;
-  double start = 1.0;
-  double stop = 2.0;
-  double step = 1.0;
-  std::optional<double> output_step;
   std::vector<std::string> metrics;
   std::string results;
   unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
   std::string shard;
   std::string keep_outputs;
-  std::string integrator = "rk4";
-  double rtol = 1e-8;
-  bool quiet = false;
+  RunOptions run;
 };
 
 // "I/N" with 0 <= I < N.
@@ -128,39 +87,6 @@ study::Shard parse_shard(const std::string& text) {
   return shard;
 }
 
-RunSettings run_settings(const StudyRunOptions& options) {
-  RunSettings settings;
-  require_finite(options.start, "--start");
-  require_finite(options.stop, "--stop");
-  require_finite(options.step, "--step");
-  if (options.output_step) require_finite(*options.output_step, "--output-step");
-  if (options.output_step && !(*options.output_step > 0.0)) {
-    throw std::runtime_error("--output-step: expected a number of days greater than 0, found " +
-                             shortest_decimal_text(*options.output_step));
-  }
-  settings.start_time = options.start;
-  settings.stop_time = options.stop;
-  settings.time_step = options.step;
-  settings.output_step = options.output_step.value_or(options.step);
-  settings.calculation_time = options.start;
-  const std::optional<IntegratorKind> integrator = integrator_from_name(options.integrator);
-  if (!integrator) {
-    throw std::runtime_error("--integrator: \"" + options.integrator +
-                             "\" is not one of rk4, dopri5, rkf78");
-  }
-  settings.integrator = *integrator;
-  require_finite(options.rtol, "--rtol");
-  if (!(options.rtol > 0.0 && options.rtol < 1.0)) {
-    throw std::runtime_error(
-        "--rtol: the relative tolerance must be greater than 0 and less than 1");
-  }
-  settings.relative_tolerance = options.rtol;
-  settings.parameter_file = options.par;
-  settings.driver_file = options.drivers;
-  check_run_length(settings);
-  return settings;
-}
-
 void run_study_command(const StudyRunOptions& options) {
   refuse_overwriting_inputs({{"--par", options.par},
                              {"--drivers", options.drivers},
@@ -172,8 +98,11 @@ void run_study_command(const StudyRunOptions& options) {
   if (!ReadParamFile(options.par, model)) {
     throw std::runtime_error(incompatible_param_file_message(options.par, model.ModelInfo));
   }
+  apply_state_lists(options.run, model);
   study::StudyRunSettings settings;
-  settings.run = run_settings(options);
+  settings.run = checked_run_settings(options.run);
+  settings.run.parameter_file = options.par;
+  settings.run.driver_file = options.drivers;
   settings.factors = study::read_factors(options.factors, model);
   settings.samples = study::read_samples(options.samples, settings.factors);
   std::vector<std::string> reserved = {"run", "status", "message"};
@@ -198,16 +127,9 @@ void run_study_command(const StudyRunOptions& options) {
   }
 
   // A bad driver file is reported once, before any run.
-  const std::optional<double> last_driver_time =
-      check_driver_records(settings.run.driver_file, model, settings.run.stop_time);
-  if (last_driver_time) {
-    const std::string drivers_end = drivers_end_warning(settings.run, *last_driver_time);
-    if (!drivers_end.empty()) {
-      std::fprintf(stderr, "vindrel-cli: warning: %s\n", drivers_end.c_str());
-    }
-  }
+  check_drivers_for_run(settings.run, model);
 
-  StudyProgressBar bar(!options.quiet && isatty(STDERR_FILENO) == 1);
+  StudyProgressBar bar(options.run.quiet);
   const auto started = std::chrono::steady_clock::now();
   study::StudyOutcome outcome;
   {
@@ -263,11 +185,7 @@ void add_study_run(CLI::App& study) {
   command->add_option("--samples", options->samples, "Sample file (one row per run)")->required();
   command->add_option("--factors", options->factors, "Factors file naming the sample's columns")
       ->required();
-  command->add_option("--start", options->start, "Start time, days")->capture_default_str();
-  command->add_option("--stop", options->stop, "Stop time, days")->capture_default_str();
-  command->add_option("--step", options->step, "Simulation time step, days")->capture_default_str();
-  command->add_option("--output-step", options->output_step,
-                      "Time between output records, days (default: the time step)");
+  add_run_options(*command, options->run);
   command
       ->add_option("--metric", options->metrics,
                    "NAME=VARIABLE:REDUCTION[:years=A-B], given once per metric: a summary "
@@ -285,11 +203,6 @@ void add_study_run(CLI::App& study) {
                       "I/N: run only the rows whose index modulo N is I (0 <= I < N)");
   command->add_option("--keep-outputs", options->keep_outputs,
                       "Folder for each run's output file, run-000042.out for row 42");
-  command->add_option("--integrator", options->integrator, "rk4, dopri5 or rkf78")
-      ->capture_default_str();
-  command->add_option("--rtol", options->rtol, "Relative tolerance of dopri5 and rkf78")
-      ->capture_default_str();
-  command->add_flag("--quiet", options->quiet, "No progress bar");
   command->callback([options] { run_study_command(*options); });
 }
 

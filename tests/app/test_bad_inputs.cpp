@@ -332,7 +332,7 @@ const std::vector<CliBadInput> kCatalogue = {
   {"EmptyNamesInAStateList", [](const Files& f) -> Expectation {
      return {f.run(f.par, f.drr, f.out) + " --hold ,,",
              "--hold: the list \",,\" has an empty name; name states by symbol or position, "
-             "separated by commas (--hold Cf,Nf)"};
+             "separated by commas (Cf,Nf)"};
    }},
   {"WeatherWithANegativeSeed", [](const Files& f) -> Expectation {
      return {"weather --years 1 --seed -1 --out " + f.quoted(f.folder.file("new.drr")),

@@ -161,12 +161,12 @@ TEST_F(CliRunTest, UnknownStateInAListIsAnError) {
   const auto symbol = run_cli("run " + files() + " --hold Cf,Qq");
   EXPECT_NE(symbol.exit_code, 0);
   EXPECT_EQ(symbol.err,
-            "vindrel-cli: error: --hold: no state has the symbol \"Qq\" (see vindrel-cli list "
-            "states)\n");
+            "vindrel-cli: error: --hold: unknown state \"Qq\": expected a state's symbol (Cf), its "
+            "position (1), state:SYMBOL or state#N (see vindrel-cli list states)\n");
   const auto position = run_cli("run " + files() + " --reset-every 5 --reset 56");
   EXPECT_NE(position.exit_code, 0);
   EXPECT_EQ(position.err,
-            "vindrel-cli: error: --reset: no state at position 56 (positions run from 1 to 55)\n");
+            "vindrel-cli: error: --reset: unknown state \"56\": positions run from 1 to 55\n");
   EXPECT_FALSE(std::filesystem::exists(out));
 }
 

@@ -194,5 +194,43 @@ TEST_F(CliStudyRunTest, BadMetricsAndOtherStudiesResultsAreRefusedBeforeAnyRun) 
             "run,status,message,mF,alphaT,gpp\n0,completed,,30,0.1,1400\n");
 }
 
+// study run takes the run options of run, checked with the same messages.
+TEST_F(CliStudyRunTest, RunOptionsAreCheckedAsRunChecksThem) {
+  const std::string results = file("options.csv");
+  const std::string run = "run --par '" + kExamples + "vindrel-example.par' --drivers '" +
+                          kExamples + "vindrel-example.drr' --out '" + file("run.out") +
+                          "' --start 1 --stop 732 ";
+  for (const std::string options :
+       {"--rtol nan", "--integrator dopri5 --rtol 1", "--step 0", "--reset-every 0 --reset Cf",
+        "--hold Qq", "--repeat-drivers -5", "--output-step inf"}) {
+    SCOPED_TRACE(options);
+    const testing::CliResult in_study = run_cli(study(results, options));
+    const testing::CliResult in_run = run_cli(run + options);
+    EXPECT_EQ(in_study.exit_code, 1);
+    EXPECT_EQ(in_study.err, in_run.err);
+    EXPECT_EQ(in_run.err.rfind("vindrel-cli: error: --", 0), 0U) << in_run.err;
+  }
+  EXPECT_EQ(run_cli(run + "--rtol nan").err,
+            "vindrel-cli: error: --rtol: expected a relative tolerance greater than 0 and less "
+            "than 1, found Nan\n");
+  EXPECT_FALSE(std::filesystem::exists(results));
+  EXPECT_FALSE(std::filesystem::exists(file("run.out")));
+
+  // A state held constant keeps its starting value in every run's records.
+  const testing::CliResult held =
+      run_cli(study(results, "--hold Cf --keep-outputs '" + file("held") + "'"));
+  ASSERT_EQ(held.exit_code, 0) << held.err;
+  for (int row = 0; row < 3; ++row) {
+    Model model = MakeModel();
+    OutputFileReader reader;
+    reader.open(file("held/run-00000" + std::to_string(row) + ".out"));
+    double time = 0.0;
+    std::vector<double> foliar_carbon;
+    while (reader.read_record(time, model)) foliar_carbon.push_back(model.states[1].value);
+    ASSERT_EQ(foliar_carbon.size(), 731U);
+    EXPECT_EQ(foliar_carbon.front(), foliar_carbon.back());
+  }
+}
+
 }  // namespace
 }  // namespace vindrel

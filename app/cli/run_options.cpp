@@ -1,0 +1,211 @@
+#include "app/cli/run_options.hpp"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <stdexcept>
+
+#include "app/cli/input_messages.hpp"
+#include "fileio/number_format.hpp"
+#include "fileio/output_columns.hpp"
+#include "run/run.hpp"
+
+namespace vindrel::cli {
+namespace {
+
+// The options given twice or more make one list.
+std::string joined(const std::vector<std::string>& lists) {
+  std::string list;
+  for (const std::string& given : lists) list += (list.empty() ? "" : ",") + given;
+  return list;
+}
+
+void mark_states(const std::vector<std::string>& lists, const char* option, Model& model,
+                 bool Tstatevariable::*flag) {
+  if (lists.empty()) return;
+  try {
+    for (const OutputColumn& state :
+         resolve_output_list(model, joined(lists), OutputNames::kStates)) {
+      model.states[state.index].*flag = true;
+    }
+  } catch (const OutputNameError& error) {
+    throw std::runtime_error(std::string(option) + ": " + error.what());
+  }
+}
+
+void require_positive_days(int days, const char* option) {
+  if (days <= 0) {
+    throw std::runtime_error(std::string(option) +
+                             ": expected a whole number of days greater than 0, found " +
+                             std::to_string(days));
+  }
+}
+
+// Refuses a stop time not above the start time and a time step longer than
+// the run; corrects the output step as the desktop does, with a warning.
+void check_run_length(RunSettings& settings) {
+  if (!(settings.stop_time > settings.start_time)) {
+    throw std::runtime_error("the stop time must be greater than the start time");
+  }
+  if (settings.time_step > settings.stop_time - settings.start_time) {
+    throw std::runtime_error("--step: the time step of " +
+                             shortest_decimal_text(settings.time_step) +
+                             " days is longer than the run from --start to --stop (" +
+                             shortest_decimal_text(settings.stop_time - settings.start_time) +
+                             " days); no step would be taken");
+  }
+  const OutputStepCorrection correction = correct_output_step(settings);
+  if (correction.corrected()) print_warning(correction.information);
+}
+
+}  // namespace
+
+void add_run_options(CLI::App& command, RunOptions& options) {
+  command.add_option("--start", options.start, "Start time, days")->capture_default_str();
+  command.add_option("--stop", options.stop, "Stop time, days")->capture_default_str();
+  command.add_option("--step", options.step, "Simulation time step, days")->capture_default_str();
+  command.add_option("--output-step", options.output_step,
+                     "Time between output records, days (default: the time step)");
+  command.add_option("--repeat-drivers", options.repeat_drivers,
+                     "Start the drivers again from the start time after this many days");
+  auto* reset_every = command.add_option("--reset-every", options.reset_every,
+                                         "Reset the states named by --reset every this many days");
+  auto* reset =
+      command
+          .add_option("--reset", options.reset_list,
+                      "States to reset, by symbol or position, separated by commas (given twice, "
+                      "the lists are joined)")
+          ->allow_extra_args(false);
+  reset_every->needs(reset);
+  reset->needs(reset_every);
+  command
+      .add_option("--hold", options.hold_list,
+                  "States to hold constant, by symbol or position, separated by commas (given "
+                  "twice, the lists are joined)")
+      ->allow_extra_args(false);
+  command
+      .add_option("--integrator", options.integrator,
+                  "rk4 (the model's own), or an embedded pair with step-size control: dopri5 "
+                  "(Dormand-Prince 5(4)) or rkf78 (Runge-Kutta-Fehlberg 7(8))")
+      ->capture_default_str();
+  command
+      .add_option("--rtol", options.rtol,
+                  "Relative tolerance of dopri5 and rkf78 (rk4 keeps the model's 1e-8)")
+      ->capture_default_str();
+  command.add_flag("--quiet", options.quiet, "No progress bar");
+}
+
+RunSettings checked_run_settings(const RunOptions& options) {
+  require_finite(options.start, "--start");
+  require_finite(options.stop, "--stop");
+  require_finite(options.step, "--step");
+  if (!(options.step > 0.0)) {
+    throw std::runtime_error("--step: expected a number of days greater than 0, found " +
+                             shortest_decimal_text(options.step));
+  }
+  if (options.output_step) {
+    require_finite(*options.output_step, "--output-step");
+    if (!(*options.output_step > 0.0)) {
+      throw std::runtime_error("--output-step: expected a number of days greater than 0, found " +
+                               shortest_decimal_text(*options.output_step));
+    }
+  }
+  if (options.repeat_drivers) require_positive_days(*options.repeat_drivers, "--repeat-drivers");
+  if (options.reset_every) require_positive_days(*options.reset_every, "--reset-every");
+
+  RunSettings settings;
+  settings.start_time = options.start;
+  settings.stop_time = options.stop;
+  settings.time_step = options.step;
+  settings.output_step = options.output_step.value_or(options.step);
+  settings.calculation_time = options.start;
+  if (options.repeat_drivers) {
+    settings.repeat_drivers = true;
+    settings.repeat_time = *options.repeat_drivers;
+  }
+  if (options.reset_every) {
+    settings.reset_states = true;
+    settings.reset_interval = *options.reset_every;
+  }
+  const std::optional<IntegratorKind> integrator = integrator_from_name(options.integrator);
+  if (!integrator) {
+    throw std::runtime_error("--integrator: \"" + options.integrator +
+                             "\" is not one of rk4, dopri5, rkf78");
+  }
+  settings.integrator = *integrator;
+  // Not a number fails both comparisons.
+  if (!(options.rtol > 0.0 && options.rtol < 1.0)) {
+    throw std::runtime_error(
+        "--rtol: expected a relative tolerance greater than 0 and less than 1, found " +
+        shortest_decimal_text(options.rtol));
+  }
+  settings.relative_tolerance = options.rtol;
+  check_run_length(settings);
+  return settings;
+}
+
+void apply_state_lists(const RunOptions& options, Model& model) {
+  mark_states(options.hold_list, "--hold", model, &Tstatevariable::HoldConstant);
+  mark_states(options.reset_list, "--reset", model, &Tstatevariable::Reset);
+}
+
+void check_drivers_for_run(const RunSettings& settings, const Model& model) {
+  const std::optional<double> last_driver_time =
+      check_driver_records(settings.driver_file, model, settings.stop_time);
+  // A file without records fails at the start of the run, with its own message.
+  if (last_driver_time) {
+    const std::string drivers_end = drivers_end_warning(settings, *last_driver_time);
+    if (!drivers_end.empty()) print_warning(drivers_end);
+  }
+}
+
+void print_warning(const std::string& text) {
+  std::fprintf(stderr, "vindrel-cli: warning: %s\n", text.c_str());
+}
+
+std::string clock_text(double seconds) {
+  const long whole = static_cast<long>(seconds + 0.5);
+  char text[32];
+  if (whole >= 3600) {
+    std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", whole / 3600, whole / 60 % 60, whole % 60);
+  } else {
+    std::snprintf(text, sizeof text, "%ld:%02ld", whole / 60, whole % 60);
+  }
+  return text;
+}
+
+ProgressLine::ProgressLine(bool quiet)
+    : show_(!quiet && isatty(STDERR_FILENO) == 1),
+      started_(std::chrono::steady_clock::now()),
+      last_draw_(started_) {}
+
+bool ProgressLine::due(std::size_t count) {
+  if (!show_) return false;
+  const auto now = std::chrono::steady_clock::now();
+  if (drawn_ && count == last_count_ && now - last_draw_ < std::chrono::milliseconds(200)) {
+    return false;
+  }
+  drawn_ = true;
+  last_count_ = count;
+  last_draw_ = now;
+  return true;
+}
+
+void ProgressLine::draw(std::size_t done, std::size_t total, const std::string& text) {
+  constexpr std::size_t kWidth = 30;
+  std::string bar(kWidth, '.');
+  const std::size_t filled = total == 0 ? 0 : std::min(done, total) * kWidth / total;
+  for (std::size_t i = 0; i < filled; ++i) bar[i] = '#';
+  std::fprintf(stderr, "\r[%s] %s ", bar.c_str(), text.c_str());
+  std::fflush(stderr);
+}
+
+void ProgressLine::finish() {
+  if (show_ && drawn_) std::fputc('\n', stderr);
+}
+
+double ProgressLine::elapsed() const {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+}
+
+}  // namespace vindrel::cli

@@ -1,0 +1,87 @@
+// The options that define a run, for `run` and `study run` alike: declared,
+// checked and turned into run settings here, with the warnings and the
+// progress line both commands print.
+#pragma once
+
+#include <CLI/CLI.hpp>
+#include <chrono>
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/model.hpp"
+#include "run/run_settings.hpp"
+
+namespace vindrel::cli {
+
+// The run options as given on the command line.
+struct RunOptions {
+  double start = 1.0;  // days
+  double stop = 2.0;
+  double step = 1.0;
+  std::optional<double> output_step;    // the time step when not given
+  std::optional<int> repeat_drivers;    // days
+  std::optional<int> reset_every;       // days
+  std::vector<std::string> reset_list;  // each --reset given
+  std::vector<std::string> hold_list;   // each --hold given
+  std::string integrator = "rk4";
+  double rtol = 1e-8;
+  bool quiet = false;
+};
+
+// Declares --start, --stop, --step, --output-step, --repeat-drivers,
+// --reset-every, --reset, --hold, --integrator, --rtol and --quiet on a
+// command, storing into `options` (which must outlive the command).
+void add_run_options(CLI::App& command, RunOptions& options);
+
+// Checks the options and gives the settings of the run: times and steps,
+// repeat and reset, integrator and tolerance (the file names are the
+// caller's). An output step the run cannot keep is corrected as the desktop
+// does, with a warning. Throws std::runtime_error naming the option:
+// "--rtol: expected a relative tolerance greater than 0 and less than 1,
+// found Nan".
+RunSettings checked_run_settings(const RunOptions& options);
+
+// Marks the states --hold and --reset name (each given once or more, the
+// lists joined). Throws std::runtime_error: "--hold: unknown state "Qq": ...".
+void apply_state_lists(const RunOptions& options, Model& model);
+
+// Reads the driver records the run will look up, so that a bad driver file
+// is reported before anything is written, and warns when the file ends before
+// the run does.
+void check_drivers_for_run(const RunSettings& settings, const Model& model);
+
+// "vindrel-cli: warning: TEXT" on standard error.
+void print_warning(const std::string& text);
+
+// "M:SS", or "H:MM:SS" from an hour on, rounded to the second.
+std::string clock_text(double seconds);
+
+// A progress line on standard error, "\r[#####.........] TEXT", drawn only on
+// a terminal and without --quiet, at most five times a second unless what it
+// counts has moved on.
+class ProgressLine {
+ public:
+  explicit ProgressLine(bool quiet);
+
+  // True when the line is to be drawn now: it is shown, and `count` differs
+  // from the last drawn or a fifth of a second has passed. Callers build the
+  // text only then.
+  bool due(std::size_t count);
+  // Draws the bar filled to done/total and the text after it.
+  void draw(std::size_t done, std::size_t total, const std::string& text);
+  // Ends the line, when one was drawn.
+  void finish();
+  // Seconds since the line was made.
+  double elapsed() const;
+
+ private:
+  bool show_;
+  bool drawn_ = false;
+  std::size_t last_count_ = 0;
+  std::chrono::steady_clock::time_point started_;
+  std::chrono::steady_clock::time_point last_draw_;
+};
+
+}  // namespace vindrel::cli
