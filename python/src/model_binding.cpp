@@ -1,0 +1,149 @@
+// vindrel._vindrel.Model: a model's tables and the files it came from, with
+// the values of its states and parameters read and set by position.
+#include <pybind11/stl.h>
+
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "bindings.hpp"
+#include "core/exceptions.hpp"
+#include "fileio/driver_file.hpp"
+#include "fileio/param_file.hpp"
+
+namespace vindrel::python {
+namespace {
+
+enum class Table { kState, kParameter, kDriver, kProcess };
+
+Table table_of(const std::string& name) {
+  if (name == "state") return Table::kState;
+  if (name == "parameter") return Table::kParameter;
+  if (name == "driver") return Table::kDriver;
+  if (name == "process") return Table::kProcess;
+  throw py::value_error("no table \"" + name + "\"");
+}
+
+int table_count(const Model& model, Table table) {
+  switch (table) {
+    case Table::kState:
+      return model.ModelInfo.StateCount;
+    case Table::kParameter:
+      return model.ModelInfo.ParameterCount;
+    case Table::kDriver:
+      return model.ModelInfo.DriverCount;
+    case Table::kProcess:
+      return model.ModelInfo.ProcessCount;
+  }
+  return 0;
+}
+
+// The entry's value field; positions are 1-based as in the model's tables.
+double& value_at(Model& model, Table table, int position) {
+  if (position < 1 || position > table_count(model, table)) {
+    throw py::index_error("position " + std::to_string(position) + " is outside 1.." +
+                          std::to_string(table_count(model, table)));
+  }
+  switch (table) {
+    case Table::kState:
+      return model.states[position].value;
+    case Table::kParameter:
+      return model.parameters[position].value;
+    case Table::kDriver:
+      return model.drivers[position].value;
+    case Table::kProcess:
+      return model.processes[position].value;
+  }
+  throw py::value_error("no table");
+}
+
+// Symbol, name and units of every entry of a table, in table order.
+std::vector<std::tuple<std::string, std::string, std::string>> entries(const Model& model,
+                                                                       Table table) {
+  std::vector<std::tuple<std::string, std::string, std::string>> list;
+  const int count = table_count(model, table);
+  for (int i = 1; i <= count; ++i) {
+    switch (table) {
+      case Table::kState:
+        list.emplace_back(model.states[i].symbol, model.states[i].name, model.states[i].units);
+        break;
+      case Table::kParameter:
+        list.emplace_back(model.parameters[i].symbol, model.parameters[i].name,
+                          model.parameters[i].units);
+        break;
+      case Table::kDriver:
+        list.emplace_back(model.drivers[i].symbol, model.drivers[i].name, model.drivers[i].units);
+        break;
+      case Table::kProcess:
+        list.emplace_back(model.processes[i].symbol, model.processes[i].name,
+                          model.processes[i].units);
+        break;
+    }
+  }
+  return list;
+}
+
+// Reads the parameter file into a new model, and makes sure that the driver
+// file opens and starts with a record, so that a wrong name is reported here
+// rather than at the first run.
+ModelHandle from_files(const std::string& parameter_file, const std::string& driver_file) {
+  ModelHandle handle{MakeModel(), parameter_file, driver_file};
+  if (!ReadParamFile(parameter_file, handle.model)) {
+    throw EInOutError(std::string(kIncompatibleParamFileMessage) + " Expected the model name \"" +
+                          handle.model.ModelInfo.ModelName + "\" and the version \"" +
+                          handle.model.ModelInfo.ModelVersion + "\" on line 1.",
+                      parameter_file, 1);
+  }
+  DriverFileReader reader;
+  if (!reader.open(driver_file)) {
+    throw EInOutError(std::string(kDriverFileMissingMessage), driver_file);
+  }
+  return handle;
+}
+
+}  // namespace
+
+void bind_model(py::module_& module) {
+  py::class_<ModelHandle>(module, "Model")
+      .def_static("from_files", &from_files, py::arg("parameter_file"), py::arg("driver_file"),
+                  py::call_guard<py::gil_scoped_release>())
+      .def("copy", [](const ModelHandle& self) { return ModelHandle(self); })
+      .def_readwrite("parameter_file", &ModelHandle::parameter_file)
+      .def_readwrite("driver_file", &ModelHandle::driver_file)
+      .def_property_readonly("model_name",
+                             [](const ModelHandle& self) { return self.model.ModelInfo.ModelName; })
+      .def_property_readonly(
+          "model_version",
+          [](const ModelHandle& self) { return self.model.ModelInfo.ModelVersion; })
+      .def_property_readonly("time_unit",
+                             [](const ModelHandle& self) { return self.model.ModelInfo.TimeUnit; })
+      .def("entries", [](const ModelHandle& self,
+                         const std::string& table) { return entries(self.model, table_of(table)); })
+      .def("get", [](ModelHandle& self, const std::string& table,
+                     int position) { return value_at(self.model, table_of(table), position); })
+      .def("set",
+           [](ModelHandle& self, const std::string& table, int position, double value) {
+             const Table t = table_of(table);
+             if (t != Table::kState && t != Table::kParameter) {
+               throw py::value_error("only states and parameters are set");
+             }
+             value_at(self.model, t, position) = value;
+           })
+      .def("values",
+           [](ModelHandle& self, const std::string& table) {
+             const Table t = table_of(table);
+             std::vector<double> list;
+             for (int i = 1; i <= table_count(self.model, t); ++i) {
+               list.push_back(value_at(self.model, t, i));
+             }
+             return list;
+           })
+      .def(
+          "save_par",
+          [](const ModelHandle& self, const std::string& file_name) {
+            WriteParamFile(file_name, self.model);
+          },
+          py::arg("path"), py::call_guard<py::gil_scoped_release>());
+}
+
+}  // namespace vindrel::python

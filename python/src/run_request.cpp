@@ -1,0 +1,149 @@
+#include "run_request.hpp"
+
+#include <pybind11/stl.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string_view>
+
+#include "core/exceptions.hpp"
+#include "fileio/driver_file.hpp"
+#include "fileio/number_format.hpp"
+#include "record_columns.hpp"
+#include "run/run.hpp"
+
+namespace vindrel::python {
+namespace {
+
+void require_finite(double value, std::string_view option) {
+  if (!std::isfinite(value)) {
+    throw py::value_error(std::string(option) + ": expected a finite number of days, found " +
+                          shortest_decimal_text(value));
+  }
+}
+
+// The absolute time of the last driver record a run up to `last_time` reads
+// (the first one after it, or the file's last), so that a bad driver file is
+// reported before the run; nothing when the file holds no record.
+std::optional<double> last_driver_time_read(const std::string& file_name, const Model& model,
+                                            double last_time) {
+  DriverFileReader reader;
+  if (!reader.open(file_name)) {
+    throw EInOutError(std::string(kDriverFileMissingMessage), file_name);
+  }
+  driverarray values = model.drivers;
+  double time = 0.0;
+  std::optional<double> reached;
+  while (reader.read_record(time, model.ModelInfo.DriverCount, values)) {
+    reached = std::fabs(time);
+    if (*reached > last_time) break;
+  }
+  reader.close();
+  return reached;
+}
+
+// The record columns named by `variables`, the time first.
+void choose_columns(const Model& model, const std::vector<std::string>& variables,
+                    RunRequest& request) {
+  const std::vector<std::string> keys = record_column_keys(model);
+  request.columns.push_back(0);
+  request.column_keys.push_back(keys[0]);
+  for (const std::string& variable : variables) {
+    const auto found = std::find(keys.begin(), keys.end(), variable);
+    if (found == keys.end()) {
+      const py::object close =
+          py::module_::import("difflib").attr("get_close_matches")(variable, keys, 5, 0.6);
+      std::string message = "no output variable is named \"" + variable + "\"";
+      const auto matches = close.cast<std::vector<std::string>>();
+      if (!matches.empty()) {
+        message += "; close matches: ";
+        for (std::size_t i = 0; i < matches.size(); ++i) {
+          message += (i > 0 ? ", " : "") + matches[i];
+        }
+      }
+      throw py::key_error(message);
+    }
+    if (found == keys.begin()) continue;  // the time is always there
+    request.columns.push_back(static_cast<std::size_t>(found - keys.begin()));
+    request.column_keys.push_back(variable);
+  }
+}
+
+}  // namespace
+
+RunRequest make_run_request(const ModelHandle& handle, const RunOptions& options) {
+  RunRequest request;
+  RunSettings& settings = request.settings;
+  require_finite(options.start, "start");
+  require_finite(options.stop, "stop");
+  require_finite(options.step, "step");
+  if (options.output_step) require_finite(*options.output_step, "output_step");
+  if (options.output_step && !(*options.output_step > 0.0)) {
+    throw py::value_error("output_step: expected a number of days greater than 0, found " +
+                          shortest_decimal_text(*options.output_step));
+  }
+  if (options.repeat_drivers && *options.repeat_drivers <= 0) {
+    throw py::value_error("repeat_drivers: expected a whole number of days greater than 0, found " +
+                          std::to_string(*options.repeat_drivers));
+  }
+  if (options.reset_every.has_value() != !options.reset.empty()) {
+    throw py::value_error(options.reset_every ? "reset_every requires reset"
+                                              : "reset requires reset_every");
+  }
+  settings.start_time = options.start;
+  settings.stop_time = options.stop;
+  settings.time_step = options.step;
+  settings.output_step = options.output_step.value_or(options.step);
+  settings.calculation_time = options.start;
+  if (options.repeat_drivers) {
+    settings.repeat_drivers = true;
+    settings.repeat_time =
+        static_cast<std::int32_t>(std::min<long long>(*options.repeat_drivers, INT32_MAX));
+  }
+  if (options.reset_every) {
+    settings.reset_states = true;
+    settings.reset_interval = static_cast<std::int32_t>(
+        std::clamp<long long>(*options.reset_every, INT32_MIN, INT32_MAX));
+  }
+  const std::optional<IntegratorKind> integrator = integrator_from_name(options.integrator);
+  if (!integrator) {
+    throw py::value_error("integrator: \"" + options.integrator +
+                          "\" is not one of rk4, dopri5, rkf78");
+  }
+  settings.integrator = *integrator;
+  if (!(options.rtol > 0.0 && options.rtol < 1.0)) {
+    throw py::value_error(
+        "rtol: expected a relative tolerance greater than 0 and less than 1, found " +
+        shortest_decimal_text(options.rtol));
+  }
+  settings.relative_tolerance = options.rtol;
+  settings.parameter_file = handle.parameter_file;
+  settings.driver_file = handle.driver_file;
+
+  if (!(settings.stop_time > settings.start_time)) {
+    throw py::value_error("the stop time must be greater than the start time");
+  }
+  if (settings.time_step > settings.stop_time - settings.start_time) {
+    throw py::value_error("step: the time step of " + shortest_decimal_text(settings.time_step) +
+                          " days is longer than the run from start to stop (" +
+                          shortest_decimal_text(settings.stop_time - settings.start_time) +
+                          " days); no step would be taken");
+  }
+  const OutputStepCorrection correction = correct_output_step(settings);
+  if (correction.corrected()) request.warnings.push_back(correction.information);
+
+  if (options.variables) choose_columns(handle.model, *options.variables, request);
+  request.reset = options.reset;
+  request.hold = options.hold;
+
+  // A bad driver file is reported before the run starts.
+  const std::optional<double> last_driver_time =
+      last_driver_time_read(settings.driver_file, handle.model, settings.stop_time);
+  if (last_driver_time) {
+    const std::string drivers_end = drivers_end_warning(settings, *last_driver_time);
+    if (!drivers_end.empty()) request.warnings.push_back(drivers_end);
+  }
+  return request;
+}
+
+}  // namespace vindrel::python

@@ -1,0 +1,24 @@
+"""The Vindrel forest stand model in Python.
+
+    import vindrel
+    m = vindrel.Model.from_files("stand.par", "weather.drr")
+    m.parameters["mF"] = 32.0
+    r = m.run(start=1, stop=3660, integrator="dopri5")
+    r.frame()[["LAI", "NEP"]].plot()
+
+A run releases the interpreter's lock, so runs on several threads go in
+parallel (``run_many``, or a ThreadPoolExecutor).
+"""
+
+from ._errors import (ArithmeticFault, DivisionByZero, FileError, FileFailed, IntegratorFailed,
+                      InvalidOperation, RunFailed, StepTooSmall, TooManySteps)
+from ._model import Entry, Model, RunWarning, Table, run_many
+from ._result import Result, read_output
+
+__version__ = "6.4.1"
+
+__all__ = [
+    "ArithmeticFault", "DivisionByZero", "Entry", "FileError", "FileFailed", "IntegratorFailed",
+    "InvalidOperation", "Model", "Result", "RunFailed", "RunWarning", "StepTooSmall", "Table",
+    "TooManySteps", "read_output", "run_many",
+]
