@@ -1,0 +1,81 @@
+"""A model's parameters and states by symbol, its copies and its files."""
+
+import pytest
+
+import vindrel
+from conftest import EXAMPLE_DRR, EXAMPLE_PAR
+
+
+def test_parameters_and_states_read_and_set_by_symbol_and_position(model):
+    assert model.parameters["mF"] == 30.86
+    assert model.parameters[25] == 30.86
+    assert model.states["Cf"] == 6.176
+    assert len(model.parameters) == 114 and len(model.states) == 55
+    assert list(model.states)[:3] == ["Cf", "Csw", "Chw"]
+    assert model.parameters.entry("mF") == vindrel.Entry("mF", "Foliage C Density",
+                                                          "g C m-2 leaf", 25, 30.86)
+    assert model.parameters.units["Clfwmax"] == "g C m-2"
+    assert model.states.names["Cf"] == "C: foliar"
+    assert model.parameters.positions["Q10D"] == 98
+
+    model.parameters["mF"] = 32
+    model.states.update(Cf=7.5, Nf=0.25)
+    assert (model.parameters["mF"], model.states["Cf"], model.states[5]) == (32.0, 7.5, 0.25)
+    table = model.parameters.frame()
+    assert table.loc[25, "symbol"] == "mF" and table.loc[25, "value"] == 32.0
+
+
+def test_unknown_symbols_are_key_errors_that_list_close_matches(model):
+    with pytest.raises(KeyError) as error:
+        model.parameters["mf"]
+    assert error.value.args[0] == 'no parameter has the symbol "mf"; close matches: mF'
+    with pytest.raises(KeyError) as error:
+        model.states["Clfx"] = 1.0
+    assert error.value.args[0].startswith('no state has the symbol "Clfx"; close matches: Clfw')
+    with pytest.raises(KeyError) as error:
+        model.states[56]
+    assert error.value.args[0] == "no state at position 56 (positions run from 1 to 55)"
+    with pytest.raises(KeyError) as error:
+        model.parameters["zzz"]
+    assert error.value.args[0] == 'no parameter has the symbol "zzz"'
+    with pytest.raises(TypeError):
+        del model.parameters["mF"]
+    assert "mF" in model.parameters and "mf" not in model.parameters
+
+
+def test_a_copy_is_independent(model):
+    other = model.copy()
+    other.parameters["mF"] = 40.0
+    assert model.parameters["mF"] == 30.86
+    assert other.driver_file == model.driver_file
+
+
+def test_save_par_writes_what_from_files_reads_and_keeps_the_old_file_on_failure(model, tmp_path):
+    model.parameters["aNf"] = 1.25
+    model.save_par(tmp_path / "stand.par")
+    again = vindrel.Model.from_files(tmp_path / "stand.par", EXAMPLE_DRR)
+    assert dict(again.parameters) == dict(model.parameters)
+    assert dict(again.states) == dict(model.states)
+    # The file is the one the program writes: the example's own, one value changed.
+    with open(EXAMPLE_PAR, "rb") as original, open(tmp_path / "stand.par", "rb") as saved:
+        changed = [a for a, b in zip(original.read().split(b"\r\n"), saved.read().split(b"\r\n"))
+                   if a != b]
+    assert len(changed) == 1 and changed[0].startswith(b"leaf N Ps correction")
+
+    with pytest.raises(vindrel.FileError) as error:
+        model.save_par(tmp_path / "no such folder" / "stand.par")
+    assert error.value.file.endswith("stand.par") and "Path not found" in str(error.value)
+
+
+def test_files_that_cannot_be_read_are_file_errors(tmp_path):
+    with pytest.raises(vindrel.FileError) as error:
+        vindrel.Model.from_files(tmp_path / "missing.par", EXAMPLE_DRR)
+    assert str(error.value) == f"{tmp_path}/missing.par: File not found"
+    with pytest.raises(vindrel.FileError) as error:
+        vindrel.Model.from_files(EXAMPLE_PAR, tmp_path / "missing.drr")
+    assert error.value.message == "Cannot read driver file. File does not exist."
+    (tmp_path / "other.par").write_bytes(b"Another model             1.0\r\n")
+    with pytest.raises(vindrel.FileError) as error:
+        vindrel.Model.from_files(tmp_path / "other.par", EXAMPLE_DRR)
+    assert error.value.line == 1
+    assert "is not compatible with this model" in str(error.value)
