@@ -1,11 +1,10 @@
 // The columns of an output record as Python names them: the time, the
 // drivers, the states and the processes after the derivatives, each by its
-// symbol. A symbol that two tables share is qualified by its table
-// ("driver:Ts", "process:Ts"); one that two entries of one table share is given
-// by position ("process#120").
+// symbol where the symbol names it alone, else by the name that does
+// ("driver:Ts", "process:Ts", "process#99"): every name is one that
+// Model.run(variables=...) takes back.
 #pragma once
 
-#include <cstddef>
 #include <string>
 #include <vector>
 

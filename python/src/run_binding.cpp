@@ -286,8 +286,8 @@ void bind_run(py::module_& module) {
       "prepare",
       [](const ModelHandle& model, double start, double stop, double step,
          std::optional<double> output_step, std::optional<long long> repeat_drivers,
-         std::optional<long long> reset_every, std::vector<int> reset, std::vector<int> hold,
-         std::string integrator, double rtol, std::optional<std::vector<std::string>> variables) {
+         std::optional<long long> reset_every, std::string reset, std::string hold,
+         std::string integrator, double rtol, std::optional<std::string> variables) {
         RunOptions options{start,
                            stop,
                            step,

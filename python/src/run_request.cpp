@@ -9,6 +9,7 @@
 #include "core/exceptions.hpp"
 #include "fileio/driver_file.hpp"
 #include "fileio/number_format.hpp"
+#include "fileio/output_columns.hpp"
 #include "record_columns.hpp"
 #include "run/run.hpp"
 
@@ -42,31 +43,62 @@ std::optional<double> last_driver_time_read(const std::string& file_name, const 
   return reached;
 }
 
-// The record columns named by `variables`, the time first.
-void choose_columns(const Model& model, const std::vector<std::string>& variables,
-                    RunRequest& request) {
+// Names like `name` among the record's columns, for a message: "; close
+// matches: LAI, ..." or "".
+std::string close_matches(const Model& model, const std::string& name) {
+  const py::object close = py::module_::import("difflib").attr("get_close_matches")(
+      name, record_column_keys(model), 5, 0.6);
+  std::string text;
+  for (const auto& match : close.cast<std::vector<std::string>>()) {
+    text += (text.empty() ? "; close matches: " : ", ") + match;
+  }
+  return text;
+}
+
+// The columns a list of output variables names. A name that picks none or
+// several is a KeyError, a list written wrongly a ValueError, their messages
+// led by `option`.
+std::vector<OutputColumn> resolve_list(const Model& model, const std::string& list,
+                                       OutputNames accepted, const char* option) {
+  try {
+    return resolve_output_list(model, list, accepted);
+  } catch (const OutputNameError& error) {
+    std::string message = std::string(option) + ": " + error.what();
+    // The unknown name is the first quoted one.
+    const std::string text = error.what();
+    const auto open = text.find('"');
+    const auto close = open == std::string::npos ? open : text.find('"', open + 1);
+    const bool unknown = text.rfind("unknown", 0) == 0;
+    if (unknown && close != std::string::npos) {
+      message += close_matches(model, text.substr(open + 1, close - open - 1));
+    }
+    // A name that picks no column or several is a missing key; a list
+    // written wrongly (an empty name, a column twice) is a bad value.
+    if (unknown || text.rfind("ambiguous", 0) == 0) throw py::key_error(message);
+    throw py::value_error(message);
+  }
+}
+
+// The record columns named by `variables`, the time first and once.
+void choose_columns(const Model& model, const std::string& variables, RunRequest& request) {
   const std::vector<std::string> keys = record_column_keys(model);
   request.columns.push_back(0);
   request.column_keys.push_back(keys[0]);
-  for (const std::string& variable : variables) {
-    const auto found = std::find(keys.begin(), keys.end(), variable);
-    if (found == keys.end()) {
-      const py::object close =
-          py::module_::import("difflib").attr("get_close_matches")(variable, keys, 5, 0.6);
-      std::string message = "no output variable is named \"" + variable + "\"";
-      const auto matches = close.cast<std::vector<std::string>>();
-      if (!matches.empty()) {
-        message += "; close matches: ";
-        for (std::size_t i = 0; i < matches.size(); ++i) {
-          message += (i > 0 ? ", " : "") + matches[i];
-        }
-      }
-      throw py::key_error(message);
-    }
-    if (found == keys.begin()) continue;  // the time is always there
-    request.columns.push_back(static_cast<std::size_t>(found - keys.begin()));
-    request.column_keys.push_back(variable);
+  for (const OutputColumn& column :
+       resolve_list(model, variables, OutputNames::kAll, "variables")) {
+    if (column.column == 0) continue;
+    request.columns.push_back(static_cast<std::size_t>(column.column));
+    request.column_keys.push_back(keys[static_cast<std::size_t>(column.column)]);
   }
+}
+
+std::vector<int> state_positions(const Model& model, const std::string& list, const char* option) {
+  std::vector<int> positions;
+  if (list.empty()) return positions;
+  for (const OutputColumn& state : resolve_list(model, list, OutputNames::kStates, option)) {
+    positions.push_back(state.index);
+  }
+  return positions;
 }
 
 }  // namespace
@@ -85,6 +117,14 @@ RunRequest make_run_request(const ModelHandle& handle, const RunOptions& options
   if (options.repeat_drivers && *options.repeat_drivers <= 0) {
     throw py::value_error("repeat_drivers: expected a whole number of days greater than 0, found " +
                           std::to_string(*options.repeat_drivers));
+  }
+  if (!(options.step > 0.0)) {
+    throw py::value_error("step: expected a number of days greater than 0, found " +
+                          shortest_decimal_text(options.step));
+  }
+  if (options.reset_every && *options.reset_every <= 0) {
+    throw py::value_error("reset_every: expected a whole number of days greater than 0, found " +
+                          std::to_string(*options.reset_every));
   }
   if (options.reset_every.has_value() != !options.reset.empty()) {
     throw py::value_error(options.reset_every ? "reset_every requires reset"
@@ -133,8 +173,8 @@ RunRequest make_run_request(const ModelHandle& handle, const RunOptions& options
   if (correction.corrected()) request.warnings.push_back(correction.information);
 
   if (options.variables) choose_columns(handle.model, *options.variables, request);
-  request.reset = options.reset;
-  request.hold = options.hold;
+  request.reset = state_positions(handle.model, options.reset, "reset");
+  request.hold = state_positions(handle.model, options.hold, "hold");
 
   // A bad driver file is reported before the run starts.
   const std::optional<double> last_driver_time =

@@ -20,17 +20,19 @@ struct RunOptions {
   std::optional<double> output_step;
   std::optional<long long> repeat_drivers;
   std::optional<long long> reset_every;
-  std::vector<int> reset;  // state positions, 1-based
-  std::vector<int> hold;   // state positions, 1-based
+  std::string reset;  // states, by symbol or position, separated by commas
+  std::string hold;
   std::string integrator = "rk4";
   double rtol = 1e-8;
-  std::optional<std::vector<std::string>> variables;  // output variables; all when absent
+  // Output variables separated by commas (names, or the groups drivers,
+  // states, processes); the whole record when absent.
+  std::optional<std::string> variables;
 };
 
 // Everything a run needs beside the model.
 struct RunRequest {
   RunSettings settings;
-  std::vector<int> reset;
+  std::vector<int> reset;  // state positions, 1-based
   std::vector<int> hold;
   // The record columns kept, in the order asked for (0 is the time); all
   // when empty.

@@ -1,7 +1,7 @@
 """Runs from Python against vindrel-cli run: the same numbers, the same rules
 and messages, failures with their detail, many runs in order."""
 
-import warnings
+import re
 
 import numpy as np
 import pandas as pd
@@ -65,31 +65,51 @@ def test_records_are_arrays_sharing_the_runs_memory_and_a_summary(model, cli, tm
 
     with pytest.raises(KeyError) as error:
         model.run(stop=10, variables=["LIA"])
-    assert error.value.args[0] == 'no output variable is named "LIA"; close matches: LAI'
+    assert error.value.args[0].startswith('variables: unknown output variable "LIA": expected')
+    assert error.value.args[0].endswith("; close matches: LAI")
 
 
-@pytest.mark.parametrize("options, message", [
-    ({"stop": 1}, "the stop time must be greater than the start time"),
-    ({"stop": 10, "step": 20},
+def as_the_cli_words_it(message):
+    """The message with the options named as vindrel-cli names them."""
+    message = re.sub(r"^\w+(?=:)", lambda m: "--" + m.group(0).replace("_", "-"), message)
+    message = message.replace("from start to stop", "from --start to --stop")
+    return message.replace("reset_every requires reset", "--reset-every requires --reset")
+
+
+@pytest.mark.parametrize("options, arguments, message", [
+    ({"stop": 1}, ["--stop", 1], "the stop time must be greater than the start time"),
+    ({"stop": 10, "step": 20}, ["--stop", 10, "--step", 20],
      "step: the time step of 20 days is longer than the run from start to stop (9 days); no "
      "step would be taken"),
-    ({"stop": float("inf")}, "stop: expected a finite number of days, found +Inf"),
-    ({"output_step": 0}, "output_step: expected a number of days greater than 0, found 0"),
-    ({"repeat_drivers": 0},
+    ({"step": 0}, ["--step", 0], "step: expected a number of days greater than 0, found 0"),
+    ({"stop": float("inf")}, ["--stop", "inf"],
+     "stop: expected a finite number of days, found +Inf"),
+    ({"output_step": 0}, ["--output-step", 0],
+     "output_step: expected a number of days greater than 0, found 0"),
+    ({"repeat_drivers": 0}, ["--repeat-drivers", 0],
      "repeat_drivers: expected a whole number of days greater than 0, found 0"),
-    ({"reset_every": 10}, "reset_every requires reset"),
-    ({"integrator": "euler"}, 'integrator: "euler" is not one of rk4, dopri5, rkf78'),
-    ({"rtol": 1}, "rtol: expected a relative tolerance greater than 0 and less than 1, found 1"),
-    ({"hold": "Cf,,Nf"}, 'hold: the list "Cf,,Nf" has an empty name; name states by symbol or '
-                         'position, separated by commas ("Cf,Nf")'),
+    ({"reset_every": 0, "reset": "Cf"}, ["--reset-every", 0, "--reset", "Cf"],
+     "reset_every: expected a whole number of days greater than 0, found 0"),
+    ({"reset_every": 10}, ["--reset-every", 10], "reset_every requires reset"),
+    ({"integrator": "euler"}, ["--integrator", "euler"],
+     'integrator: "euler" is not one of rk4, dopri5, rkf78'),
+    ({"rtol": 1}, ["--rtol", 1],
+     "rtol: expected a relative tolerance greater than 0 and less than 1, found 1"),
+    ({"hold": "Cf,,Nf"}, ["--hold", "Cf,,Nf"],
+     'hold: the list "Cf,,Nf" has an empty name; name states by symbol or position, separated '
+     'by commas (Cf,Nf)'),
 ])
-def test_options_are_checked_as_the_command_line_checks_them(model, options, message):
+def test_options_are_checked_as_the_command_line_checks_them(model, cli, tmp_path, options,
+                                                             arguments, message):
     with pytest.raises(ValueError) as error:
         model.run(**options)
     assert str(error.value) == message
+    printed = cli("run", "--par", EXAMPLE_PAR, "--drivers", EXAMPLE_DRR, "--out",
+                  tmp_path / "x.out", "--quiet", *arguments, check=False)
+    assert printed.stderr.splitlines()[0] == "vindrel-cli: error: " + as_the_cli_words_it(message)
 
 
-def test_warnings_and_state_names_of_the_options(model):
+def test_warnings_and_names_of_the_options(model):
     with pytest.warns(vindrel.RunWarning) as caught:
         result = model.run(stop=11, step=2, output_step=3)
     assert str(caught[0].message) == ("Output time step must be a multiple of simulation time "
@@ -99,7 +119,15 @@ def test_warnings_and_state_names_of_the_options(model):
         model.run(start=10970, stop=10990)
     with pytest.raises(KeyError) as error:
         model.run(stop=10, hold=["Cf", "Nff"])
-    assert error.value.args[0] == 'hold: no state has the symbol "Nff"; close matches: Nf, Nlf'
+    assert error.value.args[0].startswith('hold: unknown state "Nff": expected a state')
+    assert error.value.args[0].endswith("; close matches: Nf, Nlf")
+    with pytest.raises(KeyError) as error:
+        model.run(stop=10, variables="Ts")
+    assert error.value.args[0] == ('variables: ambiguous output variable "Ts": it names '
+                                   'driver:Ts, process:Ts; name one of them')
+    chosen = model.run(stop=10, variables=["Leaf Area Index", "process:Ts", "state#1", "Time"],
+                       hold=[3, "Nf"])
+    assert chosen.columns == ["Time", "LAI", "process:Ts", "Cf"]
 
 
 def test_a_failed_run_raises_its_kind_with_the_detail_and_the_records_so_far(model, cli, tmp_path):

@@ -111,38 +111,24 @@ class Table(collections.abc.MutableMapping):
         return f"<{self._table}s of the model: {len(self._entries)} entries>"
 
 
-def _state_positions(states, given, option):
-    """Positions of the states named by symbol or position, as a list or as
-    one text of names separated by commas (as the command line takes them)."""
+def _name_list(given):
+    """A list of names as one text, separated by commas as the command line
+    takes them: a text is taken as it is, positions become their digits."""
     if isinstance(given, str):
-        given = given.split(",")
-        if any(not item.strip() for item in given):
-            raise ValueError(f'{option}: the list "{",".join(given)}" has an empty name; name '
-                             f'states by symbol or position, separated by commas ("Cf,Nf")')
-        given = [item.strip() for item in given]
-    positions = []
-    for item in given:
-        if isinstance(item, str) and item.isdigit():
-            item = int(item)
-        try:
-            positions.append(states.position(item))
-        except KeyError as error:
-            raise KeyError(f"{option}: {error.args[0]}") from None
-    return positions
+        return given
+    return ",".join(str(item) for item in given)
 
 
-def _prepare(core, states, start=1, stop=10980, step=1, output_step=None, repeat_drivers=None,
+def _prepare(core, start=1, stop=10980, step=1, output_step=None, repeat_drivers=None,
              reset_every=None, reset=(), hold=(), integrator="rk4", rtol=1e-8, variables=None,
              warn=True):
-    if isinstance(variables, str):
-        variables = [variables]
     request = _vindrel.prepare(
         core, float(start), float(stop), float(step),
         None if output_step is None else float(output_step),
         None if repeat_drivers is None else int(repeat_drivers),
         None if reset_every is None else int(reset_every),
-        _state_positions(states, reset, "reset"), _state_positions(states, hold, "hold"),
-        str(integrator), float(rtol), None if variables is None else list(variables))
+        _name_list(reset), _name_list(hold), str(integrator), float(rtol),
+        None if variables is None else _name_list(variables))
     if warn:
         for text in request.warnings:
             warnings.warn(text, RunWarning, stacklevel=3)
@@ -193,14 +179,17 @@ class Model:
         ``vindrel-cli run``: ``output_step`` (default: ``step``), ``repeat_drivers``
         (the driver time at which the drivers start again from the start time),
         ``reset_every`` with ``reset`` (states put back to their start values),
-        ``hold`` (states held constant), ``integrator`` ("rk4", "dopri5",
-        "rkf78") and ``rtol`` (the embedded pairs' tolerance). ``variables``
-        keeps only the named output variables (the time always).
+        ``hold`` (states held constant; both lists of symbols or positions, or
+        one text "Cf,Nf"), ``integrator`` ("rk4", "dopri5", "rkf78") and
+        ``rtol`` (the embedded pairs' tolerance). ``variables`` keeps only the
+        named output variables (symbols, "process:Ts", "state#5", "Leaf Area
+        Index", or the groups "drivers", "states", "processes"); the time is
+        always kept.
 
         A bad option raises ValueError, an unknown name KeyError, a bad driver
         file FileError; a run that fails raises RunFailed (a subclass per
         kind). Warnings of the command line come as RunWarning."""
-        request = _prepare(self._core, self.states, start, stop, step, output_step,
+        request = _prepare(self._core, start, stop, step, output_step,
                            repeat_drivers, reset_every, reset, hold, integrator, rtol, variables)
         outcome = run_failure_or_result(_vindrel.run(self._core, request), Model)
         if isinstance(outcome, BaseException):
@@ -225,7 +214,7 @@ def run_many(models, jobs=None, **options):
     runs, places = [], []
     for i, model in enumerate(models):
         try:
-            request = _prepare(model._core, model.states, **options)
+            request = _prepare(model._core, **options)
         except OSError as error:
             slots[i] = error
             continue
