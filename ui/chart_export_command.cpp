@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -18,18 +19,6 @@ namespace vindrel::ui {
 namespace {
 
 std::string quoted(const QString& text) { return '"' + text.toStdString() + '"'; }
-
-bool parse_size(const QString& text, QSize& size) {
-  const QStringList parts = text.split(QLatin1Char('x'));
-  if (parts.size() != 2) return false;
-  bool ok_w = false;
-  bool ok_h = false;
-  const int w = parts[0].toInt(&ok_w);
-  const int h = parts[1].toInt(&ok_h);
-  if (!ok_w || !ok_h || w < 100 || h < 100 || w > 10000 || h > 10000) return false;
-  size = QSize(w, h);
-  return true;
-}
 
 // Qt's own notes (no XDG_RUNTIME_DIR, what the offscreen platform cannot
 // do) say nothing to a script about its chart: only Qt's errors reach stderr.
@@ -77,7 +66,7 @@ ChartExportOptions parse_chart_export_arguments(const QStringList& arguments) {
       continue;
     }
     static const QStringList kValued = {"--export-chart", "--output-file", "--series", "--x",
-                                        "--plot-as",      "--size",        "--title"};
+                                        "--plot-as",      "--size",        "--dpi",    "--title"};
     if (!kValued.contains(name)) {
       throw ChartExportUsageError("unknown argument " + quoted(arguments[i]) +
                                   " with --export-chart (see vindrel --help)");
@@ -112,9 +101,19 @@ ChartExportOptions parse_chart_export_arguments(const QStringList& arguments) {
                                     quoted(value));
       }
     } else if (name == QLatin1String("--size")) {
-      if (!parse_size(value, options.size))
+      const auto size = parse_image_size(value, options.dpi);
+      static const QRegularExpression kPixelsOnly(QStringLiteral("^[0-9]+[xX][0-9]+$"));
+      if (!size || !kPixelsOnly.match(value).hasMatch())
         throw ChartExportUsageError("--size must be WIDTHxHEIGHT in pixels (100 to 10000), not " +
                                     quoted(value));
+      options.size = size->pixels;
+    } else if (name == QLatin1String("--dpi")) {
+      bool number = false;
+      const int dpi = value.toInt(&number);
+      if (!number || dpi < 50 || dpi > 1200)
+        throw ChartExportUsageError("--dpi must be a whole number from 50 to 1200, not " +
+                                    quoted(value));
+      options.dpi = dpi;
     } else {
       options.title = value;
     }
@@ -154,28 +153,20 @@ void export_chart(const ChartExportOptions& options) {
     throw EInOutError("The output file holds no records", options.output_file.toStdString());
   }
 
+  // The window's chart, laid out at the picture's size without being shown.
   OutputChart chart;
-  chart.setAttribute(Qt::WA_DontShowOnScreen);
-  chart.resize(options.size);
-  chart.show();  // lays the chart out at its size; nothing reaches a screen
-  QCoreApplication::processEvents();
   chart.set_title(options.title.isEmpty() ? QString::fromStdString(model.ModelInfo.ModelName)
                                           : options.title);
-  chart.set_x_title(table.names()[x_column], table.units()[x_column]);
-  for (qsizetype i = 0; i < columns.size(); ++i) {
-    chart.set_series(static_cast<int>(i), table.names()[columns[i]],
-                     plotted_points(table, x_column, columns[i], options.plot_as), false);
-  }
-  chart.set_y_title(dependent_axis_title(table, columns, options.plot_as));
-  chart.rescale();
+  plot_columns(chart, table, x_column, columns, options.plot_as);
   if (options.log_y) chart.set_logarithmic(ChartAxis::kY, true);
-  QCoreApplication::processEvents();
 
   const QString suffix = QFileInfo(options.image_file).suffix().toLower();
+  const QSize pixels = options.size.isEmpty() ? QSize(1600, 1000) : options.size;
   if (suffix == QLatin1String("png")) {
-    chart.save_png(options.image_file, options.size);
+    chart.save_png(options.image_file, ImageSize{pixels, options.dpi});
   } else if (suffix == QLatin1String("svg")) {
-    chart.save_svg(options.image_file, options.size);
+    const QSize on_paper = options.size.isEmpty() ? QSize(768, 480) : options.size;
+    chart.save_svg(options.image_file, on_paper);
   } else {
     chart.save_pdf(options.image_file);
   }
@@ -210,10 +201,12 @@ const char* chart_export_usage() {
   return "\n"
          "usage: vindrel --export-chart FILE --output-file OUTPUT_FILE --series LIST\n"
          "               [--x NAME] [--plot-as actual|relative|change] [--log-y]\n"
-         "               [--size WIDTHxHEIGHT] [--title TEXT]\n"
+         "               [--size WIDTHxHEIGHT] [--dpi DPI] [--title TEXT]\n"
          "Writes the output display's chart of OUTPUT_FILE to FILE without a window\n"
-         "(PNG, SVG or PDF by FILE's extension; PNG and SVG at --size, 1200x800 by\n"
-         "default; PDF on an A4 landscape page). LIST names up to ten series, separated\n"
+         "(PNG, SVG or PDF by FILE's extension). A PNG has --size pixels (1600x1000 by\n"
+         "default) at --dpi dots per inch (200 by default; 50 to 1200), and its text\n"
+         "keeps its size on paper; an SVG is --size pixels at 96 dpi (768x480 by\n"
+         "default); a PDF fills an A4 landscape page. LIST names up to ten series, separated\n"
          "by commas; --x names the independent variable (Time by default). A series is\n"
          "named by its symbol (LAI, Cf) when exactly one column has that symbol; where\n"
          "several do (Ts, RrmetL, none), by its table, driver:Ts, state:Cf, process:Ts,\n"

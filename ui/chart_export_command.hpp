@@ -3,7 +3,7 @@
 //
 //   vindrel --export-chart chart.png --output-file run.out --series LAI,Ps
 //           [--x Time] [--plot-as actual|relative|change] [--log-y]
-//           [--size 1200x800] [--title TEXT]
+//           [--size 1600x1000] [--dpi 200] [--title TEXT]
 //
 // Series are named as the command-line program names output variables: by
 // symbol when exactly one column has it (LAI, Cf), qualified by the table
@@ -30,8 +30,11 @@ struct ChartExportOptions {
   QString x = QStringLiteral("Time");
   PlotAs plot_as = PlotAs::kActual;
   bool log_y = false;
-  QSize size{1200, 800};  // pixels of the PNG and the SVG; the PDF's proportions
-  QString title;          // the model's name when empty
+  // Pixels of the PNG (1600x1000 when empty) and of the SVG (the PNG's size
+  // on paper at 96 dpi when empty, 768x480); the PDF fills an A4 page.
+  QSize size;
+  int dpi = 200;  // the PNG's resolution: text keeps its size on paper
+  QString title;  // the model's name when empty
 };
 
 // A command line that cannot be understood (exit status 2).

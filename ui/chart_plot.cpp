@@ -1,7 +1,9 @@
 #include "ui/chart_plot.hpp"
 
 #include <QStringList>
+#include <algorithm>
 
+#include "ui/output_chart.hpp"
 #include "ui/output_table_model.hpp"
 
 namespace vindrel::ui {
@@ -31,11 +33,27 @@ QString dependent_axis_title(const OutputTableModel& table, const QList<int>& co
     const QString unit = table.units().value(column).trimmed();
     if (!unit.isEmpty() && !units.contains(unit)) units << unit;
   }
-  // More than three units on one axis say nothing a reader can use: the
-  // legend names the series.
-  const QString unit = units.size() <= 3 ? units.join(QStringLiteral("; ")) : QString();
+  // The chart wraps a long title rather than cut it, and the legend then
+  // gives each series its unit.
+  const QString unit = units.join(QStringLiteral("; "));
   if (how == PlotAs::kChange) return titled_with_unit(QStringLiteral("y-y0"), unit);
   return unit;
+}
+
+void plot_columns(OutputChart& chart, const OutputTableModel& table, int x_column,
+                  const QList<int>& columns, PlotAs how) {
+  chart.clear_series();
+  if (x_column >= 0) chart.set_x_title(table.names()[x_column], table.units()[x_column]);
+  const qsizetype count = std::min<qsizetype>(columns.size(), OutputChart::kSeriesCount);
+  for (qsizetype i = 0; i < count && x_column >= 0; ++i) {
+    const int column = columns[i];
+    const QString unit = how == PlotAs::kRelative ? QString() : table.units()[column];
+    chart.set_series(static_cast<int>(i), table.names()[column],
+                     plotted_points(table, x_column, column, how), unit);
+  }
+  chart.set_y_title(
+      dependent_axis_title(table, x_column >= 0 ? columns.first(count) : QList<int>{}, how));
+  chart.rescale();
 }
 
 }  // namespace vindrel::ui

@@ -10,6 +10,7 @@
 
 namespace vindrel::ui {
 
+class OutputChart;
 class OutputTableModel;
 
 // "Plot as": y, y / y0 or y - y0, with y0 the column's first record.
@@ -24,8 +25,15 @@ std::vector<QPointF> plotted_points(const OutputTableModel& table, int x_column,
 QString titled_with_unit(const QString& name, const QString& unit);
 
 // The dependent axis's title for the plotted columns: their unit when they
-// share one (up to three units when they do not), "y/y0" for relative values
-// and "y-y0 (unit)" for changes. Empty when nothing is plotted.
+// share one (all their units, separated by "; ", when they do not), "y/y0"
+// for relative values and "y-y0 (unit)" for changes. Empty when nothing is
+// plotted.
 QString dependent_axis_title(const OutputTableModel& table, const QList<int>& columns, PlotAs how);
+
+// The chart of `columns` against `x_column`, as the window and the command
+// line draw it: the axis titles, one series per column (in order, at most
+// ten), and the axes rescaled.
+void plot_columns(OutputChart& chart, const OutputTableModel& table, int x_column,
+                  const QList<int>& columns, PlotAs how);
 
 }  // namespace vindrel::ui

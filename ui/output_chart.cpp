@@ -1,221 +1,148 @@
 #include "ui/output_chart.hpp"
 
-#include <QChart>
 #include <QFileInfo>
 #include <QImage>
-#include <QLegend>
-#include <QLegendMarker>
-#include <QLineSeries>
-#include <QLogValueAxis>
+#include <QMouseEvent>
+#include <QPageSize>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPdfWriter>
-#include <QResizeEvent>
+#include <QRegularExpression>
 #include <QSvgGenerator>
-#include <QTimer>
-#include <QValueAxis>
+#include <QToolButton>
+#include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <optional>
 
 #include "core/exceptions.hpp"
 #include "ui/chart_plot.hpp"
+#include "ui/chart_reduction.hpp"
+#include "ui/output_chart_layout.hpp"
+#include "ui/output_table_model.hpp"
 
 namespace vindrel::ui {
 namespace {
 
-enum class Marker { kRectangle, kCircle, kTriangle, kCross, kDownTriangle, kDiamond };
-
-struct SeriesStyle {
-  Marker marker;
-  QColor colour;
-};
-
-// The ten series' point styles and colours. Series 1, 2 and 4 are red, green
-// and blue; the others have colours that stay readable on white paper.
-const std::array<SeriesStyle, OutputChart::kSeriesCount> kStyles = {{
-    {Marker::kRectangle, QColor(220, 0, 0)},
-    {Marker::kCircle, QColor(0, 140, 0)},
-    {Marker::kTriangle, QColor(230, 140, 0)},
-    {Marker::kCross, QColor(0, 0, 230)},
-    {Marker::kDownTriangle, QColor(0, 0, 0)},
-    {Marker::kTriangle, QColor(120, 120, 120)},
-    {Marker::kCircle, QColor(200, 0, 200)},
-    {Marker::kDiamond, QColor(0, 128, 128)},
-    {Marker::kRectangle, QColor(0, 0, 128)},
-    {Marker::kDownTriangle, QColor(128, 0, 0)},
-}};
-
-// The marker as an image that Qt Charts draws at every point, scaled to the marker size.
-QImage marker_image(const SeriesStyle& style) {
-  constexpr int kSize = 20;
-  QImage image(kSize, kSize, QImage::Format_ARGB32_Premultiplied);
-  image.fill(Qt::transparent);
-  QPainter painter(&image);
-  painter.setRenderHint(QPainter::Antialiasing);
-  painter.setPen(QPen(style.colour, 2.0));
-  painter.setBrush(style.colour);
-  const QRectF box(1.0, 1.0, kSize - 2.0, kSize - 2.0);
-  QPainterPath path;
-  switch (style.marker) {
-    case Marker::kRectangle:
-      path.addRect(box);
-      break;
-    case Marker::kCircle:
-      path.addEllipse(box);
-      break;
-    case Marker::kTriangle:
-      path.moveTo(box.center().x(), box.top());
-      path.lineTo(box.bottomRight());
-      path.lineTo(box.bottomLeft());
-      path.closeSubpath();
-      break;
-    case Marker::kDownTriangle:
-      path.moveTo(box.topLeft());
-      path.lineTo(box.topRight());
-      path.lineTo(box.center().x(), box.bottom());
-      path.closeSubpath();
-      break;
-    case Marker::kDiamond:
-      path.moveTo(box.center().x(), box.top());
-      path.lineTo(box.right(), box.center().y());
-      path.lineTo(box.center().x(), box.bottom());
-      path.lineTo(box.left(), box.center().y());
-      path.closeSubpath();
-      break;
-    case Marker::kCross:
-      painter.setPen(QPen(style.colour, 5.0));
-      painter.drawLine(QPointF(box.center().x(), box.top()),
-                       QPointF(box.center().x(), box.bottom()));
-      painter.drawLine(QPointF(box.left(), box.center().y()),
-                       QPointF(box.right(), box.center().y()));
-      return image;
-  }
-  painter.drawPath(path);
-  return image;
-}
-
 bool finite(const QPointF& p) { return std::isfinite(p.x()) && std::isfinite(p.y()); }
 
-std::size_t slot(ChartAxis axis) { return axis == ChartAxis::kX ? 0 : 1; }
+constexpr double kScreenDpi = 96.0;
+constexpr double kHoverReach = 16.0;  // pixels from the mouse to a point that it shows
+
+QString number_text(double value) { return printf_g_text(value, 6); }
 
 }  // namespace
 
-double nice_increment(double low, double high, int ticks) {
-  const double span = std::abs(high - low);
-  if (!std::isfinite(span) || span <= 0.0) return 1.0;
-  const double raw = span / std::max(1, ticks);
-  const double power = std::pow(10.0, std::floor(std::log10(raw)));
-  const double fraction = raw / power;
-  // The nearest of 1, 2 and 5 (not the next larger), so that an axis gets
-  // between about 0.7 and 1.5 times the ticks asked for, never a bare three.
-  const double nice = fraction < 1.5 ? 1.0 : fraction < 3.5 ? 2.0 : fraction < 7.5 ? 5.0 : 10.0;
-  return nice * power;
-}
-
-int label_decimals(double increment) {
-  if (!std::isfinite(increment) || increment <= 0.0) return 1;
-  const int decimals = static_cast<int>(std::ceil(-std::log10(increment) - 1e-9));
-  return std::clamp(decimals, 0, 5);
-}
-
-OutputChart::OutputChart(QWidget* parent) : QChartView(parent) {
-  setObjectName(QStringLiteral("ChOutput"));
-  setRenderHint(QPainter::Antialiasing);
-  auto* chart = new QChart();
-  setChart(chart);
-  chart->legend()->setAlignment(Qt::AlignBottom);
-  chart->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries);
-  QFont title_font = chart->titleFont();
-  title_font.setPointSizeF(title_font.pointSizeF() * 1.3);
-  title_font.setBold(true);
-  chart->setTitleFont(title_font);
-  for (int i = 0; i < kSeriesCount; ++i) {
-    auto* series = new QLineSeries(chart);
-    series->setObjectName(QStringLiteral("Series%1").arg(i + 1));
-    const SeriesStyle& style = kStyles[static_cast<std::size_t>(i)];
-    series->setPen(QPen(style.colour, 1.2));
-    series->setColor(style.colour);
-    series->setPointsVisible(true);
-    series->setMarkerSize(kMarkerSize);
-    series->setLightMarker(marker_image(style));
-    series->setUseOpenGL(false);
-    chart->addSeries(series);
-    series_[static_cast<std::size_t>(i)] = series;
+std::optional<ImageSize> parse_image_size(const QString& text, int default_dpi) {
+  static const QRegularExpression pattern(QStringLiteral(
+      R"(^\s*(\d+)\s*[xX\x{00d7}]\s*(\d+)\s*(?:(?:at|@|,)?\s*(\d+)\s*(?:dpi)?)?\s*$)"));
+  const QRegularExpressionMatch match = pattern.match(text);
+  if (!match.hasMatch()) return std::nullopt;
+  ImageSize size;
+  size.pixels = QSize(match.captured(1).toInt(), match.captured(2).toInt());
+  size.dpi = match.captured(3).isEmpty() ? default_dpi : match.captured(3).toInt();
+  const auto in = [](int v, int low, int high) { return v >= low && v <= high; };
+  if (!in(size.pixels.width(), 100, 10000) || !in(size.pixels.height(), 100, 10000) ||
+      !in(size.dpi, 50, 1200)) {
+    return std::nullopt;
   }
-  scales_[slot(ChartAxis::kY)].automatic = false;
-  replace_axis(ChartAxis::kX, false);
-  replace_axis(ChartAxis::kY, false);
-  set_x_title(QStringLiteral("Time"));
-  clear_series();
-  // The reduction follows the plot area's width; it is recomputed after the
-  // layout has settled.
-  connect(chart, &QChart::plotAreaChanged, this, [this] {
-    QTimer::singleShot(0, this, [this] {
-      if (this->chart()->plotArea().width() * detail_ != drawn_columns_) redraw_series();
-    });
-  });
+  return size;
 }
 
-void OutputChart::resizeEvent(QResizeEvent* event) {
-  // The series drawn for the old width would be laid out once more at the new
-  // size only to be replaced: they are emptied first and drawn for the new
-  // plot area as soon as the chart has its layout.
-  redrawing_ = true;
-  for (QLineSeries* series : series_) series->clear();
-  QChartView::resizeEvent(event);
-  redrawing_ = false;
-  redraw_series();
+OutputChart::OutputChart(QWidget* parent) : QWidget(parent) {
+  setObjectName(QStringLiteral("ChOutput"));
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setMouseTracking(true);
+  setFocusPolicy(Qt::ClickFocus);
+  setMinimumSize(200, 150);
+  scales_[slot(ChartAxis::kY)].automatic = false;
+  x_name_ = QStringLiteral("Time");
+  reset_button_ = new QToolButton(this);
+  reset_button_->setObjectName(QStringLiteral("BtnResetZoom"));
+  reset_button_->setText(QStringLiteral("Reset zoom"));
+  reset_button_->setToolTip(QStringLiteral("Back to the axes' own scaling (or double-click)"));
+  reset_button_->setCursor(Qt::ArrowCursor);
+  reset_button_->hide();
+  connect(reset_button_, &QToolButton::clicked, this, &OutputChart::reset_zoom);
 }
 
 OutputChart::~OutputChart() = default;
 
-void OutputChart::set_title(const QString& title) { chart()->setTitle(title); }
-
-void OutputChart::set_x_title(const QString& title, const QString& unit) {
-  x_title_ = title;
-  axes_[0]->setTitleText(titled_with_unit(title, unit));
+void OutputChart::changed() {
+  hover_text_.clear();
+  reset_button_->setVisible(zoomed());
+  update();
 }
 
-QString OutputChart::x_title() const { return x_title_; }
+void OutputChart::set_title(const QString& title) {
+  title_ = title;
+  update();
+}
 
-void OutputChart::set_y_title(const QString& title) { axes_[1]->setTitleText(title); }
+void OutputChart::set_x_title(const QString& title, const QString& unit) {
+  x_name_ = title;
+  x_unit_ = unit;
+  update();
+}
 
-QString OutputChart::y_title() const { return axes_[1]->titleText(); }
+QString OutputChart::axis_title(ChartAxis axis) const {
+  return axis == ChartAxis::kX ? titled_with_unit(x_name_, x_unit_) : y_title_;
+}
+
+void OutputChart::set_y_title(const QString& title) {
+  y_title_ = title;
+  update();
+}
 
 void OutputChart::clear_series() {
-  for (int i = 0; i < kSeriesCount; ++i) {
-    points_[static_cast<std::size_t>(i)].clear();
-    series_[static_cast<std::size_t>(i)]->clear();
-    series_[static_cast<std::size_t>(i)]->setVisible(false);
-  }
+  for (Series& series : series_) series = Series();
+  changed();
 }
 
 void OutputChart::set_series(int index, const QString& title, std::vector<QPointF> points,
-                             bool draw) {
-  const auto i = static_cast<std::size_t>(index);
-  points_[i] = std::move(points);
-  series_[i]->setName(title);
-  series_[i]->setVisible(true);
-  if (draw) {
-    redraw_series(index, chart()->plotArea().width() * detail_);
-  } else {
-    series_[i]->clear();
-  }
+                             const QString& unit) {
+  Series& series = series_[static_cast<std::size_t>(index)];
+  series.title = title;
+  series.unit = unit.trimmed();
+  series.points = std::move(points);
+  series.visible = true;
+  changed();
 }
 
 int OutputChart::visible_series() const {
   return static_cast<int>(
-      std::count_if(series_.begin(), series_.end(), [](QLineSeries* s) { return s->isVisible(); }));
+      std::count_if(series_.begin(), series_.end(), [](const Series& s) { return s.visible; }));
+}
+
+QString OutputChart::legend_text(int index) const {
+  const Series& series = slot(index);
+  QString text = series.title;
+  // Units in the legend when the dependent axis holds several.
+  bool mixed = false;
+  for (const Series& other : series_) mixed |= other.visible && other.unit != series.unit;
+  if (mixed && !series.unit.isEmpty()) text += QStringLiteral(" [") + series.unit + ']';
+  DrawnColumns axes;
+  axes.x_logarithmic = scales_[0].logarithmic;
+  axes.y_logarithmic = scales_[1].logarithmic;
+  if (axes.x_logarithmic || axes.y_logarithmic) {
+    const std::size_t hidden = points_below_logarithmic_axis(series.points, axes);
+    if (hidden > 0) {
+      text += QStringLiteral(" (%1 of %2 points at or below 0 not drawn)")
+                  .arg(QString::fromStdString(independent_label(static_cast<double>(hidden), 0))
+                           .chopped(2))
+                  .arg(QString::fromStdString(
+                           independent_label(static_cast<double>(series.points.size()), 0))
+                           .chopped(2));
+    }
+  }
+  return text;
 }
 
 bool OutputChart::data_range(ChartAxis which, double& low, double& high, bool positive_only) const {
   low = std::numeric_limits<double>::infinity();
   high = -low;
-  for (std::size_t i = 0; i < series_.size(); ++i) {
-    if (!series_[i]->isVisible()) continue;
-    for (const QPointF& p : points_[i]) {
+  for (const Series& series : series_) {
+    if (!series.visible) continue;
+    for (const QPointF& p : series.points) {
       if (!finite(p)) continue;
       const double v = which == ChartAxis::kX ? p.x() : p.y();
       if (positive_only && v <= 0.0) continue;
@@ -227,14 +154,8 @@ bool OutputChart::data_range(ChartAxis which, double& low, double& high, bool po
 }
 
 void OutputChart::rescale() {
-  // Qt Charts lays every drawn point out again at each change of an axis: the
-  // series are emptied while both axes change and drawn once at the end.
-  redrawing_ = true;
-  for (QLineSeries* series : series_) series->clear();
   rescale_axis(ChartAxis::kY);
   rescale_axis(ChartAxis::kX);
-  redrawing_ = false;
-  redraw_series();
 }
 
 void OutputChart::rescale_axis(ChartAxis which) {
@@ -265,19 +186,10 @@ void OutputChart::rescale_axis(ChartAxis which) {
   set_axis_scale(which, scale);
 }
 
-AxisScale OutputChart::axis_scale(ChartAxis which) const { return scales_[slot(which)]; }
-
-QAbstractAxis* OutputChart::axis(ChartAxis which) const { return axes_[slot(which)]; }
-
 void OutputChart::set_axis_scale(ChartAxis which, const AxisScale& scale) {
-  const bool was_logarithmic = scales_[slot(which)].logarithmic;
   scales_[slot(which)] = scale;
-  if (scale.logarithmic != was_logarithmic) {
-    replace_axis(which, scale.logarithmic);
-  } else {
-    apply_ticks(which);
-  }
-  if (which == ChartAxis::kX) redraw_series();
+  zoom_[slot(which)].reset();
+  changed();
 }
 
 void OutputChart::set_logarithmic(ChartAxis which, bool logarithmic) {
@@ -300,174 +212,239 @@ void OutputChart::set_logarithmic(ChartAxis which, bool logarithmic) {
   set_axis_scale(which, scale);
 }
 
-void OutputChart::replace_axis(ChartAxis which, bool logarithmic) {
-  QChart* chart = this->chart();
-  QAbstractAxis*& current = axes_[slot(which)];
-  const Qt::Alignment alignment = which == ChartAxis::kX ? Qt::AlignBottom : Qt::AlignLeft;
-  QString title;
-  if (current != nullptr) {
-    title = current->titleText();
-    chart->removeAxis(current);
-    delete current;
-  }
-  if (logarithmic) {
-    auto* log_axis = new QLogValueAxis();
-    log_axis->setBase(10.0);
-    log_axis->setMinorTickCount(-1);
-    log_axis->setLabelFormat(QStringLiteral("%g"));
-    current = log_axis;
-  } else {
-    current = new QValueAxis();
-  }
-  current->setObjectName(which == ChartAxis::kX ? QStringLiteral("BottomAxis")
-                                                : QStringLiteral("LeftAxis"));
-  current->setTitleText(title);
-  chart->addAxis(current, alignment);
-  for (QLineSeries* series : series_) series->attachAxis(current);
-  apply_ticks(which);
+std::pair<double, double> OutputChart::shown_range(ChartAxis axis) const {
+  if (zoom_[slot(axis)]) return *zoom_[slot(axis)];
+  return {scales_[slot(axis)].minimum, scales_[slot(axis)].maximum};
 }
 
-void OutputChart::apply_ticks(ChartAxis which) {
-  AxisScale& scale = scales_[slot(which)];
-  QAbstractAxis* current = axes_[slot(which)];
-  if (auto* log_axis = qobject_cast<QLogValueAxis*>(current)) {
-    log_axis->setRange(scale.minimum, scale.maximum);
+void OutputChart::zoom_to(ChartAxis axis, double low, double high) {
+  if (low > high) std::swap(low, high);
+  const bool logarithmic = scales_[slot(axis)].logarithmic;
+  // Zooming stops where the axis could no longer tell its ticks apart.
+  const double span = logarithmic ? std::log10(high) - std::log10(low) : high - low;
+  const double scale = logarithmic ? 1.0 : std::max(std::abs(low), std::abs(high));
+  if (!std::isfinite(span) || !(span > scale * 1e-9) || (logarithmic && !(low > 0.0))) return;
+  zoom_[slot(axis)] = std::make_pair(low, high);
+  changed();
+}
+
+void OutputChart::reset_zoom() {
+  zoom_ = {};
+  changed();
+}
+
+QStringList OutputChart::tick_labels(ChartAxis axis) const {
+  QStringList labels;
+  const Layout at = layout(QSizeF(size()));
+  for (const QString& label : at.labels[slot(axis)]) {
+    if (!label.isEmpty()) labels << label;
+  }
+  return labels;
+}
+
+QStringList OutputChart::y_title_lines() const { return layout(QSizeF(size())).y_title_lines; }
+
+QRectF OutputChart::plot_frame() const { return layout(QSizeF(size())).frame; }
+
+QPointF OutputChart::widget_position(QPointF point) const {
+  return layout(QSizeF(size())).to_position(point);
+}
+
+std::vector<QPointF> OutputChart::drawn_points(int index) const {
+  const Layout at = layout(QSizeF(size()));
+  DrawnColumns columns{at.range[0].first, at.range[0].second, at.data.width(), at.logarithmic[0],
+                       at.logarithmic[1]};
+  std::vector<QPointF> drawn;
+  const Series& series = slot(index);
+  if (!series.visible || !at.plot) return drawn;
+  for (const std::size_t k : drawn_indices(series.points, columns)) {
+    if (k != kLineBreak) drawn.push_back(series.points[k]);
+  }
+  return drawn;
+}
+
+QPointF OutputChart::to_data(const Layout& at, QPointF position) const {
+  return {at.value_at(ChartAxis::kX, (position.x() - at.data.left()) / at.data.width()),
+          at.value_at(ChartAxis::kY, (at.data.bottom() - position.y()) / at.data.height())};
+}
+
+void OutputChart::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  paint(painter, QSizeF(size()), 1.0, true);
+}
+
+void OutputChart::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  const QSize button = reset_button_->sizeHint();
+  reset_button_->move(width() - button.width() - 14, 8);
+  hover_text_.clear();
+}
+
+void OutputChart::mousePressEvent(QMouseEvent* event) {
+  const bool pan = event->button() == Qt::RightButton || event->button() == Qt::MiddleButton ||
+                   (event->button() == Qt::LeftButton && (event->modifiers() & Qt::ShiftModifier));
+  if (pan) {
+    pan_last_ = event->position();
+    setCursor(Qt::ClosedHandCursor);
+  } else if (event->button() == Qt::LeftButton) {
+    band_start_ = event->position();
+    band_end_ = event->position();
+  }
+  hover_text_.clear();
+  update();
+}
+
+void OutputChart::mouseMoveEvent(QMouseEvent* event) {
+  if (band_start_) {
+    band_end_ = event->position();
+    update();
     return;
   }
-  auto* value_axis = qobject_cast<QValueAxis*>(current);
-  if (value_axis == nullptr) return;
-  // The old interval over a new, much longer range would make the axis lay out
-  // millions of ticks: the range is changed with a fixed tick count.
-  value_axis->setTickType(QValueAxis::TicksFixed);
-  value_axis->setRange(scale.minimum, scale.maximum);
-  double increment = scale.increment;
-  const double span = scale.maximum - scale.minimum;
-  // An increment that would draw hundreds of ticks (or none) gives way to a nice one.
-  if (!(increment > 0.0) || !std::isfinite(increment) || span / increment > 100.0) {
-    increment = nice_increment(scale.minimum, scale.maximum);
-    scale.increment = increment;
-  }
-  value_axis->setTickAnchor(scale.automatic ? 0.0 : scale.minimum);
-  value_axis->setTickInterval(increment);
-  value_axis->setTickType(QValueAxis::TicksDynamic);
-  const int decimals = which == ChartAxis::kX ? 1 : label_decimals(increment);
-  value_axis->setLabelFormat(QStringLiteral("%.%1f").arg(decimals));
-}
-
-void OutputChart::redraw_series() {
-  if (redrawing_) return;
-  redrawing_ = true;
-  const double columns = chart()->plotArea().width() * detail_;
-  drawn_columns_ = columns;
-  for (int i = 0; i < kSeriesCount; ++i) {
-    if (series_[static_cast<std::size_t>(i)]->isVisible()) redraw_series(i, columns);
-  }
-  redrawing_ = false;
-}
-
-void OutputChart::redraw_series(int index, double columns) {
-  const std::vector<QPointF>& points = points_[static_cast<std::size_t>(index)];
-  QList<QPointF> drawn;
-  const bool ascending =
-      std::is_sorted(points.begin(), points.end(),
-                     [](const QPointF& a, const QPointF& b) { return a.x() < b.x(); });
-  const AxisScale& x = scales_[0];
-  const double width = std::max(columns, 100.0);
-  if (!ascending || static_cast<double>(points.size()) <= 2.0 * width || !(x.maximum > x.minimum)) {
-    drawn.reserve(static_cast<qsizetype>(points.size()));
-    for (const QPointF& p : points) {
-      if (finite(p) && (!x.logarithmic || p.x() > 0.0)) drawn.append(p);
+  if (pan_last_) {
+    const Layout at = layout(QSizeF(size()));
+    if (!at.plot) return;
+    const QPointF from = to_data(at, *pan_last_);
+    const QPointF to = to_data(at, event->position());
+    pan_last_ = event->position();
+    for (const ChartAxis axis : {ChartAxis::kX, ChartAxis::kY}) {
+      auto [low, high] = shown_range(axis);
+      const double a = axis == ChartAxis::kX ? from.x() : from.y();
+      const double b = axis == ChartAxis::kX ? to.x() : to.y();
+      if (scales_[slot(axis)].logarithmic) {
+        zoom_to(axis, low * a / b, high * a / b);
+      } else {
+        zoom_to(axis, low + a - b, high + a - b);
+      }
     }
-  } else {
-    // Per pixel column the lowest and the highest point, in their order: the
-    // line covers the same pixels as through every point, and Qt Charts lays
-    // out (and strokes, for the series' shape) two points per column, not
-    // dozens. Beyond the axis only the nearest point on each side, so lines
-    // leave the plot.
-    const auto position = [&](double v) {
-      if (x.logarithmic) {
-        return (std::log(v) - std::log(x.minimum)) / (std::log(x.maximum) - std::log(x.minimum));
-      }
-      return (v - x.minimum) / (x.maximum - x.minimum);
-    };
-    drawn.reserve(static_cast<qsizetype>(2.0 * width + 8.0));
-    const auto right = static_cast<long long>(width);
-    long long column = 0;
-    std::size_t low = 0, high = 0;
-    bool open = false;
-    std::optional<std::size_t> before;  // the last point left of the axis
-    const auto flush = [&] {
-      if (!open) return;
-      drawn.append(points[std::min(low, high)]);
-      if (low != high) drawn.append(points[std::max(low, high)]);
-      open = false;
-    };
-    for (std::size_t k = 0; k < points.size(); ++k) {
-      const QPointF& p = points[k];
-      if (!finite(p) || (x.logarithmic && p.x() <= 0.0)) continue;
-      const double t = position(p.x());
-      if (t < 0.0) {
-        before = k;
-        continue;
-      }
-      if (before) {
-        drawn.append(points[*before]);
-        before.reset();
-      }
-      const long long c = t > 1.0 ? right + 1 : static_cast<long long>(t * width);
-      if (c > right) {
-        flush();
-        drawn.append(p);
-        break;
-      }
-      if (!open || c != column) {
-        flush();
-        column = c;
-        low = high = k;
-        open = true;
-        continue;
-      }
-      if (p.y() < points[low].y()) low = k;
-      if (p.y() > points[high].y()) high = k;
-    }
-    if (before) drawn.append(points[*before]);
-    flush();
+    return;
   }
-  series_[static_cast<std::size_t>(index)]->replace(drawn);
+  update_hover(event->position());
 }
 
-qsizetype OutputChart::drawn_points(int index) const {
-  return series_[static_cast<std::size_t>(index)]->count();
+void OutputChart::mouseReleaseEvent(QMouseEvent* event) {
+  if (pan_last_) {
+    pan_last_.reset();
+    unsetCursor();
+    return;
+  }
+  if (!band_start_) return;
+  const QRectF band = QRectF(*band_start_, event->position()).normalized();
+  band_start_.reset();
+  const Layout at = layout(QSizeF(size()));
+  // A click is no zoom; a flat band zooms the independent axis only, a thin
+  // one the dependent axis only.
+  if (at.plot && (band.width() >= 5.0 || band.height() >= 5.0)) {
+    const QPointF low = to_data(at, band.bottomLeft());
+    const QPointF high = to_data(at, band.topRight());
+    if (band.width() >= 5.0) zoom_to(ChartAxis::kX, low.x(), high.x());
+    if (band.height() >= 5.0) zoom_to(ChartAxis::kY, low.y(), high.y());
+  }
+  update();
 }
 
-void OutputChart::render_chart(QPainter& painter, const QRectF& target, double detail) {
-  // Vector pictures get the series at four pixel columns per pixel of the
-  // target, so that zooming into a printed or exported chart shows its detail;
-  // an image is drawn as the screen is.
-  const double saved = detail_;
-  detail_ = detail * std::max(1.0, target.width() / std::max(1.0, static_cast<double>(width())));
-  const bool again = detail_ != saved;
-  if (again) redraw_series();
-  scene()->render(&painter, target, sceneRect());
-  detail_ = saved;
-  if (again) redraw_series();
+void OutputChart::mouseDoubleClickEvent(QMouseEvent*) { reset_zoom(); }
+
+void OutputChart::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape && zoomed()) {
+    reset_zoom();
+    return;
+  }
+  QWidget::keyPressEvent(event);
 }
 
-void OutputChart::save_png(const QString& file_name, QSize size) {
-  if (size.isEmpty()) size = this->size();
-  QImage image(size, QImage::Format_ARGB32_Premultiplied);
-  image.fill(Qt::white);
+void OutputChart::wheelEvent(QWheelEvent* event) {
+  const double notches = event->angleDelta().y() / 120.0;
+  if (notches == 0.0) return;
+  // One notch forwards shows 80 % of the range around the mouse; shift zooms
+  // the independent axis alone.
+  zoom_about(event->position(), std::pow(0.8, notches),
+             (event->modifiers() & Qt::ShiftModifier) != 0);
+  event->accept();
+}
+
+void OutputChart::zoom_about(QPointF position, double factor, bool x_only) {
+  const Layout at = layout(QSizeF(size()));
+  if (!at.plot) return;
+  const QPointF centre = to_data(at, position);
+  for (const ChartAxis axis : {ChartAxis::kX, ChartAxis::kY}) {
+    if (x_only && axis == ChartAxis::kY) continue;
+    const auto [low, high] = shown_range(axis);
+    const double c = axis == ChartAxis::kX ? centre.x() : centre.y();
+    if (scales_[slot(axis)].logarithmic) {
+      zoom_to(axis, c * std::pow(low / c, factor), c * std::pow(high / c, factor));
+    } else {
+      zoom_to(axis, c + (low - c) * factor, c + (high - c) * factor);
+    }
+  }
+}
+
+void OutputChart::leaveEvent(QEvent*) {
+  if (!hover_text_.isEmpty()) {
+    hover_text_.clear();
+    update();
+  }
+}
+
+void OutputChart::update_hover(QPointF position) {
+  const Layout at = layout(QSizeF(size()));
+  QString text;
+  QPointF nearest;
+  if (at.plot && at.frame.contains(position)) {
+    DrawnColumns columns{at.range[0].first, at.range[0].second, at.data.width(), at.logarithmic[0],
+                         at.logarithmic[1]};
+    double best = kHoverReach * kHoverReach;
+    for (int i = 0; i < kSeriesCount; ++i) {
+      const Series& series = slot(i);
+      if (!series.visible) continue;
+      for (const std::size_t k : drawn_indices(series.points, columns)) {
+        if (k == kLineBreak) continue;
+        const QPointF p = at.to_position(series.points[k]);
+        const QPointF d = p - position;
+        const double distance = d.x() * d.x() + d.y() * d.y();
+        if (distance >= best) continue;
+        best = distance;
+        nearest = p;
+        const QPointF& point = series.points[k];
+        const QString x = x_name_ == QLatin1String("Time")
+                              ? QString::fromStdString(independent_label(point.x()))
+                              : number_text(point.x());
+        text = series.title + '\n' + x_name_ + QStringLiteral(": ") + x +
+               (x_unit_.isEmpty() ? QString() : ' ' + x_unit_) + '\n' + number_text(point.y()) +
+               (series.unit.isEmpty() ? QString() : ' ' + series.unit);
+      }
+    }
+  }
+  if (text != hover_text_ || nearest != hover_point_) {
+    hover_text_ = text;
+    hover_point_ = nearest;
+    update();
+  }
+}
+
+void OutputChart::render_chart(QPainter& painter, const QRectF& target, double scale,
+                               double detail) const {
+  painter.save();
+  painter.translate(target.topLeft());
+  painter.scale(scale, scale);
+  paint(painter, target.size() / scale, detail * scale, false);
+  painter.restore();
+}
+
+void OutputChart::save_png(const QString& file_name, const ImageSize& size) const {
+  QImage image(size.pixels, QImage::Format_RGB32);
+  const int dots_per_metre = static_cast<int>(std::lround(size.dpi / 0.0254));
+  image.setDotsPerMeterX(dots_per_metre);
+  image.setDotsPerMeterY(dots_per_metre);
   {
     QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    render_chart(painter, QRectF(QPointF(0, 0), size), kScreenDetail);
+    render_chart(painter, QRectF(QPointF(0, 0), size.pixels), size.dpi / kScreenDpi);
   }
   if (!image.save(file_name, "PNG")) {
     throw EInOutError("Could not write the image file", file_name.toStdString());
   }
 }
 
-void OutputChart::save_svg(const QString& file_name, QSize size) {
+void OutputChart::save_svg(const QString& file_name, QSize size) const {
   if (size.isEmpty()) size = this->size();
   QSvgGenerator generator;
   generator.setFileName(file_name);
@@ -475,35 +452,35 @@ void OutputChart::save_svg(const QString& file_name, QSize size) {
   generator.setViewBox(QRect(QPoint(0, 0), size));
   // At 96 dpi the drawing's size in millimetres is its size in CSS pixels.
   generator.setResolution(96);
-  generator.setTitle(chart()->title());
+  generator.setTitle(title_);
   {
     QPainter painter;
     if (!painter.begin(&generator)) {
       throw EInOutError("Could not write the image file", file_name.toStdString());
     }
-    render_chart(painter, QRectF(QPointF(0, 0), size));
+    // Two columns per pixel: zooming into the drawing shows more detail.
+    render_chart(painter, QRectF(QPointF(0, 0), size), 1.0, 2.0);
   }
   if (!QFileInfo(file_name).isFile()) {
     throw EInOutError("Could not write the image file", file_name.toStdString());
   }
 }
 
-void OutputChart::save_pdf(const QString& file_name) {
+void OutputChart::save_pdf(const QString& file_name) const {
   QPdfWriter writer(file_name);
   writer.setPageSize(QPageSize(QPageSize::A4));
   writer.setPageOrientation(QPageLayout::Landscape);
   writer.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
-  writer.setTitle(chart()->title());
+  writer.setTitle(title_);
+  writer.setCreator(QStringLiteral("Vindrel"));
   QPainter painter;
   if (!painter.begin(&writer)) {
     throw EInOutError("Could not write the PDF file", file_name.toStdString());
   }
-  painter.setRenderHint(QPainter::Antialiasing);
-  // The chart keeps the proportions it has on the screen, fitted to the page.
+  // The chart fills the page inside its margins, laid out at the page's size.
   const QRectF page(QPointF(0, 0), QSizeF(writer.width(), writer.height()));
-  QSizeF shown = size();
-  shown.scale(page.size(), Qt::KeepAspectRatio);
-  render_chart(painter, QRectF(page.topLeft(), shown));
+  render_chart(painter, page, writer.resolution() / kScreenDpi,
+               2.0 * kScreenDpi / writer.resolution());
 }
 
 }  // namespace vindrel::ui

@@ -1,5 +1,4 @@
 #include "ui/tfm_display_data.hpp"
-#include "ui/main_form_support.hpp"
 
 #include <QButtonGroup>
 #include <QFileInfo>
@@ -23,8 +22,10 @@
 
 #include "ui/chart_plot.hpp"
 #include "ui/error_handler.hpp"
+#include "ui/main_form_support.hpp"
 #include "ui/output_export.hpp"
 #include "ui/output_table_model.hpp"
+#include "ui/output_table_view.hpp"
 #include "ui/tdlg_scale.hpp"
 #include "ui/tfm_series.hpp"
 
@@ -46,7 +47,8 @@ TFmDisplayData::TFmDisplayData(ProgramState& program, Dialogs& dialogs, QWidget*
   table_ = new OutputTableModel(this);
   table_->set_definition(program_.model);
 
-  SgModelOutput = new QTableView(this);
+  // The time column stays in view while the table scrolls sideways.
+  SgModelOutput = new FrozenColumnTableView(this);
   SgModelOutput->setObjectName(QStringLiteral("SgModelOutput"));
   SgModelOutput->setModel(table_);
   SgModelOutput->setWordWrap(false);
@@ -293,33 +295,21 @@ void TFmDisplayData::update_chart() {
     }
     chosen_ << LbxSeries->item(i)->text();
   }
-  ChOutput->clear_series();
+  // The columns of the chosen names, up to the first that is not in the table.
   const OutputTableModel& table = *table_;
-  const auto how = static_cast<PlotAs>(value_type());
-  bool valid = true;
-  QList<int> plotted;
   const int x_column = table.column_of(independent_);
-  if (x_column < 0) {
-    valid = false;
-  } else {
-    ChOutput->set_x_title(table.names()[x_column], table.units()[x_column]);
-    for (int i = 0; i < chosen_.size() && valid; ++i) {
-      const int column = table.column_of(chosen_[i]);
-      if (column < 0) {
-        valid = false;
-        break;
-      }
-      ChOutput->set_series(i, table.names()[column], plotted_points(table, x_column, column, how),
-                           false);
-      plotted << column;
-    }
+  bool valid = x_column >= 0;
+  QList<int> plotted;
+  for (int i = 0; i < chosen_.size() && valid; ++i) {
+    const int column = table.column_of(chosen_[i]);
+    valid = column >= 0;
+    if (valid) plotted << column;
   }
-  ChOutput->set_y_title(dependent_axis_title(table, plotted, how));
+  plot_columns(*ChOutput, table, x_column, plotted, static_cast<PlotAs>(value_type()));
   if (!valid) {
     dialogs_.message(this, MessageKind::kInformation,
                      QStringLiteral("Cannot update chart. Invalid series."), MessageButtons::kOk);
   }
-  ChOutput->rescale();
 }
 
 void TFmDisplayData::clear_selection() {
@@ -427,11 +417,10 @@ void TFmDisplayData::print_chart() {
     throw std::runtime_error("The chart could not be sent to the printer " +
                              printer_info.printerName().toStdString() + ".");
   }
-  painter.setRenderHint(QPainter::Antialiasing);
+  // The chart fills the printable area, laid out at the paper's size.
   const QRectF page = printer.pageLayout().paintRectPixels(printer.resolution());
-  QSizeF shown = ChOutput->size();
-  shown.scale(page.size(), Qt::KeepAspectRatio);
-  ChOutput->render_chart(painter, QRectF(QPointF(0, 0), shown));
+  const double scale = printer.resolution() / 96.0;
+  ChOutput->render_chart(painter, QRectF(QPointF(0, 0), page.size()), scale, 2.0 / scale);
 }
 
 void TFmDisplayData::export_chart(const QString& format) {
@@ -443,10 +432,32 @@ void TFmDisplayData::export_chart(const QString& format) {
   } else {
     filter = QStringLiteral("PDF Files (*.pdf)|*.pdf|All Files (*.*)|*.*");
   }
+  // An image's size and resolution: the last ones chosen, asked again until
+  // they can be read.
+  std::optional<ImageSize> image;
+  if (format == QLatin1String("png")) {
+    QString text = image_size_text_;
+    while (!image) {
+      const auto answer = dialogs_.input(
+          this, QStringLiteral("Export Chart"),
+          QStringLiteral("Image size in pixels and resolution (WIDTHxHEIGHT at DPI dpi):"), text);
+      if (!answer) return;
+      text = *answer;
+      image = parse_image_size(text, 200);
+      if (!image) {
+        dialogs_.message(this, MessageKind::kError,
+                         QStringLiteral("'%1' is not an image size: write it as 1600x1000 at 200 "
+                                        "dpi (100 to 10000 pixels, 50 to 1200 dpi).")
+                             .arg(text),
+                         MessageButtons::kOk);
+      }
+    }
+    image_size_text_ = text;
+  }
   const auto file_name = ask_file(QStringLiteral("Export Chart"), format, filter);
   if (!file_name) return;
-  if (format == QLatin1String("png")) {
-    ChOutput->save_png(*file_name);
+  if (image) {
+    ChOutput->save_png(*file_name, *image);
   } else if (format == QLatin1String("svg")) {
     ChOutput->save_svg(*file_name);
   } else {

@@ -124,6 +124,7 @@ class TFmDisplayData : public QDialog {
   QWidget* right_panel_ = nullptr;
   QButtonGroup* value_types_ = nullptr;
   QString output_file_;
+  QString image_size_text_ = QStringLiteral("1600x1000 at 200 dpi");
   QString independent_ = QStringLiteral("Time");
   QStringList chosen_;
   bool reload_needed_ = true;

@@ -151,10 +151,37 @@ class TestChartExport : public QObject {
     QImage image;
     QVERIFY(image.load(png, "PNG"));
     QCOMPARE(image.size(), QSize(800, 500));
-    // Series 1 (red) and series 2 (green) are drawn, on white.
-    QVERIFY(pixels_of(image, QColor(220, 0, 0)) > 50);
-    QVERIFY(pixels_of(image, QColor(0, 140, 0)) > 50);
+    // Series 1 (vermilion) and series 2 (bluish green) are drawn, on white.
+    QVERIFY(pixels_of(image, QColor(213, 94, 0)) > 50);
+    QVERIFY(pixels_of(image, QColor(0, 158, 115)) > 50);
     QVERIFY(pixels_of(image, Qt::white) > image.width() * image.height() / 2);
+  }
+
+  void ALogarithmicAxisIsDrawnAsInTheWindowAtTheSizeAsked() {
+    // LAI stays within a decade (1 to 5): the axis still has numbers.
+    const QString svg = dir_.filePath("log.svg");
+    Result result =
+        run_vindrel({"--export-chart", svg, "--output-file", file_, "--series", "LAI", "--log-y"});
+    QVERIFY2(result.status == 0, qPrintable(result.err));
+    QFile drawing(svg);
+    QVERIFY(drawing.open(QIODevice::ReadOnly));
+    const QByteArray text = drawing.readAll();
+    for (const char* label : {">2<", ">3<", ">4<"}) QVERIFY2(text.contains(label), label);
+    QVERIFY(!text.contains("\xe2\x80\xa6"));  // no label cut to an ellipsis
+    QVERIFY(!text.contains("<image"));        // markers are paths, not pictures
+
+    const QString png = dir_.filePath("print.png");
+    result = run_vindrel({"--export-chart", png, "--output-file", file_, "--series", "LAI",
+                          "--size", "1600x1000", "--dpi", "300"});
+    QVERIFY2(result.status == 0, qPrintable(result.err));
+    const QImage image(png);
+    QCOMPARE(image.size(), QSize(1600, 1000));
+    QCOMPARE(image.dotsPerMeterX(), 11811);
+    result = run_vindrel(
+        {"--export-chart", png, "--output-file", file_, "--series", "LAI", "--dpi", "2000"});
+    QCOMPARE(result.status, 2);
+    QCOMPARE(result.err, QString("vindrel: --dpi must be a whole number from 50 to 1200, not "
+                                 "\"2000\"\n"));
   }
 
   void SvgAndPdfFollowTheExtension() {
@@ -165,7 +192,7 @@ class TestChartExport : public QObject {
     QFile drawing(svg);
     QVERIFY(drawing.open(QIODevice::ReadOnly));
     const QByteArray text = drawing.readAll();
-    QVERIFY(text.contains("<svg") && text.contains("viewBox=\"0 0 1200 800\""));
+    QVERIFY(text.contains("<svg") && text.contains("viewBox=\"0 0 768 480\""));
     QVERIFY(text.contains("Stand 4") && text.contains("C: foliar") && text.contains("y/y0"));
 
     const QString pdf = dir_.filePath("chart.pdf");

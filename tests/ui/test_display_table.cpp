@@ -1,12 +1,14 @@
 // The output display in table mode: the records of an output file as numbers,
 // drawn in printf's %g forms whatever the locale, the three header lines from
 // the model definition, records before the start time left out, the caption,
-// a reopening that does not read the file again, and the CSV export.
+// a reopening that does not read the file again, the time column that stays
+// in view while the table scrolls sideways, and the CSV export.
 #include <QAbstractItemModelTester>
 #include <QFile>
 #include <QHeaderView>
 #include <QLocale>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -21,6 +23,7 @@
 #include "fileio/number_format.hpp"
 #include "tests/ui/display_test_support.hpp"
 #include "ui/output_table_model.hpp"
+#include "ui/output_table_view.hpp"
 #include "ui/tfm_display_data.hpp"
 
 using namespace vindrel;
@@ -61,6 +64,43 @@ class TestDisplayTable : public QObject {
     QVERIFY(dir_.isValid());
     program_ = ProgramState{};
     program_.settings.start_time = 1.0;
+  }
+
+  void TheTimeColumnStaysWhileScrollingSideways() {
+    const QString file = dir_.filePath("wide.out");
+    std::vector<double> times(400);
+    for (std::size_t k = 0; k < times.size(); ++k) times[k] = static_cast<double>(k + 1);
+    write_output_file(file, times, [](Model& m, std::size_t k) {
+      output_value(m, 100) = static_cast<double>(k) / 10.0;
+    });
+    ScriptedDialogs dialogs;
+    TFmDisplayData window(program_, dialogs);
+    window.set_output_file(file);
+    window.resize(900, 600);
+    window.prepare_to_show(true);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    auto* table = qobject_cast<FrozenColumnTableView*>(window.SgModelOutput);
+    QVERIFY(table);
+    QTableView* time = table->frozen_view();
+    // Scrolled to column 100 and down to day 300.
+    table->scrollTo(window.table().index(299, 100), QAbstractItemView::PositionAtCenter);
+    QCoreApplication::processEvents();
+    QVERIFY(table->horizontalScrollBar()->value() > 0);
+    QVERIFY(time->isVisible());
+    QCOMPARE(time->geometry().left(), table->frameWidth());
+    QCOMPARE(time->columnWidth(0), table->columnWidth(0));
+    // The frozen view shows the time of the rows the table shows, and no other column.
+    const QPoint middle(5, table->viewport()->height() / 2);
+    const QModelIndex shown = table->indexAt(middle);
+    const QModelIndex frozen = time->indexAt(middle);
+    QVERIFY(shown.column() > 1);
+    QCOMPARE(frozen.column(), 0);
+    QCOMPARE(frozen.row(), shown.row());
+    QCOMPARE(frozen.data().toString(), QString::number(shown.row() + 1));
+    for (int c = 1; c < window.table().columns(); ++c) QVERIFY(time->isColumnHidden(c));
+    QCOMPARE(time->horizontalHeader()->height(), table->horizontalHeader()->height());
+    QVERIFY(dialogs.messages.empty());
   }
 
   void CellsShowTheFileNumbersUnderThreeHeaderLines() {

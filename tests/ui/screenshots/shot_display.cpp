@@ -1,7 +1,11 @@
 // Pictures of the output display on five years of the example stand: a chart
-// of several pools, the same on a logarithmic axis, the table, the series
-// chooser and the axis dialog.
+// of several pools, daily GPP beside two pools on a logarithmic axis, one
+// summer zoomed with the mouse resting on a point, the table scrolled sideways
+// with its time column frozen, the series chooser and the axis dialog.
 #include <QListWidget>
+#include <QScrollBar>
+#include <QTableView>
+#include <QTest>
 #include <memory>
 
 #include "fileio/param_file.hpp"
@@ -62,8 +66,37 @@ VINDREL_SCREENSHOT(display_chart_log) {
   auto program = example_output(shot);
   TFmDisplayData display(*program, dialogs);
   show_chart(display, *program);
+  // Daily GPP is 0 through the winters: its other points are drawn, and the
+  // legend says how many could not be.
+  display.select_series(
+      {QStringLiteral("GPP: daily"), QStringLiteral("C: foliar"), QStringLiteral("C: sapwood")});
+  display.update_chart();
   display.chart().set_logarithmic(ChartAxis::kY, true);
   shot.save(display, QStringLiteral("display_chart_log"));
+}
+
+VINDREL_SCREENSHOT(display_chart_zoomed) {
+  testing::ScriptedDialogs dialogs;
+  auto program = example_output(shot);
+  TFmDisplayData display(*program, dialogs);
+  show_chart(display, *program);
+  display.show();
+  Shot::settle();
+  // The second summer, as a dragged rectangle would show it, with the mouse
+  // resting on the foliage's carbon.
+  OutputChart& chart = display.chart();
+  chart.zoom_to(ChartAxis::kX, 480.0, 760.0);
+  chart.zoom_to(ChartAxis::kY, 0.0, 600.0);
+  Shot::settle();
+  for (int x = chart.width() / 2 - 40; x < chart.width() / 2 + 40; x += 2) {
+    for (int y = 40; y < chart.height() - 60 && chart.hover_text().isEmpty(); y += 3) {
+      QTest::mouseMove(&chart, QPoint(x, y));
+      if (!chart.hover_text().startsWith(QStringLiteral("C: foliar"))) continue;
+      break;
+    }
+    if (chart.hover_text().startsWith(QStringLiteral("C: foliar"))) break;
+  }
+  shot.save(display, QStringLiteral("display_chart_zoomed"));
 }
 
 VINDREL_SCREENSHOT(display_table) {
@@ -73,6 +106,13 @@ VINDREL_SCREENSHOT(display_table) {
   display.set_output_file(QString::fromStdString(program->settings.output_file));
   display.resize(1200, 800);
   display.prepare_to_show(true);
+  display.show();
+  Shot::settle();
+  // Scrolled sideways to the states and down into the first summer: the time
+  // column stays.
+  display.SgModelOutput->horizontalScrollBar()->setValue(
+      display.SgModelOutput->horizontalScrollBar()->maximum() / 5);
+  display.SgModelOutput->verticalScrollBar()->setValue(150 * 24);
   shot.save(display, QStringLiteral("display_table"));
 }
 

@@ -1,0 +1,137 @@
+#include "ui/output_chart_ticks.hpp"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+namespace vindrel::ui {
+namespace {
+
+std::string fixed_text(double value, int decimals) {
+  char buffer[400];
+  const auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+  if (result.ec != std::errc()) return "?";
+  std::string text(buffer, result.ptr);
+  // A value that rounds to zero is written without its sign.
+  if (text.front() == '-' && text.find_first_not_of("-0.") == std::string::npos) text.erase(0, 1);
+  return text;
+}
+
+std::string exponent_text(double value) {
+  char buffer[64];
+  const auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 6);
+  return std::string(buffer, result.ptr);
+}
+
+// Whether v lies within low..high, allowing for rounding in the tick's arithmetic.
+bool within(double v, double low, double high) {
+  const double slack = (high - low) * 1e-9;
+  return v >= low - slack && v <= high + slack;
+}
+
+}  // namespace
+
+double nice_increment(double low, double high, int ticks) {
+  const double span = std::abs(high - low);
+  if (!std::isfinite(span) || span <= 0.0) return 1.0;
+  const double raw = span / std::max(1, ticks);
+  const double power = std::pow(10.0, std::floor(std::log10(raw)));
+  const double fraction = raw / power;
+  // The nearest of 1, 2 and 5 (not the next larger), so that an axis gets
+  // between about 0.7 and 1.5 times the ticks asked for, never a bare three.
+  const double nice = fraction < 1.5 ? 1.0 : fraction < 3.5 ? 2.0 : fraction < 7.5 ? 5.0 : 10.0;
+  return nice * power;
+}
+
+int label_decimals(double increment) {
+  if (!std::isfinite(increment) || increment <= 0.0) return 1;
+  const int decimals = static_cast<int>(std::ceil(-std::log10(increment) - 1e-9));
+  return std::clamp(decimals, 0, 5);
+}
+
+std::vector<Tick> linear_ticks(double low, double high, double increment, double anchor, int most) {
+  std::vector<Tick> ticks;
+  if (!(high > low) || !std::isfinite(low) || !std::isfinite(high)) return ticks;
+  if (!(increment > 0.0) || !std::isfinite(increment) || (high - low) / increment > most) {
+    increment = nice_increment(low, high);
+    anchor = 0.0;
+  }
+  const double first = anchor + std::ceil((low - anchor) / increment - 1e-9) * increment;
+  for (int k = 0;; ++k) {
+    double v = first + k * increment;
+    if (v > high + (high - low) * 1e-9) break;
+    // A tick at 0 computed as 1e-17 is 0.
+    if (std::abs(v) < increment * 1e-9) v = 0.0;
+    ticks.push_back({v, true});
+  }
+  return ticks;
+}
+
+std::vector<Tick> logarithmic_ticks(double low, double high, int most_labels) {
+  std::vector<Tick> ticks;
+  if (!(low > 0.0) || !(high > low) || !std::isfinite(high)) return ticks;
+  const double decades = std::log10(high) - std::log10(low);
+  const int first = static_cast<int>(std::floor(std::log10(low)));
+  const int last = static_cast<int>(std::ceil(std::log10(high)));
+  const auto multiples = [&](std::initializer_list<int> labelled, bool minor, int every) {
+    std::vector<Tick> made;
+    for (int e = first; e <= last; ++e) {
+      const double power = std::pow(10.0, e);
+      for (int m = 1; m <= 9; ++m) {
+        const double v = m * power;
+        if (!within(v, low, high)) continue;
+        const bool label = std::find(labelled.begin(), labelled.end(), m) != labelled.end() &&
+                           (m != 1 || every == 1 || e % every == 0);
+        if (label || (minor && (m == 1 || every == 1))) made.push_back({v, label});
+      }
+    }
+    return made;
+  };
+  const auto labels = [](const std::vector<Tick>& made) {
+    return std::count_if(made.begin(), made.end(), [](const Tick& t) { return t.labelled; });
+  };
+  if (decades >= 2.0) {
+    // The decades an axis shows are one more than it spans.
+    const int every = std::max(1, static_cast<int>(std::ceil((decades + 1.0) / most_labels)));
+    // Minor ticks at 2..9 only while the decades are wide enough to hold them.
+    return multiples({1}, decades <= 8.0, every);
+  }
+  ticks = multiples({1, 2, 5}, true, 1);
+  if (decades >= 0.6 && labels(ticks) >= 3) return ticks;
+  ticks = multiples({1, 2, 3, 4, 5, 6, 7, 8, 9}, false, 1);
+  if (labels(ticks) >= 3) return ticks;
+  // Within one stretch of a decade (2.1 to 2.9): ticks as on a linear axis.
+  return linear_ticks(low, high, nice_increment(low, high, 5), 0.0);
+}
+
+std::string independent_label(double value, int decimals) {
+  std::string text = fixed_text(value, std::max(1, decimals));
+  const std::size_t sign = text.front() == '-' ? 1 : 0;
+  std::size_t point = text.find('.');
+  if (point == std::string::npos) point = text.size();
+  for (std::size_t k = point; k > sign + 3; k -= 3) text.insert(k - 3, 1, ',');
+  return text;
+}
+
+std::string dependent_label(double value) {
+  std::string text = fixed_text(value, 5);
+  while (text.back() == '0') text.pop_back();
+  if (text.back() == '.') text.pop_back();
+  if (text == "-0") text = "0";
+  return text;
+}
+
+std::string logarithmic_label(double value, bool independent) {
+  const double size = std::abs(value);
+  if (size >= 1e-4 && size < 1e6) {
+    if (!independent) return dependent_label(value);
+    // As many decimals as the value has, at least the format's one.
+    const int decimals = size >= 1.0 ? 1 : std::clamp(label_decimals(size), 1, 5);
+    return independent_label(value, decimals);
+  }
+  return exponent_text(value);
+}
+
+}  // namespace vindrel::ui
