@@ -92,22 +92,29 @@ void draw_markers(QPainter& painter, const QPainterPath& path, const SeriesStyle
   }
 }
 
-// The dependent axis's title in lines no longer than `room`, broken after
-// its units' separators ("; ") and then at spaces, so that it is never cut.
+// The dependent axis's title in lines no longer than `room`, broken between
+// its units ("; ") and, only where one unit is longer than a line, at spaces,
+// so that it is never cut.
 QStringList wrapped(const QString& text, const QFontMetricsF& metrics, double room) {
   if (text.isEmpty()) return {};
   if (metrics.horizontalAdvance(text) <= room) return {text};
-  QStringList words;
-  for (const QString& part : text.split(QStringLiteral("; "))) {
-    if (!words.isEmpty()) words.back() += QLatin1Char(';');
-    words << part.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-  }
   QStringList lines;
-  for (const QString& word : words) {
-    if (!lines.isEmpty() && metrics.horizontalAdvance(lines.back() + ' ' + word) <= room) {
-      lines.back() += ' ' + word;
+  const auto fits = [&](const QString& line) { return metrics.horizontalAdvance(line) <= room; };
+  const QStringList units = text.split(QStringLiteral("; "));
+  for (qsizetype k = 0; k < units.size(); ++k) {
+    const QString unit = units[k] + (k + 1 < units.size() ? QStringLiteral(";") : QString());
+    if (!lines.isEmpty() && fits(lines.back() + ' ' + unit)) {
+      lines.back() += ' ' + unit;
+    } else if (fits(unit)) {
+      lines << unit;
     } else {
-      lines << word;
+      for (const QString& word : unit.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (!lines.isEmpty() && fits(lines.back() + ' ' + word)) {
+          lines.back() += ' ' + word;
+        } else {
+          lines << word;
+        }
+      }
     }
   }
   return lines;
