@@ -270,6 +270,26 @@ std::string shortest_decimal_text(double value) {
   return std::string(text, static_cast<std::size_t>(end - text));
 }
 
+char* format_round_trip(char* out, double value) noexcept {
+  if (!std::isfinite(value)) {
+    const char* text = std::isnan(value) ? "NaN" : value > 0 ? "Inf" : "-Inf";
+    const std::size_t length = std::strlen(text);
+    std::memcpy(out, text, length);
+    return out + length;
+  }
+  if (value == 0.0) {
+    *out = '0';
+    return out + 1;
+  }
+  return std::to_chars(out, out + kMaxRoundTripLength, value).ptr;
+}
+
+std::string round_trip_text(double value) {
+  char text[kMaxRoundTripLength];
+  const char* end = format_round_trip(text, value);
+  return std::string(text, static_cast<std::size_t>(end - text));
+}
+
 std::string general5_text(double value) {
   char text[kMaxGeneralLength];
   const char* end = format_general(text, value, 5);

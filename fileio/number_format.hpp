@@ -63,6 +63,17 @@ char* format_text_left(char* out, std::string_view text, std::size_t width) noex
 // with spaces and cut after its first `width` characters. Writes `width` characters.
 char* format_text_right(char* out, std::string_view text, std::size_t width) noexcept;
 
+// Longest text format_round_trip can produce ("-2.2250738585072014e-308").
+inline constexpr std::size_t kMaxRoundTripLength = 24;
+
+// The shortest text that reads back as exactly the same double (up to 17
+// significant digits), for the CSV outputs that analysis tools read: fixed or
+// scientific notation, whichever is shorter ("365", "0.5", "1e-05",
+// "1.2345678901234567e+20"). A zero of either sign is "0". Values that are not
+// finite are spelled as R and pandas read them: "NaN", "Inf", "-Inf".
+// Writes at most kMaxRoundTripLength characters, unpadded.
+char* format_round_trip(char* out, double value) noexcept;
+
 // Reads one whole token as a number: an optional "+" or "-", digits with an
 // optional "." and fraction, and an optional exponent ("E" or "e", optional
 // sign, digits); also the non-finite spellings above in any letter case
@@ -83,5 +94,6 @@ std::string shortest_decimal_text(double value);
 // The general format with 5 significant digits (format_general, precision 5):
 // the Present Time box and the process values of the parameter editor.
 std::string general5_text(double value);
+std::string round_trip_text(double value);
 
 }  // namespace vindrel

@@ -242,3 +242,57 @@ void write_file_atomically(const std::string& path, std::string_view content) {
 }
 
 }  // namespace vindrel
+
+namespace vindrel {
+
+NamedTemporaryFile::NamedTemporaryFile(const std::string& path)
+    : path_(path), target_(resolve_target(path)) {
+  struct stat status;
+  const bool exists = stat(target_.c_str(), &status) == 0;
+  if (exists && !S_ISREG(status.st_mode)) return;  // a device: written directly
+  if (exists && access(target_.c_str(), W_OK) != 0) throw_io_error(errno, path_, 0, true);
+  const std::string prefix =
+      folder_of(target_) + "/." + base_name_of(target_) + ".tmp" + std::to_string(getpid()) + ".";
+  int descriptor = -1;
+  for (int attempt = 0; attempt < 100 && descriptor < 0; ++attempt) {
+    temporary_ = prefix + std::to_string(temporary_counter.fetch_add(1));
+    descriptor = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (descriptor < 0 && errno != EEXIST) break;
+  }
+  if (descriptor < 0) {
+    const int error_number = errno;
+    temporary_.clear();
+    throw_io_error(error_number, path_, 0, true);
+  }
+  if (exists) (void)fchmod(descriptor, status.st_mode & 07777);
+  ::close(descriptor);
+}
+
+NamedTemporaryFile::~NamedTemporaryFile() { abandon(); }
+
+void NamedTemporaryFile::commit() {
+  if (temporary_.empty()) return;
+  const int descriptor = ::open(temporary_.c_str(), O_RDONLY | O_CLOEXEC);
+  int error_number = descriptor < 0 ? errno : 0;
+  if (descriptor >= 0) {
+    if (fsync(descriptor) != 0) error_number = errno;
+    ::close(descriptor);
+  }
+  if (error_number == 0 && std::rename(temporary_.c_str(), target_.c_str()) != 0) {
+    error_number = errno;
+  }
+  if (error_number != 0) {
+    abandon();
+    throw_io_error(error_number, path_);
+  }
+  temporary_.clear();
+  sync_folder(folder_of(target_));
+}
+
+void NamedTemporaryFile::abandon() noexcept {
+  if (temporary_.empty()) return;
+  ::unlink(temporary_.c_str());
+  temporary_.clear();
+}
+
+}  // namespace vindrel

@@ -114,3 +114,36 @@ class AtomicFileWriter {
 };
 
 }  // namespace vindrel
+
+namespace vindrel {
+
+// The same safety for a file that a library creates and writes by its name
+// (the NetCDF library): the constructor reserves a fresh temporary name in the
+// target's folder, the library writes that file, and commit() syncs it and
+// renames it over the target. Destroying it uncommitted removes the temporary
+// file and leaves the target as it was. The rules of AtomicFileWriter apply: a
+// symbolic link is followed, a target that may not be written is refused, a
+// replaced file keeps its permissions, a device is written directly.
+class NamedTemporaryFile {
+ public:
+  // Throws EInOutError ("Path not found", "File access denied", ...).
+  explicit NamedTemporaryFile(const std::string& path);
+  ~NamedTemporaryFile();
+  NamedTemporaryFile(const NamedTemporaryFile&) = delete;
+  NamedTemporaryFile& operator=(const NamedTemporaryFile&) = delete;
+
+  // The name to write: the temporary file, or the target itself when it is a device.
+  const std::string& name() const noexcept { return temporary_.empty() ? target_ : temporary_; }
+  // After the library closed the file: syncs it and renames it over the
+  // target. Throws EInOutError (the temporary file is then removed).
+  void commit();
+  // Removes the temporary file, without throwing.
+  void abandon() noexcept;
+
+ private:
+  std::string path_;       // as given, for messages
+  std::string target_;     // symbolic links resolved
+  std::string temporary_;  // empty once committed or abandoned, or for a device
+};
+
+}  // namespace vindrel

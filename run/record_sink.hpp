@@ -7,11 +7,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "core/model.hpp"
 #include "fileio/output_file.hpp"
+#include "fileio/table_writer.hpp"
 
 namespace vindrel {
 
@@ -72,5 +75,39 @@ class OutputTable final : public RecordSink {
   std::size_t columns_ = 0;
   std::vector<double> values_;
 };
+
+// A file of chosen columns for analysis tools (CSV, NetCDF), through a
+// TableWriter: the file is written under a temporary name and replaces the
+// target at end(), also after a cancel or a failure of the model, so the
+// records written so far are kept. A write that fails (a full disk) ends the
+// run as failed and leaves the previous file as it was.
+class TableFileSink final : public RecordSink {
+ public:
+  // `columns`: positions in the output record (column_labels.hpp), the time
+  // left out; empty for every column. `metadata`: what the format records
+  // about the run (run_metadata()).
+  TableFileSink(std::string file_name, std::unique_ptr<TableWriter> writer,
+                std::vector<std::size_t> columns, OutputMetadata metadata = {});
+  void begin(const Model& model) override;
+  void record(const Model& model, double time) override;
+  void end() override;
+  const std::string& file_name() const noexcept { return file_name_; }
+
+ private:
+  std::string file_name_;
+  std::unique_ptr<TableWriter> writer_;
+  std::vector<std::size_t> columns_;
+  OutputMetadata metadata_;
+  std::vector<ColumnLabel> labels_;
+  std::vector<double> row_;  // one record, sized at begin()
+};
+
+struct RunSettings;
+
+// What a run's outputs record about it: the run settings (times, steps,
+// integrator, tolerance, repeat and reset options, held and reset states of
+// `model`) and the input files' names and SHA-256 content hashes. Throws
+// EInOutError when an input file cannot be read.
+OutputMetadata run_metadata(const RunSettings& settings, const Model& model);
 
 }  // namespace vindrel

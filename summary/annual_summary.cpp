@@ -8,6 +8,7 @@
 
 #include "core/model_constants.hpp"
 #include "core/positions.hpp"
+#include "fileio/formats/output_format.hpp"
 #include "fileio/output_file.hpp"
 
 namespace vindrel {
@@ -238,14 +239,25 @@ std::vector<YearFigures> AnnualSummary::finish() {
   return std::move(years_);
 }
 
+std::vector<std::size_t> summary_input_columns(const TModelDef& info) {
+  // State i sits at DriverCount + i of the record, process p at DriverCount + p.
+  const auto at = [&info](int position) {
+    return static_cast<std::size_t>(info.DriverCount + position);
+  };
+  return {at(state::PST),      at(state::NPPT),      at(state::NepT),      at(state::RST),
+          at(state::RPT),      at(state::EtT),       at(state::PptIT),     at(state::QgT),
+          at(state::PptT),     at(state::lambdaCfT), at(state::lambdaNfT), at(state::lambdaCT),
+          at(state::lambdaNT), at(state::UNT),       at(state::NminT),     at(state::QNT),
+          at(state::UnfixT),   at(state::Ws),        at(process::CET),     at(process::NET),
+          at(process::NIT),    at(process::CPT),     at(process::NPT),     at(process::CST),
+          at(process::NST),    at(process::Aw),      at(process::LAI)};
+}
+
 std::vector<YearFigures> summarise_output_file(const std::string& file_name) {
-  Model model = MakeModel();
-  OutputFileReader file;
-  file.open(file_name);
+  const Model model = MakeModel();
   AnnualSummary summary;
-  double time = 0.0;
-  while (file.read_record(time, model)) summary.add(time, model);
-  file.close();
+  read_output_records(file_name, model, summary_input_columns(model.ModelInfo), "the summary",
+                      [&](const double* row) { summary.add(row, model.ModelInfo); });
   std::vector<YearFigures> years = summary.finish();
   if (years.empty()) throw std::runtime_error(file_name + ": the output file holds no record");
   return years;

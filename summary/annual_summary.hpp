@@ -99,8 +99,14 @@ class AnnualSummary {
   int record_count_ = 0;
 };
 
-// The summary of an output file. Throws EInOutError for a bad file and
-// std::runtime_error for a file without records.
+// The columns of the output record (column_labels.hpp) that the summary
+// reads: 18 running totals and states, 9 processes.
+std::vector<std::size_t> summary_input_columns(const TModelDef& info);
+
+// The summary of a run's output: the model's output file, or a CSV or NetCDF
+// output holding at least summary_input_columns(). Throws EInOutError for a bad
+// file or one that lacks columns (naming them) and std::runtime_error for a
+// file without records.
 std::vector<YearFigures> summarise_output_file(const std::string& file_name);
 // The summary of records kept in memory.
 std::vector<YearFigures> summarise_records(const OutputTable& table, const TModelDef& info);

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstdint>
+#include <cstring>
 #include <cmath>
 #include <limits>
 #include <random>
@@ -217,6 +219,36 @@ TEST(GeneralFormat, RandomValuesReadBackToFifteenDigitsAndFitTheField) {
     const double y = parsed(std::string(text, end));
     ASSERT_LE(std::fabs(y - x), 5.0000001e-15 * std::fabs(x)) << std::string(text, end);
     ASSERT_EQ(g15_right_text(x).size(), 25u);
+  }
+}
+
+// ---- The CSV outputs' round-trip text ----------------------------------------
+
+TEST(RoundTripFormat, WritesTheShortestTextThatReadsBack) {
+  EXPECT_EQ(round_trip_text(365.0), "365");
+  EXPECT_EQ(round_trip_text(0.5), "0.5");
+  EXPECT_EQ(round_trip_text(1e-5), "1e-05");
+  EXPECT_EQ(round_trip_text(0.1 + 0.2), "0.30000000000000004");
+  EXPECT_EQ(round_trip_text(-2.2250738585072014e-308), "-2.2250738585072014e-308");
+  EXPECT_EQ(round_trip_text(-0.0), "0");
+  EXPECT_EQ(round_trip_text(kNaN), "NaN");
+  EXPECT_EQ(round_trip_text(kInf), "Inf");
+  EXPECT_EQ(round_trip_text(-kInf), "-Inf");
+}
+
+TEST(RoundTripFormat, RandomValuesReadBackExactly) {
+  std::mt19937_64 random(7);
+  std::uniform_int_distribution<std::uint64_t> bits;
+  char text[kMaxRoundTripLength];
+  for (int n = 0; n < 20000; ++n) {
+    const std::uint64_t b = bits(random);
+    double x = 0.0;
+    std::memcpy(&x, &b, sizeof x);
+    if (!std::isfinite(x)) continue;
+    char* end = format_round_trip(text, x);
+    double y = 0.0;
+    ASSERT_TRUE(parse_number(std::string_view(text, static_cast<std::size_t>(end - text)), y));
+    ASSERT_EQ(y, x) << std::string(text, end);
   }
 }
 

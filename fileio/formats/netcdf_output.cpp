@@ -1,0 +1,267 @@
+#include "fileio/formats/netcdf_output.hpp"
+
+#include <H5public.h>
+#include <netcdf.h>
+
+#include <cerrno>
+#include <mutex>
+#include <optional>
+
+#include "core/exceptions.hpp"
+#include "fileio/io_error.hpp"
+#include "fileio/safe_write.hpp"
+
+namespace vindrel {
+namespace {
+
+// The NetCDF and HDF5 libraries keep global state without locks. The first
+// use also keeps HDF5 from closing files at the program's exit: a file whose
+// writing failed (a full disk) cannot be closed, and HDF5's own attempt at
+// exit would crash the program after it reported the failure.
+std::mutex& library_lock() {
+  static std::mutex lock;
+  static const bool prepared = [] {
+    (void)H5dont_atexit();
+    return true;
+  }();
+  (void)prepared;
+  return lock;
+}
+
+constexpr int kDeflateLevel = 1;
+constexpr const char* kTimeUnitsReference = " since 0000-12-31 00:00:00";
+
+// The message of a failed NetCDF call. A write that the system refused for
+// want of room is a full disk, as for the other files.
+std::string netcdf_message(int status, int error_number) {
+  if (error_number == ENOSPC || error_number == EFBIG
+#ifdef EDQUOT
+      || error_number == EDQUOT
+#endif
+  ) {
+    return io_error_message(error_number);
+  }
+  return std::string("NetCDF error: ") + nc_strerror(status);
+}
+
+void put_text(int ncid, int varid, const char* name, const std::string& text, int& status) {
+  if (status == NC_NOERR) status = nc_put_att_text(ncid, varid, name, text.size(), text.data());
+}
+
+void put_number(int ncid, int varid, const char* name, double value, int& status) {
+  if (status == NC_NOERR) status = nc_put_att_double(ncid, varid, name, NC_DOUBLE, 1, &value);
+}
+
+}  // namespace
+
+struct NetcdfTableWriter::File {
+  std::string file_name;
+  std::optional<NamedTemporaryFile> temporary;
+  int ncid = -1;
+  std::vector<int> variables;  // one per column, the time first
+  std::vector<double> block;   // column by column, kNetcdfChunkRecords rows each
+  std::size_t held = 0;        // rows in the block
+  std::size_t written = 0;     // rows in the file
+
+  // Closes the file, removes it and throws the failure of a NetCDF call.
+  [[noreturn]] void fail(int status) {
+    const int error_number = errno;
+    if (ncid >= 0) {
+      (void)nc_abort(ncid);
+      ncid = -1;
+    }
+    temporary.reset();
+    throw EInOutError(netcdf_message(status, error_number), file_name);
+  }
+
+  void check(int status) {
+    if (status != NC_NOERR) fail(status);
+  }
+
+  void flush() {
+    for (std::size_t c = 0; c < variables.size() && held > 0; ++c) {
+      const std::size_t start = written;
+      const std::size_t count = held;
+      errno = 0;
+      check(nc_put_vara_double(ncid, variables[c], &start, &count,
+                               block.data() + c * kNetcdfChunkRecords));
+    }
+    written += held;
+    held = 0;
+  }
+};
+
+NetcdfTableWriter::NetcdfTableWriter() = default;
+NetcdfTableWriter::~NetcdfTableWriter() { abandon(); }
+
+bool NetcdfTableWriter::is_open() const noexcept { return file_ && file_->ncid >= 0; }
+
+void NetcdfTableWriter::open(const std::string& file_name, const TModelDef& info,
+                             std::span<const ColumnLabel> columns, const OutputMetadata& metadata) {
+  abandon();
+  auto file = std::make_unique<File>();
+  file->file_name = file_name;
+  file->temporary.emplace(file_name);
+  const std::lock_guard lock(library_lock());
+  errno = 0;
+  file->check(nc_create(file->temporary->name().c_str(), NC_NETCDF4 | NC_CLOBBER, &file->ncid));
+  const int ncid = file->ncid;
+  int status = NC_NOERR;
+  int old_fill = 0;
+  status = nc_set_fill(ncid, NC_NOFILL, &old_fill);
+  int time_dimension = -1;
+  if (status == NC_NOERR) status = nc_def_dim(ncid, "time", NC_UNLIMITED, &time_dimension);
+  const std::size_t chunk = kNetcdfChunkRecords;
+  for (const ColumnLabel& column : columns) {
+    int varid = -1;
+    const bool time = column.table == ColumnTable::kTime;
+    const std::string name = time ? "time" : column.name;
+    if (status == NC_NOERR)
+      status = nc_def_var(ncid, name.c_str(), NC_DOUBLE, 1, &time_dimension, &varid);
+    if (status == NC_NOERR) status = nc_def_var_chunking(ncid, varid, NC_CHUNKED, &chunk);
+    if (status == NC_NOERR) status = nc_def_var_deflate(ncid, varid, 1, 1, kDeflateLevel);
+    if (status == NC_NOERR) status = nc_def_var_fill(ncid, varid, 1, nullptr);
+    if (time) {
+      put_text(ncid, varid, "standard_name", "time", status);
+      put_text(ncid, varid, "long_name", column.long_name, status);
+      put_text(ncid, varid, "units", column.units + kTimeUnitsReference, status);
+      put_text(ncid, varid, "calendar", "366_day", status);
+      put_text(ncid, varid, "axis", "T", status);
+    } else {
+      put_text(ncid, varid, "long_name", column.long_name, status);
+      put_text(ncid, varid, "units", column.units, status);
+      put_text(ncid, varid, "model_table",
+               column.table == ColumnTable::kDriver  ? "driver"
+               : column.table == ColumnTable::kState ? "state"
+                                                     : "process",
+               status);
+      if (status == NC_NOERR) {
+        const int index = column.index;
+        status = nc_put_att_int(ncid, varid, "model_index", NC_INT, 1, &index);
+      }
+    }
+    file->variables.push_back(varid);
+  }
+  put_text(ncid, NC_GLOBAL, "Conventions", "CF-1.9", status);
+  put_text(ncid, NC_GLOBAL, "title", info.ModelName + " " + info.ModelVersion + " run", status);
+  put_text(ncid, NC_GLOBAL, "model", info.ModelName, status);
+  put_text(ncid, NC_GLOBAL, "model_version", info.ModelVersion, status);
+  for (const MetadataItem& item : metadata) {
+    if (item.number) {
+      put_number(ncid, NC_GLOBAL, item.name.c_str(), *item.number, status);
+    } else {
+      put_text(ncid, NC_GLOBAL, item.name.c_str(), item.text, status);
+    }
+  }
+  if (status == NC_NOERR) status = nc_enddef(ncid);
+  file->check(status);
+  file->block.resize(columns.size() * kNetcdfChunkRecords);
+  file_ = std::move(file);
+}
+
+void NetcdfTableWriter::write_row(const double* values) {
+  if (!is_open())
+    throw EInOutError(std::string(kFileNotOpenForOutput), file_ ? file_->file_name : "");
+  File& file = *file_;
+  for (std::size_t c = 0; c < file.variables.size(); ++c) {
+    file.block[c * kNetcdfChunkRecords + file.held] = values[c];
+  }
+  if (++file.held < kNetcdfChunkRecords) return;
+  const std::lock_guard lock(library_lock());
+  try {
+    file.flush();
+  } catch (...) {
+    file_.reset();
+    throw;
+  }
+}
+
+void NetcdfTableWriter::close() {
+  if (!is_open()) return;
+  std::unique_ptr<File> file = std::move(file_);
+  const std::lock_guard lock(library_lock());
+  file->flush();
+  errno = 0;
+  const int status = nc_close(file->ncid);
+  if (status != NC_NOERR) file->fail(status);
+  file->ncid = -1;
+  file->temporary->commit();
+}
+
+void NetcdfTableWriter::abandon() noexcept {
+  if (!file_) return;
+  if (file_->ncid >= 0) {
+    const std::lock_guard lock(library_lock());
+    (void)nc_close(file_->ncid);
+  }
+  file_.reset();
+}
+
+struct NetcdfOutputReader::File {
+  std::string file_name;
+  int ncid = -1;
+  int time_dimension = -1;
+  std::size_t records = 0;
+
+  [[noreturn]] void fail(const std::string& message) const {
+    throw EInOutError(message, file_name);
+  }
+};
+
+NetcdfOutputReader::NetcdfOutputReader() = default;
+NetcdfOutputReader::~NetcdfOutputReader() { close(); }
+
+void NetcdfOutputReader::close() noexcept {
+  if (file_ && file_->ncid >= 0) {
+    const std::lock_guard lock(library_lock());
+    (void)nc_close(file_->ncid);
+  }
+  file_.reset();
+}
+
+void NetcdfOutputReader::open(const std::string& file_name) {
+  close();
+  auto file = std::make_unique<File>();
+  file->file_name = file_name;
+  const std::lock_guard lock(library_lock());
+  const int status = nc_open(file_name.c_str(), NC_NOWRITE, &file->ncid);
+  // The library passes the system's errors on as positive numbers.
+  if (status > 0) throw_io_error(status, file_name);
+  if (status != NC_NOERR) file->fail(std::string("NetCDF error: ") + nc_strerror(status));
+  file_ = std::move(file);
+  File& f = *file_;
+  int time_variable = -1;
+  if (nc_inq_dimid(f.ncid, "time", &f.time_dimension) != NC_NOERR ||
+      nc_inq_varid(f.ncid, "time", &time_variable) != NC_NOERR ||
+      nc_inq_dimlen(f.ncid, f.time_dimension, &f.records) != NC_NOERR) {
+    f.fail("expected a NetCDF output of a run, with a \"time\" dimension and variable");
+  }
+}
+
+std::size_t NetcdfOutputReader::records() const noexcept { return file_ ? file_->records : 0; }
+
+bool NetcdfOutputReader::has(const std::string& name) const {
+  if (!file_) return false;
+  const std::lock_guard lock(library_lock());
+  int varid = -1;
+  int dimensions = 0;
+  int dimension = -1;
+  if (nc_inq_varid(file_->ncid, name.c_str(), &varid) != NC_NOERR) return false;
+  if (nc_inq_varndims(file_->ncid, varid, &dimensions) != NC_NOERR || dimensions != 1) return false;
+  return nc_inq_vardimid(file_->ncid, varid, &dimension) == NC_NOERR &&
+         dimension == file_->time_dimension;
+}
+
+void NetcdfOutputReader::read(const std::string& name, std::size_t first, std::size_t count,
+                              double* values) const {
+  if (!file_) throw EInOutError(std::string(kFileNotOpenForInput), "");
+  const std::lock_guard lock(library_lock());
+  int varid = -1;
+  int status = nc_inq_varid(file_->ncid, name.c_str(), &varid);
+  if (status == NC_NOERR) status = nc_get_vara_double(file_->ncid, varid, &first, &count, values);
+  if (status != NC_NOERR) {
+    file_->fail("NetCDF error reading the variable " + name + ": " + nc_strerror(status));
+  }
+}
+
+}  // namespace vindrel

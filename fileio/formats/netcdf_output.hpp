@@ -1,0 +1,75 @@
+// The NetCDF output: a run's records as a NetCDF-4 file following the CF
+// conventions (CF-1.9), for climate-data tools (xarray, ncdump, R's ncdf4).
+//
+//   dimension  time (unlimited)
+//   time       double; units "days since 0000-12-31 00:00:00", calendar
+//              "366_day", standard_name "time", axis "T"
+//   NAME       double (time), one per chosen column, named as column_labels.hpp
+//              names it, with units and long_name (the model's texts) and
+//              model_table/model_index (its table and 1-based position)
+//   globals    Conventions, title, model, model_version, and the run's
+//              metadata (run settings, input files and their SHA-256)
+//
+// Time. The model counts days from its day 0 in years of 366 days; year k
+// holds the times 366 (k - 1) < t <= 366 k, and a record at a whole time t
+// falls on day ((t - 1) mod 366) + 1 of its year. The CF calendar "366_day"
+// (all years 366 days long) with the reference date 0000-12-31, the last day
+// of year 0, which is the model's day 0, gives every whole time the date of
+// the model's own year and day: 1 is 0001-01-01, 366 is 0001-12-31, 367 is
+// 0002-01-01. The time values are the model's times unchanged.
+//
+// Every variable is chunked along time (4096 records a chunk), shuffled and
+// deflated (level 1); records gather in memory and go to the file a whole
+// chunk at a time. The NetCDF and HDF5 libraries are not thread-safe: every
+// call into them holds one process-wide lock, so several runs of a study may
+// write NetCDF files at once.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "fileio/table_writer.hpp"
+
+namespace vindrel {
+
+// Records per chunk of every variable.
+inline constexpr std::size_t kNetcdfChunkRecords = 4096;
+
+class NetcdfTableWriter final : public TableWriter {
+ public:
+  NetcdfTableWriter();
+  ~NetcdfTableWriter() override;
+  void open(const std::string& file_name, const TModelDef& info,
+            std::span<const ColumnLabel> columns, const OutputMetadata& metadata) override;
+  void write_row(const double* values) override;
+  void close() override;
+  void abandon() noexcept override;
+  bool is_open() const noexcept override;
+
+ private:
+  struct File;
+  std::unique_ptr<File> file_;
+};
+
+// Reads the columns of a NetCDF output by name, a block of records at a time.
+class NetcdfOutputReader {
+ public:
+  NetcdfOutputReader();
+  ~NetcdfOutputReader();
+  // Opens the file; throws EInOutError when it is not a NetCDF output of a
+  // run (no "time" variable along the "time" dimension).
+  void open(const std::string& file_name);
+  std::size_t records() const noexcept;
+  // Whether the file holds a variable of this name along time.
+  bool has(const std::string& name) const;
+  // Reads `count` records from `first` of the variable `name` into `values`.
+  void read(const std::string& name, std::size_t first, std::size_t count, double* values) const;
+  void close() noexcept;
+
+ private:
+  struct File;
+  std::unique_ptr<File> file_;
+};
+
+}  // namespace vindrel
