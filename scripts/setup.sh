@@ -16,6 +16,8 @@ packages=(
   locales
   # NetCDF output (the C library) and the tools the tests read it back with.
   libnetcdf-dev netcdf-bin
+  # SHA-256 of a study's input files, recorded in its results file (libcrypto).
+  libssl-dev
   # The Python module and its tests, the output-format snippets and the calibration example.
   python3-dev pybind11-dev python3-numpy python3-pandas python3-xarray python3-netcdf4
   python3-pytest python3-scipy python3-emcee python3-matplotlib

@@ -28,6 +28,7 @@ MetricValues read_metric_values(const std::string& results_file, const SampleTab
   const ResultsFile results = read_results(results_file);
   std::string_view header = results.header;
   header.remove_suffix(1);  // its LF
+  if (header.ends_with('\r')) header.remove_suffix(1);
   const std::vector<std::string_view> columns = split_commas(header);
   const std::size_t k = samples.names.size();
   bool same_factors = columns.size() >= kFixedColumns + k;
@@ -70,7 +71,12 @@ MetricValues read_metric_values(const std::string& results_file, const SampleTab
       continue;
     }
     double value = 0.0;
-    if (parse_number(row.fields[column], value) && std::isfinite(value)) {
+    if (!parse_number(row.fields[column], value)) {
+      throw EInOutError("expected a number or nan for " + quoted(metric) + " of run " +
+                            std::to_string(row.run) + ", found " + quoted(row.fields[column]),
+                        results_file, row.line);
+    }
+    if (std::isfinite(value)) {
       result.values[row.run] = value;
     } else {
       result.no_value.push_back(row.run);

@@ -19,7 +19,9 @@ struct MetricValues {
 };
 
 // Reads the metric `metric` of `results_file` for the rows of `samples`.
-// Throws EInOutError with the file and the line when the header's factors are
+// Throws EInOutError with the file and the line when a completed run's value
+// is not a number (nan and the infinities are runs without a value), when the
+// header's factors are
 // not the sample's, when it has no such metric (naming those it has), when a
 // run appears twice, and when a row's factor values are not those of the
 // sample's row of the same index.

@@ -51,6 +51,14 @@ std::optional<std::vector<std::string>> split_csv(std::string_view line) {
   }
 }
 
+// A line's content without its LF, and without a CR before it (a file edited
+// on another system).
+std::string_view without_line_end(std::string_view line) {
+  if (line.ends_with('\n')) line.remove_suffix(1);
+  if (line.ends_with('\r')) line.remove_suffix(1);
+  return line;
+}
+
 bool parse_index(std::string_view text, std::size_t& value) {
   if (text.empty()) return false;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -66,6 +74,26 @@ std::string run_list(const std::vector<std::size_t>& runs) {
   }
   if (runs.size() > kShown) list += std::string(", ... (") + std::to_string(runs.size()) + " runs)";
   return list;
+}
+
+// Given the sample and the factors file, they must be those the parts were run
+// with (when the parts record them).
+void check_inputs_of_definition(const StudyDefinition& definition, const std::string& part,
+                                const SampleTable* samples, const std::string& factors_file) {
+  const std::pair<const char*, std::string> given[] = {
+      {"samples", samples != nullptr ? samples->file_name : std::string()},
+      {"factors", factors_file}};
+  for (const auto& [key, file] : given) {
+    const DefinitionItem* item = find_item(definition, key);
+    if (file.empty() || item == nullptr) continue;
+    const std::string hash = file_content_hash(file);
+    if (hash != item->value) {
+      throw EInOutError(std::string("the parts were run with other ") + key + " (" +
+                            item->value.substr(0, 19) + "... in " + part + ", " +
+                            hash.substr(0, 19) + "... in " + file + ")",
+                        file);
+    }
+  }
 }
 
 }  // namespace
@@ -107,31 +135,47 @@ std::string results_row(std::size_t run, std::string_view failure,
   return row;
 }
 
-ResultsFile read_results(const std::string& file_name) {
-  const std::string text = read_text_file(file_name);
+ResultsFile parse_results(std::string text, const std::string& file_name) {
   ResultsFile file;
-  const std::size_t header_end = text.find('\n');
-  if (header_end == std::string::npos || !text.starts_with("run,status,message")) {
-    throw EInOutError("expected the header of a results file, \"run,status,message,...\"",
-                      file_name, 1);
+  // The definition: the lines before the column line that start with "#".
+  std::size_t at = 0;
+  std::size_t line = 1;
+  while (at < text.size() && text[at] == '#') {
+    const std::size_t end = text.find('\n', at);
+    if (end == std::string::npos) break;
+    at = end + 1;
+    ++line;
   }
-  file.header = text.substr(0, header_end + 1);
-  const auto header_fields = split_csv(std::string_view(file.header).substr(0, header_end));
+  file.definition_text = text.substr(0, at);
+  file.definition = parse_definition(file.definition_text, file_name, 1);
+  const std::size_t header_end = text.find('\n', at);
+  if (header_end == std::string::npos ||
+      std::string_view(text).substr(at).substr(0, 18) != "run,status,message") {
+    throw EInOutError("expected the header of a results file, \"run,status,message,...\"",
+                      file_name, line);
+  }
+  file.header = text.substr(at, header_end + 1 - at);
+  const auto header_fields = split_csv(without_line_end(file.header));
   const std::size_t columns = header_fields ? header_fields->size() : 0;
-  std::size_t at = header_end + 1;
-  std::size_t line = 2;
+  at = header_end + 1;
+  ++line;
   for (std::size_t end = text.find('\n', at); end != std::string::npos;
        at = end + 1, end = text.find('\n', at), ++line) {
     ResultsRow row;
     row.line = line;
     row.text = text.substr(at, end + 1 - at);
-    auto fields = split_csv(std::string_view(row.text).substr(0, row.text.size() - 1));
-    if (!fields || fields->size() != columns || !parse_index((*fields)[0], row.run) ||
-        ((*fields)[1] != "completed" && (*fields)[1] != "failed")) {
+    const std::string_view content = without_line_end(row.text);
+    auto fields = split_csv(content);
+    if (!fields || fields->size() != columns || !parse_index((*fields)[0], row.run)) {
       throw EInOutError(std::string("expected a row of ") + std::to_string(columns) +
                             " fields (a run number, completed or failed, the message, the "
                             "factors and the metrics), found " +
-                            quoted(std::string_view(row.text).substr(0, row.text.size() - 1)),
+                            quoted(content),
+                        file_name, line);
+    }
+    if ((*fields)[1] != "completed" && (*fields)[1] != "failed") {
+      throw EInOutError("unknown status " + quoted((*fields)[1]) + " of run " +
+                            std::to_string(row.run) + ": expected completed or failed",
                         file_name, line);
     }
     row.fields = std::move(*fields);
@@ -141,13 +185,24 @@ ResultsFile read_results(const std::string& file_name) {
   return file;
 }
 
+ResultsFile read_results(const std::string& file_name) {
+  return parse_results(read_text_file(file_name), file_name);
+}
+
 void check_row_matches_sample(const ResultsRow& row, const SampleTable& samples,
                               const std::string& file_name) {
   if (row.run >= samples.rows.size()) {
-    throw EInOutError(std::string("run ") + std::to_string(row.run) + " is beyond the sample's " +
-                          std::to_string(samples.rows.size()) +
-                          " rows: these are the results of another sample",
-                      file_name, row.line);
+    std::string message = "the sample ends after ";
+    message.append(std::to_string(samples.rows.size()))
+        .append(samples.rows.size() == 1 ? " row but " : " rows but ")
+        .append(file_name);
+    if (row.line > 0) message.append(1, ':').append(std::to_string(row.line));
+    message.append(" holds run ")
+        .append(std::to_string(row.run))
+        .append(
+            ": the sample is missing its last rows, or the results are those of another sample");
+    throw EInOutError(message,
+                      samples.file_name.empty() ? std::string("the sample") : samples.file_name);
   }
   const std::vector<double>& values = samples.rows[row.run];
   for (std::size_t i = 0; i < values.size(); ++i) {
@@ -163,19 +218,41 @@ void check_row_matches_sample(const ResultsRow& row, const SampleTable& samples,
 }
 
 void merge_results(const std::vector<std::string>& part_files, const std::string& out_file,
-                   const SampleTable* samples) {
+                   const SampleTable* samples, const std::string& factors_file) {
   if (part_files.empty()) throw std::invalid_argument("no part to merge");
+  std::string definition_text;
+  StudyDefinition definition;
   std::string header;
   // Each row's text by run, and the part it came from.
   std::map<std::size_t, std::pair<std::string, std::size_t>> rows;
   for (std::size_t p = 0; p < part_files.size(); ++p) {
     ResultsFile part = read_results(part_files[p]);
     if (p == 0) {
+      definition_text = part.definition_text;
+      definition = part.definition;
       header = part.header;
-    } else if (part.header != header) {
-      throw EInOutError("the header differs from that of " + part_files[0] +
-                            ": the parts come from different studies",
-                        part_files[p], 1);
+      check_inputs_of_definition(definition, part_files[0], samples, factors_file);
+    } else {
+      if (part.definition.empty() != definition.empty()) {
+        throw EInOutError(
+            std::string(part.definition.empty() ? "the part does not record" : "the part records") +
+                " the study's definition and " + part_files[0] +
+                (part.definition.empty() ? " does" : " does not") +
+                ": the parts come from different versions of the program or "
+                "different studies",
+            part_files[p], 1);
+      }
+      const std::string differences =
+          definition_differences(definition, part.definition, part_files[0], part_files[p]);
+      if (!differences.empty()) {
+        throw EInOutError("the parts come from different studies: " + differences, part_files[p],
+                          1);
+      }
+      if (part.header != header) {
+        throw EInOutError("the header differs from that of " + part_files[0] +
+                              ": the parts come from different studies",
+                          part_files[p], part.definition.size() + 1);
+      }
     }
     for (ResultsRow& row : part.rows) {
       if (samples != nullptr) check_row_matches_sample(row, *samples, part_files[p]);
@@ -206,7 +283,7 @@ void merge_results(const std::vector<std::string>& part_files, const std::string
     throw std::runtime_error(std::string("run ") + std::to_string(rows.rbegin()->first) +
                              " is beyond the sample's " + std::to_string(expected) + " rows");
   }
-  std::string content = header;
+  std::string content = definition_text + header;
   for (const auto& [run, row] : rows) content += row.first;
   write_file_atomically(out_file, content);
 }

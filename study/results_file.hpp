@@ -1,5 +1,9 @@
-// The results file of a study: one CSV row per run, in the sample's order.
+// The results file of a study: the study's definition (study_definition.hpp),
+// then one CSV row per run, in the sample's order.
 //
+//   # par: sha256 5b0e8f...  base.par
+//   ...
+//   # metric: nep=summary:NEP:mean
 //   run,status,message,<factor names...>,<metric names...>
 //   0,completed,,30.5,0.12,412.75
 //   1,failed,Step size too small at time 731,41.25,0.3,nan
@@ -14,8 +18,11 @@
 // The file is written by appending whole lines, so it is valid at any moment:
 // a study that stops leaves complete rows, possibly followed by a cut line,
 // which a resume drops. A study run in shards writes the rows of its shard, in
-// order, into a file of the same header; merging the parts gives the bytes of
-// the study run in one piece.
+// order, into a file of the same definition and header; merging the parts gives
+// the bytes of the study run in one piece.
+//
+// Files written before studies recorded their definition start with the column
+// line; they are read (analyze, merge) but not resumed.
 #pragma once
 
 #include <cstddef>
@@ -24,6 +31,7 @@
 #include <vector>
 
 #include "study/samples.hpp"
+#include "study/study_definition.hpp"
 
 namespace vindrel::study {
 
@@ -50,7 +58,11 @@ struct ResultsRow {
 };
 
 struct ResultsFile {
-  std::string header;  // the first line with its LF
+  // The definition lines with their LFs, as they stand in the file, and what
+  // they say; both empty in a file written without them.
+  std::string definition_text;
+  StudyDefinition definition;
+  std::string header;  // the column line with its LF
   std::vector<ResultsRow> rows;
   // Bytes of the header and the complete rows; a cut last line (one without
   // its LF, left by a study that stopped while writing) follows them.
@@ -58,21 +70,28 @@ struct ResultsFile {
 };
 
 // Reads a results file. Throws EInOutError with the file and the line for a
-// missing header or a complete line that is not a row of this header.
+// definition line that is not "# KEY: VALUE", a missing column line, a
+// complete line that is not a row of these columns and an unknown status.
 ResultsFile read_results(const std::string& file_name);
 
+// The same from a text in memory; `file_name` names it in messages.
+ResultsFile parse_results(std::string text, const std::string& file_name);
+
 // Throws EInOutError naming the line when a row's factor values are not those
-// of the sample's row of the same index (the results of another sample file).
+// of the sample's row of the same index (the results of another sample file),
+// and naming the sample file when the row is beyond the sample's last row.
 void check_row_matches_sample(const ResultsRow& row, const SampleTable& samples,
                               const std::string& file_name);
 
 // Joins the parts of a study run in shards into `out_file` (through the safe
 // writer), rows sorted by run: the bytes of the study run in one piece. The
-// parts must have the same header and hold disjoint rows that together run
-// from 0 without a gap, up to the sample's last row when `samples` is given
-// (the only way to notice missing rows at the end). Refuses otherwise, with a
-// message that names the parts and the runs.
+// parts must have the same definition and header and hold disjoint rows that
+// together run from 0 without a gap, up to the sample's last row when `samples`
+// is given (the only way to notice missing rows at the end). Given, the sample
+// file and the factors file must also be those of the parts' definition.
+// Refuses otherwise, with a message that names the parts, what differs and
+// the runs.
 void merge_results(const std::vector<std::string>& part_files, const std::string& out_file,
-                   const SampleTable* samples = nullptr);
+                   const SampleTable* samples = nullptr, const std::string& factors_file = {});
 
 }  // namespace vindrel::study

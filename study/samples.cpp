@@ -32,6 +32,7 @@ bool is_numbers_only(std::string_view line) {
 SampleTable parse_samples(const std::string& text, const std::string& file_name,
                           const std::vector<Factor>& factors) {
   SampleTable table;
+  table.file_name = file_name;
   for (const Factor& factor : factors) table.names.push_back(factor.name);
   const std::size_t columns = factors.size();
   bool first = true;
@@ -43,7 +44,8 @@ SampleTable parse_samples(const std::string& text, const std::string& file_name,
       first = false;
       // A header names the factors in order; a plain matrix starts with numbers.
       if (!is_numbers_only(line.text)) {
-        const std::vector<std::string_view> fields = split_commas(line.text);
+        // Names separated by commas, or by blanks as in a matrix with a header.
+        const std::vector<std::string_view> fields = split_values(line.text);
         bool matches = fields.size() == columns;
         for (std::size_t i = 0; matches && i < columns; ++i) matches = fields[i] == factors[i].name;
         if (!matches) {

@@ -18,6 +18,7 @@ namespace vindrel::study {
 struct SampleTable {
   std::vector<std::string> names;         // one per factor, in factor order
   std::vector<std::vector<double>> rows;  // one per run; each as long as `names`
+  std::string file_name;                  // the file it was read from, for messages
 };
 
 // Reads a sample file or a plain matrix whose columns are `factors`. Throws

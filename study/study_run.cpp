@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
@@ -21,7 +22,10 @@
 #include "fileio/safe_write.hpp"
 #include "run/record_sink.hpp"
 #include "run/run.hpp"
+#include "study/kept_output.hpp"
 #include "study/results_file.hpp"
+#include "study/text_lines.hpp"
+#include "summary/annual_summary.hpp"
 
 namespace vindrel::study {
 namespace {
@@ -88,16 +92,18 @@ std::optional<FinishedRow> run_row(const Model& base, const StudyRunSettings& se
     Model model = base;
     apply_sample(model, settings.factors, values);
     RunSettings run_settings = settings.run;
-    std::optional<OutputFileSink> kept;
+    std::optional<KeptOutput> kept;
     if (!settings.keep_outputs.empty()) {
-      run_settings.output_file = kept_output_name(settings.keep_outputs, run);
-      kept.emplace(run_settings.output_file);
+      kept.emplace(kept_output_name(settings.keep_outputs, run));
+      run_settings.output_file = kept->file_name();
     } else {
       run_settings.output_file.clear();
     }
     MetricSink sink(settings.metrics, run_settings.start_time, kept ? &*kept : nullptr);
     const RunResult result = Run(std::move(model), run_settings, sink, stop);
     if (result.outcome == RunOutcome::kCancelled) return std::nullopt;
+    // The records of a completed or failed run, as vindrel-cli run leaves them.
+    if (kept) kept->publish();
     if (result.outcome == RunOutcome::kFailed) {
       std::string message = result.failure_message();
       if (message.empty()) message = "the run failed";
@@ -126,6 +132,103 @@ std::string kept_output_name(const std::string& folder, std::size_t run) {
   return (std::filesystem::path(folder) / ("run-" + number + ".out")).string();
 }
 
+std::optional<std::size_t> kept_output_run(std::string_view file_name) {
+  constexpr std::string_view kPrefix = "run-";
+  constexpr std::string_view kSuffix = ".out";
+  if (!file_name.starts_with(kPrefix) || !file_name.ends_with(kSuffix)) return std::nullopt;
+  const std::string_view digits =
+      file_name.substr(kPrefix.size(), file_name.size() - kPrefix.size() - kSuffix.size());
+  std::size_t run = 0;
+  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), run);
+  if (digits.size() < 6 || error != std::errc() || end != digits.data() + digits.size() ||
+      kept_output_name("", run) != file_name) {
+    return std::nullopt;
+  }
+  return run;
+}
+
+std::string metric_definition(const Metric& metric, const Model& model) {
+  std::string variable;
+  const TModelDef& info = model.ModelInfo;
+  const auto position = static_cast<int>(metric.position);
+  if (metric.table == MetricTable::kSummary) {
+    variable = "summary:" + std::string(summary_columns()[metric.position].heading);
+  } else if (metric.table == MetricTable::kSummaryWide) {
+    variable = "summary:" + std::string(summary_wide_columns()[metric.position].heading);
+  } else {
+    // table:SYMBOL when the symbol names one column of its table, table#N otherwise.
+    const auto symbol_at = [&](int i) -> const std::string& {
+      if (metric.table == MetricTable::kDriver) return model.drivers[i].symbol;
+      if (metric.table == MetricTable::kState) return model.states[i].symbol;
+      return model.processes[i].symbol;
+    };
+    const char* table = metric.table == MetricTable::kDriver  ? "driver"
+                        : metric.table == MetricTable::kState ? "state"
+                                                              : "process";
+    const int first = metric.table == MetricTable::kProcess ? info.StateCount + 1 : 1;
+    const int last = metric.table == MetricTable::kDriver  ? info.DriverCount
+                     : metric.table == MetricTable::kState ? info.StateCount
+                                                           : info.ProcessCount;
+    int same = 0;
+    for (int i = first; i <= last; ++i) same += symbol_at(i) == symbol_at(position) ? 1 : 0;
+    variable = same == 1 && !symbol_at(position).empty()
+                   ? std::string(table) + ":" + symbol_at(position)
+                   : std::string(table) + "#" + std::to_string(position);
+  }
+  static constexpr const char* kReductionNames[] = {"last", "mean", "min", "max", "integral"};
+  std::string text = metric.name + "=" + variable + ":" +
+                     kReductionNames[static_cast<std::size_t>(metric.reduction)];
+  if (metric.first_year != 0) {
+    text += ":years=" + std::to_string(metric.first_year) + "-" + std::to_string(metric.last_year);
+  }
+  return text;
+}
+
+StudyDefinition study_definition(const Model& base, const StudyRunSettings& settings) {
+  StudyDefinition definition;
+  const RunSettings& run = settings.run;
+  const std::pair<const char*, const std::string*> inputs[] = {
+      {"par", &run.parameter_file},
+      {"drivers", &run.driver_file},
+      {"factors", &settings.factors_file},
+      {"samples", &settings.samples.file_name}};
+  for (const auto& [key, file] : inputs) {
+    if (!file->empty()) definition.push_back({key, file_content_hash(*file), *file});
+  }
+  definition.push_back({"start", shortest_text(run.start_time), {}});
+  definition.push_back({"stop", shortest_text(run.stop_time), {}});
+  definition.push_back({"step", shortest_text(run.time_step), {}});
+  definition.push_back({"output-step", shortest_text(run.output_step), {}});
+  definition.push_back(
+      {"repeat-drivers", run.repeat_drivers ? std::to_string(run.repeat_time) : "no", {}});
+  // The states a reset puts back and those held constant, by symbol.
+  std::string reset;
+  std::string hold;
+  for (int i = 1; i <= base.ModelInfo.StateCount; ++i) {
+    const Tstatevariable& state = base.states[i];
+    const std::string name = state.symbol.empty() ? "state#" + std::to_string(i) : state.symbol;
+    if (run.reset_states && state.Reset) reset += (reset.empty() ? "" : ",") + name;
+    if (state.HoldConstant) hold += (hold.empty() ? "" : ",") + name;
+  }
+  if (run.reset_states) {
+    definition.push_back({"reset-every", std::to_string(run.reset_interval), {}});
+    definition.push_back({"reset", reset.empty() ? "none" : reset, {}});
+  } else {
+    definition.push_back({"reset-every", "no", {}});
+  }
+  definition.push_back({"hold", hold.empty() ? "none" : hold, {}});
+  definition.push_back({"integrator",
+                        std::string(integrator_name(run.integrator)) +
+                            (run.integrator == IntegratorKind::kRk4
+                                 ? ", tolerance " + shortest_text(run.tolerance)
+                                 : ", rtol " + shortest_text(run.relative_tolerance)),
+                        {}});
+  for (const Metric& metric : settings.metrics) {
+    definition.push_back({"metric", metric_definition(metric, base), {}});
+  }
+  return definition;
+}
+
 std::string study_results_header(const StudyRunSettings& settings) {
   std::vector<std::string> metric_names;
   for (const Metric& metric : settings.metrics) metric_names.push_back(metric.name);
@@ -139,21 +242,36 @@ StudyOutcome run_study(const Model& base, const StudyRunSettings& settings, std:
   }
   const std::vector<std::size_t> rows = shard_rows(settings.samples.rows.size(), settings.shard);
   const std::string header = study_results_header(settings);
+  const StudyDefinition definition = study_definition(base, settings);
   StudyOutcome outcome;
   outcome.progress.total = rows.size();
 
-  // Resume: the rows already written are the shard's first rows.
-  std::size_t keep_bytes = header.size();
+  // Resume: the rows already written are the shard's first rows, of the same study.
+  std::size_t keep_bytes = 0;
   std::error_code exists_error;
   const bool resume = std::filesystem::exists(settings.results_file, exists_error) &&
                       std::filesystem::file_size(settings.results_file, exists_error) > 0;
   if (resume) {
     const ResultsFile existing = read_results(settings.results_file);
+    if (existing.definition.empty()) {
+      throw EInOutError(
+          "the file does not record the definition of its study (it was written by an earlier "
+          "version of the program), so it cannot be resumed as this study: finish it with that "
+          "version, or give another results file",
+          settings.results_file, 1);
+    }
+    const std::string differences =
+        definition_differences(existing.definition, definition, "the file", "this study");
+    if (!differences.empty()) {
+      throw EInOutError("the file holds the results of another study: " + differences +
+                            "; give another results file or remove it",
+                        settings.results_file, 1);
+    }
     if (existing.header != header) {
       throw EInOutError(
           "the file holds the results of another study (its header differs from this study's "
           "factors and metrics); give another results file or remove it",
-          settings.results_file, 1);
+          settings.results_file, existing.definition.size() + 1);
     }
     for (std::size_t k = 0; k < existing.rows.size(); ++k) {
       const ResultsRow& row = existing.rows[k];
@@ -171,7 +289,9 @@ StudyOutcome run_study(const Model& base, const StudyRunSettings& settings, std:
     outcome.progress.resumed = existing.rows.size();
     keep_bytes = existing.complete_bytes;
   } else {
-    write_file_atomically(settings.results_file, header);
+    const std::string start = definition_text(definition) + header;
+    write_file_atomically(settings.results_file, start);
+    keep_bytes = start.size();
   }
   outcome.progress.written = outcome.progress.resumed;
   AppendFile file(settings.results_file, keep_bytes);

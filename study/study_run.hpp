@@ -18,8 +18,10 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <stop_token>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/model.hpp"
@@ -27,6 +29,7 @@
 #include "study/factors.hpp"
 #include "study/metrics.hpp"
 #include "study/samples.hpp"
+#include "study/study_definition.hpp"
 
 namespace vindrel::study {
 
@@ -37,10 +40,11 @@ struct Shard {
 };
 
 struct StudyRunSettings {
-  // Times, steps, integrator and driver file of every run; the output file is
-  // ignored (see keep_outputs).
+  // Times, steps, integrator, parameter and driver file of every run; the
+  // output file is ignored (see keep_outputs).
   RunSettings run;
   std::vector<Factor> factors;
+  std::string factors_file;  // where the factors were read, for the definition
   SampleTable samples;
   std::vector<Metric> metrics;
   std::string results_file;
@@ -73,12 +77,28 @@ std::vector<std::size_t> shard_rows(std::size_t rows, Shard shard);
 // "FOLDER/run-000042.out": the kept output file of a run (six digits or more).
 std::string kept_output_name(const std::string& folder, std::size_t run);
 
-// The results file's header for these settings.
+// The run whose kept output file has this name ("run-000042.out", without the
+// folder), if it is such a name.
+std::optional<std::size_t> kept_output_run(std::string_view file_name);
+
+// The results file's column line for these settings.
 std::string study_results_header(const StudyRunSettings& settings);
 
-// Runs the study. A results file that exists is resumed: its header must be
-// this study's, its rows the first rows of the shard with the sample's
-// values (EInOutError otherwise, before any run); a cut last line is dropped.
+// What defines the study (study_definition.hpp): the content hashes of the
+// files named in the settings (parameter, driver, factors and sample file; a
+// name left empty is not recorded), the times and steps, the repeat, reset and
+// hold options (the states flagged in `base`), the integrator and its
+// tolerance and each metric. Throws EInOutError when a named file cannot be read.
+StudyDefinition study_definition(const Model& base, const StudyRunSettings& settings);
+
+// A metric in the one spelling of the definition: NAME=TABLE:SYMBOL:REDUCTION
+// (TABLE#N when the symbol is not unique), years=A-B when it has a window.
+std::string metric_definition(const Metric& metric, const Model& model);
+
+// Runs the study. A results file that exists is resumed: its definition and
+// header must be this study's, its rows the first rows of the shard with the
+// sample's values (EInOutError naming what differs otherwise, before any run);
+// a cut last line is dropped. A file without a definition is not resumed.
 // Throws EInOutError when the results file cannot be written (the rows
 // written before stay valid).
 StudyOutcome run_study(const Model& base, const StudyRunSettings& settings,

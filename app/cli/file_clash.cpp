@@ -66,4 +66,42 @@ void refuse_overwriting_inputs(std::initializer_list<NamedFile> inputs,
   }
 }
 
+void refuse_overwriting_inputs_in_folder(std::initializer_list<NamedFile> inputs,
+                                         std::initializer_list<NamedFile> outputs, NamedFile folder,
+                                         const std::function<bool(std::string_view)>& writes) {
+  std::error_code error;
+  if (folder.path.empty()) return;
+  const auto refuse = [&](const std::string& file, const NamedFile& other, bool input) {
+    throw std::runtime_error(std::string(folder.option) + " would write " + file +
+                             ", which is the same file as " + std::string(other.option) + " (" +
+                             other.path + ")" +
+                             (input ? "; an output never replaces an input: choose another "
+                                      "folder for " +
+                                          std::string(folder.option)
+                                    : "; each output needs a file of its own"));
+  };
+  // An output not made yet that would be one of the folder's files.
+  for (const NamedFile& output : outputs) {
+    if (output.path.empty()) continue;
+    const fs::path path(output.path);
+    const std::string parent = path.has_parent_path() ? path.parent_path().string() : ".";
+    if (writes(path.filename().string()) && same_file(parent, folder.path)) {
+      refuse((fs::path(folder.path) / path.filename()).string(), output, false);
+    }
+  }
+  for (fs::directory_iterator entry(folder.path, error), end; !error && entry != end;
+       entry.increment(error)) {
+    if (!writes(entry->path().filename().string())) continue;
+    const std::string file = entry->path().string();
+    for (const NamedFile& input : inputs) {
+      if (!input.path.empty() && same_existing_file(file, input.path)) refuse(file, input, true);
+    }
+    for (const NamedFile& output : outputs) {
+      if (!output.path.empty() && same_existing_file(file, output.path)) {
+        refuse(file, output, false);
+      }
+    }
+  }
+}
+
 }  // namespace vindrel::cli

@@ -3,6 +3,7 @@
 // that is the same file as an input or as another output.
 #pragma once
 
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -25,5 +26,14 @@ bool same_file(const std::string& first, const std::string& second);
 // not given) take no part.
 void refuse_overwriting_inputs(std::initializer_list<NamedFile> inputs,
                                std::initializer_list<NamedFile> outputs);
+
+// The same for the files a command writes into a folder (the kept outputs of a
+// study): throws std::runtime_error naming the folder's option, the file and
+// the input or output it is the same file as, when a file that `folder`
+// already holds under a name that `writes` accepts (the file's name without
+// the folder) is an input, or when an output is such a file of the folder.
+void refuse_overwriting_inputs_in_folder(std::initializer_list<NamedFile> inputs,
+                                         std::initializer_list<NamedFile> outputs, NamedFile folder,
+                                         const std::function<bool(std::string_view)>& writes);
 
 }  // namespace vindrel::cli

@@ -22,6 +22,8 @@ struct StudyMergeOptions {
 };
 
 void merge(const StudyMergeOptions& options) {
+  refuse_overwriting_inputs({{"--samples", options.samples}, {"--factors", options.factors}},
+                            {{"--out", options.out}});
   for (const std::string& part : options.parts) {
     refuse_overwriting_inputs({{"PART", part}}, {{"--out", options.out}});
   }
@@ -33,7 +35,7 @@ void merge(const StudyMergeOptions& options) {
   Model model = MakeModel();
   const std::vector<study::Factor> factors = study::read_factors(options.factors, model);
   const study::SampleTable samples = study::read_samples(options.samples, factors);
-  study::merge_results(options.parts, options.out, &samples);
+  study::merge_results(options.parts, options.out, &samples, options.factors);
 }
 
 }  // namespace

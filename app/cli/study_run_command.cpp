@@ -104,6 +104,7 @@ void run_study_command(const StudyRunOptions& options) {
   settings.run.parameter_file = options.par;
   settings.run.driver_file = options.drivers;
   settings.factors = study::read_factors(options.factors, model);
+  settings.factors_file = options.factors;
   settings.samples = study::read_samples(options.samples, settings.factors);
   std::vector<std::string> reserved = {"run", "status", "message"};
   reserved.insert(reserved.end(), settings.samples.names.begin(), settings.samples.names.end());
@@ -117,6 +118,19 @@ void run_study_command(const StudyRunOptions& options) {
   settings.jobs = options.jobs;
   if (!options.shard.empty()) settings.shard = parse_shard(options.shard);
   if (!options.keep_outputs.empty()) {
+    // The kept outputs of the shard's rows, checked as any output is.
+    const std::size_t rows = settings.samples.rows.size();
+    const study::Shard shard = settings.shard;
+    refuse_overwriting_inputs_in_folder(
+        {{"--par", options.par},
+         {"--drivers", options.drivers},
+         {"--samples", options.samples},
+         {"--factors", options.factors}},
+        {{"--results", options.results}}, {"--keep-outputs", options.keep_outputs},
+        [rows, shard](std::string_view name) {
+          const std::optional<std::size_t> run = study::kept_output_run(name);
+          return run && *run < rows && *run % shard.count == shard.index;
+        });
     std::error_code error;
     std::filesystem::create_directories(options.keep_outputs, error);
     if (!std::filesystem::is_directory(options.keep_outputs)) {

@@ -3,6 +3,7 @@
 // failures and bad metrics as a user sees them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -29,6 +30,13 @@ std::vector<std::string> split(const std::string& line, char separator) {
 }
 
 std::vector<std::string> lines_of(const std::string& text) { return split(text, '\n'); }
+
+// The lines of a results file after the study's definition: the columns and the rows.
+std::vector<std::string> table_of(const std::string& text) {
+  std::vector<std::string> lines = lines_of(text);
+  std::erase_if(lines, [](const std::string& line) { return line.starts_with("#"); });
+  return lines;
+}
 
 class CliStudyRunTest : public ::testing::Test {
  protected:
@@ -67,7 +75,7 @@ TEST_F(CliStudyRunTest, EachRowRunsAsVindrelCliRunAndItsMetricsComeFromItsRecord
                          "0 failed"),
             std::string::npos)
       << ran.out;
-  const std::vector<std::string> rows = lines_of(read_whole_file(results));
+  const std::vector<std::string> rows = table_of(read_whole_file(results));
   ASSERT_EQ(rows.size(), 4U);
   EXPECT_EQ(rows[0], "run,status,message,mF,alphaT,nep,cf");
 
@@ -133,7 +141,8 @@ TEST_F(CliStudyRunTest, JobsShardsAndResumingGiveTheSameBytes) {
   // A results file cut inside its second row, as a study killed while writing
   // leaves it: the run again completes it.
   const std::string cut = file("cut.csv");
-  write(cut, bytes.substr(0, bytes.find('\n', bytes.find('\n') + 1) + 9));
+  const std::size_t columns = bytes.find("\nrun,status,message,") + 1;
+  write(cut, bytes.substr(0, bytes.find('\n', bytes.find('\n', columns) + 1) + 9));
   const testing::CliResult resumed = run_cli(study(cut));
   EXPECT_EQ(resumed.exit_code, 0) << resumed.err;
   EXPECT_NE(resumed.out.find("1 of them recorded before"), std::string::npos) << resumed.out;
@@ -166,7 +175,7 @@ TEST_F(CliStudyRunTest, AFailedRunIsRecordedAndCountedInTheExitStatus) {
   const testing::CliResult ran = run_cli(study(results, "--jobs 2"));
   EXPECT_EQ(ran.exit_code, 3);
   EXPECT_EQ(ran.err, "vindrel-cli: 1 of 3 runs failed\n");
-  const std::vector<std::string> rows = lines_of(read_whole_file(results));
+  const std::vector<std::string> rows = table_of(read_whole_file(results));
   ASSERT_EQ(rows.size(), 4U);
   EXPECT_EQ(rows[2], "1,failed,Division by zero (the run stopped at time 1),0,0.12,nan,nan");
   EXPECT_TRUE(rows[1].starts_with("0,completed,,30,0.1,"));
@@ -185,11 +194,13 @@ TEST_F(CliStudyRunTest, BadMetricsAndOtherStudiesResultsAreRefusedBeforeAnyRun) 
   EXPECT_NE(window.err.find("the run covers model years 1 to 2 only"), std::string::npos)
       << window.err;
 
+  // Results written before studies recorded their definition.
   write(results, "run,status,message,mF,alphaT,gpp\n0,completed,,30,0.1,1400\n");
   const testing::CliResult other = run_cli(study(results));
   EXPECT_EQ(other.exit_code, 1);
-  EXPECT_NE(other.err.find("refused.csv:1: "), std::string::npos) << other.err;
-  EXPECT_NE(other.err.find("the results of another study"), std::string::npos) << other.err;
+  EXPECT_NE(other.err.find("refused.csv:1: the file does not record the definition of its study"),
+            std::string::npos)
+      << other.err;
   EXPECT_EQ(read_whole_file(results),
             "run,status,message,mF,alphaT,gpp\n0,completed,,30,0.1,1400\n");
 }
@@ -230,6 +241,68 @@ TEST_F(CliStudyRunTest, RunOptionsAreCheckedAsRunChecksThem) {
     ASSERT_EQ(foliar_carbon.size(), 731U);
     EXPECT_EQ(foliar_carbon.front(), foliar_carbon.back());
   }
+}
+
+TEST_F(CliStudyRunTest, AResumeWithOtherOptionsIsRefusedNamingThem) {
+  const std::string results = file("stopped.csv");
+  write(samples, "mF,alphaT\n30,0.1\n");
+  ASSERT_EQ(run_cli(study(results)).exit_code, 0);
+  const std::string bytes = read_whole_file(results);
+  write(samples, "mF,alphaT\n30,0.1\n45,0.12\n");
+  std::string command = study(results, "--integrator dopri5 --metric 'lai=LAI:mean'");
+  command.replace(command.find("--stop 732"), 10, "--stop 1098");
+  const testing::CliResult longer = run_cli(command);
+  EXPECT_EQ(longer.exit_code, 1);
+  EXPECT_EQ(longer.err.substr(longer.err.find("stop:")),
+            "stop: 732 in the file, 1098 in this study; integrator: rk4, tolerance 1e-08 in the "
+            "file, dopri5, rtol 1e-08 in this study; metric: nep=summary:NEP:mean, "
+            "cf=state:Cf:last in the file, nep=summary:NEP:mean, cf=state:Cf:last, "
+            "lai=summary:LAI:mean in this study; give another results file or remove it\n");
+  EXPECT_TRUE(longer.err.starts_with("vindrel-cli: error: " + results +
+                                     ":1: the file holds the results of another study: samples: "
+                                     "sha256 "))
+      << longer.err;
+  EXPECT_EQ(read_whole_file(results), bytes);
+  // The same sample again: the study goes on.
+  write(samples, "mF,alphaT\n30,0.1\n");
+  const testing::CliResult again = run_cli(study(results));
+  EXPECT_EQ(again.exit_code, 0) << again.err;
+  EXPECT_EQ(read_whole_file(results), bytes);
+}
+
+TEST_F(CliStudyRunTest, OutputsThatAreInputsAreRefusedBeforeAnyRun) {
+  // A kept output that is a link to the study's own parameter file.
+  const std::string par = file("base.par");
+  std::filesystem::copy_file(kExamples + "vindrel-example.par", par);
+  const std::string par_bytes = read_whole_file(par);
+  std::filesystem::create_directories(file("kept"));
+  std::filesystem::create_symlink("../base.par", file("kept/run-000000.out"));
+  std::string command = study(file("results.csv"), "--keep-outputs '" + file("kept") + "'");
+  command.replace(command.find(kExamples + "vindrel-example.par"),
+                  (kExamples + "vindrel-example.par").size(), par);
+  const testing::CliResult linked = run_cli(command);
+  EXPECT_EQ(linked.exit_code, 1);
+  EXPECT_EQ(linked.err, "vindrel-cli: error: --keep-outputs would write " +
+                            file("kept/run-000000.out") + ", which is the same file as --par (" +
+                            par +
+                            "); an output never replaces an input: choose another folder for "
+                            "--keep-outputs\n");
+  EXPECT_EQ(read_whole_file(par), par_bytes);
+  EXPECT_FALSE(std::filesystem::exists(file("results.csv")));
+  // The results file among the kept outputs.
+  const testing::CliResult inside =
+      run_cli(study(file("kept/run-000002.out"), "--keep-outputs '" + file("kept") + "'"));
+  EXPECT_EQ(inside.err,
+            "vindrel-cli: error: --keep-outputs would write " + file("kept/run-000002.out") +
+                ", which is the same file as --results (" + file("kept/run-000002.out") +
+                "); each output needs a file of its own\n");
+  // A merge's output over its sample file.
+  const testing::CliResult merge =
+      run_cli("study merge '" + file("results.csv") + "' --samples '" + samples + "' --factors '" +
+              factors + "' --out '" + samples + "'");
+  EXPECT_EQ(merge.exit_code, 1);
+  EXPECT_EQ(merge.err, "vindrel-cli: error: --out and --samples name the same file, " + samples +
+                           "; an output never replaces an input: choose another file for --out\n");
 }
 
 }  // namespace

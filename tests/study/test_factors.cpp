@@ -102,12 +102,17 @@ TEST(Samples, HeaderFilesAndPlainMatricesReadTheSame) {
       parse_samples("mF,state:Cf\r\n20.5,4\r\n39,7.25\r\n", "s.csv", factors);
   const SampleTable matrix =
       parse_samples("# SALib\n2.050000e+01 4.0\n39\t7.25\n\n", "m.txt", factors);
+  // The matrix's header written without "#": the names separated by blanks.
+  const SampleTable named_matrix =
+      parse_samples("mF  state:Cf\n2.050000e+01 4.0\n39\t7.25\n", "n.txt", factors);
   ASSERT_EQ(with_header.rows.size(), 2U);
   EXPECT_EQ(with_header.rows, matrix.rows);
+  EXPECT_EQ(named_matrix.rows, matrix.rows);
+  EXPECT_EQ(named_matrix.file_name, "n.txt");
   EXPECT_EQ(with_header.rows[1], (std::vector<double>{39.0, 7.25}));
   EXPECT_EQ(samples_text(with_header), "mF,state:Cf\n20.5,4\n39,7.25\n");
   // The written text reads back to the same doubles, bit for bit.
-  SampleTable awkward{{"mF", "state:Cf"}, {{0.1 + 0.2, 1e-300}, {-2.5e17, 1.0 / 3.0}}};
+  SampleTable awkward{{"mF", "state:Cf"}, {{0.1 + 0.2, 1e-300}, {-2.5e17, 1.0 / 3.0}}, {}};
   EXPECT_EQ(parse_samples(samples_text(awkward), "s.csv", factors).rows, awkward.rows);
 }
 
@@ -121,6 +126,9 @@ TEST(Samples, BadRowsAreRefusedWithTheLine) {
   EXPECT_EQ(bad("Cf,mF\n1,2\n"),
             "s.csv:1: expected the header \"mF,Cf\" (the factors in order) or a row of numbers, "
             "found \"Cf,mF\"");
+  EXPECT_EQ(bad("Cf mF\n1 2\n"),
+            "s.csv:1: expected the header \"mF,Cf\" (the factors in order) or a row of numbers, "
+            "found \"Cf mF\"");
   EXPECT_EQ(bad("mF,Cf\n1,2\n3\n"), "s.csv:3: expected 2 values (mF,Cf), found 1");
   EXPECT_EQ(bad("1 2\n3 4 5\n"), "s.csv:2: expected 2 values (mF,Cf), found 3");
   EXPECT_EQ(bad("mF,Cf\n1,2\n3,,\n"), "s.csv:3: expected 2 values (mF,Cf), found 3");

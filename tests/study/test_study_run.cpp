@@ -205,7 +205,9 @@ TEST(StudyRun, ResultsAreTheSameBytesForAnyNumberOfJobsAndAFailureIsRecorded) {
   run_study(model, three);
   const std::string bytes = read_file(one.results_file);
   EXPECT_EQ(read_file(three.results_file), bytes);
-  EXPECT_EQ(bytes.substr(0, bytes.find('\n')), "run,status,message,mF,Cf,cf,lai,nep");
+  const ResultsFile read_back = read_results(one.results_file);
+  EXPECT_EQ(read_back.header, "run,status,message,mF,Cf,cf,lai,nep\n");
+  EXPECT_EQ(read_back.definition_text, definition_text(study_definition(model, one)));
   const ResultsFile results = read_results(one.results_file);
   ASSERT_EQ(results.rows.size(), 9U);
   for (std::size_t i = 0; i < 9; ++i) {
@@ -243,8 +245,10 @@ TEST(StudyRun, AStoppedStudyResumesToTheSameBytes) {
   // Cut in the middle of a row, as by a kill while writing.
   const std::size_t cut = bytes.find('\n', bytes.size() / 2) + 7;
   { std::ofstream(stopped.results_file, std::ios::binary) << bytes.substr(0, cut); }
+  const auto lines_before_rows =
+      static_cast<long>(read_results(whole.results_file).definition.size()) + 1;
   const auto whole_rows =
-      std::count(bytes.begin(), bytes.begin() + static_cast<long>(cut), '\n') - 1;
+      std::count(bytes.begin(), bytes.begin() + static_cast<long>(cut), '\n') - lines_before_rows;
   EXPECT_EQ(run_study(model, stopped).progress.resumed, static_cast<std::size_t>(whole_rows));
   EXPECT_EQ(read_file(stopped.results_file), bytes);
 }
@@ -322,8 +326,12 @@ TEST(StudyRun, ShardsMergeIntoTheBytesOfTheWholeStudy) {
   other.results_file = scratch("other-header.csv");
   other.samples.rows.resize(1);
   run_study(model, other);
-  EXPECT_NE(merge_refusal({parts[1], other.results_file}).find("the header differs"),
-            std::string::npos);
+  EXPECT_NE(
+      merge_refusal({parts[1], other.results_file})
+          .find("the parts come from different studies: metric: cf=state:Cf:last, "
+                "lai=process:LAI:max, nep=process:NEP:integral in " +
+                parts[1] + ", cf=state:Cf:last, lai=process:LAI:max in " + other.results_file),
+      std::string::npos);
 }
 
 }  // namespace
