@@ -53,6 +53,10 @@ std::string runs_text(const std::vector<std::size_t>& runs) {
   return text;
 }
 
+std::string count_text(std::size_t count, std::string_view one, std::string_view many) {
+  return std::to_string(count) + " " + std::string(count == 1 ? one : many);
+}
+
 double quantile(std::vector<double>& values, double probability) {
   if (values.empty()) return kNan;
   std::sort(values.begin(), values.end());
@@ -68,9 +72,9 @@ MorrisIndices analyze_morris(const std::vector<Factor>& factors, const Rows& row
   check_shape(rows, outputs, k);
   const std::size_t size = k + 1;
   if (k == 0 || rows.empty() || rows.size() % size != 0) {
-    throw std::invalid_argument("the sample has " + std::to_string(rows.size()) +
-                                " rows: Morris trajectories of " + std::to_string(k) +
-                                " factors come in groups of " + std::to_string(size) + " rows");
+    throw std::invalid_argument("the sample has " + count_text(rows.size(), "row", "rows") +
+                                ": Morris trajectories of " + count_text(k, "factor", "factors") +
+                                " come in groups of " + std::to_string(size) + " rows");
   }
   const std::size_t trajectories = rows.size() / size;
   MorrisIndices result;
@@ -112,8 +116,10 @@ MorrisIndices analyze_morris(const std::vector<Factor>& factors, const Rows& row
     }
   }
   if (effects.empty()) {
-    throw std::invalid_argument("every one of the " + std::to_string(trajectories) +
-                                " trajectories has a run without a result");
+    throw std::invalid_argument(trajectories == 1
+                                    ? std::string("the only trajectory has a run without a result")
+                                    : "every one of the " + std::to_string(trajectories) +
+                                          " trajectories has a run without a result");
   }
   const auto r = effects.size();
   result.trajectories = r;
@@ -196,9 +202,9 @@ SobolIndices analyze_sobol(std::size_t k, const Rows& rows, const std::vector<do
   check_shape(rows, outputs, k);
   const std::size_t size = second_order ? 2 * k + 2 : k + 2;
   if (k == 0 || rows.empty() || rows.size() % size != 0) {
-    throw std::invalid_argument("the sample has " + std::to_string(rows.size()) +
-                                " rows: a Saltelli design of " + std::to_string(k) +
-                                " factors comes in groups of " + std::to_string(size) + " rows" +
+    throw std::invalid_argument("the sample has " + count_text(rows.size(), "row", "rows") +
+                                ": a Saltelli design of " + count_text(k, "factor", "factors") +
+                                " comes in groups of " + std::to_string(size) + " rows" +
                                 (second_order ? " (second order)" : ""));
   }
   const std::size_t n = rows.size() / size;

@@ -29,6 +29,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "study/factors.hpp"
@@ -73,6 +74,9 @@ SobolIndices analyze_sobol(std::size_t factor_count, const std::vector<std::vect
 
 // "run 3", "runs 3, 17 and 20": at most 20 numbers and a count of the rest.
 std::string runs_text(const std::vector<std::size_t>& runs);
+
+// "1 trajectory", "3 trajectories": the count and the word that goes with it.
+std::string count_text(std::size_t count, std::string_view one, std::string_view many);
 
 // The quantile of `values` at `probability` (type 7: linear between order
 // statistics). Sorts `values`.

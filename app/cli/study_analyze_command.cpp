@@ -74,7 +74,8 @@ std::string lacking(const study::MetricValues& values, const std::string& metric
     parts.push_back(study::runs_text(values.no_value) + " gave no value of " + metric);
   }
   if (!values.missing.empty()) {
-    parts.push_back(study::runs_text(values.missing) + " are not in " + results + " yet");
+    parts.push_back(study::runs_text(values.missing) +
+                    (values.missing.size() == 1 ? " is" : " are") + " not in " + results + " yet");
   }
   std::string text;
   for (const std::string& part : parts) text += (text.empty() ? "" : "; ") + part;
@@ -123,7 +124,8 @@ void analyze(const AnalyzeArguments& arguments) {
                    missing.c_str());
     }
     std::cout << "Morris elementary effects of " << arguments.metric << ", per range of each "
-              << "factor: " << indices.trajectories << " trajectories";
+              << "factor: "
+              << study::count_text(indices.trajectories, "trajectory", "trajectories");
     if (!indices.dropped.empty()) std::cout << " (" << indices.dropped.size() << " dropped)";
     if (bootstrap.resamples > 0) std::cout << ", " << bootstrap.resamples << " bootstrap resamples";
     std::cout << "\n\n" << study::morris_table(factors, indices);
@@ -136,8 +138,9 @@ void analyze(const AnalyzeArguments& arguments) {
         factors.size(), samples.rows, values.values, arguments.second_order, bootstrap);
     double sum = 0.0;
     for (const double first : indices.first) sum += first;
-    std::cout << "Sobol indices of " << arguments.metric << ": " << indices.base_points
-              << " base points, " << samples.rows.size() << " runs";
+    std::cout << "Sobol indices of " << arguments.metric << ": "
+              << study::count_text(indices.base_points, "base point", "base points") << ", "
+              << study::count_text(samples.rows.size(), "run", "runs");
     if (bootstrap.resamples > 0) std::cout << ", " << bootstrap.resamples << " bootstrap resamples";
     std::cout << "\n\n"
               << study::sobol_table(factors, indices)

@@ -9,6 +9,7 @@
 #include "app/cli/file_clash.hpp"
 #include "app/cli/study_commands.hpp"
 #include "core/model.hpp"
+#include "study/analysis.hpp"
 #include "study/factors.hpp"
 #include "study/samplers.hpp"
 #include "study/samples.hpp"
@@ -56,26 +57,30 @@ void make_sample_file(const SampleArguments& arguments) {
   study::write_samples(arguments.out, table);
 
   const std::size_t k = factors.size();
-  std::cout << "Wrote " << table.rows.size() << " rows of " << k
-            << (k == 1 ? " factor" : " factors") << " to " << arguments.out << ": ";
+  std::cout << "Wrote " << study::count_text(table.rows.size(), "row", "rows") << " of "
+            << study::count_text(k, "factor", "factors") << " to " << arguments.out << ": ";
   switch (options.method) {
     case study::SampleMethod::kOneAtATime:
       std::cout << "a base run at the middle of the ranges, then each factor alone at " << options.n
                 << " levels from low to high\n";
       break;
     case study::SampleMethod::kMorris:
-      std::cout << options.n << " Morris trajectories of " << k + 1 << " runs on a grid of "
-                << options.levels << " levels\n";
+      std::cout << study::count_text(options.n, "Morris trajectory", "Morris trajectories")
+                << " of " << k + 1 << " runs on a grid of " << options.levels << " levels\n";
       break;
     case study::SampleMethod::kSobol:
-      std::cout << options.n << " base points of the Sobol' sequence in Saltelli's scheme ("
+      std::cout << study::count_text(options.n, "base point", "base points")
+                << " of the Sobol' sequence in Saltelli's scheme ("
                 << (options.second_order ? 2 * k + 2 : k + 2) << " runs each"
                 << (options.second_order ? ", with second-order rows" : "") << ")\n";
       if (!is_power_of_two(options.n)) {
+        // The powers of two on either side of n.
+        std::size_t below = 1;
+        while (below * 2 < options.n) below *= 2;
         std::fprintf(stderr,
                      "vindrel-cli: warning: --n %zu is not a power of two; the Sobol' points "
-                     "are evenly spread for 256, 512, 1024, ...\n",
-                     options.n);
+                     "are evenly spread for a power of two: take --n %zu or --n %zu\n",
+                     options.n, below, below * 2);
       }
       break;
     case study::SampleMethod::kLatinHypercube:
@@ -107,8 +112,9 @@ void add_study_sample(CLI::App& study) {
       ->required();
   command
       ->add_option("--seed", arguments->seed,
-                   "Seed of the random choices of morris and lhs; the same seed gives the same "
-                   "file on every platform (oat and sobol use no random numbers)")
+                   "Seed of the random choices of morris and lhs and of the random shift of "
+                   "the Sobol' points (sobol); the same seed gives the same file on every "
+                   "platform (oat uses no random numbers)")
       ->capture_default_str();
   arguments->levels_option =
       command->add_option("--levels", arguments->levels, "Morris grid levels, an even number")

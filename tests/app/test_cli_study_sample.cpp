@@ -81,7 +81,7 @@ TEST_F(StudySample, WritesTheDesignAndTheSeedReproducesIt) {
   ASSERT_EQ(sobol.exit_code, 0);
   EXPECT_EQ(sobol.err,
             "vindrel-cli: warning: --n 6 is not a power of two; the Sobol' points are evenly "
-            "spread for 256, 512, 1024, ...\n");
+            "spread for a power of two: take --n 4 or --n 8\n");
   const std::string rows = read_whole_file(path("s.csv"));
   EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), 1 + 6 * 4);
   EXPECT_TRUE(rows.starts_with("mF,state:Cf\n"));
@@ -169,6 +169,51 @@ TEST_F(StudySample, SobolNeedsEveryRun) {
   ASSERT_EQ(complete.exit_code, 0) << complete.err;
   EXPECT_TRUE(read_whole_file(path("indices.csv"))
                   .starts_with("factor,S1,S1_low,S1_high,ST,ST_low,ST_high\nmF,"));
+}
+
+TEST_F(StudySample, MessagesCountInTheSingularAndBlameTheSample) {
+  const CliResult one = sample("--method morris --n 1 --seed 1", "m.csv");
+  EXPECT_EQ(one.out, "Wrote 3 rows of 2 factors to " + path("m.csv") +
+                         ": 1 Morris trajectory of 3 runs on a grid of 4 levels\n");
+  EXPECT_NE(study("sample --help").out.find("random shift of the Sobol' points"),
+            std::string::npos);
+  EXPECT_EQ(sample("--method sobol --n 100", "s.csv").err,
+            "vindrel-cli: warning: --n 100 is not a power of two; the Sobol' points are evenly "
+            "spread for a power of two: take --n 64 or --n 128\n");
+
+  // One trajectory of two, whose last run is not in the results yet.
+  ASSERT_EQ(sample("--method morris --n 2 --seed 1", "m.csv").exit_code, 0);
+  write_results("m.csv", "results.csv");
+  std::string results = read_whole_file(path("results.csv"));
+  results.erase(results.rfind('\n', results.size() - 2) + 1);
+  write("cut.csv", results);
+  const std::string analyze = "analyze --method morris --samples '" + path("m.csv") +
+                              "' --bootstrap 0 --metric y --results ";
+  const CliResult cut = study(analyze + "'" + path("cut.csv") + "'");
+  EXPECT_EQ(cut.exit_code, 0) << cut.err;
+  EXPECT_EQ(cut.err, "vindrel-cli: warning: 1 of 2 trajectories dropped: run 5 is not in " +
+                         path("cut.csv") + " yet\n");
+  EXPECT_NE(cut.out.find("factor: 1 trajectory (1 dropped)"), std::string::npos) << cut.out;
+
+  // The sample lost its last row; the results have it.
+  std::string samples = read_whole_file(path("m.csv"));
+  samples.erase(samples.rfind('\n', samples.size() - 2) + 1);
+  write("short.csv", samples);
+  const CliResult short_sample = study("analyze --method morris --samples '" + path("short.csv") +
+                                       "' --metric y --results '" + path("results.csv") + "'");
+  EXPECT_EQ(short_sample.exit_code, 1);
+  EXPECT_EQ(short_sample.err, "vindrel-cli: error: " + path("short.csv") +
+                                  ": the sample ends after 5 rows but " + path("results.csv") +
+                                  ":7 holds run 5: the sample is missing its last rows, or the "
+                                  "results are those of another sample\n");
+
+  // A metric that is not a number.
+  results = read_whole_file(path("results.csv"));
+  results.replace(results.rfind(',') + 1, std::string::npos, "1.5e\n");
+  write("bad.csv", results);
+  EXPECT_EQ(study(analyze + "'" + path("bad.csv") + "'").err,
+            "vindrel-cli: error: " + path("bad.csv") +
+                ":7: expected a number or nan for \"y\" of run 5, found \"1.5e\"\n");
 }
 
 }  // namespace
