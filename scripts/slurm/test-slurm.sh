@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Runs a small study as a four-task Slurm job array on a single-node cluster
 # started here, merges the parts and compares the result byte for byte with
-# the same study run locally with --jobs 2.
+# the same study run locally with --jobs 2. Then runs a longer study the same
+# way, cancels one task while it runs, submits that task again on its own,
+# and checks that it resumed its part and that the merged parts again equal
+# the study run locally.
 #
 #   bash scripts/slurm/test-slurm.sh PATH/TO/vindrel-cli
 #
@@ -110,7 +113,7 @@ study=(--par "$examples/vindrel-example.par" --drivers "$examples/vindrel-exampl
   --metric cf=Cf:last --metric lai=process:LAI:max --metric et=process:ET:integral)
 
 job=$(VINDREL_CLI="$cli" sbatch --parsable --array=0-3 --output="$state/task-%a.log" \
-  "$here/study-array.sh" "$state/study" "${study[@]}")
+  "$here/study-array.sh" "$state/study" 4 "${study[@]}")
 echo "test-slurm: submitted job array $job"
 finished() { [ -z "$(squeue -h -j "$job" 2>/dev/null)" ]; }
 wait_for 90 finished || { echo "test-slurm: the job array did not finish in 90 s"; squeue || true; exit 1; }
@@ -129,4 +132,47 @@ if ! cmp merged.csv local.csv; then
   diff merged.csv local.csv || true
   exit 1
 fi
-echo "test-slurm: the four tasks' merged results equal the local study ($(($(wc -l <local.csv) - 1)) runs)"
+echo "test-slurm: the four tasks' merged results equal the local study ($(grep -c '^[0-9]' local.csv) runs)"
+
+# A longer study (16 runs of five model years, four shards of four runs):
+# task 3 is cancelled once its part holds a row, then submitted again alone.
+printf 'mF,alphaT,Wf\n' >long.csv
+for i in $(seq 0 15); do
+  printf '%s,0.1,%s\n' "$((22 + 2 * i))" "$((260 + 9 * i))" >>long.csv
+done
+long=(--par "$examples/vindrel-example.par" --drivers "$examples/vindrel-example.drr"
+  --samples long.csv --factors factors.csv --start 1 --stop 1830
+  --metric nep=NEP:mean --metric cf=Cf:last)
+rows_in() { if [ -f "$1" ]; then grep -c '^[0-9]' "$1" || true; else echo 0; fi; }
+job=$(VINDREL_CLI="$cli" sbatch --parsable --array=0-3 --output="$state/long-%a.log" \
+  "$here/study-array.sh" "$state/long" 4 "${long[@]}")
+part_started() { [ "$(rows_in long.part3.csv)" -ge 1 ]; }
+wait_for 120 part_started || { echo "test-slurm: task 3 wrote no row in 120 s"; squeue || true; exit 1; }
+scancel "${job}_3"
+wait_for 120 finished || { echo "test-slurm: the array did not end in 120 s"; squeue || true; exit 1; }
+done_before=$(rows_in long.part3.csv)
+if [ "$done_before" -ge 4 ]; then
+  echo "test-slurm: task 3 finished its four runs before it was cancelled; the machine is too fast for this test"
+  exit 1
+fi
+echo "test-slurm: task 3 cancelled with $done_before of its 4 runs recorded"
+job=$(VINDREL_CLI="$cli" sbatch --parsable --array=3 --output="$state/again-%a.log" \
+  "$here/study-array.sh" "$state/long" 4 "${long[@]}")
+wait_for 120 finished || { echo "test-slurm: the resubmitted task did not end in 120 s"; squeue || true; exit 1; }
+if ! grep -q "shard 3/4 of 16 rows.*$done_before of them recorded before" again-3.log; then
+  echo "test-slurm: the resubmitted task did not resume shard 3 of 4:"
+  cat again-3.log
+  exit 1
+fi
+if [ "$(rows_in long.part3.csv)" -ne 4 ]; then
+  echo "test-slurm: the resubmitted task did not complete its part"
+  exit 1
+fi
+"$cli" study merge long.part0.csv long.part1.csv long.part2.csv long.part3.csv \
+  --samples long.csv --factors factors.csv --out long-merged.csv
+"$cli" study run "${long[@]}" --jobs 2 --results long-local.csv --quiet >/dev/null
+if ! cmp long-merged.csv long-local.csv; then
+  diff long-merged.csv long-local.csv || true
+  exit 1
+fi
+echo "test-slurm: task 3 cancelled and submitted again alone resumed its part; the merged results equal the local study"
