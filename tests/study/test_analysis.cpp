@@ -172,7 +172,7 @@ TEST(MorrisAnalysis, NonlinearEffectsVaryAndRowsOfAnotherDesignAreRefused) {
               analyze_morris(factors, {table.rows[0], table.rows[1], table.rows[2]},
                              {1.0, std::numeric_limits<double>::infinity(), 2.0});
             }),
-            "every one of the 1 trajectories has a run without a result");
+            "the only trajectory has a run without a result");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // What defines a study: recorded in its results file, compared on resume and
 // merge; kept outputs made fresh; the results and metric readers' refusals.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -69,7 +70,9 @@ class StudyDefinitionTest : public ::testing::Test {
     return "";
   }
 
-  const std::string folder = ::testing::TempDir() + "vindrel_study_definition";
+  // One folder per test process: CTest runs the tests in parallel.
+  const std::string folder =
+      ::testing::TempDir() + "vindrel_study_definition_" + std::to_string(getpid());
   Model model = MakeModel();
   StudyRunSettings settings;
 };
