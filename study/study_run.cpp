@@ -19,6 +19,7 @@
 #include "core/exceptions.hpp"
 #include "fileio/io_error.hpp"
 #include "fileio/number_format.hpp"
+#include "fileio/output_columns.hpp"
 #include "fileio/safe_write.hpp"
 #include "run/record_sink.hpp"
 #include "run/run.hpp"
@@ -149,31 +150,22 @@ std::optional<std::size_t> kept_output_run(std::string_view file_name) {
 
 std::string metric_definition(const Metric& metric, const Model& model) {
   std::string variable;
-  const TModelDef& info = model.ModelInfo;
   const auto position = static_cast<int>(metric.position);
   if (metric.table == MetricTable::kSummary) {
     variable = "summary:" + std::string(summary_columns()[metric.position].heading);
   } else if (metric.table == MetricTable::kSummaryWide) {
     variable = "summary:" + std::string(summary_wide_columns()[metric.position].heading);
   } else {
-    // table:SYMBOL when the symbol names one column of its table, table#N otherwise.
-    const auto symbol_at = [&](int i) -> const std::string& {
-      if (metric.table == MetricTable::kDriver) return model.drivers[i].symbol;
-      if (metric.table == MetricTable::kState) return model.states[i].symbol;
-      return model.processes[i].symbol;
-    };
-    const char* table = metric.table == MetricTable::kDriver  ? "driver"
-                        : metric.table == MetricTable::kState ? "state"
-                                                              : "process";
-    const int first = metric.table == MetricTable::kProcess ? info.StateCount + 1 : 1;
-    const int last = metric.table == MetricTable::kDriver  ? info.DriverCount
-                     : metric.table == MetricTable::kState ? info.StateCount
-                                                           : info.ProcessCount;
-    int same = 0;
-    for (int i = first; i <= last; ++i) same += symbol_at(i) == symbol_at(position) ? 1 : 0;
-    variable = same == 1 && !symbol_at(position).empty()
-                   ? std::string(table) + ":" + symbol_at(position)
-                   : std::string(table) + "#" + std::to_string(position);
+    // The one name of the column: TABLE:SYMBOL, or TABLE#N when the symbol is not unique.
+    OutputColumn column;
+    column.kind = metric.table == MetricTable::kDriver  ? OutputKind::kDriver
+                  : metric.table == MetricTable::kState ? OutputKind::kState
+                                                        : OutputKind::kProcess;
+    column.index = position;
+    column.symbol = metric.table == MetricTable::kDriver  ? model.drivers[position].symbol
+                    : metric.table == MetricTable::kState ? model.states[position].symbol
+                                                          : model.processes[position].symbol;
+    variable = qualified_output_name(model, column);
   }
   static constexpr const char* kReductionNames[] = {"last", "mean", "min", "max", "integral"};
   std::string text = metric.name + "=" + variable + ":" +
