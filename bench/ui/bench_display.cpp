@@ -5,18 +5,25 @@
 //   - scrolling the table by a page,
 //   - a chart of ten of its series (366,000 points) updated and drawn,
 //   - the chart redrawn after the window is resized,
-//   - the chart exported as a PNG (which draws four points per pixel column),
+//   - the chart exported as a PNG at 1600x1000 pixels and 300 dpi, as an SVG
+//     drawing at the window's size and as a PDF page, with each file's size
+//     and the process's peak memory while it is written,
+//   - the same SVG written by `vindrel --export-chart` in a process of its
+//     own, with that process's time and peak memory,
 // and the process's peak memory with the file open in the table and the chart.
 // A summary prints each figure beside its target.
 //
 //   vindrel_bench_display [benchmark options]
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QImage>
 #include <QListWidget>
 #include <QPainter>
+#include <QProcess>
 #include <QScrollBar>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -123,9 +130,25 @@ QStringList ten_series(const TFmDisplayData& display) {
 
 // Draws the chart as the screen would, into an image of its size.
 void draw_chart(OutputChart& chart, QImage& image) {
-  image.fill(Qt::white);
   QPainter painter(&image);
-  chart.render(&painter);
+  chart.render_chart(painter, QRectF(QPointF(0, 0), chart.size()));
+}
+
+// The peak memory of an export: the process's high-water mark is set back to
+// what it holds now, the export runs, and the mark is read.
+void reset_peak_memory() {
+  std::ofstream clear("/proc/self/clear_refs");
+  clear << "5";
+}
+
+struct ExportFigures {
+  double peak_mb = 0.0;  // VmHWM while writing
+  double file_mb = 0.0;
+};
+
+std::map<std::string, ExportFigures>& export_figures() {
+  static std::map<std::string, ExportFigures> figures;
+  return figures;
 }
 
 void BM_OpenTable(benchmark::State& state) {
@@ -194,10 +217,10 @@ void BM_DrawChart(benchmark::State& state) {
     keep_best("chart of 10 series", seconds);
   }
   std::size_t points = 0;
-  qsizetype drawn = 0;
+  std::size_t drawn = 0;
   for (int i = 0; i < OutputChart::kSeriesCount; ++i) {
     points += display.chart().series_points(i).size();
-    drawn += display.chart().drawn_points(i);
+    drawn += display.chart().drawn_points(i).size();
   }
   state.counters["points"] = static_cast<double>(points);
   state.counters["drawn"] = static_cast<double>(drawn);
@@ -224,20 +247,82 @@ void BM_ResizeChart(benchmark::State& state) {
   }
 }
 
-void BM_ExportChartPng(benchmark::State& state) {
+// One export of the ten-series chart of the century: "png", "svg" or "pdf".
+void export_chart(benchmark::State& state, const std::string& format) {
   TFmDisplayData& display = open_display();
   display.prepare_to_show(false);
   display.resize(kWindow);
   display.select_series(ten_series(display));
   display.update_chart();
   QCoreApplication::processEvents();
-  const QString png = century().dir.filePath(QStringLiteral("chart.png"));
+  const QString file = century().dir.filePath(QStringLiteral("chart.") + format.c_str());
+  const std::string name = "chart exported as " + format;
   for (auto _ : state) {
+    reset_peak_memory();
     const auto start = Clock::now();
-    display.chart().save_png(png);
+    if (format == "png") {
+      display.chart().save_png(file, ImageSize{QSize(1600, 1000), 300});
+    } else if (format == "svg") {
+      display.chart().save_svg(file);
+    } else {
+      display.chart().save_pdf(file);
+    }
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     state.SetIterationTime(seconds);
-    keep_best("chart exported as PNG", seconds);
+    keep_best(name, seconds);
+    ExportFigures& figures = export_figures()[name];
+    figures.peak_mb = std::max(figures.peak_mb, status_kilobytes("VmHWM") / 1024.0);
+    figures.file_mb = static_cast<double>(QFileInfo(file).size()) / 1e6;
+  }
+  state.counters["file_MB"] = export_figures()[name].file_mb;
+  state.counters["peak_MB"] = export_figures()[name].peak_mb;
+}
+
+void BM_ExportChartPng(benchmark::State& state) { export_chart(state, "png"); }
+void BM_ExportChartSvg(benchmark::State& state) { export_chart(state, "svg"); }
+void BM_ExportChartPdf(benchmark::State& state) { export_chart(state, "pdf"); }
+
+// `vindrel --export-chart` of the same ten series to an SVG: a process of its
+// own that reads the century and writes the drawing; its peak memory from
+// the kernel's account of the child.
+void BM_CommandLineExportSvg(benchmark::State& state) {
+  TFmDisplayData& display = open_display();
+  const QStringList names = ten_series(display);
+  Model model = MakeModel();
+  // Positions in the output table: drivers first, then states and processes.
+  QStringList series;
+  const OutputTableModel& table = display.table();
+  const TModelDef& info = model.ModelInfo;
+  for (const QString& name : names) {
+    const int column = table.column_of(name);
+    if (column <= info.DriverCount) {
+      series << QStringLiteral("driver#%1").arg(column);
+    } else if (column <= info.DriverCount + info.StateCount) {
+      series << QStringLiteral("state#%1").arg(column - info.DriverCount);
+    } else {
+      series << QStringLiteral("process#%1").arg(column - info.DriverCount);
+    }
+  }
+  const QString svg = century().dir.filePath(QStringLiteral("command.svg"));
+  for (auto _ : state) {
+    const auto start = Clock::now();
+    QProcess process;
+    process.start(QStringLiteral(VINDREL_DESKTOP),
+                  {"--export-chart", svg, "--output-file", century().file, "--series",
+                   series.join(','), "--size", "1200x800"});
+    process.waitForFinished(600000);
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    if (process.exitCode() != 0) {
+      state.SkipWithError(process.readAllStandardError().constData());
+      break;
+    }
+    state.SetIterationTime(seconds);
+    keep_best("vindrel --export-chart svg", seconds);
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);  // the largest child so far, in kB
+    ExportFigures& figures = export_figures()["vindrel --export-chart svg"];
+    figures.peak_mb = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    figures.file_mb = static_cast<double>(QFileInfo(svg).size()) / 1e6;
   }
 }
 
@@ -246,6 +331,9 @@ BENCHMARK(BM_ScrollTable)->UseManualTime()->Unit(benchmark::kMillisecond)->Itera
 BENCHMARK(BM_DrawChart)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_ResizeChart)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 BENCHMARK(BM_ExportChartPng)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ExportChartSvg)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ExportChartPdf)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_CommandLineExportSvg)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(2);
 
 // Peak memory: the century read into a display in table mode and charted,
 // measured before any benchmark has run.
@@ -290,9 +378,17 @@ void print_summary(const Memory& memory) {
   row("scroll table a page", "smooth");
   row("chart of 10 series", "< 1000 ms");
   row("chart redrawn after a resize", "no pause");
-  row("chart exported as PNG", "none");
+  row("chart exported as png", "none");
+  row("chart exported as svg", "< 1000 ms");
+  row("chart exported as pdf", "none");
+  row("vindrel --export-chart svg", "none");
   std::printf("%-32s %9.1f MB %12s\n", "peak memory (VmHWM)",
               static_cast<double>(memory.peak_kb) / 1024.0, "< 250 MB");
+  for (const auto& [name, figures] : export_figures()) {
+    std::printf("%-32s %9.1f MB %12s\n", (name + ": file").c_str(), figures.file_mb,
+                name.find("svg") != std::string::npos ? "< 5 MB" : "");
+    std::printf("%-32s %9.1f MB %12s\n", (name + ": peak").c_str(), figures.peak_mb, "< 250 MB");
+  }
   std::printf("%-32s %9.1f MB %12s\n", "  increase for the file",
               static_cast<double>(memory.peak_kb - memory.before_kb) / 1024.0,
               (std::to_string(static_cast<int>(4 * numbers_mb)) + " MB").c_str());
