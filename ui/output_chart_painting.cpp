@@ -1,6 +1,7 @@
 // The output display's chart laid out at one size and painted: the same
 // routine serves the window, the picture files and the printer.
 #include <QFontMetricsF>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <algorithm>
@@ -39,9 +40,10 @@ const std::array<SeriesStyle, OutputChart::kSeriesCount> kStyles = {{
 constexpr double kMargin = 10.0;         // around the whole chart
 constexpr double kPadding = 8.0;         // between the frame and the data
 constexpr double kTickLength = 4.0;      // outside the frame
-constexpr double kMarkerRadius = 3.2;    // half a marker's width
+constexpr double kMarkerRadius = 3.8;  // half a marker's width, its white rim included
 constexpr double kMarkerSpacing = 16.0;  // least distance of markers along a dense line
 constexpr double kLineWidth = 1.25;
+constexpr qsizetype kRasterPiece = 16;  // points of a line stroked at once into an image
 
 // A marker centred on p, added to the series' one path.
 void add_marker(QPainterPath& path, Marker marker, QPointF p, double r) {
@@ -80,12 +82,15 @@ void add_marker(QPainterPath& path, Marker marker, QPointF p, double r) {
   }
 }
 
+// Markers with a white rim, so that they stand out from a dense line of
+// their own colour.
 void draw_markers(QPainter& painter, const QPainterPath& path, const SeriesStyle& style) {
   if (path.isEmpty()) return;
   if (style.marker == Marker::kCross) {
+    painter.strokePath(path, QPen(Qt::white, 3.6, Qt::SolidLine, Qt::FlatCap));
     painter.strokePath(path, QPen(style.colour, 2.0, Qt::SolidLine, Qt::FlatCap));
   } else {
-    painter.setPen(QPen(style.colour, 0.8));
+    painter.setPen(QPen(Qt::white, 0.9));
     painter.setBrush(style.colour);
     painter.drawPath(path);
     painter.setBrush(Qt::NoBrush);
@@ -338,16 +343,19 @@ void OutputChart::paint(QPainter& painter, QSizeF size, double detail, bool scre
       const SeriesStyle& style = kStyles[static_cast<std::size_t>(i)];
       const std::vector<std::size_t> drawn = drawn_indices(series.points, columns);
       QPen pen(style.colour, kLineWidth);
-      pen.setJoinStyle(Qt::RoundJoin);
+      pen.setJoinStyle(Qt::BevelJoin);
       QPolygonF line;
       QPainterPath markers;
       const bool dense = static_cast<double>(drawn.size()) * kMarkerSpacing > 2.0 * at.data.width();
-      double last_marker = -1e300;
       const auto finish = [&] {
         painter.setPen(pen);
         if (line.size() > 1) painter.drawPolyline(line);
         line.clear();
       };
+      // A raster stroker fills the outline of a whole polyline at once, and
+      // its time grows faster than the line's length: images get the line
+      // in short pieces, vector pictures in one.
+      const bool raster = painter.paintEngine()->type() == QPaintEngine::Raster;
       for (const std::size_t k : drawn) {
         if (k == kLineBreak) {
           finish();
@@ -355,14 +363,37 @@ void OutputChart::paint(QPainter& painter, QSizeF size, double detail, bool scre
         }
         const QPointF p = at.to_position(series.points[k]);
         line << p;
-        // Markers everywhere on a sparse line; on a dense one spaced along
-        // it, so that a century stays a line with its series' points on it.
-        if (!dense || std::abs(p.x() - last_marker) >= kMarkerSpacing) {
+        if (raster && line.size() >= kRasterPiece) {
+          finish();
+          line << p;
+        }
+        // Markers on every point of a sparse line.
+        if (!dense) add_marker(markers, style.marker, p, kMarkerRadius);
+      }
+      finish();
+      // On a dense line, markers at evenly spaced times on the record there,
+      // so that a century stays a line with its series' points on it.
+      const auto by_x = [](const QPointF& a, const QPointF& b) { return a.x() < b.x(); };
+      if (dense && std::is_sorted(series.points.begin(), series.points.end(), by_x)) {
+        for (double x = at.data.left(); x <= at.data.right(); x += kMarkerSpacing) {
+          const QPointF wanted(at.value_at(ChartAxis::kX, (x - at.data.left()) / at.data.width()),
+                               0.0);
+          const auto found =
+              std::lower_bound(series.points.begin(), series.points.end(), wanted, by_x);
+          if (found == series.points.end() || !drawable_point(found->x(), found->y(), columns))
+            continue;
+          add_marker(markers, style.marker, at.to_position(*found), kMarkerRadius);
+        }
+      } else if (dense) {
+        double last_marker = -1e300;
+        for (const std::size_t k : drawn) {
+          if (k == kLineBreak) continue;
+          const QPointF p = at.to_position(series.points[k]);
+          if (std::abs(p.x() - last_marker) < kMarkerSpacing) continue;
           add_marker(markers, style.marker, p, kMarkerRadius);
           last_marker = p.x();
         }
       }
-      finish();
       draw_markers(painter, markers, style);
     }
     painter.restore();

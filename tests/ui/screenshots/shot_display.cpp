@@ -83,18 +83,15 @@ VINDREL_SCREENSHOT(display_chart_zoomed) {
   display.show();
   Shot::settle();
   // The second summer, as a dragged rectangle would show it, with the mouse
-  // resting on the foliage's carbon.
+  // resting on the foliage's carbon of day 600 (series 1 in the list's order).
   OutputChart& chart = display.chart();
   chart.zoom_to(ChartAxis::kX, 480.0, 760.0);
   chart.zoom_to(ChartAxis::kY, 0.0, 600.0);
   Shot::settle();
-  for (int x = chart.width() / 2 - 40; x < chart.width() / 2 + 40; x += 2) {
-    for (int y = 40; y < chart.height() - 60 && chart.hover_text().isEmpty(); y += 3) {
-      QTest::mouseMove(&chart, QPoint(x, y));
-      if (!chart.hover_text().startsWith(QStringLiteral("C: foliar"))) continue;
-      break;
-    }
-    if (chart.hover_text().startsWith(QStringLiteral("C: foliar"))) break;
+  for (const QPointF& point : chart.series_points(0)) {
+    if (point.x() < 600.0) continue;
+    QTest::mouseMove(&chart, chart.widget_position(point).toPoint() + QPoint(2, 1));
+    break;
   }
   shot.save(display, QStringLiteral("display_chart_zoomed"));
 }
