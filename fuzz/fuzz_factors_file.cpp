@@ -56,9 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const study::Factor& factor = factors[i];
     check(!factor.name.empty(), "a factor without a name");
     check(factor.low < factor.high, "a factor whose low value is not below its high value");
-    const int count = factor.kind == study::FactorKind::kParameter
-                          ? model.ModelInfo.ParameterCount
-                          : model.ModelInfo.StateCount;
+    const int count = factor.kind == study::FactorKind::kParameter ? model.ModelInfo.ParameterCount
+                                                                   : model.ModelInfo.StateCount;
     check(factor.position >= 1 && factor.position <= count, "a position out of range");
     for (std::size_t j = 0; j < i; ++j) {
       check(factors[j].kind != factor.kind || factors[j].position != factor.position,
