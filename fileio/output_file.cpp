@@ -80,11 +80,12 @@ void OutputFileWriter::open(const std::string& file_name, const TModelDef& info,
     *p++ = '\r';
     *p++ = '\n';
   }
-  // The header reaches the disk in a temporary file that then replaces the
-  // target; the records are appended to the target itself.
+  // The header and the records go to a temporary file in the target's folder
+  // that replaces the target at close(): a previous file stays whole until the
+  // new one is.
   writer_.open(file_name);
   writer_.write(header);
-  writer_.publish();
+  writer_.start_appending();
 }
 
 void OutputFileWriter::open(const std::string& file_name, const Model& model) {
@@ -121,8 +122,8 @@ void OutputFileWriter::write_record(const driverarray& drivers, std::int32_t Dri
 }
 
 void OutputFileWriter::write_record(const Model& model, double time) {
-  write_record(model.drivers, model.ModelInfo.DriverCount, model.ModelInfo.StateCount,
-               model.states, model.ModelInfo.ProcessCount, model.processes, time);
+  write_record(model.drivers, model.ModelInfo.DriverCount, model.ModelInfo.StateCount, model.states,
+               model.ModelInfo.ProcessCount, model.processes, time);
 }
 
 void OutputFileWriter::close() {

@@ -14,12 +14,13 @@
 // Blank lines at the end of the file end the data; a file that ends inside a
 // record is an error ("Unexpected end of file").
 //
-// Creating the file is safe: the header goes to a temporary file in the same
-// folder that replaces the target only when the header is on the disk, so a
-// failed creation leaves a previous file alone. Records are then appended to
-// the target directly, so the records written before a cancel or a failure stay
-// in the file. Every write and the close are checked: a full disk throws
-// EInOutError("Disk full") instead of losing records silently.
+// Writing the file is safe: the header and the records go to a temporary file
+// in the same folder that replaces the target at close(), so a previous file
+// stays whole until the new one is, and a writer closed after a cancel or a
+// failure of the model publishes the records written so far. Every write and
+// the close are checked: a full disk throws EInOutError("Disk full") instead of
+// losing records silently, and removes the temporary file, leaving a previous
+// file as it was. A device (/dev/null) is written directly.
 #pragma once
 
 #include <cstdint>
@@ -40,8 +41,8 @@ class OutputFileWriter {
   OutputFileWriter(const OutputFileWriter&) = delete;
   OutputFileWriter& operator=(const OutputFileWriter&) = delete;
 
-  // Creates the file, replacing any file of that name, and writes the two
-  // header lines from info.TimeUnit, the driver table (drivers
+  // Starts the file (in a temporary file that replaces any file of that name
+  // at close()) and writes the two header lines from info.TimeUnit, the driver table (drivers
   // 1..info.DriverCount) and the given state and process tables. Whatever was
   // open is closed first. Throws EInOutError ("File access denied", "Disk
   // full", ...); the previous file then stays as it was.
@@ -60,8 +61,9 @@ class OutputFileWriter {
                     const processarray& processes, double time);
   void write_record(const Model& model, double time);
 
-  // Flushes and closes the file; throws EInOutError ("Disk full", ...) if the
-  // last records could not be written. Closing a closed writer does nothing.
+  // Flushes and closes the file and puts it in the target's place; throws
+  // EInOutError ("Disk full", ...) if the last records could not be written,
+  // leaving the previous file. Closing a closed writer does nothing.
   void close();
 
   bool is_open() const noexcept { return writer_.is_open(); }

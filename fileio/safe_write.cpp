@@ -4,12 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <algorithm>
 
 #include "core/exceptions.hpp"
 #include "fileio/io_error.hpp"
@@ -184,6 +184,15 @@ void AtomicFileWriter::publish() {
   published_ = true;
 }
 
+void AtomicFileWriter::start_appending() {
+  if (stream_ == nullptr) throw EInOutError(std::string(kFileNotOpenForOutput), path_);
+  if (std::fflush(stream_) != 0) fail(errno);
+  const long long size = ftello(stream_);
+  flushed_size_ = size > 0 ? size : 0;
+  pending_ = 0;
+  published_ = true;
+}
+
 void AtomicFileWriter::commit() {
   if (stream_ == nullptr) throw EInOutError(std::string(kFileNotOpenForOutput), path_);
   if (published_) {
@@ -209,6 +218,12 @@ void AtomicFileWriter::close() {
     return;
   }
   flush_appended();
+  if (!temporary_.empty()) {
+    // Appended to the temporary file: it replaces the target now, whole.
+    published_ = false;
+    commit();
+    return;
+  }
   std::FILE* stream = stream_;
   stream_ = nullptr;
   published_ = false;
@@ -216,9 +231,9 @@ void AtomicFileWriter::close() {
 }
 
 void AtomicFileWriter::abandon() noexcept {
-  // Appended writes still held go to the file if they can, whole, as closing
-  // a stream would have written them.
-  if (stream_ != nullptr && published_ && pending_ > 0) {
+  // Appended writes still held go to the target if they can, whole, as closing
+  // a stream would have written them; a temporary file is simply removed.
+  if (stream_ != nullptr && published_ && pending_ > 0 && temporary_.empty()) {
     int error_number = 0;
     if (!write_pending(error_number)) cut_back_to_whole_writes();
   }

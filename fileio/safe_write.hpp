@@ -64,8 +64,17 @@ class AtomicFileWriter {
   // header is written safely and whose records are appended while a run goes on.
   void publish();
 
+  // Like publish(), but the temporary file stays unnamed: later writes go on
+  // into it (reserve() and append() as after publish()), and close() renames
+  // it over the target. Used for an output file that replaces the previous one
+  // only when its run has ended; a failed write removes it and leaves the
+  // target as it was.
+  void start_appending();
+
   // After publish(): flushes and closes the stream. Throws EInOutError ("Disk
   // full", ...) when the data could not be written; the stream is closed anyway.
+  // After start_appending(): flushes, syncs and closes the temporary file and
+  // renames it over the target; a failure removes it and throws.
   // After publish() the stream is flushed only between two writes, and a failed
   // write or flush cuts the file back to the end of the last whole write that
   // reached it: a full disk never leaves half a record behind.

@@ -38,8 +38,10 @@ class NullSink final : public RecordSink {
   void end() override {}
 };
 
-// The output file: created (replacing any file of that name) at begin(), one
-// line per record, closed at end().
+// The output file: begun in a temporary file at begin(), one line per record,
+// put in the place of any file of that name at end(), which every run that
+// began calls (completed, cancelled or failed by the model). A write that fails
+// leaves the previous file as it was.
 class OutputFileSink final : public RecordSink {
  public:
   explicit OutputFileSink(std::string file_name) : file_name_(std::move(file_name)) {}

@@ -6,29 +6,58 @@
 namespace vindrel::cli {
 namespace {
 
-std::atomic<bool> interrupt_requested{false};
-static_assert(std::atomic<bool>::is_always_lock_free);
+std::atomic<int> received_signal{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
-extern "C" void on_interrupt(int) { interrupt_requested.store(true); }
+extern "C" void on_interrupt(int signal) {
+  int none = 0;
+  received_signal.compare_exchange_strong(none, signal);
+}
+
+void catch_signal(int signal, struct sigaction& previous) {
+  struct sigaction action {};
+  action.sa_handler = on_interrupt;
+  sigemptyset(&action.sa_mask);
+  // The handler resets itself, so a second signal of the kind ends the program.
+  action.sa_flags = SA_RESETHAND;
+  sigaction(signal, &action, &previous);
+}
 
 }  // namespace
 
 InterruptGuard::InterruptGuard() {
-  interrupt_requested.store(false);
-  struct sigaction action {};
-  action.sa_handler = on_interrupt;
-  sigemptyset(&action.sa_mask);
-  // The handler resets itself, so a second Ctrl-C ends the program.
-  action.sa_flags = SA_RESETHAND;
-  sigaction(SIGINT, &action, &previous_);
+  received_signal.store(0);
+  catch_signal(SIGINT, previous_interrupt_);
+  catch_signal(SIGTERM, previous_terminate_);
+  catch_signal(SIGHUP, previous_hang_up_);
 }
 
 InterruptGuard::~InterruptGuard() {
-  sigaction(SIGINT, &previous_, nullptr);
+  sigaction(SIGINT, &previous_interrupt_, nullptr);
+  sigaction(SIGTERM, &previous_terminate_, nullptr);
+  sigaction(SIGHUP, &previous_hang_up_, nullptr);
 }
 
 bool InterruptGuard::interrupted() noexcept {
-  return interrupt_requested.load(std::memory_order_relaxed);
+  return received_signal.load(std::memory_order_relaxed) != 0;
+}
+
+int InterruptGuard::signal_number() noexcept { return received_signal.load(); }
+
+int InterruptGuard::exit_status() noexcept {
+  const int signal = signal_number();
+  return 128 + (signal == 0 ? SIGINT : signal);
+}
+
+const char* InterruptGuard::signal_name() noexcept {
+  switch (signal_number()) {
+    case SIGTERM:
+      return "SIGTERM";
+    case SIGHUP:
+      return "SIGHUP";
+    default:
+      return "Ctrl-C";
+  }
 }
 
 }  // namespace vindrel::cli

@@ -1,7 +1,9 @@
-// Ctrl-C for the commands that run the model: while an InterruptGuard lives,
-// the first Ctrl-C only sets a flag that the command passes on to its runs as
-// a stop request (read after each time step); a second one ends the program
-// at once.
+// Ctrl-C, SIGTERM and SIGHUP for the commands that run the model: while an
+// InterruptGuard lives, the first of them only sets a flag that the command
+// passes on to its runs as a stop request (read after each time step), so that
+// a run stopped by a batch system's time limit, `timeout` or `kill` ends as
+// after Ctrl-C, with its records and saved states; a second signal ends the
+// program at once.
 #pragma once
 
 #include <csignal>
@@ -15,11 +17,21 @@ class InterruptGuard {
   InterruptGuard(const InterruptGuard&) = delete;
   InterruptGuard& operator=(const InterruptGuard&) = delete;
 
-  // True once Ctrl-C was pressed while the guard lived.
+  // True once a signal came while the guard lived.
   static bool interrupted() noexcept;
+  // The signal that came (SIGINT, SIGTERM or SIGHUP), 0 when none did; kept
+  // after the guard ends.
+  static int signal_number() noexcept;
+  // The exit status of a command stopped by it: 128 + the signal (130 after
+  // Ctrl-C, 143 after SIGTERM, 129 after SIGHUP).
+  static int exit_status() noexcept;
+  // "Ctrl-C", "SIGTERM" or "SIGHUP".
+  static const char* signal_name() noexcept;
 
  private:
-  struct sigaction previous_ {};
+  struct sigaction previous_interrupt_ {};
+  struct sigaction previous_terminate_ {};
+  struct sigaction previous_hang_up_ {};
 };
 
 }  // namespace vindrel::cli

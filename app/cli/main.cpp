@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/cli/commands.hpp"
+#include "app/cli/interrupt.hpp"
 #include "core/model.hpp"
 
 int main(int argc, char** argv) {
@@ -14,7 +15,8 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
   // Usage errors read like every other error of the program.
   app.failure_message([](const CLI::App*, const CLI::Error& e) {
-    return std::string("vindrel-cli: error: ") + e.what() + "\nRun with --help for more information.\n";
+    return std::string("vindrel-cli: error: ") + e.what() +
+           "\nRun with --help for more information.\n";
   });
 
   vindrel::cli::add_list_command(app);
@@ -47,8 +49,10 @@ int main(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::RuntimeError& e) {
-    // A command that has said what happened and only sets the exit code
-    // (a cancelled run exits with 130, as after an interrupt).
+    // A command that has said what happened and only sets the exit code. One
+    // stopped by a signal exits as the signal would have ended it: 130 after
+    // Ctrl-C, 143 after SIGTERM, 129 after SIGHUP.
+    if (e.get_exit_code() == 130) return vindrel::cli::InterruptGuard::exit_status();
     return e.get_exit_code();
   } catch (const CLI::ParseError& e) {
     // --help and --version end parsing with code 0; a usage error exits with 2.

@@ -1,7 +1,9 @@
 // vindrel-cli run: one simulation run, exactly as the desktop's Run makes it,
 // from a parameter file and a driver file to an output file.
+#include <csignal>
 #include <cstddef>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -85,6 +87,14 @@ void save_final_states(const std::string& file_name, const RunResult& result) {
   }
 }
 
+// A device or a pipe (/dev/null) is written directly, not through a
+// temporary file.
+bool writes_in_place(const std::string& file_name) {
+  std::error_code error;
+  const auto status = std::filesystem::status(file_name, error);
+  return !error && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status);
+}
+
 void run(const CommandOptions& options) {
   refuse_overwriting_inputs({{"--par", options.par}, {"--drivers", options.drivers}},
                             {{"--out", options.out}, {"--save-states", options.save_states}});
@@ -103,11 +113,13 @@ void run(const CommandOptions& options) {
 
   ProgressBar bar(options.run.quiet, settings.start_time, settings.stop_time,
                   integrator_description(settings));
+  const bool had_previous_output = std::filesystem::exists(options.out);
   OutputFileSink sink(settings.output_file);
   RunResult result;
   {
     InterruptGuard guard;
-    // Ctrl-C reaches the run as a stop request, read after each time step.
+    // Ctrl-C, SIGTERM or SIGHUP reaches the run as a stop request, read after
+    // each time step.
     std::stop_source stop;
     const RunProgress progress = [&](int percent, double present_time) {
       bar.update(percent, present_time);
@@ -120,15 +132,30 @@ void run(const CommandOptions& options) {
   if (result.outcome == RunOutcome::kFailed) {
     // The model's message as it is, then when and where the run stopped.
     std::string message = result.failure_message() + "\n" + failure_detail_text(result);
+    if (result.failure_detail.place == RunFailurePlace::kOutput && result.records_written > 0 &&
+        !writes_in_place(options.out)) {
+      // The records went to a temporary file, removed with the failure.
+      message += "  " + std::to_string(result.records_written) +
+                 (result.records_written == 1 ? " record was" : " records were") +
+                 " written before the failure; " +
+                 (had_previous_output ? "the previous " + options.out + " is unchanged"
+                                      : "no output file was made") +
+                 "\n";
+    }
     message.pop_back();
     throw std::runtime_error(message);
   }
   if (result.outcome == RunOutcome::kCancelled) {
+    // Ctrl-C is what a user expects; another signal is named.
+    const std::string by =
+        InterruptGuard::signal_number() == SIGINT || InterruptGuard::signal_number() == 0
+            ? ""
+            : std::string(" by ") + InterruptGuard::signal_name();
     std::fprintf(stderr,
-                 "vindrel-cli: run cancelled at time %s; the output file holds the records "
+                 "vindrel-cli: run cancelled%s at time %s; the output file holds the records "
                  "written so far\n",
-                 shortest_decimal_text(result.present_time).c_str());
-    throw CLI::RuntimeError(130);
+                 by.c_str(), shortest_decimal_text(result.present_time).c_str());
+    throw CLI::RuntimeError(InterruptGuard::exit_status());
   }
 }
 

@@ -13,6 +13,7 @@
 #include <limits>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "core/positions.hpp"
@@ -186,8 +187,8 @@ TEST_F(CliRunTest, IncompatibleParameterFileIsRefused) {
   }
   const auto result = run_cli("run " + files());
   EXPECT_EQ(result.exit_code, 1);
-  EXPECT_EQ(result.err, "vindrel-cli: error: " + par + ":1: " +
-                            std::string(kIncompatibleParamFileMessage) +
+  EXPECT_EQ(result.err, "vindrel-cli: error: " + par +
+                            ":1: " + std::string(kIncompatibleParamFileMessage) +
                             " Expected the model name \"Vindrel\" in columns 1 to 26 and the "
                             "version \"6.4.1\" after them on line 1, found \"SomeOtherModel"
                             "            1.0\".\n");
@@ -231,41 +232,90 @@ pid_t start_cli(const std::vector<std::string>& arguments, const std::string& er
   return pid;
 }
 
-std::size_t line_count(const std::string& file) {
-  std::size_t lines = 0;
-  for (char c : read_whole_file_bytes(file)) lines += c == '\n';
-  return lines;
+// The size of the output a run is writing: its temporary file beside the
+// target, which takes the target's place when the run ends.
+std::uintmax_t written_so_far(const std::string& target) {
+  const std::filesystem::path path(target);
+  const std::string prefix = "." + path.filename().string() + ".tmp";
+  std::uintmax_t size = 0;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(path.parent_path(), error)) {
+    if (entry.path().filename().string().starts_with(prefix)) {
+      size = std::max(size, entry.file_size(error));
+    }
+  }
+  return size;
 }
 
-TEST_F(CliRunTest, InterruptCancelsAfterTheCurrentStepAndLeavesAValidFile) {
+// Ctrl-C, SIGTERM (a batch system's time limit, timeout, kill) and SIGHUP end
+// a run after the current step: whole records, the states saved with a
+// warning, and the exit status of the signal.
+TEST_F(CliRunTest, ASignalCancelsAfterTheCurrentStepAndLeavesAValidFile) {
   const std::string err = folder.file("stderr.txt");
-  // Far longer than the test waits: the run is always in mid-course when
-  // interrupted (the drivers of the last record hold from then on).
-  const pid_t pid = start_cli({"run", "--par", par, "--drivers", drr, "--out", out, "--stop",
-                               "10000000", "--output-step", "1"},
-                              err);
-  ASSERT_GT(pid, 0);
-  // Wait for a few records, for at most a minute.
-  for (int i = 0; i < 600 && line_count(out) < 10; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
-  ASSERT_GE(line_count(out), 10u);
-  kill(pid, SIGINT);
-  int status = 0;
-  ASSERT_EQ(waitpid(pid, &status, 0), pid);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 130);
-  EXPECT_NE(read_whole_file_bytes(err).find("vindrel-cli: run cancelled at time "),
-            std::string::npos);
+  const std::string saved = folder.file("saved.par");
+  for (const auto& [signal, status_expected, said] :
+       {std::tuple{SIGINT, 130, "run cancelled at time "},
+        std::tuple{SIGTERM, 143, "run cancelled by SIGTERM at time "},
+        std::tuple{SIGHUP, 129, "run cancelled by SIGHUP at time "}}) {
+    SCOPED_TRACE(signal);
+    std::ofstream(out, std::ios::binary) << "the previous run\r\n";
+    std::filesystem::remove(saved);
+    // Far longer than the test waits: the run is always in mid-course when
+    // interrupted (the drivers of the last record hold from then on).
+    const pid_t pid = start_cli({"run", "--par", par, "--drivers", drr, "--out", out, "--stop",
+                                 "10000000", "--output-step", "1", "--save-states", saved},
+                                err);
+    ASSERT_GT(pid, 0);
+    // Wait for a few records, for at most a minute.
+    for (int i = 0; i < 600 && written_so_far(out) < 10 * 5410; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ASSERT_GE(written_so_far(out), 10u * 5410u);
+    EXPECT_EQ(read_whole_file_bytes(out), "the previous run\r\n") << "kept while the run goes on";
+    kill(pid, signal);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), status_expected);
+    const std::string message = read_whole_file_bytes(err);
+    EXPECT_NE(message.find("vindrel-cli: " + std::string(said)), std::string::npos) << message;
+    EXPECT_NE(message.find("warning: the run was cancelled; " + saved + " holds the states"),
+              std::string::npos)
+        << message;
+    Model model = MakeModel();
+    EXPECT_TRUE(ReadParamFile(saved, model));
 
-  // Every line complete, every record readable, the times one day apart.
-  const std::string bytes = read_whole_file_bytes(out);
-  ASSERT_GE(bytes.size(), 2u);
-  EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
-  EXPECT_EQ(bytes.size() % 5410, 0u);
-  const std::vector<double> times = record_times(out);
-  ASSERT_GE(times.size(), 8u);
-  for (std::size_t i = 0; i < times.size(); ++i) EXPECT_EQ(times[i], 2.0 + static_cast<double>(i));
+    // Every line complete, every record readable, the times one day apart.
+    const std::string bytes = read_whole_file_bytes(out);
+    ASSERT_GE(bytes.size(), 2u);
+    EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
+    EXPECT_EQ(bytes.size() % 5410, 0u);
+    const std::vector<double> times = record_times(out);
+    ASSERT_GE(times.size(), 8u);
+    for (std::size_t i = 0; i < times.size(); ++i) {
+      EXPECT_EQ(times[i], 2.0 + static_cast<double>(i));
+    }
+    EXPECT_EQ(written_so_far(out), 0u) << "no temporary file stays";
+  }
+}
+
+// A write that fails (here the file size limit of a full disk) leaves the
+// previous output as it was and says how far the run got.
+TEST_F(CliRunTest, AFailedWriteKeepsThePreviousOutputAndCountsTheRecords) {
+  std::ofstream(out, std::ios::binary) << "the previous run\r\n";
+  const std::string err = folder.file("err.txt");
+  const std::string command = "trap '' XFSZ; ulimit -f 100; '" + std::string(VINDREL_CLI) +
+                              "' run " + files() + " --stop 300 2>'" + err + "'";
+  const int status = std::system(command.c_str());
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  const std::string message = read_whole_file_bytes(err);
+  EXPECT_EQ(message.rfind("vindrel-cli: error: " + out + ": Disk full\n  ", 0), 0u) << message;
+  EXPECT_NE(message.find(" records were written before the failure; the previous " + out +
+                         " is unchanged\n"),
+            std::string::npos)
+      << message;
+  EXPECT_EQ(read_whole_file_bytes(out), "the previous run\r\n");
+  EXPECT_EQ(written_so_far(out), 0u);
 }
 
 }  // namespace
@@ -278,7 +328,8 @@ class CliContinueTest : public CliRunTest {};
 
 TEST_F(CliContinueTest, SavedStatesHoldTheParametersAndTheStatesTheRunEndedWith) {
   const std::string saved = folder.file("spun-up.par");
-  const auto first = run_cli("run " + files() + " --start 1 --stop 21 --save-states '" + saved + "'");
+  const auto first =
+      run_cli("run " + files() + " --start 1 --stop 21 --save-states '" + saved + "'");
   ASSERT_EQ(first.exit_code, 0) << first.err;
   EXPECT_EQ(first.err, "");
   Model original = MakeModel();
@@ -303,17 +354,21 @@ TEST_F(CliContinueTest, SavedStatesHoldTheParametersAndTheStatesTheRunEndedWith)
 
 TEST_F(CliContinueTest, ACancelledRunSavesItsStatesWithAWarning) {
   const std::string saved = folder.file("cancelled.par");
-  // Interrupt a long run once it has written a few records.
-  const std::string command = std::string("'") + VINDREL_CLI + "' run " + files() +
-                              " --start 1 --stop 400 --step 0.01 --save-states '" + saved +
-                              "' 2>'" + folder.file("err.txt") + "' & pid=$!; while [ ! -s '" +
-                              out + "' ] || [ $(wc -c < '" + out +
-                              "') -lt 20000 ]; do sleep 0.05; done; kill -INT $pid; wait $pid";
+  // Interrupt a long run once it has written a few records (to its temporary
+  // file, which takes the output's place when the run ends), within a minute.
+  const std::string command =
+      std::string("'") + VINDREL_CLI + "' run " + files() +
+      " --start 1 --stop 400 --step 0.01 --save-states '" + saved + "' 2>'" +
+      folder.file("err.txt") + "' & pid=$!; for i in $(seq 1200); do [ -n \"$(find '" +
+      std::filesystem::path(out).parent_path().string() +
+      "' -name '.cli.out.tmp*' -size +20k)\" ] && break; sleep 0.05; done; " +
+      "kill -INT $pid; wait $pid";
   const int status = std::system(command.c_str());
   EXPECT_EQ(WEXITSTATUS(status), 130);
   const std::string err = testing::read_whole_file(folder.file("err.txt"));
-  EXPECT_NE(err.find("warning: the run was cancelled; " + saved + " holds the states reached at time"),
-            std::string::npos)
+  EXPECT_NE(
+      err.find("warning: the run was cancelled; " + saved + " holds the states reached at time"),
+      std::string::npos)
       << err;
   Model spun_up = MakeModel();
   EXPECT_TRUE(ReadParamFile(saved, spun_up));
