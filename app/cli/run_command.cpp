@@ -13,6 +13,7 @@
 #include "app/cli/file_clash.hpp"
 #include "app/cli/input_messages.hpp"
 #include "app/cli/interrupt.hpp"
+#include "app/cli/output_guard.hpp"
 #include "app/cli/run_options.hpp"
 #include "core/model.hpp"
 #include "fileio/number_format.hpp"
@@ -98,6 +99,12 @@ bool writes_in_place(const std::string& file_name) {
 void run(const CommandOptions& options) {
   refuse_overwriting_inputs({{"--par", options.par}, {"--drivers", options.drivers}},
                             {{"--out", options.out}, {"--save-states", options.save_states}});
+  // Every output can be created, and no other run is writing it, before the
+  // first step: a long run never ends unable to save its end.
+  check_output_creatable(options.out);
+  check_output_creatable(options.save_states);
+  const OutputLock out_lock("--out", options.out);
+  const OutputLock states_lock("--save-states", options.save_states);
   Model model = MakeModel();
   if (!ReadParamFile(options.par, model)) {
     throw std::runtime_error(incompatible_param_file_message(options.par, model.ModelInfo));

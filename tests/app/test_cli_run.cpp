@@ -390,5 +390,45 @@ TEST_F(CliContinueTest, ARunPastTheLastDriverRecordIsAnnounced) {
             "there to the stop time\n");
 }
 
+// An unwritable --save-states is found before the run, not after it.
+TEST_F(CliContinueTest, AnOutputThatCannotBeCreatedIsFoundBeforeTheFirstStep) {
+  const std::string missing = folder.file("no-such-folder/end.par");
+  const auto result = run_cli("run " + files() + " --stop 300 --save-states '" + missing + "'");
+  EXPECT_EQ(result.exit_code, 1);
+  EXPECT_EQ(result.err, "vindrel-cli: error: " + missing + ": Path not found\n");
+  EXPECT_FALSE(std::filesystem::exists(out));
+  const auto folder_named = run_cli("run " + files() + " --save-states '" + folder.file("") + "'");
+  EXPECT_EQ(folder_named.exit_code, 1);
+  EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+// A second run writing the output a run is writing refuses at its start, by
+// any spelling of the file; the lock goes with the first run.
+TEST_F(CliContinueTest, ASecondRunOnTheSameOutputIsRefused) {
+  const std::string err = folder.file("first.err");
+  const pid_t first =
+      start_cli({"run", "--par", par, "--drivers", drr, "--out", out, "--stop", "10000000"}, err);
+  ASSERT_GT(first, 0);
+  for (int i = 0; i < 600 && written_so_far(out) == 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  const std::string other_spelling = folder.file("./sub/../cli.out");
+  std::filesystem::create_directories(folder.file("sub"));
+  for (const std::string& name : {out, other_spelling}) {
+    const auto second =
+        run_cli("run --par '" + par + "' --drivers '" + drr + "' --out '" + name + "' --stop 20");
+    EXPECT_EQ(second.exit_code, 1);
+    EXPECT_EQ(second.err, "vindrel-cli: error: --out: another run is writing " + name +
+                              "; wait for it to end or choose another file\n");
+  }
+  kill(first, SIGINT);
+  int status = 0;
+  ASSERT_EQ(waitpid(first, &status, 0), first);
+  EXPECT_EQ(WEXITSTATUS(status), 130);
+  EXPECT_GT(record_times(out).size(), 1u) << "the first run's output";
+  EXPECT_FALSE(std::filesystem::exists(folder.file(".cli.out.lock")));
+  EXPECT_EQ(run_cli("run " + files() + " --stop 20").exit_code, 0) << "free again";
+}
+
 }  // namespace
 }  // namespace vindrel
