@@ -143,7 +143,7 @@ void bind_model(py::module_& module) {
           [](const ModelHandle& self, const std::string& file_name) {
             WriteParamFile(file_name, self.model);
           },
-          py::arg("path"), py::call_guard<py::gil_scoped_release>());
+          py::arg("path"));
 }
 
 }  // namespace vindrel::python

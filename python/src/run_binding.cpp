@@ -124,7 +124,9 @@ std::size_t expected_rows(const RunSettings& settings) {
   return static_cast<std::size_t>(steps) / static_cast<std::size_t>(per_output) + 1;
 }
 
-RunOutput run_one(const ModelHandle& handle, const RunRequest& request, std::stop_token stop,
+// `handle` is the caller's copy: Python may change the model it came from
+// while the run goes on without the interpreter's lock.
+RunOutput run_one(ModelHandle handle, const RunRequest& request, std::stop_token stop,
                   const RunProgress& progress) {
   Model model = handle.model;
   for (int p : request.hold) model.states[p].HoldConstant = true;
@@ -164,7 +166,7 @@ RunOutput run_one(const ModelHandle& handle, const RunRequest& request, std::sto
   output.values.shrink_to_fit();
   output.whole_record = request.columns.empty();
   if (!output.whole_record) output.years = sink.summary().finish();
-  output.final_model = handle;
+  output.final_model = std::move(handle);
   commit_run(output.final_model.model, result);
   return output;
 }
@@ -205,9 +207,11 @@ RunOutput run(const ModelHandle& handle, const RunRequest& request) {
   std::stop_source stop;
   InterruptWatch watch(stop);
   RunOutput output;
+  ModelHandle copy = handle;
   {
     py::gil_scoped_release release;
-    output = run_one(handle, request, stop.get_token(), [&](int, double) { watch.poll(); });
+    output =
+        run_one(std::move(copy), request, stop.get_token(), [&](int, double) { watch.poll(); });
   }
   watch.raise_if_interrupted();
   return output;
@@ -218,6 +222,9 @@ RunOutput run(const ModelHandle& handle, const RunRequest& request) {
 std::vector<RunOutput> run_many(
     const std::vector<std::pair<const ModelHandle*, const RunRequest*>>& runs, int jobs) {
   std::vector<RunOutput> outputs(runs.size());
+  std::vector<ModelHandle> models;
+  models.reserve(runs.size());
+  for (const auto& run : runs) models.push_back(*run.first);
   std::stop_source stop;
   InterruptWatch watch(stop);
   {
@@ -232,7 +239,7 @@ std::vector<RunOutput> run_many(
     for (int t = 0; t < threads; ++t) {
       workers.emplace_back([&] {
         for (std::size_t i = next++; i < runs.size() && !stop.stop_requested(); i = next++) {
-          outputs[i] = run_one(*runs[i].first, *runs[i].second, stop.get_token(), {});
+          outputs[i] = run_one(std::move(models[i]), *runs[i].second, stop.get_token(), {});
         }
         std::lock_guard lock(mutex);
         --running;

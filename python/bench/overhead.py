@@ -8,7 +8,7 @@
 3. runs per second on a ThreadPoolExecutor with two workers against one, and
    vindrel.run_many with two jobs.
 
-    PYTHONPATH=build/default/python /usr/bin/python3 python/benchmark.py build/default/app/vindrel-cli
+    PYTHONPATH=build/default/python /usr/bin/python3 python/bench/overhead.py build/default/app/vindrel-cli
 
 CPU times are the process's own (time.process_time, and the children's for
 vindrel-cli); the throughput is wall-clock time and needs two idle cores.
@@ -26,7 +26,7 @@ import time
 
 import vindrel
 
-SOURCE = pathlib.Path(__file__).resolve().parents[1]
+SOURCE = pathlib.Path(__file__).resolve().parents[2]
 PAR = SOURCE / "examples" / "vindrel-example.par"
 DRR = SOURCE / "examples" / "vindrel-example.drr"
 TEN_YEARS = 3660
@@ -107,6 +107,30 @@ def throughput(model, runs):
           f"{many:.2f} runs/s ({many / rates[1]:.2f} times)")
 
 
+def lock_released(model):
+    """How much of a pure-Python loop's speed the main thread keeps while a run
+    goes on in another thread: near 1 when the run holds no lock (and a core
+    is free for each)."""
+
+    def count_for(seconds):
+        end = time.perf_counter() + seconds
+        count = 0
+        while time.perf_counter() < end:
+            count += 1
+        return count
+
+    start = time.perf_counter()
+    model.run(stop=TEN_YEARS)
+    length = time.perf_counter() - start
+    alone = count_for(length)
+    with concurrent.futures.ThreadPoolExecutor(1) as pool:
+        running = pool.submit(model.run, stop=TEN_YEARS)
+        beside = count_for(length * 0.8)
+        running.result()
+    print(f"a Python loop beside a run in another thread kept {beside / (0.8 * alone):.2f} of its "
+          f"speed alone")
+
+
 def main():
     if len(sys.argv) != 2:
         sys.exit(__doc__)
@@ -116,6 +140,7 @@ def main():
     overhead(cli, model, repeats=8)
     century_frame(model)
     throughput(model, runs=8)
+    lock_released(model)
     print(f"load average after: {os.getloadavg()[0]:.2f}")
 
 
