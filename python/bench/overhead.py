@@ -43,10 +43,12 @@ def study_cpu(cli, folder, runs):
     factors.write_text("factor,low,high\nmF,20,40\n")
     samples = folder / f"samples-{runs}.csv"
     samples.write_text("mF\n" + "30.86\n" * runs)
+    results = folder / f"results-{runs}.csv"
+    results.unlink(missing_ok=True)  # a results file left there would be resumed, not run again
     before = children_cpu()
     subprocess.run([cli, "study", "run", "--quiet", "--par", PAR, "--drivers", DRR, "--samples",
                     samples, "--factors", factors, "--start", "1", "--stop", str(TEN_YEARS),
-                    "--metric", "nep=NEP:mean", "--results", folder / f"results-{runs}.csv",
+                    "--metric", "nep=NEP:mean", "--results", results,
                     "--jobs", "1"], check=True, capture_output=True)
     return children_cpu() - before
 

@@ -1,5 +1,6 @@
 // Output files read into numpy arrays: the records of a run made elsewhere,
-// in the same columns as a run's records in memory.
+// in any of the three formats, in the same columns as a run's records in
+// memory.
 #include <pybind11/numpy.h>
 #include <pybind11/stl.h>
 
@@ -7,27 +8,32 @@
 #include <vector>
 
 #include "bindings.hpp"
+#include "fileio/column_labels.hpp"
+#include "fileio/formats/output_format.hpp"
 #include "fileio/output_file.hpp"
 #include "record_columns.hpp"
 
 namespace vindrel::python {
 namespace {
 
-// The column names and the records (rows of the time, the drivers, the states
-// and the processes) of an output file of this model.
+// The format's name, the names of every record column as Python and as the
+// CSV and NetCDF files name them, and the records: rows of the whole record,
+// NaN in the columns that the file does not hold.
 py::tuple read_output_file(const std::string& file_name) {
   const Model model = MakeModel();
   auto values = std::make_unique<std::vector<double>>();
   const std::size_t width = output_columns(model.ModelInfo);
+  OutputFormat format = OutputFormat::kOut;
   {
     py::gil_scoped_release release;
-    OutputFileReader reader;
-    reader.open(file_name);
-    std::vector<double> row(width);
-    while (reader.read_record(row.data(), model))
-      values->insert(values->end(), row.begin(), row.end());
-    reader.close();
+    format = output_format_of_file(file_name);
+    std::vector<double>& rows = *values;
+    read_output_records(file_name, model, {}, "the records", [&rows, width](const double* row) {
+      rows.insert(rows.end(), row, row + width);
+    });
   }
+  std::vector<std::string> file_names;
+  for (const ColumnLabel& label : output_column_labels(model)) file_names.push_back(label.name);
   const auto rows = static_cast<py::ssize_t>(values->size() / width);
   double* data = values->data();
   py::capsule owner(values.release(), [](void* p) { delete static_cast<std::vector<double>*>(p); });
@@ -35,7 +41,8 @@ py::tuple read_output_file(const std::string& file_name) {
       {rows, static_cast<py::ssize_t>(width)},
       {static_cast<py::ssize_t>(width * sizeof(double)), static_cast<py::ssize_t>(sizeof(double))},
       data, owner);
-  return py::make_tuple(record_column_keys(model), array);
+  return py::make_tuple(std::string(output_format_name(format)), record_column_keys(model),
+                        file_names, array);
 }
 
 }  // namespace

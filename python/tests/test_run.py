@@ -195,3 +195,20 @@ def test_read_output_reads_the_command_lines_file(cli, tmp_path):
     assert frame.iloc[-1].tolist() == last[1:]
     with pytest.raises(vindrel.FileError, match="File not found"):
         vindrel.read_output(tmp_path / "none.out")
+
+    # A CSV output of chosen columns, named as the CSV writer names them.
+    (tmp_path / "chosen.csv").write_text("time,LAI,Ts_process57,Cf\ndays,m2 leaf m-2 ground,oC,"
+                                         "g C m-2 ground\n2,1.5,3.25,6.1\n3,1.625,-0.5,6.2\n")
+    chosen = vindrel.read_output(tmp_path / "chosen.csv")
+    assert chosen.columns.tolist() == ["LAI", "process:Ts", "Cf"]
+    assert chosen.index.tolist() == [2.0, 3.0] and chosen.loc[3.0, "process:Ts"] == -0.5
+
+
+def test_a_csv_output_of_the_command_line_holds_the_runs_doubles(model, cli, tmp_path):
+    if "--format" not in cli("run", "--help").stdout:
+        pytest.skip("vindrel-cli run writes no CSV")
+    cli("run", "--par", EXAMPLE_PAR, "--drivers", EXAMPLE_DRR, "--out", tmp_path / "cli.csv",
+        "--format", "csv", "--stop", 400, "--integrator", "dopri5", "--quiet")
+    from_file = vindrel.read_output(tmp_path / "cli.csv")
+    frame = model.run(stop=400, integrator="dopri5").frame()
+    pd.testing.assert_frame_equal(frame[from_file.columns], from_file, check_exact=True)

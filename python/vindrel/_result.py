@@ -104,12 +104,37 @@ def run_failure_or_result(output, model_class):
     return result
 
 
+def _columns_in_file(path, format_name, file_names):
+    """The record columns (positions) that a CSV or NetCDF file holds, in its
+    order, by the names it gives them; None for the model's text, which holds
+    them all."""
+    if format_name == "csv":
+        import csv
+
+        with open(path, newline="", encoding="utf-8") as file:
+            names = next(csv.reader(file))
+    elif format_name == "netcdf":
+        import netCDF4
+
+        with netCDF4.Dataset(path) as dataset:
+            names = list(dataset.variables)
+    else:
+        return None
+    position = {name: i for i, name in enumerate(file_names)}
+    return [position[name] for name in names if name in position and position[name] > 0]
+
+
 def read_output(path):
-    """Reads an output file into a DataFrame indexed by time, with the columns
-    of a run's records (``Result.frame()``): a model's .out file."""
+    """Reads a run's output file into a DataFrame indexed by time, with the
+    columns of ``Result.frame()``: a model's .out file (every column), or a CSV
+    or NetCDF output (the columns it holds). The format is told by the file's
+    content."""
     import pandas
 
     path = os.fspath(path)
-    keys, values = _vindrel.read_output_file(path)
-    return pandas.DataFrame(values[:, 1:], index=pandas.Index(values[:, 0], name="Time"),
-                            columns=keys[1:], copy=False)
+    format_name, keys, file_names, values = _vindrel.read_output_file(path)
+    chosen = _columns_in_file(path, format_name, file_names)
+    if chosen is None:
+        chosen = range(1, len(keys))
+    return pandas.DataFrame(values[:, chosen], index=pandas.Index(values[:, 0], name="Time"),
+                            columns=[keys[i] for i in chosen], copy=False)
