@@ -65,8 +65,8 @@ std::optional<double> check_driver_records(const std::string& file_name, const M
 
 void require_finite(double value, std::string_view option) {
   if (!std::isfinite(value)) {
-    throw std::runtime_error(std::string(option) + ": expected a finite number of days, found " +
-                             shortest_decimal_text(value));
+    throw UsageError(std::string(option) + ": expected a finite number of days, found " +
+                     shortest_decimal_text(value));
   }
 }
 

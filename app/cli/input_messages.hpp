@@ -3,6 +3,7 @@
 #pragma once
 
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -25,8 +26,16 @@ std::string incompatible_param_file_message(const std::string& file_name, const 
 std::optional<double> check_driver_records(const std::string& file_name, const Model& model,
                                            double last_time);
 
+// A mistake in the command line that the command's own checks find (a value
+// an option cannot take, an option missing): main() prints it like every
+// error and exits with 2, as for the mistakes the parser finds.
+class UsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
 // Refuses a time option that is not a finite number ("--stop: expected a finite
-// number of days, found inf").
+// number of days, found inf") with a UsageError.
 void require_finite(double value, std::string_view option);
 
 }  // namespace vindrel::cli

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/cli/commands.hpp"
+#include "app/cli/input_messages.hpp"
 #include "app/cli/interrupt.hpp"
 #include "core/model.hpp"
 
@@ -54,6 +55,10 @@ int main(int argc, char** argv) {
     // Ctrl-C, 143 after SIGTERM, 129 after SIGHUP.
     if (e.get_exit_code() == 130) return vindrel::cli::InterruptGuard::exit_status();
     return e.get_exit_code();
+  } catch (const vindrel::cli::UsageError& e) {
+    // A mistake in the command line that the command's own checks found.
+    std::fprintf(stderr, "vindrel-cli: error: %s\n", e.what());
+    return 2;
   } catch (const CLI::ParseError& e) {
     // --help and --version end parsing with code 0; a usage error exits with 2.
     return app.exit(e) == 0 ? 0 : 2;

@@ -29,15 +29,15 @@ void mark_states(const std::vector<std::string>& lists, const char* option, Mode
       model.states[state.index].*flag = true;
     }
   } catch (const OutputNameError& error) {
-    throw std::runtime_error(std::string(option) + ": " + error.what());
+    throw UsageError(std::string(option) + ": " + error.what());
   }
 }
 
 void require_positive_days(int days, const char* option) {
   if (days <= 0) {
-    throw std::runtime_error(std::string(option) +
-                             ": expected a whole number of days greater than 0, found " +
-                             std::to_string(days));
+    throw UsageError(std::string(option) +
+                     ": expected a whole number of days greater than 0, found " +
+                     std::to_string(days));
   }
 }
 
@@ -45,14 +45,15 @@ void require_positive_days(int days, const char* option) {
 // the run; corrects the output step as the desktop does, with a warning.
 void check_run_length(RunSettings& settings) {
   if (!(settings.stop_time > settings.start_time)) {
-    throw std::runtime_error("the stop time must be greater than the start time");
+    throw UsageError("--stop: expected a time after the start time " +
+                     shortest_decimal_text(settings.start_time) + ", found " +
+                     shortest_decimal_text(settings.stop_time));
   }
   if (settings.time_step > settings.stop_time - settings.start_time) {
-    throw std::runtime_error("--step: the time step of " +
-                             shortest_decimal_text(settings.time_step) +
-                             " days is longer than the run from --start to --stop (" +
-                             shortest_decimal_text(settings.stop_time - settings.start_time) +
-                             " days); no step would be taken");
+    throw UsageError("--step: the time step of " + shortest_decimal_text(settings.time_step) +
+                     " days is longer than the run from --start to --stop (" +
+                     shortest_decimal_text(settings.stop_time - settings.start_time) +
+                     " days); no step would be taken");
   }
   const OutputStepCorrection correction = correct_output_step(settings);
   if (correction.corrected()) print_warning(correction.information);
@@ -88,10 +89,9 @@ void add_run_options(CLI::App& command, RunOptions& options) {
                   "rk4 (the model's own), or an embedded pair with step-size control: dopri5 "
                   "(Dormand-Prince 5(4)) or rkf78 (Runge-Kutta-Fehlberg 7(8))")
       ->capture_default_str();
-  command
-      .add_option("--rtol", options.rtol,
-                  "Relative tolerance of dopri5 and rkf78 (rk4 keeps the model's 1e-8)")
-      ->capture_default_str();
+  command.add_option("--rtol", options.rtol,
+                     "Relative tolerance of dopri5 and rkf78, 1e-8 when not given (rk4 keeps the "
+                     "model's 1e-8)");
   command.add_flag("--quiet", options.quiet, "No progress bar");
 }
 
@@ -100,14 +100,14 @@ RunSettings checked_run_settings(const RunOptions& options) {
   require_finite(options.stop, "--stop");
   require_finite(options.step, "--step");
   if (!(options.step > 0.0)) {
-    throw std::runtime_error("--step: expected a number of days greater than 0, found " +
-                             shortest_decimal_text(options.step));
+    throw UsageError("--step: expected a number of days greater than 0, found " +
+                     shortest_decimal_text(options.step));
   }
   if (options.output_step) {
     require_finite(*options.output_step, "--output-step");
     if (!(*options.output_step > 0.0)) {
-      throw std::runtime_error("--output-step: expected a number of days greater than 0, found " +
-                               shortest_decimal_text(*options.output_step));
+      throw UsageError("--output-step: expected a number of days greater than 0, found " +
+                       shortest_decimal_text(*options.output_step));
     }
   }
   if (options.repeat_drivers) require_positive_days(*options.repeat_drivers, "--repeat-drivers");
@@ -129,17 +129,23 @@ RunSettings checked_run_settings(const RunOptions& options) {
   }
   const std::optional<IntegratorKind> integrator = integrator_from_name(options.integrator);
   if (!integrator) {
-    throw std::runtime_error("--integrator: \"" + options.integrator +
-                             "\" is not one of rk4, dopri5, rkf78");
+    throw UsageError("--integrator: \"" + options.integrator +
+                     "\" is not one of rk4, dopri5, rkf78");
   }
   settings.integrator = *integrator;
   // Not a number fails both comparisons.
-  if (!(options.rtol > 0.0 && options.rtol < 1.0)) {
-    throw std::runtime_error(
+  const double rtol = options.rtol.value_or(kDefaultRelativeTolerance);
+  if (!(rtol > 0.0 && rtol < 1.0)) {
+    throw UsageError(
         "--rtol: expected a relative tolerance greater than 0 and less than 1, found " +
-        shortest_decimal_text(options.rtol));
+        shortest_decimal_text(rtol));
   }
-  settings.relative_tolerance = options.rtol;
+  settings.relative_tolerance = rtol;
+  if (options.rtol && settings.integrator == IntegratorKind::kRk4) {
+    print_warning(
+        "--rtol has no effect with rk4, which keeps the model's tolerance of 1e-8; "
+        "it sets the tolerance of dopri5 and rkf78");
+  }
   check_run_length(settings);
   return settings;
 }

@@ -15,6 +15,8 @@
 
 namespace vindrel::cli {
 
+inline constexpr double kDefaultRelativeTolerance = 1e-8;
+
 // The run options as given on the command line.
 struct RunOptions {
   double start = 1.0;  // days
@@ -26,7 +28,7 @@ struct RunOptions {
   std::vector<std::string> reset_list;  // each --reset given
   std::vector<std::string> hold_list;   // each --hold given
   std::string integrator = "rk4";
-  double rtol = 1e-8;
+  std::optional<double> rtol;  // kDefaultRelativeTolerance when not given
   bool quiet = false;
 };
 
@@ -38,13 +40,14 @@ void add_run_options(CLI::App& command, RunOptions& options);
 // Checks the options and gives the settings of the run: times and steps,
 // repeat and reset, integrator and tolerance (the file names are the
 // caller's). An output step the run cannot keep is corrected as the desktop
-// does, with a warning. Throws std::runtime_error naming the option:
+// does, with a warning; --rtol with rk4 is warned of. Throws UsageError
+// (input_messages.hpp) naming the option:
 // "--rtol: expected a relative tolerance greater than 0 and less than 1,
 // found Nan".
 RunSettings checked_run_settings(const RunOptions& options);
 
 // Marks the states --hold and --reset name (each given once or more, the
-// lists joined). Throws std::runtime_error: "--hold: unknown state "Qq": ...".
+// lists joined). Throws UsageError: "--hold: unknown state "Qq": ...".
 void apply_state_lists(const RunOptions& options, Model& model);
 
 // Reads the driver records the run will look up, so that a bad driver file

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/cli/commands.hpp"
+#include "app/cli/input_messages.hpp"
 #include "summary/annual_summary.hpp"
 
 namespace vindrel::cli {
@@ -20,11 +21,11 @@ struct SummaryOptions {
 
 void summarise(const SummaryOptions& options) {
   if (options.file.empty() && options.out.empty()) {
-    throw std::runtime_error("name the output file of a run: vindrel-cli summary FILE.out");
+    throw UsageError("name the output file of a run: vindrel-cli summary FILE.out");
   }
   if (!options.file.empty() && !options.out.empty() && options.file != options.out) {
-    throw std::runtime_error("two output files named, " + options.file + " and " + options.out +
-                             "; the summary reads one");
+    throw UsageError("two output files named, " + options.file + " and " + options.out +
+                     "; the summary reads one");
   }
   const std::string& file = options.file.empty() ? options.out : options.file;
   const std::vector<YearFigures> years = summarise_output_file(file);
@@ -40,7 +41,8 @@ void add_summary_command(CLI::App& app) {
   auto options = std::make_shared<SummaryOptions>();
   cmd->add_option("file", options->file, "Output file of a run (.out)");
   cmd->add_option("--out", options->out,
-                  "Output file of a run (.out), as the argument may name it");
+                  "Deprecated: name the file as the argument instead (everywhere else --out "
+                  "names a file to write); still read as the file to summarise");
   cmd->add_flag("--csv", options->csv,
                 "Print the figures as CSV (a header of names and units), the wide table's "
                 "figures and each year's number of records included");

@@ -1,12 +1,16 @@
 // vindrel-cli weather: a synthetic driver file from the seeded weather generator.
 #include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <iostream>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "app/cli/commands.hpp"
+#include "app/cli/input_messages.hpp"
+#include "fileio/number_format.hpp"
 #include "weather/weather_generator.hpp"
 
 namespace vindrel::cli {
@@ -18,12 +22,59 @@ struct WeatherOptions {
   std::string out;
 };
 
+// The driver file keeps 13 significant digits of a record's time: below
+// this, every day of the file has a time of its own.
+constexpr double kLastDistinctDay = 9999999999999.0;
+
+// Refuses options that would make records that are not finite numbers or
+// that share a time, naming the option.
+void check_options(const weather::WeatherConfig& c) {
+  constexpr int kMostYears = 10000;
+  if (c.years < 1 || c.years > kMostYears) {
+    throw UsageError("--years: expected a whole number of model years from 1 to " +
+                     std::to_string(kMostYears) + ", found " + std::to_string(c.years));
+  }
+  const double days = static_cast<double>(c.years) * weather::kDaysPerModelYear;
+  const double latest_start = kLastDistinctDay + 1.0 - days;
+  if (!(c.start_time >= 0.0 && c.start_time <= latest_start) ||
+      c.start_time != std::floor(c.start_time)) {
+    throw UsageError("--start: expected a whole number of days from 0 to " +
+                     shortest_decimal_text(latest_start) +
+                     " (the driver file gives each record's time 13 digits), found " +
+                     shortest_decimal_text(c.start_time));
+  }
+  if (!std::isfinite(c.latitude) || c.latitude > 90.0) {
+    throw UsageError("--latitude: expected degrees north from 0 to 90, found " +
+                     shortest_decimal_text(c.latitude));
+  }
+  if (!(std::isfinite(c.co2_start) && c.co2_start > 0.0)) {
+    throw UsageError("--co2: expected a finite number of ppm above 0, found " +
+                     shortest_decimal_text(c.co2_start));
+  }
+  const double last_co2 = c.co2_start + c.co2_rise * static_cast<double>(c.years);
+  if (!std::isfinite(c.co2_rise) || !(std::isfinite(last_co2) && last_co2 > 0.0)) {
+    throw UsageError(
+        "--co2-rise: expected a finite number of ppm per model year that keeps CO2 "
+        "above 0 and finite, found " +
+        shortest_decimal_text(c.co2_rise) + " (CO2 would reach " + shortest_decimal_text(last_co2) +
+        " ppm)");
+  }
+  for (const auto& [value, option] :
+       {std::pair{c.nh4_deposition, "--nh4"}, std::pair{c.no3_deposition, "--no3"}}) {
+    if (!(std::isfinite(value) && value >= 0.0)) {
+      throw UsageError(std::string(option) +
+                       ": expected a finite number of g N m-2 yr-1, 0 or more, found " +
+                       shortest_decimal_text(value));
+    }
+  }
+}
+
 void make_weather(WeatherOptions& options) {
   weather::WeatherConfig& c = options.config;
   const std::string& seed = options.seed;
   const auto [end, error] = std::from_chars(seed.data(), seed.data() + seed.size(), c.seed);
   if (seed.empty() || error != std::errc() || end != seed.data() + seed.size()) {
-    throw std::runtime_error(
+    throw UsageError(
         "--seed: expected a whole number from 0 to 18446744073709551615, "
         "found \"" +
         seed + "\"");
@@ -32,11 +83,12 @@ void make_weather(WeatherOptions& options) {
   // follows the latitude: south of the equator the two would be half a year
   // apart.
   if (c.latitude < 0.0) {
-    throw std::runtime_error(
+    throw UsageError(
         "--latitude: the generator makes northern weather only (0 to 90 degrees): its monthly "
         "climate is that of the example stand, whose summer would meet the southern winter's "
         "sunshine");
   }
+  check_options(c);
   weather::write_weather_file(options.out, c);  // day by day: any length fits in memory
   const long long records = static_cast<long long>(c.years) * weather::kDaysPerModelYear;
   std::cout << "Wrote " << records << " daily records (" << c.years << " model years of "

@@ -161,7 +161,9 @@ RunRequest make_run_request(const ModelHandle& handle, const RunOptions& options
   settings.driver_file = handle.driver_file;
 
   if (!(settings.stop_time > settings.start_time)) {
-    throw py::value_error("the stop time must be greater than the start time");
+    throw py::value_error("stop: expected a time after the start time " +
+                          shortest_decimal_text(settings.start_time) + ", found " +
+                          shortest_decimal_text(settings.stop_time));
   }
   if (settings.time_step > settings.stop_time - settings.start_time) {
     throw py::value_error("step: the time step of " + shortest_decimal_text(settings.time_step) +

@@ -77,7 +77,7 @@ def as_the_cli_words_it(message):
 
 
 @pytest.mark.parametrize("options, arguments, message", [
-    ({"stop": 1}, ["--stop", 1], "the stop time must be greater than the start time"),
+    ({"stop": 1}, ["--stop", 1], "stop: expected a time after the start time 1, found 1"),
     ({"stop": 10, "step": 20}, ["--stop", 10, "--step", 20],
      "step: the time step of 20 days is longer than the run from start to stop (9 days); no "
      "step would be taken"),

@@ -246,25 +246,27 @@ const std::vector<CliBadInput> kCatalogue = {
      return {f.run(f.par, f.drr, f.out), f.out + ": File access denied"};
    }, true},
 
-  // Times and the evaluation.
+  // Times and the evaluation: a value an option cannot take is a mistake in
+  // the command line, exit status 2 as for the parser's own.
   {"StopTimeOverflows", [](const Files& f) -> Expectation {
      return {f.run(f.par, f.drr, f.out, "--start 1 --stop 1e400"),
-             "--stop: expected a finite number of days, found +Inf"};
+             "--stop: expected a finite number of days, found +Inf", "", 2};
    }},
   {"TimeStepNotANumber", [](const Files& f) -> Expectation {
      return {f.run(f.par, f.drr, f.out, "--stop 10 --step nan"),
-             "--step: expected a finite number of days, found Nan"};
+             "--step: expected a finite number of days, found Nan", "", 2};
    }},
   {"UnknownIntegrator", [](const Files& f) -> Expectation {
      return {f.run(f.par, f.drr, f.out, "--stop 10 --integrator rk45"),
-             "--integrator: \"rk45\" is not one of rk4, dopri5, rkf78"};
+             "--integrator: \"rk45\" is not one of rk4, dopri5, rkf78", "", 2};
    }},
   {"ToleranceOfOne", [](const Files& f) -> Expectation {
      return {f.run(f.par, f.drr, f.out, "--stop 10 --integrator dopri5 --rtol 1"),
-             "--rtol: expected a relative tolerance greater than 0 and less than 1, found 1"};
+             "--rtol: expected a relative tolerance greater than 0 and less than 1, found 1", "", 2};
    }},
   {"StopBeforeStart", [](const Files& f) -> Expectation {
-     return {f.run(f.par, f.drr, f.out, "--start 20 --stop 10"), "the stop time must be greater than the start time"};
+     return {f.run(f.par, f.drr, f.out, "--start 20 --stop 10"),
+             "--stop: expected a time after the start time 20, found 10", "", 2};
    }},
   {"EvalWithAWordForANumber", [](const Files& f) -> Expectation {
      write_bytes(f.par, t::with_param_value(t::good_param_text(), 81, "abc"));
@@ -278,7 +280,7 @@ const std::vector<CliBadInput> kCatalogue = {
    }},
   {"EvalTimeOverflows", [](const Files& f) -> Expectation {
      return {"eval --par " + f.quoted(f.par) + " --drivers " + f.quoted(f.drr) + " --time -1e999",
-             "--time: expected a finite number of days, found -Inf"};
+             "--time: expected a finite number of days, found -Inf", "", 2};
    }},
 
   // Outputs that are inputs: refused before anything is written, however the
@@ -318,29 +320,29 @@ const std::vector<CliBadInput> kCatalogue = {
   // Values that make no sense.
   {"RepeatDriversOfZeroDays", [](const Files& f) -> Expectation {
      return {f.run(f.par, f.drr, f.out, "--stop 10 --repeat-drivers 0"),
-             "--repeat-drivers: expected a whole number of days greater than 0, found 0"};
+             "--repeat-drivers: expected a whole number of days greater than 0, found 0", "", 2};
    }},
   {"NegativeOutputStep", [](const Files& f) -> Expectation {
      return {f.run(f.par, f.drr, f.out, "--stop 10 --output-step -1"),
-             "--output-step: expected a number of days greater than 0, found -1"};
+             "--output-step: expected a number of days greater than 0, found -1", "", 2};
    }},
   {"TimeStepLongerThanTheRun", [](const Files& f) -> Expectation {
      return {f.run(f.par, f.drr, f.out, "--start 1 --stop 10 --step 20"),
              "--step: the time step of 20 days is longer than the run from --start to --stop (9 "
-             "days); no step would be taken"};
+             "days); no step would be taken", "", 2};
    }},
   {"EmptyNamesInAStateList", [](const Files& f) -> Expectation {
      return {f.run(f.par, f.drr, f.out) + " --hold ,,",
              "--hold: the list \",,\" has an empty name; name states by symbol or position, "
-             "separated by commas (Cf,Nf)"};
+             "separated by commas (Cf,Nf)", "", 2};
    }},
   {"WeatherWithANegativeSeed", [](const Files& f) -> Expectation {
      return {"weather --years 1 --seed -1 --out " + f.quoted(f.folder.file("new.drr")),
-             "--seed: expected a whole number from 0 to 18446744073709551615, found \"-1\""};
+             "--seed: expected a whole number from 0 to 18446744073709551615, found \"-1\"", "", 2};
    }},
   {"WeatherSouthOfTheEquator", [](const Files& f) -> Expectation {
      return {"weather --years 1 --latitude -33 --out " + f.quoted(f.folder.file("new.drr")),
-             "--latitude: the generator makes northern weather only (0 to 90 degrees)"};
+             "--latitude: the generator makes northern weather only (0 to 90 degrees)", "", 2};
    }},
   {"ValuesListThatIsAFolder", [](const Files& f) -> Expectation {
      const std::string folder = f.folder.file("");

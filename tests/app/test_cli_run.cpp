@@ -194,10 +194,26 @@ TEST_F(CliRunTest, IncompatibleParameterFileIsRefused) {
                             "            1.0\".\n");
 }
 
+// rk4 keeps the model's tolerance: a tolerance given to it is said to do
+// nothing, and the output is the run without it.
+TEST_F(CliRunTest, ToleranceWithRk4IsWarnedOf) {
+  const auto plain = run_cli("run " + files() + " --stop 20");
+  ASSERT_EQ(plain.exit_code, 0) << plain.err;
+  const std::string expected = read_whole_file_bytes(out);
+  const auto result = run_cli("run " + files() + " --stop 20 --rtol 1e-4");
+  EXPECT_EQ(result.exit_code, 0);
+  EXPECT_EQ(result.err,
+            "vindrel-cli: warning: --rtol has no effect with rk4, which keeps the model's "
+            "tolerance of 1e-8; it sets the tolerance of dopri5 and rkf78\n");
+  EXPECT_TRUE(read_whole_file_bytes(out) == expected);
+  EXPECT_EQ(run_cli("run " + files() + " --stop 20 --integrator dopri5 --rtol 1e-4").err, "");
+}
+
 TEST_F(CliRunTest, StopNotAfterStartIsRefused) {
   const auto result = run_cli("run " + files() + " --start 5 --stop 5");
-  EXPECT_EQ(result.exit_code, 1);
-  EXPECT_EQ(result.err, "vindrel-cli: error: the stop time must be greater than the start time\n");
+  EXPECT_EQ(result.exit_code, 2);
+  EXPECT_EQ(result.err,
+            "vindrel-cli: error: --stop: expected a time after the start time 5, found 5\n");
 }
 
 TEST_F(CliRunTest, FailureInTheRunPrintsItsMessageAndKeepsTheRecords) {

@@ -217,7 +217,7 @@ TEST_F(CliStudyRunTest, RunOptionsAreCheckedAsRunChecksThem) {
     SCOPED_TRACE(options);
     const testing::CliResult in_study = run_cli(study(results, options));
     const testing::CliResult in_run = run_cli(run + options);
-    EXPECT_EQ(in_study.exit_code, 1);
+    EXPECT_EQ(in_study.exit_code, 2);
     EXPECT_EQ(in_study.err, in_run.err);
     EXPECT_EQ(in_run.err.rfind("vindrel-cli: error: --", 0), 0U) << in_run.err;
   }

@@ -223,8 +223,12 @@ TEST(CliSummary, FileAsArgumentWideFiguresAndRecordsFurtherApartThanADay) {
   EXPECT_EQ(y["complete"], 1.0);
 
   const auto two = run_cli("summary '" + out + "' --out '" + drr + "'");
-  EXPECT_EQ(two.exit_code, 1);
+  EXPECT_EQ(two.exit_code, 2);
   EXPECT_NE(two.err.find("two output files named"), std::string::npos) << two.err;
+  // The file is the argument; --out, which names an output everywhere else,
+  // still reads it and says so in the help.
+  EXPECT_NE(run_cli("summary --help").out.find("Deprecated: name the file as the argument instead"),
+            std::string::npos);
 }
 
 TEST(CliSummary, ReportsAMissingOrEmptyOutputFile) {

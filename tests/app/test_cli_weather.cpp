@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "core/model.hpp"
 #include "core/positions.hpp"
@@ -66,19 +68,52 @@ TEST(CliWeather, StartTimeShiftsTheRecordsAndKeepsTheirDayOfYear) {
   EXPECT_LT(model.drivers[driver::Tamin].value, 5.0);
 }
 
+// Every refusal names its option, exits 2 as a mistake in the command line
+// does, and writes nothing: no record may be infinite or share its time.
 TEST(CliWeather, RefusesSettingsThatCannotMakeWeather) {
   testing::ScratchFolder folder;
   const std::string drr = folder.file("w.drr");
-  auto result = run_cli("weather --years 0 --out '" + drr + "'");
-  EXPECT_EQ(result.exit_code, 1);
-  EXPECT_EQ(result.err, "vindrel-cli: error: the number of years must be between 1 and 10000\n");
-  result = run_cli("weather --latitude 95 --out '" + drr + "'");
-  EXPECT_EQ(result.exit_code, 1);
-  EXPECT_NE(result.err.find("latitude"), std::string::npos);
-  result = run_cli("weather --start 1.5 --out '" + drr + "'");
-  EXPECT_EQ(result.exit_code, 1);
-  EXPECT_NE(result.err.find("whole number"), std::string::npos);
-  EXPECT_FALSE(std::filesystem::exists(drr));
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"--years 0", "--years: expected a whole number of model years from 1 to 10000, found 0"},
+      {"--latitude 95", "--latitude: expected degrees north from 0 to 90, found 95"},
+      {"--latitude nan", "--latitude: expected degrees north from 0 to 90, found Nan"},
+      {"--start 1.5",
+       "--start: expected a whole number of days from 0 to 9999999989020 (the driver file gives "
+       "each record's time 13 digits), found 1.5"},
+      {"--start 1e300",
+       "--start: expected a whole number of days from 0 to 9999999989020 (the driver file gives "
+       "each record's time 13 digits), found 1E300"},
+      {"--co2 inf", "--co2: expected a finite number of ppm above 0, found +Inf"},
+      {"--co2-rise -20",
+       "--co2-rise: expected a finite number of ppm per model year that keeps CO2 above 0 and "
+       "finite, found -20 (CO2 would reach -240 ppm)"},
+      {"--nh4 nan", "--nh4: expected a finite number of g N m-2 yr-1, 0 or more, found Nan"},
+      {"--no3 -1", "--no3: expected a finite number of g N m-2 yr-1, 0 or more, found -1"},
+  };
+  for (const auto& [options, message] : cases) {
+    SCOPED_TRACE(options);
+    const auto result = run_cli("weather " + options + " --out '" + drr + "'");
+    EXPECT_EQ(result.exit_code, 2);
+    EXPECT_EQ(result.err, "vindrel-cli: error: " + message + "\n");
+    EXPECT_FALSE(std::filesystem::exists(drr));
+  }
+  // The last start time that fits: the last record at day 9999999999999.
+  ASSERT_EQ(run_cli("weather --years 1 --start 9999999999634 --out '" + drr + "'").exit_code, 0);
+  Model model = MakeModel();
+  DriverFileReader reader;
+  ASSERT_TRUE(reader.open(drr));
+  double time = 0.0;
+  double previous = 0.0;
+  int records = 0;
+  while (reader.read_record(time, model.ModelInfo.DriverCount, model.drivers)) {
+    if (records > 0) {
+      EXPECT_EQ(time, previous + 1.0);
+    }
+    previous = time;
+    ++records;
+  }
+  EXPECT_EQ(records, 366);
+  EXPECT_EQ(previous, 9999999999999.0);
 }
 
 }  // namespace
