@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/cli/file_clash.hpp"
+#include "app/cli/input_messages.hpp"
 #include "app/cli/study_commands.hpp"
 #include "core/model.hpp"
 #include "fileio/number_format.hpp"
@@ -41,8 +42,8 @@ struct AnalyzeArguments {
 void check_morris_steps(const std::vector<study::Factor>& factors,
                         const study::SampleTable& samples, int levels) {
   if (levels < 2 || levels % 2 != 0) {
-    throw std::runtime_error("--levels: expected an even number of at least 2, found " +
-                             std::to_string(levels));
+    throw UsageError("--levels: expected an even number of at least 2, found " +
+                     std::to_string(levels));
   }
   const double delta = study::morris_delta(levels);
   const std::size_t size = factors.size() + 1;
@@ -85,19 +86,17 @@ std::string lacking(const study::MetricValues& values, const std::string& metric
 void analyze(const AnalyzeArguments& arguments) {
   const bool morris = arguments.method == "morris";
   if (!morris && arguments.method != "sobol") {
-    throw std::runtime_error("--method: expected morris or sobol, found \"" + arguments.method +
-                             "\"");
+    throw UsageError("--method: expected morris or sobol, found \"" + arguments.method + "\"");
   }
   if (arguments.bootstrap < 0 || arguments.bootstrap > 1'000'000) {
-    throw std::runtime_error(
-        "--bootstrap: expected a number of resamples from 0 to 1000000, found " +
-        std::to_string(arguments.bootstrap));
+    throw UsageError("--bootstrap: expected a number of resamples from 0 to 1000000, found " +
+                     std::to_string(arguments.bootstrap));
   }
   if (arguments.levels_option->count() > 0 && !morris) {
-    throw std::runtime_error("--levels: only the morris design has grid levels");
+    throw UsageError("--levels: only the morris design has grid levels");
   }
   if (arguments.second_order && morris) {
-    throw std::runtime_error("--second-order: only the sobol design has second-order rows");
+    throw UsageError("--second-order: only the sobol design has second-order rows");
   }
   const study::Bootstrap bootstrap{static_cast<std::size_t>(arguments.bootstrap),
                                    parse_seed(arguments.seed, "--seed")};

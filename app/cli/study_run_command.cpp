@@ -79,7 +79,7 @@ study::Shard parse_shard(const std::string& text) {
   if (slash == std::string::npos || !number(view.substr(0, slash), shard.index) ||
       !number(view.substr(slash + 1), shard.count) || shard.count == 0 ||
       shard.index >= shard.count) {
-    throw std::runtime_error(
+    throw UsageError(
         "--shard: expected I/N with 0 <= I < N (shard 0/4 runs rows 0, 4, "
         "8, ...), found \"" +
         text + "\"");
@@ -93,7 +93,7 @@ void run_study_command(const StudyRunOptions& options) {
                              {"--samples", options.samples},
                              {"--factors", options.factors}},
                             {{"--results", options.results}});
-  if (options.jobs == 0) throw std::runtime_error("--jobs: expected 1 or more");
+  if (options.jobs == 0) throw UsageError("--jobs: expected 1 or more");
   Model model = MakeModel();
   if (!ReadParamFile(options.par, model)) {
     throw std::runtime_error(incompatible_param_file_message(options.par, model.ModelInfo));
@@ -112,7 +112,7 @@ void run_study_command(const StudyRunOptions& options) {
     settings.metrics = study::parse_metrics(options.metrics, model, reserved,
                                             settings.run.start_time, settings.run.stop_time);
   } catch (const std::invalid_argument& e) {
-    throw std::runtime_error(std::string("--metric: ") + e.what());
+    throw UsageError(std::string("--metric: ") + e.what());
   }
   settings.results_file = options.results;
   settings.jobs = options.jobs;

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/cli/file_clash.hpp"
+#include "app/cli/input_messages.hpp"
 #include "app/cli/study_commands.hpp"
 #include "core/model.hpp"
 #include "study/analysis.hpp"
@@ -33,22 +34,22 @@ bool is_power_of_two(std::size_t n) { return n != 0 && (n & (n - 1)) == 0; }
 void make_sample_file(const SampleArguments& arguments) {
   study::SampleOptions options;
   if (!study::parse_sample_method(arguments.method, options.method)) {
-    throw std::runtime_error("--method: expected oat, morris, sobol or lhs, found \"" +
-                             arguments.method + "\"");
+    throw UsageError("--method: expected oat, morris, sobol or lhs, found \"" + arguments.method +
+                     "\"");
   }
   if (arguments.n < 1) {
-    throw std::runtime_error("--n: expected a whole number of at least 1, found " +
-                             std::to_string(arguments.n));
+    throw UsageError("--n: expected a whole number of at least 1, found " +
+                     std::to_string(arguments.n));
   }
   options.n = static_cast<std::size_t>(arguments.n);
   options.seed = parse_seed(arguments.seed, "--seed");
   options.levels = arguments.levels;
   options.second_order = arguments.second_order;
   if (arguments.levels_option->count() > 0 && options.method != study::SampleMethod::kMorris) {
-    throw std::runtime_error("--levels: only the morris design has grid levels");
+    throw UsageError("--levels: only the morris design has grid levels");
   }
   if (arguments.second_order && options.method != study::SampleMethod::kSobol) {
-    throw std::runtime_error("--second-order: only the sobol design has second-order rows");
+    throw UsageError("--second-order: only the sobol design has second-order rows");
   }
   refuse_overwriting_inputs({{"--factors", arguments.factors}}, {{"--out", arguments.out}});
 

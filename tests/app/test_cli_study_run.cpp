@@ -185,7 +185,7 @@ TEST_F(CliStudyRunTest, AFailedRunIsRecordedAndCountedInTheExitStatus) {
 TEST_F(CliStudyRunTest, BadMetricsAndOtherStudiesResultsAreRefusedBeforeAnyRun) {
   const std::string results = file("refused.csv");
   const testing::CliResult bad = run_cli(study(results, "--metric 'lai=LAI:median'"));
-  EXPECT_EQ(bad.exit_code, 1);
+  EXPECT_EQ(bad.exit_code, 2);
   EXPECT_EQ(bad.err,
             "vindrel-cli: error: --metric: metric \"lai=LAI:median\": \"median\" is not a "
             "reduction; expected last, mean, min, max or integral\n");
@@ -303,6 +303,41 @@ TEST_F(CliStudyRunTest, OutputsThatAreInputsAreRefusedBeforeAnyRun) {
   EXPECT_EQ(merge.exit_code, 1);
   EXPECT_EQ(merge.err, "vindrel-cli: error: --out and --samples name the same file, " + samples +
                            "; an output never replaces an input: choose another file for --out\n");
+}
+
+// SIGTERM (a batch system's time limit) stops a study as Ctrl-C does: whole
+// rows, exit 143, and the same command goes on where it stopped.
+TEST_F(CliStudyRunTest, SigtermStopsAfterWholeRowsAndTheStudyResumes) {
+  std::string rows = "mF,alphaT\n";
+  for (int i = 0; i < 30; ++i) rows += std::to_string(30 + i % 20) + ",0.1\n";
+  write(samples, rows);
+  const std::string results = file("stopped.csv");
+  const std::string err = file("stopped.err");
+  const std::string command =
+      std::string("'") + VINDREL_CLI + "' " + study(results, "--jobs 1") + " 2>'" + err +
+      "' & pid=$!; for i in $(seq 1200); do [ \"$(grep -c '^[0-9]' '" + results +
+      "' 2>/dev/null)\" -ge 3 ] 2>/dev/null && break; sleep 0.05; done; kill -TERM $pid; wait $pid";
+  const int status = std::system(command.c_str());
+  EXPECT_EQ(WEXITSTATUS(status), 143);
+  EXPECT_NE(read_whole_file(err).find("vindrel-cli: study interrupted; "), std::string::npos)
+      << read_whole_file(err);
+  const std::string stopped = read_whole_file(results);
+  ASSERT_FALSE(stopped.empty());
+  EXPECT_EQ(stopped.back(), '\n') << "whole rows only";
+  std::size_t done = 0;
+  for (const std::string& line : lines_of(stopped))
+    done += !line.empty() && line[0] != '#' && line[0] != 'r';
+  EXPECT_GE(done, 3U);
+  EXPECT_LT(done, 30U) << "stopped before the end";
+
+  const testing::CliResult resumed = run_cli(study(results, "--jobs 1"));
+  ASSERT_EQ(resumed.exit_code, 0) << resumed.err;
+  std::vector<std::string> indices;
+  for (const std::string& line : lines_of(read_whole_file(results))) {
+    if (!line.empty() && line[0] >= '0' && line[0] <= '9') indices.push_back(split(line, ',')[0]);
+  }
+  ASSERT_EQ(indices.size(), 30U);
+  for (std::size_t i = 0; i < indices.size(); ++i) EXPECT_EQ(indices[i], std::to_string(i));
 }
 
 }  // namespace

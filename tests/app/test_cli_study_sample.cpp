@@ -103,6 +103,7 @@ TEST_F(StudySample, RefusesBadFilesAndOptionsWithoutWriting) {
             "vindrel-cli: error: --levels must be an even number from 2 to 1000, not 5\n");
   EXPECT_EQ(sample("--method grid --n 4", "a.csv").err,
             "vindrel-cli: error: --method: expected oat, morris, sobol or lhs, found \"grid\"\n");
+  EXPECT_EQ(sample("--method grid --n 4", "a.csv").exit_code, 2) << "a mistake in the command line";
   EXPECT_FALSE(std::filesystem::exists(path("a.csv")));
 
   write("factors.csv", "factor,low,high\nmF,20,40\nstate:Cf,4,8\n");
