@@ -103,32 +103,36 @@ std::vector<int> state_positions(const Model& model, const std::string& list, co
 
 }  // namespace
 
-RunRequest make_run_request(const ModelHandle& handle, const RunOptions& options) {
+RunRequest make_run_request(const ModelHandle& handle, const RunOptions& options,
+                            bool read_drivers) {
   RunRequest request;
   RunSettings& settings = request.settings;
+  // In the order the command line checks its options.
+  if (options.reset_every.has_value() != !options.reset.empty()) {
+    throw py::value_error(options.reset_every ? "reset_every requires reset"
+                                              : "reset requires reset_every");
+  }
   require_finite(options.start, "start");
   require_finite(options.stop, "stop");
   require_finite(options.step, "step");
-  if (options.output_step) require_finite(*options.output_step, "output_step");
-  if (options.output_step && !(*options.output_step > 0.0)) {
-    throw py::value_error("output_step: expected a number of days greater than 0, found " +
-                          shortest_decimal_text(*options.output_step));
+  if (!(options.step > 0.0)) {
+    throw py::value_error("step: expected a number of days greater than 0, found " +
+                          shortest_decimal_text(options.step));
+  }
+  if (options.output_step) {
+    require_finite(*options.output_step, "output_step");
+    if (!(*options.output_step > 0.0)) {
+      throw py::value_error("output_step: expected a number of days greater than 0, found " +
+                            shortest_decimal_text(*options.output_step));
+    }
   }
   if (options.repeat_drivers && *options.repeat_drivers <= 0) {
     throw py::value_error("repeat_drivers: expected a whole number of days greater than 0, found " +
                           std::to_string(*options.repeat_drivers));
   }
-  if (!(options.step > 0.0)) {
-    throw py::value_error("step: expected a number of days greater than 0, found " +
-                          shortest_decimal_text(options.step));
-  }
   if (options.reset_every && *options.reset_every <= 0) {
     throw py::value_error("reset_every: expected a whole number of days greater than 0, found " +
                           std::to_string(*options.reset_every));
-  }
-  if (options.reset_every.has_value() != !options.reset.empty()) {
-    throw py::value_error(options.reset_every ? "reset_every requires reset"
-                                              : "reset requires reset_every");
   }
   settings.start_time = options.start;
   settings.stop_time = options.stop;
@@ -178,6 +182,7 @@ RunRequest make_run_request(const ModelHandle& handle, const RunOptions& options
   request.reset = state_positions(handle.model, options.reset, "reset");
   request.hold = state_positions(handle.model, options.hold, "hold");
 
+  if (!read_drivers) return request;
   // A bad driver file is reported before the run starts.
   const std::optional<double> last_driver_time =
       last_driver_time_read(settings.driver_file, handle.model, settings.stop_time);

@@ -43,9 +43,10 @@ struct RunRequest {
 };
 
 // Checks the options as `vindrel-cli run` checks its own (the messages name
-// the keyword arguments) and reads the driver records the run will look up.
-// Throws ValueError for an option out of its range, KeyError for an unknown
-// variable, EInOutError for a bad driver file.
-RunRequest make_run_request(const ModelHandle& model, const RunOptions& options);
+// the keyword arguments) and, with `read_drivers`, reads the driver records
+// the run will look up. Throws ValueError for an option out of its range,
+// KeyError for an unknown variable, EInOutError for a bad driver file.
+RunRequest make_run_request(const ModelHandle& model, const RunOptions& options,
+                            bool read_drivers = true);
 
 }  // namespace vindrel::python
