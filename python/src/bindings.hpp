@@ -24,5 +24,7 @@ struct ModelHandle {
 void bind_model(py::module_& module);
 void bind_run(py::module_& module);
 void bind_output(py::module_& module);
+// Only in a build with the findings library (VINDREL_HAVE_FINDINGS).
+void bind_check(py::module_& module);
 
 }  // namespace vindrel::python

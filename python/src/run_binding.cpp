@@ -294,7 +294,8 @@ void bind_run(py::module_& module) {
       [](const ModelHandle& model, double start, double stop, double step,
          std::optional<double> output_step, std::optional<long long> repeat_drivers,
          std::optional<long long> reset_every, std::string reset, std::string hold,
-         std::string integrator, double rtol, std::optional<std::string> variables) {
+         std::string integrator, double rtol, std::optional<std::string> variables,
+         bool read_drivers) {
         RunOptions options{start,
                            stop,
                            step,
@@ -306,11 +307,11 @@ void bind_run(py::module_& module) {
                            std::move(integrator),
                            rtol,
                            std::move(variables)};
-        return make_run_request(model, options);
+        return make_run_request(model, options, read_drivers);
       },
       py::arg("model"), py::arg("start"), py::arg("stop"), py::arg("step"), py::arg("output_step"),
       py::arg("repeat_drivers"), py::arg("reset_every"), py::arg("reset"), py::arg("hold"),
-      py::arg("integrator"), py::arg("rtol"), py::arg("variables"));
+      py::arg("integrator"), py::arg("rtol"), py::arg("variables"), py::arg("read_drivers") = true);
 
   py::class_<RunOutput>(module, "RunOutput")
       .def_readonly("outcome", &RunOutput::outcome)

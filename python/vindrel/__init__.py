@@ -12,13 +12,13 @@ parallel (``run_many``, or a ThreadPoolExecutor).
 
 from ._errors import (ArithmeticFault, DivisionByZero, FileError, FileFailed, IntegratorFailed,
                       InvalidOperation, RunFailed, StepTooSmall, TooManySteps)
-from ._model import Entry, Model, RunWarning, Table, run_many
+from ._model import Entry, Finding, Model, RunWarning, Table, run_many
 from ._result import Result, read_output
 
 __version__ = "6.4.1"
 
 __all__ = [
-    "ArithmeticFault", "DivisionByZero", "Entry", "FileError", "FileFailed", "IntegratorFailed",
+    "ArithmeticFault", "DivisionByZero", "Entry", "FileError", "Finding", "FileFailed", "IntegratorFailed",
     "InvalidOperation", "Model", "Result", "RunFailed", "RunWarning", "StepTooSmall", "Table",
     "TooManySteps", "read_output", "run_many",
 ]

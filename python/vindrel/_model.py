@@ -12,6 +12,20 @@ from ._result import Result, run_failure_or_result
 Entry = collections.namedtuple("Entry", "symbol name units position value")
 
 
+class Finding(collections.namedtuple("Finding", "level file line text")):
+    """What a run's files and settings would be refused for (level "refusal")
+    or warned about ("warning"): the file ("" for the settings), the line (0
+    for none) and the text. ``str()`` reads as ``vindrel-cli check`` prints it."""
+
+    def __new__(cls, level, file, line, text, printed):
+        finding = super().__new__(cls, level, file, line, text)
+        finding._printed = printed
+        return finding
+
+    def __str__(self):
+        return self._printed
+
+
 class RunWarning(UserWarning):
     """What ``vindrel-cli run`` prints as a warning before it runs: an output
     step corrected, drivers that end before the stop time."""
@@ -121,14 +135,14 @@ def _name_list(given):
 
 def _prepare(core, start=1, stop=10980, step=1, output_step=None, repeat_drivers=None,
              reset_every=None, reset=(), hold=(), integrator="rk4", rtol=1e-8, variables=None,
-             warn=True):
+             warn=True, read_drivers=True):
     request = _vindrel.prepare(
         core, float(start), float(stop), float(step),
         None if output_step is None else float(output_step),
         None if repeat_drivers is None else int(repeat_drivers),
         None if reset_every is None else int(reset_every),
         _name_list(reset), _name_list(hold), str(integrator), float(rtol),
-        None if variables is None else _name_list(variables))
+        None if variables is None else _name_list(variables), read_drivers)
     if warn:
         for text in request.warnings:
             warnings.warn(text, RunWarning, stacklevel=3)
@@ -195,6 +209,17 @@ class Model:
         if isinstance(outcome, BaseException):
             raise outcome
         return outcome
+
+    def check(self, **run_options):
+        """What a run of this model with these options (those of run()) would
+        be refused for or warned about, as ``vindrel-cli check`` finds it: the
+        parameter file as it is on the disk, the settings with this model's
+        states, and the driver file. A list of Finding, empty when all is well;
+        an option out of its range raises as in run()."""
+        if not hasattr(_vindrel, "findings"):
+            raise NotImplementedError("this build of vindrel has no findings library")
+        request = _prepare(self._core, warn=False, read_drivers=False, **run_options)
+        return [Finding(*finding) for finding in _vindrel.findings(self._core, request)]
 
     def __repr__(self):
         return (f"<vindrel.Model {self._core.model_name} {self._core.model_version}: "
