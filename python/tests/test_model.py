@@ -79,3 +79,18 @@ def test_files_that_cannot_be_read_are_file_errors(tmp_path):
         vindrel.Model.from_files(tmp_path / "other.par", EXAMPLE_DRR)
     assert error.value.line == 1
     assert "is not compatible with this model" in str(error.value)
+
+
+def test_check_gives_the_findings_of_the_command_lines_check(model, cli, tmp_path):
+    if not hasattr(vindrel._vindrel, "findings"):
+        pytest.skip("this build has no findings library")
+    assert model.check(stop=732) == []
+    refused = model.check(start=400, stop=500, repeat_drivers=366)
+    assert [(f.level, f.file, f.line) for f in refused] == [("refusal", "", 0)]
+    assert refused[0].text.startswith("Repeated drivers return to the start time")
+    late = model.check(stop=11000)
+    assert [(f.level, f.line) for f in late] == [("warning", 10982)]
+    assert str(late[0]) == f"{EXAMPLE_DRR}:10982: {late[0].text}"
+    printed = cli("check", "--par", EXAMPLE_PAR, "--drivers", EXAMPLE_DRR, "--start", 400,
+                  "--stop", 500, "--repeat-drivers", 366, check=False)
+    assert printed.returncode == 1 and str(refused[0]) in printed.stdout + printed.stderr
