@@ -294,7 +294,7 @@ void bind_run(py::module_& module) {
       [](const ModelHandle& model, double start, double stop, double step,
          std::optional<double> output_step, std::optional<long long> repeat_drivers,
          std::optional<long long> reset_every, std::string reset, std::string hold,
-         std::string integrator, double rtol, std::optional<std::string> variables,
+         std::string integrator, std::optional<double> rtol, std::optional<std::string> variables,
          bool read_drivers) {
         RunOptions options{start,
                            stop,

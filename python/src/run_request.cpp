@@ -155,12 +155,18 @@ RunRequest make_run_request(const ModelHandle& handle, const RunOptions& options
                           "\" is not one of rk4, dopri5, rkf78");
   }
   settings.integrator = *integrator;
-  if (!(options.rtol > 0.0 && options.rtol < 1.0)) {
+  const double rtol = options.rtol.value_or(settings.relative_tolerance);
+  if (!(rtol > 0.0 && rtol < 1.0)) {
     throw py::value_error(
         "rtol: expected a relative tolerance greater than 0 and less than 1, found " +
-        shortest_decimal_text(options.rtol));
+        shortest_decimal_text(rtol));
   }
-  settings.relative_tolerance = options.rtol;
+  settings.relative_tolerance = rtol;
+  if (options.rtol && settings.integrator == IntegratorKind::kRk4) {
+    request.warnings.push_back(
+        "rtol has no effect with rk4, which keeps the model's tolerance of 1e-8; it sets the "
+        "tolerance of dopri5 and rkf78");
+  }
   settings.parameter_file = handle.parameter_file;
   settings.driver_file = handle.driver_file;
 

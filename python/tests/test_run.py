@@ -117,6 +117,8 @@ def test_warnings_and_names_of_the_options(model):
     assert result.arrays["Time"].tolist() == [3, 5, 7, 9, 11]
     with pytest.warns(vindrel.RunWarning, match="the driver file ends at day 10980"):
         model.run(start=10970, stop=10990)
+    with pytest.warns(vindrel.RunWarning, match="^rtol has no effect with rk4, which keeps"):
+        model.run(stop=3, rtol=1e-6)
     with pytest.raises(KeyError) as error:
         model.run(stop=10, hold=["Cf", "Nff"])
     assert error.value.args[0].startswith('hold: unknown state "Nff": expected a state')

@@ -134,14 +134,14 @@ def _name_list(given):
 
 
 def _prepare(core, start=1, stop=10980, step=1, output_step=None, repeat_drivers=None,
-             reset_every=None, reset=(), hold=(), integrator="rk4", rtol=1e-8, variables=None,
+             reset_every=None, reset=(), hold=(), integrator="rk4", rtol=None, variables=None,
              warn=True, read_drivers=True):
     request = _vindrel.prepare(
         core, float(start), float(stop), float(step),
         None if output_step is None else float(output_step),
         None if repeat_drivers is None else int(repeat_drivers),
         None if reset_every is None else int(reset_every),
-        _name_list(reset), _name_list(hold), str(integrator), float(rtol),
+        _name_list(reset), _name_list(hold), str(integrator), None if rtol is None else float(rtol),
         None if variables is None else _name_list(variables), read_drivers)
     if warn:
         for text in request.warnings:
@@ -186,7 +186,7 @@ class Model:
         self._core.driver_file = os.fspath(path)
 
     def run(self, start=1, stop=10980, step=1, output_step=None, repeat_drivers=None,
-            reset_every=None, reset=(), hold=(), integrator="rk4", rtol=1e-8, variables=None):
+            reset_every=None, reset=(), hold=(), integrator="rk4", rtol=None, variables=None):
         """Runs the model from ``start`` to ``stop`` (days) and returns its
         Result; the model itself is not changed (``result.final_model`` is the
         model at the end). The options and their rules are those of
@@ -195,7 +195,8 @@ class Model:
         ``reset_every`` with ``reset`` (states put back to their start values),
         ``hold`` (states held constant; both lists of symbols or positions, or
         one text "Cf,Nf"), ``integrator`` ("rk4", "dopri5", "rkf78") and
-        ``rtol`` (the embedded pairs' tolerance). ``variables`` keeps only the
+        ``rtol`` (the embedded pairs' tolerance, 1e-8 when not given; rk4
+        keeps the model's own). ``variables`` keeps only the
         named output variables (symbols, "process:Ts", "state#5", "Leaf Area
         Index", or the groups "drivers", "states", "processes"); the time is
         always kept.
