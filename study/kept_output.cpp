@@ -49,7 +49,11 @@ void KeptOutput::begin(const Model& model) {
     }
   }
   if (fresh_name_.empty()) throw_io_error(EEXIST, file_name_, 0, true);
-  sink_.emplace(fresh_name_);
+  if (make_sink_) {
+    sink_ = make_sink_(fresh_name_);
+  } else {
+    sink_ = std::make_unique<OutputFileSink>(fresh_name_);
+  }
   naming_kept_file(file_name_, [&] { sink_->begin(model); });
   begun_ = true;
 }

@@ -6,7 +6,8 @@
 // name, never opened or written through.
 #pragma once
 
-#include <optional>
+#include <functional>
+#include <memory>
 #include <string>
 
 #include "core/model.hpp"
@@ -16,7 +17,12 @@ namespace vindrel::study {
 
 class KeptOutput final : public RecordSink {
  public:
-  explicit KeptOutput(std::string file_name) : file_name_(std::move(file_name)) {}
+  // Makes the sink that writes a file of the given name (the new file):
+  // the CSV or NetCDF writer; without one, the output file's.
+  using SinkMaker = std::function<std::unique_ptr<RecordSink>(const std::string& file_name)>;
+
+  explicit KeptOutput(std::string file_name, SinkMaker make_sink = {})
+      : file_name_(std::move(file_name)), make_sink_(std::move(make_sink)) {}
   ~KeptOutput() override { discard(); }
   KeptOutput(const KeptOutput&) = delete;
   KeptOutput& operator=(const KeptOutput&) = delete;
@@ -39,7 +45,8 @@ class KeptOutput final : public RecordSink {
  private:
   std::string file_name_;
   std::string fresh_name_;  // the new file, while it is not published
-  std::optional<OutputFileSink> sink_;
+  SinkMaker make_sink_;
+  std::unique_ptr<RecordSink> sink_;
   bool begun_ = false;
 };
 

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
@@ -12,6 +13,7 @@
 #include <filesystem>
 #include <limits>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -82,6 +84,29 @@ struct FinishedRow {
   bool failed = false;
 };
 
+// The sink of a kept output. A NetCDF file records the run's number and its
+// factors' values beside the study's metadata.
+std::unique_ptr<RecordSink> kept_output_sink(const StudyRunSettings& settings,
+                                             const std::string& file_name, std::size_t run) {
+  if (settings.keep_format == OutputFormat::kOut)
+    return std::make_unique<OutputFileSink>(file_name);
+  OutputMetadata metadata = settings.keep_metadata;
+  if (settings.keep_format == OutputFormat::kNetcdf) {
+    metadata.push_back({"study_run", std::to_string(run), static_cast<double>(run)});
+    const std::vector<double>& values = settings.samples.rows[run];
+    for (std::size_t f = 0; f < settings.samples.names.size() && f < values.size(); ++f) {
+      // An attribute name of letters, digits and "_": "factor_state_Cf".
+      std::string name = "factor_" + settings.samples.names[f];
+      for (char& c : name) {
+        if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+      }
+      metadata.push_back({name, shortest_decimal_text(values[f]), values[f]});
+    }
+  }
+  return std::make_unique<TableFileSink>(file_name, make_table_writer(settings.keep_format),
+                                         settings.keep_columns, std::move(metadata));
+}
+
 // One run of a sample row, reduced to its results row; nothing when a stop
 // request cancelled it.
 std::optional<FinishedRow> run_row(const Model& base, const StudyRunSettings& settings,
@@ -95,7 +120,10 @@ std::optional<FinishedRow> run_row(const Model& base, const StudyRunSettings& se
     RunSettings run_settings = settings.run;
     std::optional<KeptOutput> kept;
     if (!settings.keep_outputs.empty()) {
-      kept.emplace(kept_output_name(settings.keep_outputs, run));
+      kept.emplace(kept_output_name(settings.keep_outputs, run, settings.keep_format),
+                   [&settings, run](const std::string& file_name) {
+                     return kept_output_sink(settings, file_name, run);
+                   });
       run_settings.output_file = kept->file_name();
     } else {
       run_settings.output_file.clear();
@@ -127,22 +155,28 @@ std::vector<std::size_t> shard_rows(std::size_t rows, Shard shard) {
   return indices;
 }
 
-std::string kept_output_name(const std::string& folder, std::size_t run) {
+std::string kept_output_name(const std::string& folder, std::size_t run, OutputFormat format) {
   std::string number = std::to_string(run);
   if (number.size() < 6) number.insert(0, 6 - number.size(), '0');
-  return (std::filesystem::path(folder) / ("run-" + number + ".out")).string();
+  const char* extension = format == OutputFormat::kCsv      ? ".csv"
+                          : format == OutputFormat::kNetcdf ? ".nc"
+                                                            : ".out";
+  return (std::filesystem::path(folder) / ("run-" + number + extension)).string();
 }
 
 std::optional<std::size_t> kept_output_run(std::string_view file_name) {
   constexpr std::string_view kPrefix = "run-";
-  constexpr std::string_view kSuffix = ".out";
-  if (!file_name.starts_with(kPrefix) || !file_name.ends_with(kSuffix)) return std::nullopt;
+  const OutputFormat format = output_format_of_file_name(file_name);
+  const std::string_view suffix = format == OutputFormat::kCsv      ? ".csv"
+                                  : format == OutputFormat::kNetcdf ? ".nc"
+                                                                    : ".out";
+  if (!file_name.starts_with(kPrefix) || !file_name.ends_with(suffix)) return std::nullopt;
   const std::string_view digits =
-      file_name.substr(kPrefix.size(), file_name.size() - kPrefix.size() - kSuffix.size());
+      file_name.substr(kPrefix.size(), file_name.size() - kPrefix.size() - suffix.size());
   std::size_t run = 0;
   const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), run);
   if (digits.size() < 6 || error != std::errc() || end != digits.data() + digits.size() ||
-      kept_output_name("", run) != file_name) {
+      kept_output_name("", run, format) != file_name) {
     return std::nullopt;
   }
   return run;

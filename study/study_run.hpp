@@ -25,6 +25,8 @@
 #include <vector>
 
 #include "core/model.hpp"
+#include "fileio/formats/output_format.hpp"
+#include "fileio/table_writer.hpp"
 #include "run/run_settings.hpp"
 #include "study/factors.hpp"
 #include "study/metrics.hpp"
@@ -52,6 +54,12 @@ struct StudyRunSettings {
   Shard shard;
   // A folder for each run's output file (kept_output_name); empty: none kept.
   std::string keep_outputs;
+  // The kept files' format and, for CSV and NetCDF, their columns (positions
+  // in the output record; empty: every column) and what a NetCDF file records
+  // of the run beside the run's number and its factors' values.
+  OutputFormat keep_format = OutputFormat::kOut;
+  std::vector<std::size_t> keep_columns;
+  OutputMetadata keep_metadata;
 };
 
 struct StudyProgress {
@@ -74,11 +82,13 @@ struct StudyOutcome {
 // The rows of `rows` that belong to the shard, in order.
 std::vector<std::size_t> shard_rows(std::size_t rows, Shard shard);
 
-// "FOLDER/run-000042.out": the kept output file of a run (six digits or more).
-std::string kept_output_name(const std::string& folder, std::size_t run);
+// "FOLDER/run-000042.out": the kept output file of a run (six digits or more),
+// ".csv" or ".nc" for those formats.
+std::string kept_output_name(const std::string& folder, std::size_t run,
+                             OutputFormat format = OutputFormat::kOut);
 
-// The run whose kept output file has this name ("run-000042.out", without the
-// folder), if it is such a name.
+// The run whose kept output file has this name ("run-000042.out", ".csv" or
+// ".nc", without the folder), if it is such a name.
 std::optional<std::size_t> kept_output_run(std::string_view file_name);
 
 // The results file's column line for these settings.

@@ -14,6 +14,7 @@
 #include "app/cli/input_messages.hpp"
 #include "app/cli/interrupt.hpp"
 #include "app/cli/output_guard.hpp"
+#include "app/cli/output_options.hpp"
 #include "app/cli/run_options.hpp"
 #include "core/model.hpp"
 #include "fileio/number_format.hpp"
@@ -64,6 +65,7 @@ struct CommandOptions {
   std::string out;
   std::string save_states;
   RunOptions run;
+  OutputOptions output;
 };
 
 // Writes the parameters and the states a run ended with to a parameter file,
@@ -114,6 +116,7 @@ void run(const CommandOptions& options) {
   settings.parameter_file = options.par;
   settings.driver_file = options.drivers;
   settings.output_file = options.out;
+  const OutputChoice output = checked_output_choice(options.output, model, options.out);
 
   // A bad driver file is reported before the output file is replaced.
   check_drivers_for_run(settings, model);
@@ -121,7 +124,9 @@ void run(const CommandOptions& options) {
   ProgressBar bar(options.run.quiet, settings.start_time, settings.stop_time,
                   integrator_description(settings));
   const bool had_previous_output = std::filesystem::exists(options.out);
-  OutputFileSink sink(settings.output_file);
+  const std::unique_ptr<RecordSink> sink = make_output_sink(
+      output, settings.output_file,
+      output.format == OutputFormat::kNetcdf ? run_metadata(settings, model) : OutputMetadata{});
   RunResult result;
   {
     InterruptGuard guard;
@@ -132,7 +137,7 @@ void run(const CommandOptions& options) {
       bar.update(percent, present_time);
       if (InterruptGuard::interrupted()) stop.request_stop();
     };
-    result = Run(std::move(model), settings, sink, stop.get_token(), progress);
+    result = Run(std::move(model), settings, *sink, stop.get_token(), progress);
   }
   bar.finish();
   if (!options.save_states.empty()) save_final_states(options.save_states, result);
@@ -177,6 +182,7 @@ void add_run_command(CLI::App& app) {
   cmd->add_option("--drivers", options->drivers, "Driver file")->required();
   cmd->add_option("--out", options->out, "Output file to create")->required();
   add_run_options(*cmd, options->run);
+  add_output_options(*cmd, options->output, "the output file");
   cmd->add_option("--save-states", options->save_states,
                   "Parameter file to write at the end: the parameters and the final states, "
                   "from which a later run continues");

@@ -14,6 +14,7 @@
 #include "app/cli/file_clash.hpp"
 #include "app/cli/input_messages.hpp"
 #include "app/cli/interrupt.hpp"
+#include "app/cli/output_options.hpp"
 #include "app/cli/run_options.hpp"
 #include "app/cli/study_commands.hpp"
 #include "core/model.hpp"
@@ -65,6 +66,7 @@ struct StudyRunOptions {
   std::string shard;
   std::string keep_outputs;
   RunOptions run;
+  OutputOptions output;  // of the kept outputs
 };
 
 // "I/N" with 0 <= I < N.
@@ -118,6 +120,12 @@ void run_study_command(const StudyRunOptions& options) {
   settings.jobs = options.jobs;
   if (!options.shard.empty()) settings.shard = parse_shard(options.shard);
   if (!options.keep_outputs.empty()) {
+    const OutputChoice kept = checked_output_choice(options.output, model, "");
+    settings.keep_format = kept.format;
+    settings.keep_columns = kept.columns;
+    if (kept.format == OutputFormat::kNetcdf) {
+      settings.keep_metadata = run_metadata(settings.run, model);
+    }
     // The kept outputs of the shard's rows, checked as any output is.
     const std::size_t rows = settings.samples.rows.size();
     const study::Shard shard = settings.shard;
@@ -127,9 +135,10 @@ void run_study_command(const StudyRunOptions& options) {
          {"--samples", options.samples},
          {"--factors", options.factors}},
         {{"--results", options.results}}, {"--keep-outputs", options.keep_outputs},
-        [rows, shard](std::string_view name) {
+        [rows, shard, format = settings.keep_format](std::string_view name) {
           const std::optional<std::size_t> run = study::kept_output_run(name);
-          return run && *run < rows && *run % shard.count == shard.index;
+          return run && *run < rows && *run % shard.count == shard.index &&
+                 output_format_of_file_name(name) == format;
         });
     std::error_code error;
     std::filesystem::create_directories(options.keep_outputs, error);
@@ -138,6 +147,10 @@ void run_study_command(const StudyRunOptions& options) {
                                "\"" + (error ? ": " + error.message() : std::string()));
     }
     settings.keep_outputs = options.keep_outputs;
+  } else if (!options.output.variables.empty() || !options.output.format.empty()) {
+    throw std::runtime_error(
+        std::string(options.output.variables.empty() ? "--format" : "--variables") +
+        ": chooses what the kept outputs hold; name their folder with --keep-outputs");
   }
 
   // A bad driver file is reported once, before any run.
@@ -216,7 +229,9 @@ void add_study_run(CLI::App& study) {
   command->add_option("--shard", options->shard,
                       "I/N: run only the rows whose index modulo N is I (0 <= I < N)");
   command->add_option("--keep-outputs", options->keep_outputs,
-                      "Folder for each run's output file, run-000042.out for row 42");
+                      "Folder for each run's output file, run-000042.out for row 42 (.csv or .nc "
+                      "with --format)");
+  add_output_options(*command, options->output, "the kept outputs");
   command->callback([options] { run_study_command(*options); });
 }
 

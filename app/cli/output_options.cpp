@@ -1,0 +1,103 @@
+#include "app/cli/output_options.hpp"
+
+#include <stdexcept>
+
+#include "fileio/output_columns.hpp"
+#include "summary/annual_summary.hpp"
+
+namespace vindrel::cli {
+namespace {
+
+// The list as the resolver takes it, with the group "summary" written out as
+// the columns the annual summary reads.
+std::string expanded_list(const std::vector<std::string>& given, const Model& model) {
+  std::string list;
+  for (const std::string& text : given) {
+    std::size_t start = 0;
+    while (start <= text.size()) {
+      const std::size_t comma = std::min(text.find(',', start), text.size());
+      std::string item = text.substr(start, comma - start);
+      const std::size_t first = item.find_first_not_of(" \t");
+      const std::size_t last = item.find_last_not_of(" \t");
+      if (first != std::string::npos && item.substr(first, last - first + 1) == "summary") {
+        item.clear();
+        for (const std::size_t k : summary_input_columns(model.ModelInfo)) {
+          if (!item.empty()) item += ',';
+          item += qualified_output_name(model, output_column(model, static_cast<int>(k)));
+        }
+      }
+      if (!list.empty() || start > 0) list += ',';
+      list += item;
+      start = comma + 1;
+    }
+  }
+  return list;
+}
+
+}  // namespace
+
+void add_output_options(CLI::App& command, OutputOptions& options, const std::string& files) {
+  command
+      .add_option("--variables", options.variables,
+                  "Columns of " + files +
+                      ", the time always first, separated by commas: symbols (LAI), "
+                      "driver:SYMBOL, state:SYMBOL, process:SYMBOL, TABLE#N, and the groups "
+                      "drivers, states, processes and summary (what vindrel-cli summary reads). "
+                      "Only for the csv and netcdf formats: an .out file holds every column, "
+                      "as its readers expect")
+      ->allow_extra_args(false);
+  command.add_option(
+      "--format", options.format,
+      "Format of " + files +
+          ": out (the model's text, every column; the default), csv (a row of names, a row of "
+          "units, then the records), or netcdf (CF conventions" +
+          (netcdf_available() ? std::string(")") : std::string("; not in this build)")) +
+          ". Without --format, a name ending in .csv or .nc chooses");
+}
+
+OutputChoice checked_output_choice(const OutputOptions& options, const Model& model,
+                                   const std::string& file_name) {
+  OutputChoice choice;
+  if (options.format.empty()) {
+    choice.format = output_format_of_file_name(file_name);
+  } else if (const auto format = output_format_from_name(options.format)) {
+    choice.format = *format;
+  } else {
+    throw std::runtime_error("--format: \"" + options.format + "\" is not one of out, csv, netcdf");
+  }
+  if (choice.format == OutputFormat::kNetcdf && !netcdf_available()) {
+    throw std::runtime_error(
+        (options.format.empty() ? file_name + ": a NetCDF output, but " : "--format netcdf: ") +
+        std::string(kNetcdfMissing));
+  }
+  if (options.variables.empty()) return choice;
+  if (choice.format == OutputFormat::kOut) {
+    throw std::runtime_error(
+        "--variables: the .out format holds every column, as its readers expect; write chosen "
+        "variables as CSV or NetCDF (--format csv or netcdf, or an output name ending in .csv "
+        "or .nc)");
+  }
+  try {
+    for (const OutputColumn& column :
+         resolve_output_list(model, expanded_list(options.variables, model))) {
+      // The time is always the first column.
+      if (column.column > 0) choice.columns.push_back(static_cast<std::size_t>(column.column));
+    }
+  } catch (const OutputNameError& error) {
+    throw std::runtime_error(std::string("--variables: ") + error.what());
+  }
+  if (choice.columns.empty()) {
+    throw std::runtime_error("--variables: the list names no column beside the time");
+  }
+  return choice;
+}
+
+std::unique_ptr<RecordSink> make_output_sink(const OutputChoice& choice,
+                                             const std::string& file_name,
+                                             const OutputMetadata& metadata) {
+  if (choice.format == OutputFormat::kOut) return std::make_unique<OutputFileSink>(file_name);
+  return std::make_unique<TableFileSink>(file_name, make_table_writer(choice.format),
+                                         choice.columns, metadata);
+}
+
+}  // namespace vindrel::cli
