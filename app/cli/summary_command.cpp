@@ -39,7 +39,9 @@ void add_summary_command(CLI::App& app) {
   auto* cmd = app.add_subcommand(
       "summary", "Print the key annual figures of a run, year by year, from its output file");
   auto options = std::make_shared<SummaryOptions>();
-  cmd->add_option("file", options->file, "Output file of a run (.out)");
+  cmd->add_option("file", options->file,
+                  "Output file of a run: .out, or CSV or NetCDF holding the columns the summary "
+                  "reads (vindrel-cli run --variables summary writes them)");
   cmd->add_option("--out", options->out,
                   "Deprecated: name the file as the argument instead (everywhere else --out "
                   "names a file to write); still read as the file to summarise");
