@@ -107,20 +107,26 @@ std::vector<Tick> logarithmic_ticks(double low, double high, int most_labels) {
 }
 
 std::string independent_label(double value, int decimals) {
-  std::string text = fixed_text(value, std::max(1, decimals));
-  const std::size_t sign = text.front() == '-' ? 1 : 0;
-  std::size_t point = text.find('.');
-  if (point == std::string::npos) point = text.size();
-  for (std::size_t k = point; k > sign + 3; k -= 3) text.insert(k - 3, 1, ',');
+  const std::string digits = fixed_text(value, std::max(1, decimals));
+  const std::size_t sign = digits.front() == '-' ? 1 : 0;
+  std::size_t point = digits.find('.');
+  if (point == std::string::npos) point = digits.size();
+  // A comma before every third digit of the whole part, counted from the point.
+  std::string text;
+  text.reserve(digits.size() + point / 3);
+  for (std::size_t k = 0; k < digits.size(); ++k) {
+    if (k > sign && k < point && (point - k) % 3 == 0) text += ',';
+    text += digits[k];
+  }
   return text;
 }
 
 std::string dependent_label(double value) {
-  std::string text = fixed_text(value, 5);
-  while (text.back() == '0') text.pop_back();
-  if (text.back() == '.') text.pop_back();
-  if (text == "-0") text = "0";
-  return text;
+  const std::string text = fixed_text(value, 5);
+  // Trailing zeros go, and the point with them when nothing follows it.
+  std::size_t end = text.find_last_not_of('0') + 1;
+  if (text[end - 1] == '.') --end;
+  return text.substr(0, end);
 }
 
 std::string logarithmic_label(double value, bool independent) {
