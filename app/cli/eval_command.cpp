@@ -14,6 +14,7 @@
 #include "fileio/number_format.hpp"
 #include "fileio/param_file.hpp"
 #include "run/evaluate_at_time.hpp"
+#include "run/run_options_check.hpp"
 #include "run/run_settings.hpp"
 
 namespace vindrel::cli {
@@ -41,7 +42,7 @@ void evaluate(const EvalOptions& options) {
 
   // Past the driver file's last record, the lookup holds that record's values.
   const std::optional<double> last_driver_time =
-      check_driver_records(options.drivers, model, options.time);
+      last_driver_time_read(options.drivers, model, options.time);
   if (last_driver_time && *last_driver_time < options.time) {
     char day[kMaxGeneralLength];
     char time[kMaxGeneralLength];

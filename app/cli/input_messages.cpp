@@ -9,6 +9,7 @@
 #include "fileio/number_format.hpp"
 #include "fileio/param_file.hpp"
 #include "fileio/token_reader.hpp"
+#include "run/run_options_check.hpp"
 
 namespace vindrel::cli {
 namespace {
@@ -46,28 +47,9 @@ std::string incompatible_param_file_message(const std::string& file_name, const 
          "\" after them on line 1, found " + first_line_shown(file_name) + ".";
 }
 
-std::optional<double> check_driver_records(const std::string& file_name, const Model& model,
-                                           double last_time) {
-  DriverFileReader reader;
-  if (!reader.open(file_name)) {
-    throw EInOutError(std::string(kDriverFileMissingMessage), file_name);
-  }
-  driverarray values = model.drivers;
-  double time = 0.0;
-  std::optional<double> reached;
-  while (reader.read_record(time, model.ModelInfo.DriverCount, values)) {
-    reached = std::fabs(time);
-    if (*reached > last_time) break;
-  }
-  reader.close();
-  return reached;
-}
-
 void require_finite(double value, std::string_view option) {
-  if (!std::isfinite(value)) {
-    throw UsageError(std::string(option) + ": expected a finite number of days, found " +
-                     shortest_decimal_text(value));
-  }
+  const std::string problem = finite_days_problem(value, option);
+  if (!problem.empty()) throw UsageError(problem);
 }
 
 }  // namespace vindrel::cli

@@ -16,16 +16,6 @@ namespace vindrel::cli {
 // on line 1, found "..."".
 std::string incompatible_param_file_message(const std::string& file_name, const TModelDef& info);
 
-// Reads the records of a driver file that a run up to `last_time` will look up
-// (every record up to the first one after that time), so that a bad driver file
-// is reported before the run replaces its output file. Throws EInOutError with
-// the file, the line and what was expected, as the run would. Returns the
-// absolute time of the last record read: the file's last record when it ends
-// before `last_time`, else the first record after it; nothing when the file
-// holds no record.
-std::optional<double> check_driver_records(const std::string& file_name, const Model& model,
-                                           double last_time);
-
 // A mistake in the command line that the command's own checks find (a value
 // an option cannot take, an option missing): main() prints it like every
 // error and exits with 2, as for the mistakes the parser finds.

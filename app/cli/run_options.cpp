@@ -9,6 +9,7 @@
 #include "fileio/number_format.hpp"
 #include "fileio/output_columns.hpp"
 #include "run/run.hpp"
+#include "run/run_options_check.hpp"
 
 namespace vindrel::cli {
 namespace {
@@ -34,11 +35,13 @@ void mark_states(const std::vector<std::string>& lists, const char* option, Mode
 }
 
 void require_positive_days(int days, const char* option) {
-  if (days <= 0) {
-    throw UsageError(std::string(option) +
-                     ": expected a whole number of days greater than 0, found " +
-                     std::to_string(days));
-  }
+  const std::string problem = whole_days_problem(days, option);
+  if (!problem.empty()) throw UsageError(problem);
+}
+
+void require_positive(double days, const char* option) {
+  const std::string problem = positive_days_problem(days, option);
+  if (!problem.empty()) throw UsageError(problem);
 }
 
 // Refuses a stop time not above the start time and a time step longer than
@@ -99,40 +102,20 @@ RunSettings checked_run_settings(const RunOptions& options) {
   require_finite(options.start, "--start");
   require_finite(options.stop, "--stop");
   require_finite(options.step, "--step");
-  if (!(options.step > 0.0)) {
-    throw UsageError("--step: expected a number of days greater than 0, found " +
-                     shortest_decimal_text(options.step));
-  }
+  require_positive(options.step, "--step");
   if (options.output_step) {
     require_finite(*options.output_step, "--output-step");
-    if (!(*options.output_step > 0.0)) {
-      throw UsageError("--output-step: expected a number of days greater than 0, found " +
-                       shortest_decimal_text(*options.output_step));
-    }
+    require_positive(*options.output_step, "--output-step");
   }
   if (options.repeat_drivers) require_positive_days(*options.repeat_drivers, "--repeat-drivers");
   if (options.reset_every) require_positive_days(*options.reset_every, "--reset-every");
 
   RunSettings settings;
-  settings.start_time = options.start;
-  settings.stop_time = options.stop;
-  settings.time_step = options.step;
-  settings.output_step = options.output_step.value_or(options.step);
-  settings.calculation_time = options.start;
-  if (options.repeat_drivers) {
-    settings.repeat_drivers = true;
-    settings.repeat_time = *options.repeat_drivers;
-  }
-  if (options.reset_every) {
-    settings.reset_states = true;
-    settings.reset_interval = *options.reset_every;
-  }
-  const std::optional<IntegratorKind> integrator = integrator_from_name(options.integrator);
-  if (!integrator) {
-    throw UsageError("--integrator: \"" + options.integrator +
-                     "\" is not one of rk4, dopri5, rkf78");
-  }
-  settings.integrator = *integrator;
+  set_run_times(settings, options.start, options.stop, options.step, options.output_step,
+                options.repeat_drivers, options.reset_every);
+  const std::string integrator_mistake = integrator_problem(options.integrator, "--integrator");
+  if (!integrator_mistake.empty()) throw UsageError(integrator_mistake);
+  settings.integrator = *integrator_from_name(options.integrator);
   // Not a number fails both comparisons.
   const double rtol = options.rtol.value_or(kDefaultRelativeTolerance);
   if (!(rtol > 0.0 && rtol < 1.0)) {
@@ -157,7 +140,7 @@ void apply_state_lists(const RunOptions& options, Model& model) {
 
 void check_drivers_for_run(const RunSettings& settings, const Model& model) {
   const std::optional<double> last_driver_time =
-      check_driver_records(settings.driver_file, model, settings.stop_time);
+      last_driver_time_read(settings.driver_file, model, settings.stop_time);
   // A file without records fails at the start of the run, with its own message.
   if (last_driver_time) {
     const std::string drivers_end = drivers_end_warning(settings, *last_driver_time);

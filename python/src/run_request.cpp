@@ -12,35 +12,14 @@
 #include "fileio/output_columns.hpp"
 #include "record_columns.hpp"
 #include "run/run.hpp"
+#include "run/run_options_check.hpp"
 
 namespace vindrel::python {
 namespace {
 
-void require_finite(double value, std::string_view option) {
-  if (!std::isfinite(value)) {
-    throw py::value_error(std::string(option) + ": expected a finite number of days, found " +
-                          shortest_decimal_text(value));
-  }
-}
-
-// The absolute time of the last driver record a run up to `last_time` reads
-// (the first one after it, or the file's last), so that a bad driver file is
-// reported before the run; nothing when the file holds no record.
-std::optional<double> last_driver_time_read(const std::string& file_name, const Model& model,
-                                            double last_time) {
-  DriverFileReader reader;
-  if (!reader.open(file_name)) {
-    throw EInOutError(std::string(kDriverFileMissingMessage), file_name);
-  }
-  driverarray values = model.drivers;
-  double time = 0.0;
-  std::optional<double> reached;
-  while (reader.read_record(time, model.ModelInfo.DriverCount, values)) {
-    reached = std::fabs(time);
-    if (*reached > last_time) break;
-  }
-  reader.close();
-  return reached;
+// Raises the mistake a run-option check reports as a ValueError.
+void raise_problem(const std::string& problem) {
+  if (!problem.empty()) throw py::value_error(problem);
 }
 
 // Names like `name` among the record's columns, for a message: "; close
@@ -112,49 +91,32 @@ RunRequest make_run_request(const ModelHandle& handle, const RunOptions& options
     throw py::value_error(options.reset_every ? "reset_every requires reset"
                                               : "reset requires reset_every");
   }
-  require_finite(options.start, "start");
-  require_finite(options.stop, "stop");
-  require_finite(options.step, "step");
-  if (!(options.step > 0.0)) {
-    throw py::value_error("step: expected a number of days greater than 0, found " +
-                          shortest_decimal_text(options.step));
-  }
+  raise_problem(finite_days_problem(options.start, "start"));
+  raise_problem(finite_days_problem(options.stop, "stop"));
+  raise_problem(finite_days_problem(options.step, "step"));
+  raise_problem(positive_days_problem(options.step, "step"));
   if (options.output_step) {
-    require_finite(*options.output_step, "output_step");
-    if (!(*options.output_step > 0.0)) {
-      throw py::value_error("output_step: expected a number of days greater than 0, found " +
-                            shortest_decimal_text(*options.output_step));
-    }
+    raise_problem(finite_days_problem(*options.output_step, "output_step"));
+    raise_problem(positive_days_problem(*options.output_step, "output_step"));
   }
-  if (options.repeat_drivers && *options.repeat_drivers <= 0) {
-    throw py::value_error("repeat_drivers: expected a whole number of days greater than 0, found " +
-                          std::to_string(*options.repeat_drivers));
-  }
-  if (options.reset_every && *options.reset_every <= 0) {
-    throw py::value_error("reset_every: expected a whole number of days greater than 0, found " +
-                          std::to_string(*options.reset_every));
-  }
-  settings.start_time = options.start;
-  settings.stop_time = options.stop;
-  settings.time_step = options.step;
-  settings.output_step = options.output_step.value_or(options.step);
-  settings.calculation_time = options.start;
   if (options.repeat_drivers) {
-    settings.repeat_drivers = true;
-    settings.repeat_time =
+    raise_problem(whole_days_problem(*options.repeat_drivers, "repeat_drivers"));
+  }
+  if (options.reset_every) raise_problem(whole_days_problem(*options.reset_every, "reset_every"));
+  // Days beyond the settings' range are as good as forever.
+  std::optional<std::int32_t> repeat_days;
+  if (options.repeat_drivers) {
+    repeat_days =
         static_cast<std::int32_t>(std::min<long long>(*options.repeat_drivers, INT32_MAX));
   }
+  std::optional<std::int32_t> reset_days;
   if (options.reset_every) {
-    settings.reset_states = true;
-    settings.reset_interval = static_cast<std::int32_t>(
-        std::clamp<long long>(*options.reset_every, INT32_MIN, INT32_MAX));
+    reset_days = static_cast<std::int32_t>(std::min<long long>(*options.reset_every, INT32_MAX));
   }
-  const std::optional<IntegratorKind> integrator = integrator_from_name(options.integrator);
-  if (!integrator) {
-    throw py::value_error("integrator: \"" + options.integrator +
-                          "\" is not one of rk4, dopri5, rkf78");
-  }
-  settings.integrator = *integrator;
+  set_run_times(settings, options.start, options.stop, options.step, options.output_step,
+                repeat_days, reset_days);
+  raise_problem(integrator_problem(options.integrator, "integrator"));
+  settings.integrator = *integrator_from_name(options.integrator);
   const double rtol = options.rtol.value_or(settings.relative_tolerance);
   if (!(rtol > 0.0 && rtol < 1.0)) {
     throw py::value_error(
