@@ -51,6 +51,29 @@ void sync_folder(const std::string& folder) {
 
 std::atomic<unsigned> temporary_counter{0};
 
+// Creates a new, empty, hidden file next to `target` to be written and then
+// put in its place; `temporary` gets its name. `existing`: the target's status
+// when it exists, whose permissions the new file takes. A failure is reported
+// for `path`, the name the user gave.
+int create_temporary_beside(const std::string& target, const std::string& path,
+                            const struct stat* existing, std::string& temporary) {
+  const std::string prefix =
+      folder_of(target) + "/." + base_name_of(target) + ".tmp" + std::to_string(getpid()) + ".";
+  int descriptor = -1;
+  for (int attempt = 0; attempt < 100 && descriptor < 0; ++attempt) {
+    temporary = prefix + std::to_string(temporary_counter.fetch_add(1));
+    descriptor = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (descriptor < 0 && errno != EEXIST) break;
+  }
+  if (descriptor < 0) {
+    const int error_number = errno;
+    temporary.clear();
+    throw_io_error(error_number, path, 0, true);
+  }
+  if (existing != nullptr) (void)fchmod(descriptor, existing->st_mode & 07777);
+  return descriptor;
+}
+
 }  // namespace
 
 AtomicFileWriter::~AtomicFileWriter() { abandon(); }
@@ -72,20 +95,8 @@ void AtomicFileWriter::open(const std::string& path) {
   }
   if (exists && access(target_.c_str(), W_OK) != 0) throw_io_error(errno, path_, 0, true);
 
-  const std::string prefix =
-      folder_of(target_) + "/." + base_name_of(target_) + ".tmp" + std::to_string(getpid()) + ".";
-  int descriptor = -1;
-  for (int attempt = 0; attempt < 100 && descriptor < 0; ++attempt) {
-    temporary_ = prefix + std::to_string(temporary_counter.fetch_add(1));
-    descriptor = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (descriptor < 0 && errno != EEXIST) break;
-  }
-  if (descriptor < 0) {
-    const int error_number = errno;
-    temporary_.clear();
-    throw_io_error(error_number, path_, 0, true);
-  }
-  if (exists) (void)fchmod(descriptor, status.st_mode & 07777);
+  const int descriptor =
+      create_temporary_beside(target_, path_, exists ? &status : nullptr, temporary_);
   stream_ = fdopen(descriptor, "wb");
   if (stream_ == nullptr) {
     const int error_number = errno;
@@ -266,20 +277,8 @@ NamedTemporaryFile::NamedTemporaryFile(const std::string& path)
   const bool exists = stat(target_.c_str(), &status) == 0;
   if (exists && !S_ISREG(status.st_mode)) return;  // a device: written directly
   if (exists && access(target_.c_str(), W_OK) != 0) throw_io_error(errno, path_, 0, true);
-  const std::string prefix =
-      folder_of(target_) + "/." + base_name_of(target_) + ".tmp" + std::to_string(getpid()) + ".";
-  int descriptor = -1;
-  for (int attempt = 0; attempt < 100 && descriptor < 0; ++attempt) {
-    temporary_ = prefix + std::to_string(temporary_counter.fetch_add(1));
-    descriptor = ::open(temporary_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (descriptor < 0 && errno != EEXIST) break;
-  }
-  if (descriptor < 0) {
-    const int error_number = errno;
-    temporary_.clear();
-    throw_io_error(error_number, path_, 0, true);
-  }
-  if (exists) (void)fchmod(descriptor, status.st_mode & 07777);
+  const int descriptor =
+      create_temporary_beside(target_, path_, exists ? &status : nullptr, temporary_);
   ::close(descriptor);
 }
 
