@@ -35,6 +35,18 @@ void print_table(std::ostream& out, const std::vector<Row>& rows, bool aligned) 
   }
 }
 
+// The table of the model's states or drivers, positions 1 to `count`: the
+// position, symbol, name and units of each.
+template <typename Quantities>
+void print_quantities(std::ostream& out, const Quantities& quantities, int count, bool aligned) {
+  std::vector<Row> rows{{"position", "symbol", "name", "units"}};
+  for (int i = 1; i <= count; ++i) {
+    const auto& quantity = quantities[i];
+    rows.push_back({std::to_string(i), quantity.symbol, quantity.name, quantity.units});
+  }
+  print_table(out, rows, aligned);
+}
+
 void print_tables(const std::string& which, bool aligned) {
   const Model model = MakeModel();
   const TModelDef& info = model.ModelInfo;
@@ -45,21 +57,11 @@ void print_tables(const std::string& which, bool aligned) {
   }
   if (all || which == "states") {
     if (all) out << "\n# states: " << info.StateCount << '\n';
-    std::vector<Row> rows{{"position", "symbol", "name", "units"}};
-    for (int i = 1; i <= info.StateCount; ++i) {
-      const Tstatevariable& s = model.states[i];
-      rows.push_back({std::to_string(i), s.symbol, s.name, s.units});
-    }
-    print_table(out, rows, aligned);
+    print_quantities(out, model.states, info.StateCount, aligned);
   }
   if (all || which == "drivers") {
     if (all) out << "\n# drivers: " << info.DriverCount << '\n';
-    std::vector<Row> rows{{"position", "symbol", "name", "units"}};
-    for (int i = 1; i <= info.DriverCount; ++i) {
-      const Tparamvariable& d = model.drivers[i];
-      rows.push_back({std::to_string(i), d.symbol, d.name, d.units});
-    }
-    print_table(out, rows, aligned);
+    print_quantities(out, model.drivers, info.DriverCount, aligned);
   }
   if (all || which == "processes") {
     if (all) {
