@@ -14,7 +14,7 @@ namespace vindrel {
 
 struct Model;
 
-// "OPTION: expected a finite number of days, found inf", or "" when `value` is
+// "OPTION: expected a finite number of days, found +Inf", or "" when `value` is
 // finite.
 std::string finite_days_problem(double value, std::string_view option);
 

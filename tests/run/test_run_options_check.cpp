@@ -16,7 +16,7 @@ namespace {
 TEST(RunOptionsCheckTest, DayMistakesNameTheOptionAndTheValue) {
   EXPECT_EQ(finite_days_problem(5.5, "--stop"), "");
   EXPECT_EQ(finite_days_problem(std::numeric_limits<double>::infinity(), "--stop"),
-            "--stop: expected a finite number of days, found inf");
+            "--stop: expected a finite number of days, found +Inf");
   EXPECT_EQ(positive_days_problem(0.25, "step"), "");
   EXPECT_EQ(positive_days_problem(0.0, "step"),
             "step: expected a number of days greater than 0, found 0");
