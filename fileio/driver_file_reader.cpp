@@ -20,11 +20,12 @@ std::int32_t clamp_count(std::int32_t count) { return std::clamp(count, 0, kDriv
 DriverFileReader::DriverFileReader() = default;
 DriverFileReader::~DriverFileReader() = default;
 
-bool DriverFileReader::open(const std::string& file_name) {
+bool DriverFileReader::open(const TextSource& source) {
   reader_.close();
-  file_name_ = file_name;
+  source_ = source;
   struct stat status;
-  if (stat(file_name.c_str(), &status) != 0 && (errno == ENOENT || errno == ENOTDIR)) {
+  if (!source.in_memory() && stat(source.name().c_str(), &status) != 0 &&
+      (errno == ENOENT || errno == ENOTDIR)) {
     return false;
   }
   open_existing();
@@ -32,7 +33,7 @@ bool DriverFileReader::open(const std::string& file_name) {
 }
 
 void DriverFileReader::open_existing() {
-  reader_.open(file_name_);
+  reader_.open(source_);
   reader_.skip_header_line("the names of the drivers on line 1");
   reader_.skip_header_line("the units of the drivers on line 2");
   end_of_data_ = false;
@@ -100,7 +101,7 @@ bool DriverFileReader::read_values(double& time, double* values, std::int32_t n,
 }
 
 bool DriverFileReader::read_record(double& time, std::int32_t DriverCount, driverarray& drivers) {
-  if (!reader_.is_open()) throw EInOutError(std::string(kFileNotOpenForInput), file_name_);
+  if (!reader_.is_open()) throw EInOutError(std::string(kFileNotOpenForInput), source_.name());
   const std::int32_t count = clamp_count(DriverCount);
   double record_time = 0.0;
   if (!read_values(record_time, scratch_.data(), count, drivers)) return false;
@@ -109,17 +110,17 @@ bool DriverFileReader::read_record(double& time, std::int32_t DriverCount, drive
   return true;
 }
 
-double last_driver_record_time(const std::string& file_name, const Model& model) {
+double last_driver_record_time(const TextSource& source, const Model& model) {
   DriverFileReader reader;
-  if (!reader.open(file_name)) {
-    throw EInOutError(std::string(kDriverFileMissingMessage), file_name);
+  if (!reader.open(source)) {
+    throw EInOutError(std::string(kDriverFileMissingMessage), source.name());
   }
   const std::int32_t count = clamp_count(model.ModelInfo.DriverCount);
   double time = 0.0;
   bool any = false;
   // Only the times matter: the values go to the reader's scratch record.
   while (reader.read_values(time, reader.scratch_.data(), count, model.drivers)) any = true;
-  if (!any) throw EInOutError(std::string(kNoDriverRecordMessage), file_name, reader.line());
+  if (!any) throw EInOutError(std::string(kNoDriverRecordMessage), source.name(), reader.line());
   return std::fabs(time);
 }
 

@@ -1,13 +1,9 @@
 #include "ui/tfm_note.hpp"
-#include "ui/main_form_support.hpp"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTemporaryFile>
 #include <QTextBlock>
 #include <QVBoxLayout>
 #include <memory>
@@ -17,6 +13,7 @@
 #include "fileio/driver_file.hpp"
 #include "fileio/safe_write.hpp"
 #include "ui/error_handler.hpp"
+#include "ui/main_form_support.hpp"
 
 namespace vindrel::ui {
 
@@ -29,18 +26,8 @@ const QString kChangesLost = QStringLiteral(
 // Reads every record of `content` with the driver file reader. Throws its
 // EInOutError for the first thing it cannot read.
 void check_driver_text(const std::string& content, const Model& model) {
-  QTemporaryFile file(QDir::tempPath() + QStringLiteral("/vindrel-drivers-XXXXXX.drr"));
-  if (!file.open() ||
-      file.write(content.data(), static_cast<qint64>(content.size())) !=
-          static_cast<qint64>(content.size()) ||
-      !file.flush()) {
-    throw std::runtime_error("The driver text could not be checked: " +
-                             file.errorString().toStdString());
-  }
   DriverFileReader reader;
-  if (!reader.open(file.fileName().toStdString())) {
-    throw std::runtime_error("The driver text could not be checked: its copy vanished");
-  }
+  reader.open(TextSource::text(content, "driver text"));
   auto drivers = std::make_unique<driverarray>(model.drivers);
   double time = 0.0;
   while (reader.read_record(time, model.ModelInfo.DriverCount, *drivers)) {
@@ -115,9 +102,9 @@ void TFmNote::fill_text() {
   setWindowTitle(
       QStringLiteral("Driver Variables - ") +
       (name.empty() ? QStringLiteral("No driver file selected") : QString::fromStdString(name)));
-  std::string text = DriverEditorNamesLine(model.ModelInfo.DriverCount, model.drivers);
+  std::string text = driver_editor_names_line(model.ModelInfo.DriverCount, model.drivers);
   text += '\n';
-  text += DriverEditorUnitsLine(model.ModelInfo, model.drivers);
+  text += driver_editor_units_line(model.ModelInfo, model.drivers);
   std::exception_ptr failure;
   if (!name.empty()) {
     DriverFileReader reader;
@@ -129,7 +116,7 @@ void TFmNote::fill_text() {
         double time = 0.0;
         while (reader.read_record(time, model.ModelInfo.DriverCount, model.drivers)) {
           text += '\n';
-          text += DriverEditorRecordLine(time, model.ModelInfo.DriverCount, model.drivers);
+          text += driver_editor_record_line(time, model.ModelInfo.DriverCount, model.drivers);
         }
       }
     } catch (...) {

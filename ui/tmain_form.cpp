@@ -323,7 +323,7 @@ void TMainForm::connect_commands() {
   connect(MITimeStep, &QAction::triggered, this, command(&TMainForm::MITimeStepClick));
   connect(MIAbout, &QAction::triggered, this, command(&TMainForm::about));
   connect(BtnRun, &QPushButton::clicked, this, command(&TMainForm::BtnRunClick));
-  connect(BtnReload, &QPushButton::clicked, this, command(&TMainForm::BtnReloadClick));
+  connect(BtnReload, &QPushButton::clicked, this, command(&TMainForm::reload_clicked));
 
   // Enter in a box does what leaving it does.
   for (QLineEdit* box : {ParamBox, DriverBox, OutputBox, MEStartTime, MEStopTime, METimeStep}) {

@@ -111,7 +111,7 @@ class TMainForm : public QMainWindow {
   void edit_drivers();
   void edit_parameters();
   void edit_states();
-  void BtnReloadClick();
+  void reload_clicked();
   void view_output_file();
   void show_output(bool table_mode);
   void about();

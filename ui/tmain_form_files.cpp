@@ -184,13 +184,8 @@ void TMainForm::choose_driver_file(From from) {
       flags.driver_file_new = false;
     } else if (!name.empty()) {
       // A new file: the header and one record of zero drivers at the present time.
-      auto drivers = std::make_unique<driverarray>(model.drivers);
-      for (int i = 1; i <= model.ModelInfo.DriverCount; ++i) (*drivers)[i].value = 0.0;
       try {
-        DriverFileWriter writer;
-        writer.open(name, model.ModelInfo, *drivers);
-        writer.write_record(program_.present_time, model.ModelInfo.DriverCount, *drivers);
-        writer.close();
+        create_driver_file(name, model.ModelInfo, model.drivers, program_.present_time);
       } catch (...) {
         DriverBox->setText(QString::fromStdString(previous));
         throw;
@@ -246,7 +241,7 @@ void TMainForm::save_parameter_file_as() {
   UpdateMainForm();
 }
 
-void TMainForm::BtnReloadClick() {
+void TMainForm::reload_clicked() {
   if (program_.settings.parameter_file.empty()) {
     dialogs_.message(this, MessageKind::kWarning,
                      QStringLiteral("Invalid parameter file. No values reloaded."),
