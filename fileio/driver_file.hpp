@@ -212,6 +212,16 @@ class DriverLookup {
   std::array<double, kDriverCapacity + 1> scratch_{};   // a record being read
 };
 
+// The driver editor's stricter reading of its text, before it is saved: the
+// reader lets a record run on over the next lines, so a line with a number
+// missing would take the next line's first number and shift every value after
+// it. After the two header lines, every line that is not blank must hold
+// exactly 1 + DriverCount blank-separated fields (the time and each driver).
+// Throws EInOutError naming `name` and the line ("Wrong number of fields:
+// expected the time and 18 driver values, 19 fields, found 18").
+void check_driver_record_lines(std::string_view text, std::int32_t DriverCount,
+                               const std::string& name);
+
 // Creates a new driver file: the header lines from `info` and the names and
 // units of `drivers`, then one record at `time` in which every driver is 0
 // (at time 0 that record is the end marker, and the file holds no record).

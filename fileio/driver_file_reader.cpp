@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <string>
+#include <string_view>
 
 #include "core/exceptions.hpp"
 #include "fileio/driver_file.hpp"
@@ -108,6 +110,34 @@ bool DriverFileReader::read_record(double& time, std::int32_t DriverCount, drive
   time = record_time;
   for (std::int32_t i = 1; i <= count; ++i) drivers[i].value = scratch_[i];
   return true;
+}
+
+void check_driver_record_lines(std::string_view text, std::int32_t DriverCount,
+                               const std::string& name) {
+  const std::int32_t drivers = clamp_count(DriverCount);
+  const std::size_t expected = static_cast<std::size_t>(drivers) + 1;
+  std::size_t line = 0;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    const std::string_view content = text.substr(start, end - start);
+    start = end + 1;
+    if (++line <= 2) continue;  // the header lines
+    std::size_t fields = 0;
+    bool in_field = false;
+    for (const char c : content) {
+      const bool blank = c == ' ' || c == '\t' || c == '\r';
+      if (!blank && !in_field) ++fields;
+      in_field = !blank;
+    }
+    if (fields != 0 && fields != expected) {
+      throw EInOutError("Wrong number of fields: expected the time and " + std::to_string(drivers) +
+                            " driver values, " + std::to_string(expected) + " fields, found " +
+                            std::to_string(fields),
+                        name, line);
+    }
+  }
 }
 
 double last_driver_record_time(const TextSource& source, const Model& model) {
