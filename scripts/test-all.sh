@@ -35,12 +35,18 @@ if [ "$(id -u)" -eq 0 ]; then
     fi
     dir=$(dirname "$dir")
   done
-  # ctest keeps its logs in the build tree.
+  # ctest keeps its logs in the build tree; the tests' scratch files go to a
+  # folder of the user's own (files that root's run left in /tmp are not the
+  # user's to replace).
   chown -R "$test_user:" build/default/Testing
+  user_tmp=$(mktemp -d)
+  chown "$test_user:" "$user_tmp"
   setpriv --reuid="$test_user" --regid="$test_user" --init-groups \
-    env HOME=/tmp ctest --preset default -R "$permission_tests" --no-tests=error \
+    env HOME="$user_tmp" TMPDIR="$user_tmp" TEST_TMPDIR="$user_tmp" \
+    ctest --preset default -R "$permission_tests" --no-tests=error \
     | tee build/default/permission-tests.log
   chown -R root: build/default/Testing
+  rm -rf "$user_tmp"
   if grep -q 'Skipped' build/default/permission-tests.log; then
     echo "test-all: a permission test skipped as $test_user" >&2
     exit 1
