@@ -101,11 +101,12 @@ class DriverFileReader {
   DriverFileReader(const DriverFileReader&) = delete;
   DriverFileReader& operator=(const DriverFileReader&) = delete;
 
-  // Opens the file and skips its two header lines, closing what was open.
-  // Returns false, leaving the reader closed, when the file does not exist (the
-  // caller shows kDriverFileMissingMessage). Throws EInOutError for other
-  // failures ("File access denied", "Missing header line: ...").
-  bool open(const std::string& file_name);
+  // Opens the file (or the text in memory) and skips its two header lines,
+  // closing what was open. Returns false, leaving the reader closed, when the
+  // file does not exist (the caller shows kDriverFileMissingMessage). Throws
+  // EInOutError for other failures ("File access denied", "Missing header
+  // line: ...").
+  bool open(const TextSource& source);
 
   // Reads the next record into `time` and the `value` fields of drivers
   // 1..DriverCount. Returns false, changing nothing, at the end of the data
@@ -120,14 +121,14 @@ class DriverFileReader {
   void close() noexcept;
   bool is_open() const noexcept { return reader_.is_open(); }
   // The name given to the last open().
-  const std::string& file_name() const noexcept { return file_name_; }
+  const std::string& file_name() const noexcept { return source_.name(); }
 
  private:
   friend class DriverLookup;
-  friend double last_driver_record_time(const std::string& file_name, const Model& model);
+  friend double last_driver_record_time(const TextSource& source, const Model& model);
 
-  // Opens file_name_ (which must exist: a missing file throws "File not found")
-  // and skips the header lines.
+  // Opens source_ again from its start (a file must exist: a missing one throws
+  // "File not found") and skips the header lines.
   void open_existing();
   // Reads one record into `time` and values[1..n]; false at the end of the
   // data. `names` supplies the driver names for messages. On failure nothing
@@ -138,7 +139,7 @@ class DriverFileReader {
   std::size_t line() const noexcept { return reader_.line(); }
 
   TokenReader reader_;
-  std::string file_name_;
+  TextSource source_{std::string()};
   bool end_of_data_ = false;       // the end marker or the end of the file was reached
   std::size_t record_number_ = 0;  // records read since the file was opened
   double last_time_ = 0.0;         // abs(time) of the last record read, days
@@ -154,12 +155,13 @@ class DriverLookup {
   DriverLookup(const DriverLookup&) = delete;
   DriverLookup& operator=(const DriverLookup&) = delete;
 
-  // Opens the file for the lookup of drivers 1..DriverCount. Returns false,
-  // leaving the file closed, when it does not exist (the caller shows
-  // kDriverFileMissingMessage); throws EInOutError for other failures. The
-  // name is kept for the reopening done by a rewind, even when it is missing.
-  bool open(const std::string& file_name, std::int32_t DriverCount);
-  bool open(const std::string& file_name, const Model& model);
+  // Opens the file (or the text in memory) for the lookup of drivers
+  // 1..DriverCount. Returns false, leaving the file closed, when it does not
+  // exist (the caller shows kDriverFileMissingMessage); throws EInOutError for
+  // other failures. The source is kept for the reopening done by a rewind,
+  // even when it is missing.
+  bool open(const TextSource& source, std::int32_t DriverCount);
+  bool open(const TextSource& source, const Model& model);
 
   // The next GetDrivers starts again from the first record. Called before a
   // run, when the run's driver time wraps around, and before a one-off
@@ -210,20 +212,37 @@ class DriverLookup {
   std::array<double, kDriverCapacity + 1> scratch_{};   // a record being read
 };
 
+// The driver editor's stricter reading of its text, before it is saved: the
+// reader lets a record run on over the next lines, so a line with a number
+// missing would take the next line's first number and shift every value after
+// it. After the two header lines, every line that is not blank must hold
+// exactly 1 + DriverCount blank-separated fields (the time and each driver).
+// Throws EInOutError naming `name` and the line ("Wrong number of fields:
+// expected the time and 18 driver values, 19 fields, found 18").
+void check_driver_record_lines(std::string_view text, std::int32_t DriverCount,
+                               const std::string& name);
+
+// Creates a new driver file: the header lines from `info` and the names and
+// units of `drivers`, then one record at `time` in which every driver is 0
+// (at time 0 that record is the end marker, and the file holds no record).
+// Throws EInOutError as DriverFileWriter does; a previous file then stays.
+void create_driver_file(const std::string& file_name, const TModelDef& info,
+                        const driverarray& drivers, double time);
+
 // The absolute time, in days, of the file's last usable record (the last one
 // before the end marker or the end of the file). Reads the whole file in
 // constant memory. Throws EInOutError: kDriverFileMissingMessage for a missing
 // file, the errors of DriverFileReader::read_record for a bad record, and
 // kNoDriverRecordMessage for a file without any usable record.
-double last_driver_record_time(const std::string& file_name, const Model& model);
+double last_driver_record_time(const TextSource& source, const Model& model);
 
 // The driver editor's layout, one line without its line end: every field
 // left-aligned in 26 characters and cut at 26 ("%-26.26s"), no separator.
 // Line 1: "Time" and the driver names; line 2: TimeUnit and the driver units;
 // a record: the time and the values as their shortest decimal text.
-std::string DriverEditorNamesLine(std::int32_t DriverCount, const driverarray& drivers);
-std::string DriverEditorUnitsLine(const TModelDef& info, const driverarray& drivers);
-std::string DriverEditorRecordLine(double time, std::int32_t DriverCount,
-                                   const driverarray& drivers);
+std::string driver_editor_names_line(std::int32_t DriverCount, const driverarray& drivers);
+std::string driver_editor_units_line(const TModelDef& info, const driverarray& drivers);
+std::string driver_editor_record_line(double time, std::int32_t DriverCount,
+                                      const driverarray& drivers);
 
 }  // namespace vindrel

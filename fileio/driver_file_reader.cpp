@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <string>
+#include <string_view>
 
 #include "core/exceptions.hpp"
 #include "fileio/driver_file.hpp"
@@ -20,11 +22,12 @@ std::int32_t clamp_count(std::int32_t count) { return std::clamp(count, 0, kDriv
 DriverFileReader::DriverFileReader() = default;
 DriverFileReader::~DriverFileReader() = default;
 
-bool DriverFileReader::open(const std::string& file_name) {
+bool DriverFileReader::open(const TextSource& source) {
   reader_.close();
-  file_name_ = file_name;
+  source_ = source;
   struct stat status;
-  if (stat(file_name.c_str(), &status) != 0 && (errno == ENOENT || errno == ENOTDIR)) {
+  if (!source.in_memory() && stat(source.name().c_str(), &status) != 0 &&
+      (errno == ENOENT || errno == ENOTDIR)) {
     return false;
   }
   open_existing();
@@ -32,7 +35,7 @@ bool DriverFileReader::open(const std::string& file_name) {
 }
 
 void DriverFileReader::open_existing() {
-  reader_.open(file_name_);
+  reader_.open(source_);
   reader_.skip_header_line("the names of the drivers on line 1");
   reader_.skip_header_line("the units of the drivers on line 2");
   end_of_data_ = false;
@@ -100,7 +103,7 @@ bool DriverFileReader::read_values(double& time, double* values, std::int32_t n,
 }
 
 bool DriverFileReader::read_record(double& time, std::int32_t DriverCount, driverarray& drivers) {
-  if (!reader_.is_open()) throw EInOutError(std::string(kFileNotOpenForInput), file_name_);
+  if (!reader_.is_open()) throw EInOutError(std::string(kFileNotOpenForInput), source_.name());
   const std::int32_t count = clamp_count(DriverCount);
   double record_time = 0.0;
   if (!read_values(record_time, scratch_.data(), count, drivers)) return false;
@@ -109,17 +112,45 @@ bool DriverFileReader::read_record(double& time, std::int32_t DriverCount, drive
   return true;
 }
 
-double last_driver_record_time(const std::string& file_name, const Model& model) {
+void check_driver_record_lines(std::string_view text, std::int32_t DriverCount,
+                               const std::string& name) {
+  const std::int32_t drivers = clamp_count(DriverCount);
+  const std::size_t expected = static_cast<std::size_t>(drivers) + 1;
+  std::size_t line = 0;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string_view::npos) end = text.size();
+    const std::string_view content = text.substr(start, end - start);
+    start = end + 1;
+    if (++line <= 2) continue;  // the header lines
+    std::size_t fields = 0;
+    bool in_field = false;
+    for (const char c : content) {
+      const bool blank = c == ' ' || c == '\t' || c == '\r';
+      if (!blank && !in_field) ++fields;
+      in_field = !blank;
+    }
+    if (fields != 0 && fields != expected) {
+      throw EInOutError("Wrong number of fields: expected the time and " + std::to_string(drivers) +
+                            " driver values, " + std::to_string(expected) + " fields, found " +
+                            std::to_string(fields),
+                        name, line);
+    }
+  }
+}
+
+double last_driver_record_time(const TextSource& source, const Model& model) {
   DriverFileReader reader;
-  if (!reader.open(file_name)) {
-    throw EInOutError(std::string(kDriverFileMissingMessage), file_name);
+  if (!reader.open(source)) {
+    throw EInOutError(std::string(kDriverFileMissingMessage), source.name());
   }
   const std::int32_t count = clamp_count(model.ModelInfo.DriverCount);
   double time = 0.0;
   bool any = false;
   // Only the times matter: the values go to the reader's scratch record.
   while (reader.read_values(time, reader.scratch_.data(), count, model.drivers)) any = true;
-  if (!any) throw EInOutError(std::string(kNoDriverRecordMessage), file_name, reader.line());
+  if (!any) throw EInOutError(std::string(kNoDriverRecordMessage), source.name(), reader.line());
   return std::fabs(time);
 }
 

@@ -1,5 +1,6 @@
 // Writing a driver file, and the lines of the driver editor's layout.
 #include <algorithm>
+#include <memory>
 
 #include "core/exceptions.hpp"
 #include "fileio/driver_file.hpp"
@@ -82,7 +83,17 @@ void DriverFileWriter::close() {
 
 void DriverFileWriter::abandon() noexcept { writer_.abandon(); }
 
-std::string DriverEditorNamesLine(std::int32_t DriverCount, const driverarray& drivers) {
+void create_driver_file(const std::string& file_name, const TModelDef& info,
+                        const driverarray& drivers, double time) {
+  auto zero = std::make_unique<driverarray>(drivers);
+  for (std::int32_t i = 1; i <= clamp_count(info.DriverCount); ++i) (*zero)[i].value = 0.0;
+  DriverFileWriter writer;
+  writer.open(file_name, info, *zero);
+  writer.write_record(time, info.DriverCount, *zero);
+  writer.close();
+}
+
+std::string driver_editor_names_line(std::int32_t DriverCount, const driverarray& drivers) {
   std::string line;
   append_editor_field(line, "Time");
   for (std::int32_t i = 1; i <= clamp_count(DriverCount); ++i) {
@@ -91,7 +102,7 @@ std::string DriverEditorNamesLine(std::int32_t DriverCount, const driverarray& d
   return line;
 }
 
-std::string DriverEditorUnitsLine(const TModelDef& info, const driverarray& drivers) {
+std::string driver_editor_units_line(const TModelDef& info, const driverarray& drivers) {
   std::string line;
   append_editor_field(line, info.TimeUnit);
   for (std::int32_t i = 1; i <= clamp_count(info.DriverCount); ++i) {
@@ -100,8 +111,8 @@ std::string DriverEditorUnitsLine(const TModelDef& info, const driverarray& driv
   return line;
 }
 
-std::string DriverEditorRecordLine(double time, std::int32_t DriverCount,
-                                   const driverarray& drivers) {
+std::string driver_editor_record_line(double time, std::int32_t DriverCount,
+                                      const driverarray& drivers) {
   std::string line;
   append_editor_number(line, time);
   for (std::int32_t i = 1; i <= clamp_count(DriverCount); ++i) {

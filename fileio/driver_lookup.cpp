@@ -11,13 +11,13 @@ namespace vindrel {
 DriverLookup::DriverLookup() = default;
 DriverLookup::~DriverLookup() = default;
 
-bool DriverLookup::open(const std::string& file_name, std::int32_t DriverCount) {
+bool DriverLookup::open(const TextSource& source, std::int32_t DriverCount) {
   driver_count_ = std::clamp(DriverCount, 0, kDriverCapacity);
-  return reader_.open(file_name);
+  return reader_.open(source);
 }
 
-bool DriverLookup::open(const std::string& file_name, const Model& model) {
-  return open(file_name, model.ModelInfo.DriverCount);
+bool DriverLookup::open(const TextSource& source, const Model& model) {
+  return open(source, model.ModelInfo.DriverCount);
 }
 
 void DriverLookup::GetDrivers(driverarray& drivers, double t, double stop_time) {

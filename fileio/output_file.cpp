@@ -55,14 +55,9 @@ std::size_t output_columns(const TModelDef& info) {
   return Columns(info.DriverCount, info.StateCount, info.ProcessCount).count();
 }
 
-OutputFileWriter::OutputFileWriter() = default;
-OutputFileWriter::~OutputFileWriter() = default;
-
-void OutputFileWriter::open(const std::string& file_name, const TModelDef& info,
-                            const driverarray& drivers, std::int32_t StateCount,
-                            const statearray& states, std::int32_t ProcessCount,
-                            const processarray& processes) {
-  writer_.abandon();
+std::string format_output_header(const TModelDef& info, const driverarray& drivers,
+                                 std::int32_t StateCount, const statearray& states,
+                                 std::int32_t ProcessCount, const processarray& processes) {
   const Columns columns(info.DriverCount, StateCount, ProcessCount);
   std::string header(2 * columns.line_length(), ' ');
   char* p = header.data();
@@ -80,6 +75,49 @@ void OutputFileWriter::open(const std::string& file_name, const TModelDef& info,
     *p++ = '\r';
     *p++ = '\n';
   }
+  return header;
+}
+
+std::size_t output_record_length(std::int32_t DriverCount, std::int32_t StateCount,
+                                 std::int32_t ProcessCount) {
+  return Columns(DriverCount, StateCount, ProcessCount).line_length();
+}
+
+char* format_output_record(char* out, const driverarray& drivers, std::int32_t DriverCount,
+                           std::int32_t StateCount, const statearray& states,
+                           std::int32_t ProcessCount, const processarray& processes,
+                           double time) noexcept {
+  const Columns columns(DriverCount, StateCount, ProcessCount);
+  char* p = out;
+  p = format_g15_right(p, time);
+  *p++ = ' ';
+  for (std::int32_t i = 1; i <= columns.drivers; ++i) {
+    p = format_e13_right(p, drivers[i].value);
+    *p++ = ' ';
+  }
+  for (std::int32_t i = 1; i <= columns.states; ++i) {
+    p = format_e13_right(p, states[i].value);
+    *p++ = ' ';
+  }
+  for (std::int32_t i = columns.states + 1; i <= columns.processes; ++i) {
+    p = format_e13_right(p, processes[i].value);
+    *p++ = ' ';
+  }
+  *p++ = '\r';
+  *p++ = '\n';
+  return p;
+}
+
+OutputFileWriter::OutputFileWriter() = default;
+OutputFileWriter::~OutputFileWriter() = default;
+
+void OutputFileWriter::open(const std::string& file_name, const TModelDef& info,
+                            const driverarray& drivers, std::int32_t StateCount,
+                            const statearray& states, std::int32_t ProcessCount,
+                            const processarray& processes) {
+  writer_.abandon();
+  const std::string header =
+      format_output_header(info, drivers, StateCount, states, ProcessCount, processes);
   // The header and the records go to a temporary file in the target's folder
   // that replaces the target at close(): a previous file stays whole until the
   // new one is.
@@ -98,27 +136,11 @@ void OutputFileWriter::write_record(const driverarray& drivers, std::int32_t Dri
                                     std::int32_t ProcessCount, const processarray& processes,
                                     double time) {
   if (!writer_.is_open()) throw EInOutError(std::string(kFileNotOpenForOutput), writer_.path());
-  const Columns columns(DriverCount, StateCount, ProcessCount);
   // Formatted straight into the file's buffer.
-  char* const start = writer_.reserve(columns.line_length());
-  char* p = start;
-  p = format_g15_right(p, time);
-  *p++ = ' ';
-  for (std::int32_t i = 1; i <= columns.drivers; ++i) {
-    p = format_e13_right(p, drivers[i].value);
-    *p++ = ' ';
-  }
-  for (std::int32_t i = 1; i <= columns.states; ++i) {
-    p = format_e13_right(p, states[i].value);
-    *p++ = ' ';
-  }
-  for (std::int32_t i = columns.states + 1; i <= columns.processes; ++i) {
-    p = format_e13_right(p, processes[i].value);
-    *p++ = ' ';
-  }
-  *p++ = '\r';
-  *p++ = '\n';
-  writer_.append(static_cast<std::size_t>(p - start));
+  char* const start = writer_.reserve(output_record_length(DriverCount, StateCount, ProcessCount));
+  const char* const end = format_output_record(start, drivers, DriverCount, StateCount, states,
+                                               ProcessCount, processes, time);
+  writer_.append(static_cast<std::size_t>(end - start));
 }
 
 void OutputFileWriter::write_record(const Model& model, double time) {
@@ -133,10 +155,10 @@ void OutputFileWriter::close() {
 OutputFileReader::OutputFileReader() = default;
 OutputFileReader::~OutputFileReader() = default;
 
-void OutputFileReader::open(const std::string& file_name) {
+void OutputFileReader::open(const TextSource& source) {
   reader_.close();
   record_number_ = 0;
-  reader_.open(file_name);
+  reader_.open(source);
   reader_.skip_header_line("the names of the columns on line 1");
   reader_.skip_header_line("the units of the columns on line 2");
 }

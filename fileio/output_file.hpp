@@ -80,9 +80,10 @@ class OutputFileReader {
   OutputFileReader(const OutputFileReader&) = delete;
   OutputFileReader& operator=(const OutputFileReader&) = delete;
 
-  // Opens the file and skips its two header lines. Whatever was open is closed
-  // first. Throws EInOutError ("File not found", "File access denied", ...).
-  void open(const std::string& file_name);
+  // Opens the file (or the text in memory) and skips its two header lines.
+  // Whatever was open is closed first. Throws EInOutError ("File not found",
+  // "File access denied", ...).
+  void open(const TextSource& source);
 
   // Reads the next record into `time` and the `value` fields of the given
   // tables, in column order. Returns false, changing nothing, at the end of the
@@ -113,6 +114,20 @@ class OutputFileReader {
   std::vector<double> values_;  // one record being read, sized once per file
   std::size_t record_number_ = 0;
 };
+
+// The file's two header lines, line ends included, as the writer writes them.
+std::string format_output_header(const TModelDef& info, const driverarray& drivers,
+                                 std::int32_t StateCount, const statearray& states,
+                                 std::int32_t ProcessCount, const processarray& processes);
+// The length of one record line, line end included.
+std::size_t output_record_length(std::int32_t DriverCount, std::int32_t StateCount,
+                                 std::int32_t ProcessCount);
+// Formats one record line, line end included, into the output_record_length
+// characters at `out`, as the writer writes it; returns the end of the line.
+char* format_output_record(char* out, const driverarray& drivers, std::int32_t DriverCount,
+                           std::int32_t StateCount, const statearray& states,
+                           std::int32_t ProcessCount, const processarray& processes,
+                           double time) noexcept;
 
 // Columns of one output record: the time, the drivers, the states and the
 // processes after the derivatives (208 for this model).

@@ -41,7 +41,7 @@ void append_entry(std::string& text, const std::string& name, double value,
 
 }  // namespace
 
-bool ParamHeaderMatches(std::string_view first_line, const TModelDef& info) {
+bool param_header_matches(std::string_view first_line, const TModelDef& info) {
   const std::string name_in_file = without_spaces(first_line.substr(0, kNameColumns));
   const std::string name = without_spaces(info.ModelName);
   if (!std::equal(name_in_file.begin(), name_in_file.end(), name.begin(), name.end(),
@@ -53,14 +53,14 @@ bool ParamHeaderMatches(std::string_view first_line, const TModelDef& info) {
   return version == info.ModelVersion;
 }
 
-bool ReadParamFile(const std::string& file_name, const TModelDef& info, std::int32_t ParameterCount,
+bool ReadParamFile(const TextSource& source, const TModelDef& info, std::int32_t ParameterCount,
                    paramarray& parameters, std::int32_t StateCount, statearray& states) {
   const std::int32_t state_count = std::clamp(StateCount, 0, kStateCapacity);
   const std::int32_t parameter_count = std::clamp(ParameterCount, 0, kParameterCapacity);
 
   TokenReader reader;
-  reader.open(file_name);
-  if (!ParamHeaderMatches(reader.read_line(), info)) return false;
+  reader.open(source);
+  if (!param_header_matches(reader.read_line(), info)) return false;
 
   // Everything is read into scratch storage first: a failure leaves the tables
   // exactly as they were.
@@ -88,14 +88,14 @@ bool ReadParamFile(const std::string& file_name, const TModelDef& info, std::int
   return true;
 }
 
-bool ReadParamFile(const std::string& file_name, Model& model) {
-  return ReadParamFile(file_name, model.ModelInfo, model.ModelInfo.ParameterCount, model.parameters,
+bool ReadParamFile(const TextSource& source, Model& model) {
+  return ReadParamFile(source, model.ModelInfo, model.ModelInfo.ParameterCount, model.parameters,
                        model.ModelInfo.StateCount, model.states);
 }
 
-std::string FormatParamFile(const TModelDef& info, std::int32_t ParameterCount,
-                            const paramarray& parameters, std::int32_t StateCount,
-                            const statearray& states) {
+std::string format_param_file(const TModelDef& info, std::int32_t ParameterCount,
+                              const paramarray& parameters, std::int32_t StateCount,
+                              const statearray& states) {
   const std::int32_t state_count = std::clamp(StateCount, 0, kStateCapacity);
   const std::int32_t parameter_count = std::clamp(ParameterCount, 0, kParameterCapacity);
   std::string text;
@@ -120,7 +120,7 @@ void WriteParamFile(const std::string& file_name, const TModelDef& info,
                     std::int32_t ParameterCount, const paramarray& parameters,
                     std::int32_t StateCount, const statearray& states) {
   write_file_atomically(file_name,
-                        FormatParamFile(info, ParameterCount, parameters, StateCount, states));
+                        format_param_file(info, ParameterCount, parameters, StateCount, states));
 }
 
 void WriteParamFile(const std::string& file_name, const Model& model) {

@@ -24,6 +24,7 @@
 #include <string_view>
 
 #include "core/model.hpp"
+#include "fileio/token_reader.hpp"
 
 namespace vindrel {
 
@@ -35,23 +36,22 @@ inline constexpr std::string_view kIncompatibleParamFileMessage =
 // its first 26 characters with every space deleted equal ModelName with every
 // space deleted, ignoring the case of A-Z; and the rest of the line, up to its
 // first space, equals ModelVersion exactly.
-bool ParamHeaderMatches(std::string_view first_line, const TModelDef& info);
+bool param_header_matches(std::string_view first_line, const TModelDef& info);
 
-// Reads the file into the `value` fields of states 1..StateCount and parameters
-// 1..ParameterCount of the given tables (the model's or private copies of the
-// same shape); nothing else is touched.
-// Returns true when read; false, changing nothing, when the first line does not
-// name this model and version (the caller shows kIncompatibleParamFileMessage).
+// Reads the file (or the text in memory) into the `value` fields of states 1..StateCount and
+// parameters 1..ParameterCount of the given tables (the model's or private copies of the same
+// shape); nothing else is touched. Returns true when read; false, changing nothing, when the first
+// line does not name this model and version (the caller shows kIncompatibleParamFileMessage).
 // Throws EInOutError, changing nothing, when the file cannot be opened ("File
 // not found", "File access denied"), when a value is not a number ("Invalid
 // numeric input: expected the value of parameter 25 (Foliage C Density), found
 // \"abc\"") or when the file ends before the last value ("Unexpected end of file:
 // expected ..."); the error carries the file name and the line number. The
 // values are parsed into scratch storage and stored only when all were read.
-bool ReadParamFile(const std::string& file_name, const TModelDef& info, std::int32_t ParameterCount,
+bool ReadParamFile(const TextSource& source, const TModelDef& info, std::int32_t ParameterCount,
                    paramarray& parameters, std::int32_t StateCount, statearray& states);
 // The same into the model's own tables, with the model's counts.
-bool ReadParamFile(const std::string& file_name, Model& model);
+bool ReadParamFile(const TextSource& source, Model& model);
 
 // Writes the file from the given tables, replacing any file of that name
 // through a temporary file in the same folder (safe_write.hpp): a failure throws
@@ -63,8 +63,8 @@ void WriteParamFile(const std::string& file_name, const TModelDef& info,
 void WriteParamFile(const std::string& file_name, const Model& model);
 
 // The file's exact content, as WriteParamFile writes it.
-std::string FormatParamFile(const TModelDef& info, std::int32_t ParameterCount,
-                            const paramarray& parameters, std::int32_t StateCount,
-                            const statearray& states);
+std::string format_param_file(const TModelDef& info, std::int32_t ParameterCount,
+                              const paramarray& parameters, std::int32_t StateCount,
+                              const statearray& states);
 
 }  // namespace vindrel

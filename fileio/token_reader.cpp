@@ -36,8 +36,13 @@ TokenReader::TokenReader() = default;
 
 TokenReader::~TokenReader() { close(); }
 
-void TokenReader::open(const std::string& path) {
+void TokenReader::open(const TextSource& source) {
+  if (source.in_memory()) {
+    open_memory(source.text(), source.name());
+    return;
+  }
   close();
+  const std::string& path = source.name();
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) throw_io_error(errno, path);
   struct stat status;

@@ -1,7 +1,7 @@
 // The one reader of numbers and fields shared by the parameter, driver and
-// output files. It reads a file (or a text in memory) through a fixed buffer, so
-// a file of any length is read in constant memory, counts lines for messages,
-// and parses numbers with std::from_chars without allocating.
+// output files. It reads a file through a fixed buffer (a text in memory in
+// place), so a file of any length is read in constant memory, counts lines for
+// messages, and parses numbers with std::from_chars without allocating.
 //
 // Numbers are whitespace-separated tokens: blanks, tabs, carriage returns and
 // line feeds before a number are skipped; the token is the run of characters up
@@ -21,6 +21,32 @@
 #include "fileio/io_error.hpp"
 
 namespace vindrel {
+
+// What a reader reads: a file by its path, or a text in memory (the driver
+// editor's text, a fuzzer's input). A text in memory is not copied and must
+// outlive the reading; its name stands where a file name stands in messages.
+class TextSource {
+ public:
+  // A file. Implicit, so that a path is a source wherever one is asked for.
+  TextSource(std::string path) : name_(std::move(path)) {}
+  TextSource(const char* path) : name_(path) {}
+  // A text in memory, called `name` in messages.
+  static TextSource text(std::string_view text, std::string name) {
+    TextSource source(std::move(name));
+    source.text_ = text;
+    source.in_memory_ = true;
+    return source;
+  }
+
+  const std::string& name() const noexcept { return name_; }
+  bool in_memory() const noexcept { return in_memory_; }
+  std::string_view text() const noexcept { return text_; }
+
+ private:
+  std::string name_;
+  std::string_view text_;
+  bool in_memory_ = false;
+};
 
 class TokenReader {
  public:
@@ -45,9 +71,10 @@ class TokenReader {
   TokenReader(const TokenReader&) = delete;
   TokenReader& operator=(const TokenReader&) = delete;
 
-  // Opens `path` for reading in binary mode, closing what was open. Throws
-  // EInOutError ("File not found", "File access denied", ...).
-  void open(const std::string& path);
+  // Opens a file for reading in binary mode, or a text in memory, closing what
+  // was open. Throws EInOutError for a file that cannot be opened ("File not
+  // found", "File access denied", ...).
+  void open(const TextSource& source);
   // Reads `text`, which must outlive the reading; `name` is used in messages.
   void open_memory(std::string_view text, std::string name);
   void close() noexcept;

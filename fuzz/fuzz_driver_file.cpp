@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "core/exceptions.hpp"
 #include "core/model.hpp"
@@ -16,21 +17,23 @@ using vindrel::fuzzing::check;
 
 namespace {
 
-void check_error(const EInOutError& error, const std::string& path) {
-  check(error.file() == path, "the error does not name the file");
+constexpr const char* kName = "input.drr";
+
+void check_error(const EInOutError& error) {
+  check(error.file() == kName, "the error does not name the file");
   check(!error.message().empty(), "the error has no message");
 }
 
 // Reads every record; each failed read must leave the table alone.
-void read_all_records(const std::string& path, std::size_t size) {
+void read_all_records(const TextSource& input, std::size_t size) {
   const Model& pristine = fuzzing::pristine_model();
   const std::int32_t count = pristine.ModelInfo.DriverCount;
   DriverFileReader reader;
   driverarray drivers = pristine.drivers;
   try {
-    check(reader.open(path), "an existing file was not opened");
+    check(reader.open(input), "a text was not opened");
   } catch (const EInOutError& error) {
-    check_error(error, path);
+    check_error(error);
     return;
   }
   double time = -123.5;
@@ -42,7 +45,7 @@ void read_all_records(const std::string& path, std::size_t size) {
     try {
       more = reader.read_record(time, count, drivers);
     } catch (const EInOutError& error) {
-      check_error(error, path);
+      check_error(error);
       check(error.line() >= 1 && error.line() <= size + 1, "the error names no line of the file");
       check(fuzzing::same_values(drivers, before) && fuzzing::same_bits(time, time_before),
             "a failed record read changed the table");
@@ -63,14 +66,14 @@ void read_all_records(const std::string& path, std::size_t size) {
 }
 
 // Looks the drivers up as a run does, then again after a rewind.
-void look_up_as_a_run(const std::string& path) {
+void look_up_as_a_run(const TextSource& input) {
   const Model& pristine = fuzzing::pristine_model();
   static constexpr double kTimes[] = {0.0, 0.5, 1.0, 1.0, 2.0, 3.5, 10.0, 365.0, 366.0, 1e4, 1e300};
   static constexpr double kStopTime = 1000.0;
   DriverLookup lookup;
   driverarray drivers = pristine.drivers;
   try {
-    if (!lookup.open(path, pristine)) return;
+    check(lookup.open(input, pristine), "a text was not opened");
     for (int pass = 0; pass < 2; ++pass) {
       lookup.rewind();
       for (const double t : kTimes) {
@@ -87,7 +90,7 @@ void look_up_as_a_run(const std::string& path) {
       }
     }
   } catch (const EInOutError& error) {
-    check_error(error, path);
+    check_error(error);
   }
   lookup.close();
 }
@@ -95,9 +98,9 @@ void look_up_as_a_run(const std::string& path) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const fuzzing::ScratchFile input("input.drr");
-  input.write(data, size);
-  read_all_records(input.path(), size);
-  look_up_as_a_run(input.path());
+  const TextSource input =
+      TextSource::text(std::string_view(reinterpret_cast<const char*>(data), size), kName);
+  read_all_records(input, size);
+  look_up_as_a_run(input);
   return 0;
 }

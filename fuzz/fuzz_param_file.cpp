@@ -1,9 +1,12 @@
 // Fuzzes the parameter file reader. Whatever the bytes, ReadParamFile must
 // either refuse the file (false) or throw EInOutError naming the file, and then
 // leave every value as it was; or read it, changing state and parameter values
-// only. A file it read and wrote back must read back to the same text.
+// only. The text of a file it read, written back, must read back to the same
+// text. Inputs are read from memory.
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 #include "core/exceptions.hpp"
 #include "core/model.hpp"
@@ -17,24 +20,23 @@ namespace {
 
 std::string format_of(const Model& model) {
   const TModelDef& info = model.ModelInfo;
-  return FormatParamFile(info, info.ParameterCount, model.parameters, info.StateCount,
-                         model.states);
+  return format_param_file(info, info.ParameterCount, model.parameters, info.StateCount,
+                           model.states);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const fuzzing::ScratchFile input("input.par");
-  static const fuzzing::ScratchFile again("again.par");
+  const TextSource input =
+      TextSource::text(std::string_view(reinterpret_cast<const char*>(data), size), "input.par");
   const Model& pristine = fuzzing::pristine_model();
-  input.write(data, size);
 
   Model model = pristine;
   bool accepted = false;
   try {
-    accepted = ReadParamFile(input.path(), model);
+    accepted = ReadParamFile(input, model);
   } catch (const EInOutError& error) {
-    check(error.file() == input.path(), "the error does not name the file");
+    check(error.file() == input.name(), "the error does not name the file");
     check(!error.message().empty(), "the error has no message");
     check(error.line() <= size + 1, "the error names a line past the end of the file");
     check(fuzzing::same_values(model, pristine), "a failed read changed values");
@@ -57,11 +59,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // Written back and read again, the values give the same text.
   const std::string text = format_of(model);
-  WriteParamFile(again.path(), model);
   Model second = pristine;
   bool read_again = false;
   try {
-    read_again = ReadParamFile(again.path(), second);
+    read_again = ReadParamFile(TextSource::text(text, "again.par"), second);
   } catch (const EInOutError& error) {
     fuzzing::broken(error.what());
   }

@@ -1,16 +1,12 @@
-// Helpers shared by the fuzz targets: a scratch file per target and process, and
-// a check that stops the fuzzer (with a message) when a reader breaks one of its
-// promises, so that libFuzzer keeps the input that did it.
+// Helpers shared by the fuzz targets: a check that stops the fuzzer (with a
+// message) when a reader breaks one of its promises, so that libFuzzer keeps the
+// input that did it, and a model whose values no read could produce by chance.
 #pragma once
-
-#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <string>
-#include <string_view>
 
 #include "core/model.hpp"
 
@@ -25,35 +21,6 @@ namespace vindrel::fuzzing {
 inline void check(bool condition, const char* what) {
   if (!condition) broken(what);
 }
-
-// A file in memory-backed storage when there is some (/dev/shm), named after
-// the target and the process, removed when the process ends normally.
-class ScratchFile {
- public:
-  explicit ScratchFile(const char* suffix) {
-    const char* folder = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-    path_ = std::string(folder) + "/vindrel-fuzz-" + std::to_string(getpid()) + "-" + suffix;
-  }
-  ~ScratchFile() { std::remove(path_.c_str()); }
-  ScratchFile(const ScratchFile&) = delete;
-  ScratchFile& operator=(const ScratchFile&) = delete;
-
-  const std::string& path() const { return path_; }
-
-  // Replaces the file's content with the given bytes.
-  void write(const std::uint8_t* data, std::size_t size) const {
-    std::FILE* file = std::fopen(path_.c_str(), "wb");
-    check(file != nullptr, "cannot create the scratch file");
-    if (size > 0) check(std::fwrite(data, 1, size, file) == size, "cannot write the scratch file");
-    check(std::fclose(file) == 0, "cannot close the scratch file");
-  }
-  void write(std::string_view text) const {
-    write(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
-  }
-
- private:
-  std::string path_;
-};
 
 // Fills the values of every table of `model` with a pattern that no file read
 // could produce by chance, so that a reader that changes values it should not

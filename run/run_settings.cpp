@@ -58,6 +58,7 @@ OutputStepCorrection correct_output_step(double output_step, double time_step, d
                                          double stop_time) {
   OutputStepCorrection result;
   result.output_step = output_step;
+  if (!(stop_time > start_time)) return result;
   try {
     check_output_step(output_step, time_step, start_time, stop_time);
   } catch (const EOutputStepTooSmall& e) {
@@ -71,6 +72,24 @@ OutputStepCorrection correct_output_step(double output_step, double time_step, d
     result.information = std::string(e.what()) + " Output time step changed to current time step.";
   }
   return result;
+}
+
+RunTimesProblem check_run_times(const RunSettings& settings) {
+  if (!(settings.stop_time > settings.start_time)) return RunTimesProblem::kStopNotAfterStart;
+  if (settings.time_step > settings.stop_time - settings.start_time) {
+    return RunTimesProblem::kStepLongerThanRun;
+  }
+  return RunTimesProblem::kNone;
+}
+
+std::string_view special_run_refusal(const RunSettings& settings) {
+  if (settings.repeat_drivers && settings.repeat_time < 1) {
+    return "The driver repeat time must be greater than zero.";
+  }
+  if (settings.reset_states && settings.reset_interval < 1) {
+    return "The state reset interval must be greater than zero.";
+  }
+  return {};
 }
 
 OutputStepCorrection correct_output_step(RunSettings& settings) {

@@ -58,6 +58,23 @@ std::optional<IntegratorKind> integrator_from_name(std::string_view name);
 // 1E-8" (the model's fixed one) or "dopri5, rtol 1E-8".
 std::string integrator_description(const RunSettings& settings);
 
+// What keeps a run's times from making a run, checked before the output step.
+enum class RunTimesProblem {
+  kNone,
+  kStopNotAfterStart,  // the stop time is not greater than the start time
+  kStepLongerThanRun,  // the time step is longer than the run: no step would be taken
+};
+RunTimesProblem check_run_times(const RunSettings& settings);
+// The sentence that refuses kStopNotAfterStart, on the command line and in
+// the desktop alike.
+inline constexpr std::string_view kStopNotAfterStartMessage =
+    "the stop time must be greater than the start time";
+
+// The sentence that refuses the special run's periods, or an empty text. A
+// reset interval under one day would divide the run's time by zero, and
+// drivers repeated every 0 days would give every day the first day's drivers.
+std::string_view special_run_refusal(const RunSettings& settings);
+
 // Raises EOutputStepTooSmall, EOutputStepTooLarge or EOutputStepNotMultiple
 // (tested in this order) when the output step does not fit the time step and
 // the run length; returns normally when it fits. An output step within 0.001
@@ -78,7 +95,9 @@ struct OutputStepCorrection {
 // Runs the check and, when it fails, corrects the output step: to the time
 // step when it is smaller than the time step or not a multiple of it, to the
 // run length when it is longer than the run. The corrected value is not
-// checked again.
+// checked again. Times that make no run (stop not after start) leave the
+// output step as it is: such a run is refused, and a run length of 0 or less
+// would make an output step that writes no record.
 OutputStepCorrection correct_output_step(double output_step, double time_step, double start_time,
                                          double stop_time);
 // The same on the settings' own output step, which takes the corrected value.

@@ -31,7 +31,8 @@ QString qt_name_filter(const QString& filter) {
 MessageAnswer QtDialogs::message(QWidget* parent, MessageKind kind, const QString& text,
                                  MessageButtons buttons) {
   QMessageBox::Icon icon = QMessageBox::Information;
-  QString title = QApplication::applicationDisplayName();
+  // Every box carries the program's name, whatever file name it was started under.
+  const QString title = QStringLiteral("Vindrel");
   switch (kind) {
     case MessageKind::kInformation:
       icon = QMessageBox::Information;

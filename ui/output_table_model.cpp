@@ -4,6 +4,7 @@
 #include <cmath>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #include "fileio/output_file.hpp"
 
@@ -23,7 +24,7 @@ QString printf_g_text(double value, int precision) {
   return QString::fromLatin1(buffer, static_cast<qsizetype>(end - buffer));
 }
 
-OutputTableModel::OutputTableModel(QObject* parent) : QAbstractTableModel(parent) {}
+OutputTableModel::OutputTableModel(QObject* parent) : TableModel({}, false, parent) {}
 
 void OutputTableModel::set_definition(const Model& model) {
   beginResetModel();
@@ -42,14 +43,18 @@ void OutputTableModel::set_definition(const Model& model) {
     names_ << QString::fromStdString(model.processes[i].name);
     units_ << QString::fromStdString(model.processes[i].units);
   }
-  values_.clear();
+  // Every column holds numbers.
+  QList<ColumnSpec> columns;
+  for (const QString& name : names_) columns.append({name, Cells::kNumber});
+  set_columns(std::move(columns));
+  numbers_.clear();
   records_ = 0;
   endResetModel();
 }
 
 void OutputTableModel::load(const std::string& file_name, const Model& model, double start_time) {
   beginResetModel();
-  values_.clear();
+  numbers_.clear();
   records_ = 0;
   const std::size_t width = names_.size();
   // The reader fills one row past the kept ones; a row before the start time
@@ -66,13 +71,13 @@ void OutputTableModel::load(const std::string& file_name, const Model& model, do
   std::error_code error;
   const auto bytes = std::filesystem::file_size(file_name, error);
   if (!error && width > 0)
-    values_.reserve(static_cast<std::size_t>(bytes) / (width * 26 + 2) * width + width);
+    numbers_.reserve(static_cast<std::size_t>(bytes) / (width * 26 + 2) * width + width);
   try {
     while (reader.read_record(row.data(), model)) {
       if (row[0] < start_time) continue;
-      values_.insert(values_.end(), row.begin(),
-                     row.begin() + static_cast<std::ptrdiff_t>(std::min(width, row.size())));
-      values_.resize((records_ + 1) * width, 0.0);
+      numbers_.insert(numbers_.end(), row.begin(),
+                      row.begin() + static_cast<std::ptrdiff_t>(std::min(width, row.size())));
+      numbers_.resize((records_ + 1) * width, 0.0);
       ++records_;
     }
   } catch (...) {
@@ -92,23 +97,12 @@ QString OutputTableModel::cell_text(double value, int column) {
   return printf_g_text(value, 6);
 }
 
-int OutputTableModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : static_cast<int>(records_);
+QVariant OutputTableModel::shown(int row, int column) const {
+  return cell_text(value(static_cast<std::size_t>(row), column), column);
 }
 
-int OutputTableModel::columnCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : columns();
-}
-
-QVariant OutputTableModel::data(const QModelIndex& index, int role) const {
-  if (!index.isValid() || index.row() >= rowCount() || index.column() >= columns()) return {};
-  if (role == Qt::DisplayRole) {
-    return cell_text(value(static_cast<std::size_t>(index.row()), index.column()), index.column());
-  }
-  if (role == Qt::TextAlignmentRole) {
-    return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
-  }
-  return {};
+Qt::ItemFlags OutputTableModel::flags(const QModelIndex& index) const {
+  return QAbstractTableModel::flags(index);
 }
 
 QString OutputTableModel::header_line(int column, HeaderLine line) const {

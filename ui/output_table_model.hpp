@@ -5,7 +5,6 @@
 // drawn, so a century of daily records opens at the speed of reading the file.
 #pragma once
 
-#include <QAbstractTableModel>
 #include <QString>
 #include <QStringList>
 #include <cstddef>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "core/model.hpp"
+#include "ui/table_model.hpp"
 
 namespace vindrel::ui {
 
@@ -22,7 +22,7 @@ namespace vindrel::ui {
 char* format_printf_g(char* out, double value, int precision) noexcept;
 QString printf_g_text(double value, int precision);
 
-class OutputTableModel final : public QAbstractTableModel {
+class OutputTableModel final : public TableModel {
   Q_OBJECT
 
  public:
@@ -43,7 +43,7 @@ class OutputTableModel final : public QAbstractTableModel {
   std::size_t records() const noexcept { return records_; }
   int columns() const noexcept { return static_cast<int>(names_.size()); }
   double value(std::size_t record, int column) const noexcept {
-    return values_[record * names_.size() + static_cast<std::size_t>(column)];
+    return numbers_[record * names_.size() + static_cast<std::size_t>(column)];
   }
   const QStringList& names() const noexcept { return names_; }
   const QStringList& units() const noexcept { return units_; }
@@ -52,18 +52,21 @@ class OutputTableModel final : public QAbstractTableModel {
   // The text a cell shows: "%g" for the time, "%.6g" for every other column.
   static QString cell_text(double value, int column);
 
-  int rowCount(const QModelIndex& parent = {}) const override;
-  int columnCount(const QModelIndex& parent = {}) const override;
-  QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+  // Cells can be selected (for copying), not edited.
+  Qt::ItemFlags flags(const QModelIndex& index) const override;
   QVariant headerData(int section, Qt::Orientation orientation,
                       int role = Qt::DisplayRole) const override;
   // One header line of a column (index, name or unit).
   QString header_line(int column, HeaderLine line) const;
 
+ protected:
+  int row_count() const override { return static_cast<int>(records_); }
+  QVariant shown(int row, int column) const override;
+
  private:
   QStringList names_;
   QStringList units_;
-  std::vector<double> values_;  // records_ x columns, row by row
+  std::vector<double> numbers_;  // records_ x columns, row by row
   std::size_t records_ = 0;
 };
 

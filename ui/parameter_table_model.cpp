@@ -5,7 +5,11 @@
 namespace vindrel::ui {
 
 ParameterTableModel::ParameterTableModel(Model& model, int process, QObject* parent)
-    : QAbstractTableModel(parent),
+    : TableModel({{QStringLiteral("Parameter"), Cells::kText},
+                  {QStringLiteral("Parameter Name"), Cells::kText},
+                  {QStringLiteral("Parameter Value"), Cells::kEntry},
+                  {QStringLiteral("Parameter Units"), Cells::kText}},
+                 true, parent),
       model_(model),
       process_(process),
       first_(FirstParamIndex(model, process)) {
@@ -14,19 +18,11 @@ ParameterTableModel::ParameterTableModel(Model& model, int process, QObject* par
 }
 
 void ParameterTableModel::fill() {
+  QStringList values;
   for (int row = 0; row < values_.size(); ++row) {
-    values_[row] = value_text(model_.parameters[parameter(row)].value);
+    values << value_text(model_.parameters[parameter(row)].value);
   }
-  if (!values_.isEmpty()) {
-    emit dataChanged(index(0, kValue), index(static_cast<int>(values_.size()) - 1, kValue));
-  }
-}
-
-int ParameterTableModel::first_invalid_row() const {
-  for (int row = 0; row < values_.size(); ++row) {
-    if (!parse_value_cell(values_[row])) return row;
-  }
-  return -1;
+  set_value_cells(values);
 }
 
 void ParameterTableModel::apply() {
@@ -37,62 +33,23 @@ void ParameterTableModel::apply() {
   }
 }
 
-int ParameterTableModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : static_cast<int>(values_.size());
-}
-
-int ParameterTableModel::columnCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : kColumnCount;
-}
-
-QVariant ParameterTableModel::data(const QModelIndex& index, int role) const {
-  if (!index.isValid() || index.row() >= values_.size()) return {};
-  const Tparamvariable& p = model_.parameters[parameter(index.row())];
-  if (role == Qt::DisplayRole || role == Qt::EditRole) {
-    switch (index.column()) {
-      case kSymbol:
-        return QString::fromStdString(p.symbol);
-      case kName:
-        return QString::fromStdString(p.name);
-      case kValue:
-        return values_[index.row()];
-      case kUnits:
-        return QString::fromStdString(p.units);
-      default:
-        return {};
-    }
+QVariant ParameterTableModel::shown(int row, int column) const {
+  const Tparamvariable& p = model_.parameters[parameter(row)];
+  switch (column) {
+    case kSymbol:
+      return QString::fromStdString(p.symbol);
+    case kName:
+      return QString::fromStdString(p.name);
+    case kUnits:
+      return QString::fromStdString(p.units);
+    default:
+      return {};
   }
-  if (role == Qt::BackgroundRole && index.column() != kValue) return read_only_cell_colour();
-  if (role == Qt::ToolTipRole && index.column() == kUnits) return QString::fromStdString(p.units);
-  return {};
 }
 
-bool ParameterTableModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-  if (!index.isValid() || index.row() >= values_.size() || index.column() != kValue ||
-      role != Qt::EditRole) {
-    return false;
-  }
-  values_[index.row()] = value.toString();
-  emit dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
-  return true;
-}
-
-Qt::ItemFlags ParameterTableModel::flags(const QModelIndex& index) const {
-  if (!index.isValid()) return Qt::NoItemFlags;
-  if (index.column() == kValue) {
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
-  }
-  return Qt::ItemIsEnabled;
-}
-
-QVariant ParameterTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
-  if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
-    return QAbstractTableModel::headerData(section, orientation, role);
-  }
-  static const char* const headers[kColumnCount] = {"Parameter", "Parameter Name",
-                                                    "Parameter Value", "Parameter Units"};
-  return section >= 0 && section < kColumnCount ? QString::fromLatin1(headers[section])
-                                                : QVariant();
+QVariant ParameterTableModel::tool_tip(int row, int column) const {
+  if (column != kUnits) return {};
+  return QString::fromStdString(model_.parameters[parameter(row)].units);
 }
 
 }  // namespace vindrel::ui

@@ -3,14 +3,12 @@
 // until the editor applies them to the parameter table.
 #pragma once
 
-#include <QAbstractTableModel>
-#include <QStringList>
-
 #include "core/model.hpp"
+#include "ui/table_model.hpp"
 
 namespace vindrel::ui {
 
-class ParameterTableModel : public QAbstractTableModel {
+class ParameterTableModel : public TableModel {
   Q_OBJECT
  public:
   enum Column { kSymbol, kName, kValue, kUnits, kColumnCount };
@@ -24,25 +22,17 @@ class ParameterTableModel : public QAbstractTableModel {
 
   // The value cells from the parameter table.
   void fill();
-  // The first row whose value cell is not a number, or -1.
-  int first_invalid_row() const;
   // Writes every value cell into the parameter table; every cell must be a number.
   void apply();
-  QString value_cell(int row) const { return values_.value(row); }
 
-  int rowCount(const QModelIndex& parent = {}) const override;
-  int columnCount(const QModelIndex& parent = {}) const override;
-  QVariant data(const QModelIndex& index, int role) const override;
-  bool setData(const QModelIndex& index, const QVariant& value, int role) override;
-  Qt::ItemFlags flags(const QModelIndex& index) const override;
-  QVariant headerData(int section, Qt::Orientation orientation,
-                      int role = Qt::DisplayRole) const override;
+ protected:
+  QVariant shown(int row, int column) const override;
+  QVariant tool_tip(int row, int column) const override;
 
  private:
   Model& model_;
   int process_;
-  int first_;           // FirstParamIndex of the process (0-based)
-  QStringList values_;  // one per parameter of the process
+  int first_;  // FirstParamIndex of the process (0-based)
 };
 
 }  // namespace vindrel::ui

@@ -124,7 +124,7 @@ void TDataForm::ShowStates() {
   exec();
 }
 
-void TDataForm::ShowProcesses() {
+void TDataForm::ShowProcess() {
   prepare_processes();
   show();
   raise();

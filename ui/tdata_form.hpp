@@ -27,7 +27,7 @@ class TDataForm : public QDialog {
   void ShowStates();
   // The process view, non-modal: prepare_processes(), then show(). Opened from
   // a modal window, it becomes that window's child so that it takes input.
-  void ShowProcesses();
+  void ShowProcess();
   // Shows the process table's current values again, while the process view is
   // visible (the parameter editor calls it after each update).
   void refresh_processes();

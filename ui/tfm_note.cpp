@@ -1,15 +1,13 @@
 #include "ui/tfm_note.hpp"
-#include "ui/main_form_support.hpp"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTemporaryFile>
 #include <QTextBlock>
 #include <QVBoxLayout>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -17,6 +15,7 @@
 #include "fileio/driver_file.hpp"
 #include "fileio/safe_write.hpp"
 #include "ui/error_handler.hpp"
+#include "ui/main_form_support.hpp"
 
 namespace vindrel::ui {
 
@@ -26,25 +25,32 @@ const QString kChangesLost = QStringLiteral(
     "The changes you made to the drivers are about to be lost. Do you want to save the driver "
     "file before proceeding?");
 
-// Reads every record of `content` with the driver file reader. Throws its
-// EInOutError for the first thing it cannot read.
+// Checks that every record line of `content` holds a whole record, then reads
+// every record with the driver file reader. Throws EInOutError for the first
+// thing it cannot read.
 void check_driver_text(const std::string& content, const Model& model) {
-  QTemporaryFile file(QDir::tempPath() + QStringLiteral("/vindrel-drivers-XXXXXX.drr"));
-  if (!file.open() ||
-      file.write(content.data(), static_cast<qint64>(content.size())) !=
-          static_cast<qint64>(content.size()) ||
-      !file.flush()) {
-    throw std::runtime_error("The driver text could not be checked: " +
-                             file.errorString().toStdString());
-  }
+  check_driver_record_lines(content, model.ModelInfo.DriverCount, "driver text");
   DriverFileReader reader;
-  if (!reader.open(file.fileName().toStdString())) {
-    throw std::runtime_error("The driver text could not be checked: its copy vanished");
-  }
+  reader.open(TextSource::text(content, "driver text"));
   auto drivers = std::make_unique<driverarray>(model.drivers);
   double time = 0.0;
   while (reader.read_record(time, model.ModelInfo.DriverCount, *drivers)) {
   }
+}
+
+// The file's text as it is, its line ends made single line feeds; empty when
+// it cannot be read.
+std::string whole_file_text(const std::string& file_name) {
+  std::ifstream in(file_name, std::ios::binary);
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::string lines;
+  lines.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    lines += text[i];
+  }
+  while (!lines.empty() && lines.back() == '\n') lines.pop_back();
+  return lines;
 }
 
 }  // namespace
@@ -115,9 +121,9 @@ void TFmNote::fill_text() {
   setWindowTitle(
       QStringLiteral("Driver Variables - ") +
       (name.empty() ? QStringLiteral("No driver file selected") : QString::fromStdString(name)));
-  std::string text = DriverEditorNamesLine(model.ModelInfo.DriverCount, model.drivers);
+  std::string text = driver_editor_names_line(model.ModelInfo.DriverCount, model.drivers);
   text += '\n';
-  text += DriverEditorUnitsLine(model.ModelInfo, model.drivers);
+  text += driver_editor_units_line(model.ModelInfo, model.drivers);
   std::exception_ptr failure;
   if (!name.empty()) {
     DriverFileReader reader;
@@ -129,17 +135,43 @@ void TFmNote::fill_text() {
         double time = 0.0;
         while (reader.read_record(time, model.ModelInfo.DriverCount, model.drivers)) {
           text += '\n';
-          text += DriverEditorRecordLine(time, model.ModelInfo.DriverCount, model.drivers);
+          text += driver_editor_record_line(time, model.ModelInfo.DriverCount, model.drivers);
         }
       }
+    } catch (const EInOutError& error) {
+      // The records after the line that cannot be read would be lost from the
+      // text, and a save would then cut the file: the text shows the whole
+      // file as it is instead, and the save check points at the line.
+      failure = std::current_exception();
+      if (error.line() > 0) text = whole_file_text(name);
     } catch (...) {
-      // The records read so far are shown; the failure is reported below.
       failure = std::current_exception();
     }
   }
   MoDrivers->setPlainText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
   MoDrivers->document()->setModified(false);
-  if (failure) std::rethrow_exception(failure);
+  if (failure) {
+    try {
+      std::rethrow_exception(failure);
+    } catch (const EInOutError& error) {
+      if (error.line() == 0) throw;
+      show_line(error.line());
+      dialogs_.message(this, MessageKind::kError,
+                       QStringLiteral("Line %1 of the driver file cannot be read: %2\nThe text "
+                                      "shows the whole file; correct the line before saving.")
+                           .arg(error.line())
+                           .arg(QString::fromStdString(error.message())),
+                       MessageButtons::kOk);
+    }
+  }
+}
+
+void TFmNote::show_line(std::size_t line) {
+  const QTextBlock block = MoDrivers->document()->findBlockByNumber(static_cast<int>(line) - 1);
+  if (block.isValid()) {
+    MoDrivers->setTextCursor(QTextCursor(block));
+    MoDrivers->centerCursor();
+  }
 }
 
 std::string TFmNote::file_content() const {
@@ -173,14 +205,7 @@ bool TFmNote::save_file() {
                          .arg(e.line())
                          .arg(QString::fromStdString(e.message())),
                      MessageButtons::kOk);
-    if (e.line() > 0) {
-      const QTextBlock block =
-          MoDrivers->document()->findBlockByNumber(static_cast<int>(e.line()) - 1);
-      if (block.isValid()) {
-        MoDrivers->setTextCursor(QTextCursor(block));
-        MoDrivers->centerCursor();
-      }
-    }
+    if (e.line() > 0) show_line(e.line());
     MoDrivers->setFocus();
     return false;
   }

@@ -1,10 +1,13 @@
 // The driver editor: the driver file as plain text in a fixed-width font, one
 // line per record in 26-character columns, to read, edit and save. The text
-// is built from the file each time the window opens; a text that the driver
-// file reader cannot read is never saved.
+// is built from the file each time the window opens; a file with a line that
+// cannot be read is shown whole, as it is, with that line pointed out. A text
+// that the driver file reader cannot read, or with a record line that does not
+// hold a whole record, is never saved.
 #pragma once
 
 #include <QDialog>
+#include <cstddef>
 #include <functional>
 
 #include "ui/dialogs.hpp"
@@ -63,6 +66,8 @@ class TFmNote : public QDialog {
   Changes settle_changes();
   void choose_clicked();
   void choose_existing_driver_file();
+  // Puts the cursor on line `line` (1-based) of the text, in sight.
+  void show_line(std::size_t line);
 
   ProgramState& program_;
   Dialogs& dialogs_;

@@ -299,7 +299,7 @@ bool TFmParameter::UpdateProcesses() {
 
 void TFmParameter::show_all_clicked() {
   guarded(this, dialogs_, [this] {
-    if (UpdateProcesses()) data_form_.ShowProcesses();
+    if (UpdateProcesses()) data_form_.ShowProcess();
   });
 }
 

@@ -47,7 +47,7 @@ TFmProgress::TFmProgress(const QString& model_name, Dialogs& dialogs, QWidget* p
   layout->addLayout(buttons, 2, 0, 1, 2);
   layout->setSizeConstraint(QLayout::SetFixedSize);
 
-  connect(BtnCancel, &QPushButton::clicked, this, &TFmProgress::BtnCancelClick);
+  connect(BtnCancel, &QPushButton::clicked, this, &TFmProgress::cancel_clicked);
 }
 
 void TFmProgress::start(const RunSettings& settings) {
@@ -69,7 +69,7 @@ void TFmProgress::set_progress(int percent) { runProgressBar->setValue(percent);
 
 int TFmProgress::progress() const { return runProgressBar->value(); }
 
-void TFmProgress::BtnCancelClick() {
+void TFmProgress::cancel_clicked() {
   if (asking_) return;
   asking_ = true;
   const MessageAnswer answer = dialogs_.message(
@@ -83,12 +83,12 @@ void TFmProgress::closeEvent(QCloseEvent* event) {
   // Only the user's close (the title bar) asks; the program may close it.
   if (!event->spontaneous()) return QDialog::closeEvent(event);
   event->ignore();
-  if (isVisible()) BtnCancelClick();
+  if (isVisible()) cancel_clicked();
 }
 
 // Escape asks as Cancel does.
 void TFmProgress::reject() {
-  if (isVisible()) BtnCancelClick();
+  if (isVisible()) cancel_clicked();
 }
 
 }  // namespace vindrel::ui

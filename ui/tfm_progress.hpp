@@ -27,7 +27,7 @@ class TFmProgress : public QDialog {
 
   // Cancel: asks "Cancel Run?"; Yes emits cancel_confirmed(). Either answer
   // then emits question_closed().
-  void BtnCancelClick();
+  void cancel_clicked();
   // True while "Cancel Run?" waits for its answer.
   bool asking() const noexcept { return asking_; }
 

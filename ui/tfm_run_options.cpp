@@ -120,7 +120,7 @@ TFmRunOptions::TFmRunOptions(ProgramState& program, Dialogs& dialogs, QWidget* p
           [this] { CbResetStates->setChecked(true); });
   connect(EdRepeatDriveTime, &QLineEdit::returnPressed, this, &TFmRunOptions::leave_repeat_box);
   connect(EdResetStateTime, &QLineEdit::returnPressed, this, &TFmRunOptions::leave_reset_box);
-  connect(BtnClose, &QPushButton::clicked, this, &TFmRunOptions::BtnCloseClick);
+  connect(BtnClose, &QPushButton::clicked, this, &TFmRunOptions::close_clicked);
   load_from_settings();
 }
 
@@ -213,7 +213,7 @@ void TFmRunOptions::leave_reset_box() {
                  QStringLiteral("Invalid state variable reset time. Run set to Normal run."));
 }
 
-void TFmRunOptions::BtnCloseClick() { accept(); }
+void TFmRunOptions::close_clicked() { accept(); }
 
 void TFmRunOptions::done(int result) {
   // A time typed but not yet left counts, however the window is closed; and

@@ -32,7 +32,7 @@ class TFmRunOptions : public QDialog {
   void choose_special();
   void leave_repeat_box();
   void leave_reset_box();
-  void BtnCloseClick();
+  void close_clicked();
 
  signals:
   // The Run menu's radio items: "&Special Run ..." when true, else "&Normal Run".

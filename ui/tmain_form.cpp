@@ -20,6 +20,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 #include <stdexcept>
+#include <utility>
 
 #include "fileio/number_format.hpp"
 #include "ui/error_handler.hpp"
@@ -246,6 +247,9 @@ void TMainForm::build_menus() {
   add_item(calculate, "MISteadyState", QStringLiteral("&Steady State..."));
   MICalculate = calculate->menuAction();
   MICalculate->setEnabled(false);
+  // Disabled as a widget too: enabling the window again (after a run) would
+  // otherwise enable the menu, and with it its action.
+  calculate->setEnabled(false);
 
   QMenu* run = add_menu(nullptr, "MIRun", QStringLiteral("Ru&n"));
   run_type_group_ = new QActionGroup(this);
@@ -323,7 +327,7 @@ void TMainForm::connect_commands() {
   connect(MITimeStep, &QAction::triggered, this, command(&TMainForm::MITimeStepClick));
   connect(MIAbout, &QAction::triggered, this, command(&TMainForm::about));
   connect(BtnRun, &QPushButton::clicked, this, command(&TMainForm::BtnRunClick));
-  connect(BtnReload, &QPushButton::clicked, this, command(&TMainForm::BtnReloadClick));
+  connect(BtnReload, &QPushButton::clicked, this, command(&TMainForm::reload_clicked));
 
   // Enter in a box does what leaving it does.
   for (QLineEdit* box : {ParamBox, DriverBox, OutputBox, MEStartTime, MEStopTime, METimeStep}) {
@@ -358,7 +362,10 @@ void TMainForm::UpdateMainForm() {
   MIChart->setEnabled(flags.output_available);
   MITable->setEnabled(flags.output_available);
   if (!flags.output_available) PresentBox->setText(QStringLiteral("0"));
-  if (focusWidget() == ParamBox) {
+  // A box confirmed with Enter keeps the focus and the parameter box gives it
+  // up to the background; a click or a Tab into the parameter box is the
+  // user's choice, and the typing that follows must reach the box.
+  if (focusWidget() == ParamBox && !user_moved_focus_) {
     refreshing_ = true;
     DummyChart->setFocus(Qt::OtherFocusReason);
     refreshing_ = false;
@@ -398,7 +405,11 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
     // another window or a menu opening.
     const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
     if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
+      const bool by_user = reason == Qt::MouseFocusReason || reason == Qt::TabFocusReason ||
+                           reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason;
+      const bool was = std::exchange(user_moved_focus_, by_user);
       box_left(watched);
+      user_moved_focus_ = was;
     }
   }
   return QMainWindow::eventFilter(watched, event);
@@ -421,7 +432,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     // Closing during a run asks as the progress window's Cancel does; the
     // window stays until the run has ended.
     event->ignore();
-    progress_->BtnCancelClick();
+    progress_->cancel_clicked();
     return;
   }
   bool may = false;

@@ -111,7 +111,7 @@ class TMainForm : public QMainWindow {
   void edit_drivers();
   void edit_parameters();
   void edit_states();
-  void BtnReloadClick();
+  void reload_clicked();
   void view_output_file();
   void show_output(bool table_mode);
   void about();
@@ -120,6 +120,7 @@ class TMainForm : public QMainWindow {
 
   // Runs (tmain_form_run.cpp).
   void BtnRunClick();
+  void check_run_settings();
   void start_run();
   std::jthread start_worker(const RunSettings& settings, bool interactive);
   // Ends a run that could not be carried out or finished: the window is made
@@ -196,6 +197,9 @@ class TMainForm : public QMainWindow {
   // Where the keyboard focus was when an interactive run disabled the window.
   QPointer<QWidget> focus_before_run_;
   bool refreshing_ = false;
+  // A box is being left because the user clicked or tabbed elsewhere: the
+  // focus is where the user put it, and a refresh leaves it there.
+  bool user_moved_focus_ = false;
   bool running_ = false;
   bool centred_ = false;
   // Declared last, so that it is stopped and joined before anything it uses

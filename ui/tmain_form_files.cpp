@@ -149,6 +149,18 @@ void TMainForm::choose_parameter_file(From from) {
           settings.parameter_file.clear();
         }
       } else if (!name.empty()) {
+        // A name typed that does not exist may be a typo: ask before making
+        // the file (the file dialog has asked already).
+        if (from == From::kBox && !settings.unattended() &&
+            dialogs_.message(this, MessageKind::kConfirmation,
+                             QString::fromStdString(name) +
+                                 QStringLiteral(" does not exist. Create a new parameter file "
+                                                "from the current values?"),
+                             MessageButtons::kYesNo) != MessageAnswer::kYes) {
+          ParamBox->setText(QString::fromStdString(settings.parameter_file));
+          UpdateMainForm();
+          return;
+        }
         // A new file, from the values in hand; the tables then start from 0.
         WriteParamFile(name, model);
         settings.parameter_file = name;
@@ -183,14 +195,18 @@ void TMainForm::choose_driver_file(From from) {
     if (!name.empty() && file_exists(name)) {
       flags.driver_file_new = false;
     } else if (!name.empty()) {
+      if (from == From::kBox && !settings.unattended() &&
+          dialogs_.message(this, MessageKind::kConfirmation,
+                           QString::fromStdString(name) +
+                               QStringLiteral(" does not exist. Create a new driver file?"),
+                           MessageButtons::kYesNo) != MessageAnswer::kYes) {
+        DriverBox->setText(QString::fromStdString(previous));
+        UpdateMainForm();
+        return;
+      }
       // A new file: the header and one record of zero drivers at the present time.
-      auto drivers = std::make_unique<driverarray>(model.drivers);
-      for (int i = 1; i <= model.ModelInfo.DriverCount; ++i) (*drivers)[i].value = 0.0;
       try {
-        DriverFileWriter writer;
-        writer.open(name, model.ModelInfo, *drivers);
-        writer.write_record(program_.present_time, model.ModelInfo.DriverCount, *drivers);
-        writer.close();
+        create_driver_file(name, model.ModelInfo, model.drivers, program_.present_time);
       } catch (...) {
         DriverBox->setText(QString::fromStdString(previous));
         throw;
@@ -246,7 +262,7 @@ void TMainForm::save_parameter_file_as() {
   UpdateMainForm();
 }
 
-void TMainForm::BtnReloadClick() {
+void TMainForm::reload_clicked() {
   if (program_.settings.parameter_file.empty()) {
     dialogs_.message(this, MessageKind::kWarning,
                      QStringLiteral("Invalid parameter file. No values reloaded."),
@@ -263,9 +279,12 @@ void TMainForm::BtnReloadClick() {
 // ---------------------------------------------------------------- other windows
 
 void TMainForm::edit_drivers() {
-  if (driver_editor_->exec() != QDialog::Accepted) return;
-  program_.flags.output_available = false;
-  program_.flags.run_ready = false;
+  if (driver_editor_->exec() == QDialog::Accepted) {
+    program_.flags.output_available = false;
+    program_.flags.run_ready = false;
+  }
+  // The editor may have chosen another driver file before it was closed: the
+  // boxes show the files the next run uses.
   UpdateMainForm();
 }
 

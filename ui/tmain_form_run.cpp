@@ -6,8 +6,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QWindow>
+#include <cctype>
 #include <chrono>
 #include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
 #include <utility>
 
 #include "fileio/driver_file.hpp"
@@ -55,7 +59,33 @@ void TMainForm::BtnRunClick() {
   start_run();
 }
 
+// Refuses, with the command line's rules, run settings that would make no
+// run or a run that silently writes nothing, then checks the output step
+// once more.
+void TMainForm::check_run_settings() {
+  const RunSettings& settings = program_.settings;
+  switch (check_run_times(settings)) {
+    case RunTimesProblem::kStopNotAfterStart: {
+      std::string sentence(kStopNotAfterStartMessage);
+      sentence[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(sentence[0])));
+      throw std::runtime_error(sentence + ".");
+    }
+    case RunTimesProblem::kStepLongerThanRun:
+      throw std::runtime_error("The time step of " + shortest_decimal_text(settings.time_step) +
+                               " days is longer than the run (" +
+                               shortest_decimal_text(settings.stop_time - settings.start_time) +
+                               " days); no step would be taken.");
+    case RunTimesProblem::kNone:
+      break;
+  }
+  if (const std::string_view refusal = special_run_refusal(settings); !refusal.empty()) {
+    throw std::runtime_error(std::string(refusal));
+  }
+  check_output_step();
+}
+
 void TMainForm::start_run() {
+  check_run_settings();
   const RunSettings settings = program_.settings;
   const bool interactive = !settings.unattended();
 

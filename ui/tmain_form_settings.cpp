@@ -18,6 +18,7 @@ void TMainForm::leave_time_box(TimeBox which) {
                    : which == TimeBox::kStop ? MEStopTime
                                              : METimeStep;
   RunSettings& settings = program_.settings;
+  bool changed = false;
   if (!box->text().trimmed().isEmpty() && box->isModified()) {
     const double value = parse_time_text(box->text());
     if (which == TimeBox::kStep && !(value > 0.0)) {
@@ -30,9 +31,12 @@ void TMainForm::leave_time_box(TimeBox which) {
     box->setModified(false);
     program_.flags.run_ready = false;
     program_.flags.output_available = false;
+    changed = true;
     UpdateMainForm();
   }
-  if (which == TimeBox::kStep) check_output_step();
+  // The output step must still fit the time step and the run after any time
+  // changed (times that make no run leave it alone; Run refuses them).
+  if (changed || which == TimeBox::kStep) check_output_step();
 }
 
 // The output step is checked against the time step and the run length, and
@@ -54,8 +58,9 @@ void TMainForm::MITimeStepClick() {
         dialogs_.input(this, QStringLiteral("Output Time Step"),
                        QStringLiteral("Enter the time step for the output data."),
                        QString::fromStdString(shortest_decimal_text(settings.output_step)));
-    // Cancelling keeps the current value.
-    value = answer ? parse_time_text(*answer) : settings.output_step;
+    // Cancelling keeps the current value, whatever it is.
+    if (!answer) return;
+    value = parse_time_text(*answer);
   } while (!(value > 0.0));
   settings.output_step = value;
   check_output_step();

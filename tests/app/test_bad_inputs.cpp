@@ -148,7 +148,7 @@ const std::vector<CliBadInput> kCatalogue = {
      Model model = support::temperate_forest();
      model.parameters[parameter::mF].value = 0.0;
      const TModelDef& info = model.ModelInfo;
-     return {f.run_with_par(FormatParamFile(info, info.ParameterCount, model.parameters,
+     return {f.run_with_par(format_param_file(info, info.ParameterCount, model.parameters,
                                             info.StateCount, model.states)),
              "Division by zero\n  in the evaluation at the start time, 1, before the first step; "
              "no record was written\n",

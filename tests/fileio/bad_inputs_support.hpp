@@ -26,8 +26,8 @@ inline constexpr int kFirstParameterLine = 57;
 inline std::string good_param_text() {
   const Model model = support::temperate_forest();
   const TModelDef& info = model.ModelInfo;
-  return FormatParamFile(info, info.ParameterCount, model.parameters, info.StateCount,
-                         model.states);
+  return format_param_file(info, info.ParameterCount, model.parameters, info.StateCount,
+                           model.states);
 }
 
 // Twenty daily records, days 1 to 20, on lines 3 to 22 (record k on line k + 2).

@@ -35,7 +35,7 @@ struct Lookup {
   Model model = small_model();
   DriverLookup lookup;
 
-  explicit Lookup(const std::string& path) { EXPECT_TRUE(lookup.open(path, model)); }
+  explicit Lookup(const TextSource& source) { EXPECT_TRUE(lookup.open(source, model)); }
   // Driver values at time t.
   std::pair<double, double> at(double t) {
     lookup.GetDrivers(model.drivers, t, kStop);

@@ -3,6 +3,7 @@
 // limit on the size of files written (to make a save fail as on a full disk).
 #pragma once
 
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -11,10 +12,12 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "core/model.hpp"
+#include "fileio/token_reader.hpp"
 
 namespace vindrel::testing {
 
@@ -78,6 +81,36 @@ inline std::vector<std::string> split_lines(const std::string& text) {
   }
   return lines;
 }
+
+// Where a reader under test takes its text from.
+enum class ReadFrom { kFile, kText };
+
+// The fixture of reader tests that run twice: once reading files, once reading
+// the same bytes as a text in memory (as the driver editor checks its text).
+class ReaderTest : public ::testing::TestWithParam<ReadFrom> {
+ protected:
+  // What the reader opens for the file at `path`: the path itself, or the
+  // file's bytes as a text named after the path.
+  TextSource source(const std::string& path) {
+    if (GetParam() == ReadFrom::kFile) return TextSource(path);
+    texts_.push_back(std::make_unique<std::string>(read_bytes(path)));
+    return TextSource::text(*texts_.back(), path);
+  }
+
+ private:
+  std::vector<std::unique_ptr<std::string>> texts_;  // kept while the readers read them
+};
+
+inline std::string read_from_name(const ::testing::TestParamInfo<ReadFrom>& info) {
+  return info.param == ReadFrom::kFile ? "File" : "Text";
+}
+
+// Runs the tests of a ReaderTest fixture in both modes.
+#define VINDREL_READ_FROM_FILE_AND_TEXT(Suite)                                                     \
+  INSTANTIATE_TEST_SUITE_P(                                                                        \
+      , Suite,                                                                                     \
+      ::testing::Values(::vindrel::testing::ReadFrom::kFile, ::vindrel::testing::ReadFrom::kText), \
+      ::vindrel::testing::read_from_name)
 
 // A fresh folder, removed with everything in it at the end of the test.
 class TempFolder {

@@ -1,5 +1,3 @@
-#include "fileio/driver_file.hpp"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,6 +7,7 @@
 
 #include "core/exceptions.hpp"
 #include "driver_test_support.hpp"
+#include "fileio/driver_file.hpp"
 #include "fileio/number_format.hpp"
 #include "fileio_test_support.hpp"
 
@@ -75,6 +74,28 @@ TEST(DriverFileWriting, AFailedSaveKeepsThePreviousFile) {
   EXPECT_EQ(folder.entries(), std::vector<std::string>{"keep.drr"});
 }
 
+TEST(DriverFileWriting, ANewFileHoldsOneRecordOfZeroDriversAtTheGivenTime) {
+  TempFolder folder;
+  const std::string path = folder.file("new.drr");
+  Model model = small_model();
+  create_driver_file(path, model.ModelInfo, model.drivers, 5.0);
+  EXPECT_EQ(model.drivers[1].value, 1.5) << "the caller's table is not changed";
+  EXPECT_EQ(read_bytes(path).substr(0, testing::driver_header().size()), testing::driver_header());
+  DriverFileReader reader;
+  ASSERT_TRUE(reader.open(path));
+  double time = 0.0;
+  ASSERT_TRUE(reader.read_record(time, 2, model.drivers));
+  EXPECT_EQ(time, 5.0);
+  EXPECT_EQ(model.drivers[1].value, 0.0);
+  EXPECT_EQ(model.drivers[2].value, 0.0);
+  EXPECT_FALSE(reader.read_record(time, 2, model.drivers));
+
+  // At time 0 the record is the end marker: the file holds no record.
+  create_driver_file(path, model.ModelInfo, model.drivers, 0.0);
+  ASSERT_TRUE(reader.open(path));
+  EXPECT_FALSE(reader.read_record(time, 2, model.drivers));
+}
+
 TEST(DriverFileWriting, WritingWithoutOpeningIsAnError) {
   Model model = small_model();
   DriverFileWriter writer;
@@ -86,10 +107,13 @@ TEST(DriverFileWriting, WritingWithoutOpeningIsAnError) {
   }
 }
 
-TEST(DriverFileReading, ReadsTheGoldenFileRecordByRecord) {
+class DriverFileReading : public testing::ReaderTest {};
+VINDREL_READ_FROM_FILE_AND_TEXT(DriverFileReading);
+
+TEST_P(DriverFileReading, ReadsTheGoldenFileRecordByRecord) {
   Model model = small_model();
   DriverFileReader reader;
-  ASSERT_TRUE(reader.open(testing::golden_path("small.drr")));
+  ASSERT_TRUE(reader.open(source(testing::golden_path("small.drr"))));
   double time = 99.0;
   ASSERT_TRUE(reader.read_record(time, 2, model.drivers));
   EXPECT_EQ(time, 0.0);
@@ -108,13 +132,13 @@ TEST(DriverFileReading, ReadsTheGoldenFileRecordByRecord) {
   reader.close();
 }
 
-TEST(DriverFileReading, TheEditorLayoutReadsLikeTheProgramLayout) {
+TEST_P(DriverFileReading, TheEditorLayoutReadsLikeTheProgramLayout) {
   Model program = small_model();
   Model editor = small_model();
   DriverFileReader a;
   DriverFileReader b;
-  ASSERT_TRUE(a.open(testing::golden_path("small.drr")));
-  ASSERT_TRUE(b.open(testing::golden_path("small_editor.drr")));
+  ASSERT_TRUE(a.open(source(testing::golden_path("small.drr"))));
+  ASSERT_TRUE(b.open(source(testing::golden_path("small_editor.drr"))));
   double ta = 0.0;
   double tb = 0.0;
   int records = 0;
@@ -131,19 +155,19 @@ TEST(DriverFileReading, TheEditorLayoutReadsLikeTheProgramLayout) {
   EXPECT_EQ(records, 3);
 }
 
-TEST(DriverFileReading, TheEditorLinesHaveTheEditorLayout) {
+TEST(DriverEditorLines, HaveTheEditorLayout) {
   const Model model = small_model();
   const auto lines = testing::split_lines(read_bytes(testing::golden_path("small_editor.drr")));
-  EXPECT_EQ(DriverEditorNamesLine(2, model.drivers), lines[0]);
-  EXPECT_EQ(DriverEditorUnitsLine(model.ModelInfo, model.drivers), lines[1]);
+  EXPECT_EQ(driver_editor_names_line(2, model.drivers), lines[0]);
+  EXPECT_EQ(driver_editor_units_line(model.ModelInfo, model.drivers), lines[1]);
   driverarray drivers = model.drivers;
-  EXPECT_EQ(DriverEditorRecordLine(0.0, 2, drivers), lines[2]);
+  EXPECT_EQ(driver_editor_record_line(0.0, 2, drivers), lines[2]);
   drivers[1].value = 1e-300;
   drivers[2].value = 123456.789;
-  EXPECT_EQ(DriverEditorRecordLine(-10.0, 2, drivers), lines[3]);
+  EXPECT_EQ(driver_editor_record_line(-10.0, 2, drivers), lines[3]);
 }
 
-TEST(DriverFileReading, ARoundTripKeepsThirteenSignificantDigits) {
+TEST_P(DriverFileReading, ARoundTripKeepsThirteenSignificantDigits) {
   TempFolder folder;
   const std::string path = folder.file("round.drr");
   Model model = MakeModel();
@@ -164,7 +188,7 @@ TEST(DriverFileReading, ARoundTripKeepsThirteenSignificantDigits) {
   }
   writer.close();
   DriverFileReader reader;
-  ASSERT_TRUE(reader.open(path));
+  ASSERT_TRUE(reader.open(source(path)));
   double time = 0.0;
   for (const auto& record : written) {
     ASSERT_TRUE(reader.read_record(time, 18, model.drivers));
@@ -177,7 +201,7 @@ TEST(DriverFileReading, ARoundTripKeepsThirteenSignificantDigits) {
   EXPECT_FALSE(reader.read_record(time, 18, model.drivers));
 }
 
-TEST(DriverFileReading, RecordsMayContinueOnTheNextLineAndTheRestOfALineIsSkipped) {
+TEST_P(DriverFileReading, RecordsMayContinueOnTheNextLineAndTheRestOfALineIsSkipped) {
   TempFolder folder;
   const std::string path = driver_file(folder,
                                        "1 10\r\n"
@@ -186,7 +210,7 @@ TEST(DriverFileReading, RecordsMayContinueOnTheNextLineAndTheRestOfALineIsSkippe
                                        "3 50 60\r\n");
   Model model = small_model();
   DriverFileReader reader;
-  ASSERT_TRUE(reader.open(path));
+  ASSERT_TRUE(reader.open(source(path)));
   double time = 0.0;
   ASSERT_TRUE(reader.read_record(time, 2, model.drivers));
   EXPECT_EQ(time, 1.0);
@@ -199,12 +223,12 @@ TEST(DriverFileReading, RecordsMayContinueOnTheNextLineAndTheRestOfALineIsSkippe
   EXPECT_FALSE(reader.read_record(time, 2, model.drivers));
 }
 
-TEST(DriverFileReading, AnEndMarkerInTheMiddleEndsTheData) {
+TEST_P(DriverFileReading, AnEndMarkerInTheMiddleEndsTheData) {
   TempFolder folder;
   const std::string path = driver_file(folder, "0 1 2\r\n10 3 4\r\n0 0 0\r\n20 5 6\r\n");
   Model model = small_model();
   DriverFileReader reader;
-  ASSERT_TRUE(reader.open(path));
+  ASSERT_TRUE(reader.open(source(path)));
   double time = 0.0;
   int records = 0;
   while (reader.read_record(time, 2, model.drivers)) ++records;
@@ -212,42 +236,42 @@ TEST(DriverFileReading, AnEndMarkerInTheMiddleEndsTheData) {
   EXPECT_EQ(time, 10.0);
   EXPECT_EQ(model.drivers[1].value, 3.0);
 
-  Lookup lookup_at(path);
+  Lookup lookup_at(source(path));
   EXPECT_EQ(lookup_at.at(100.0), Values(3.0, 4.0)) << "the record after the marker is never read";
   EXPECT_EQ(lookup_at.lookup.next_time(), 2 * kStop);
 }
 
-TEST(DriverFileReading, EmptyLinesAtTheEndEndTheDataWithoutError) {
+TEST_P(DriverFileReading, EmptyLinesAtTheEndEndTheDataWithoutError) {
   TempFolder folder;
   const std::string path = driver_file(folder, "0 1 2\r\n10 3 4\r\n\r\n\r\n   \r\n");
-  Lookup lookup(path);
+  Lookup lookup(source(path));
   EXPECT_EQ(lookup.at(50.0), Values(3.0, 4.0));
   double time = 0.0;
   Model model = small_model();
   DriverFileReader reader;
-  ASSERT_TRUE(reader.open(path));
+  ASSERT_TRUE(reader.open(source(path)));
   EXPECT_TRUE(reader.read_record(time, 2, model.drivers));
   EXPECT_TRUE(reader.read_record(time, 2, model.drivers));
   EXPECT_FALSE(reader.read_record(time, 2, model.drivers));
 }
 
-TEST(DriverFileReading, AShortenedEndMarkerAtTheEndIsTheEndOfTheData) {
+TEST_P(DriverFileReading, AShortenedEndMarkerAtTheEndIsTheEndOfTheData) {
   TempFolder folder;
   const std::string path = driver_file(folder, "0 1 2\r\n0\r\n");
   Model model = small_model();
   DriverFileReader reader;
-  ASSERT_TRUE(reader.open(path));
+  ASSERT_TRUE(reader.open(source(path)));
   double time = 0.0;
   EXPECT_TRUE(reader.read_record(time, 2, model.drivers));
   EXPECT_FALSE(reader.read_record(time, 2, model.drivers));
 }
 
-TEST(DriverFileReading, AFileThatEndsInsideARecordIsAnError) {
+TEST_P(DriverFileReading, AFileThatEndsInsideARecordIsAnError) {
   TempFolder folder;
   const std::string path = driver_file(folder, "0 1 2\r\n10 3");
   Model model = small_model();
   DriverFileReader reader;
-  ASSERT_TRUE(reader.open(path));
+  ASSERT_TRUE(reader.open(source(path)));
   double time = 0.0;
   EXPECT_TRUE(reader.read_record(time, 2, model.drivers));
   try {
@@ -262,12 +286,12 @@ TEST(DriverFileReading, AFileThatEndsInsideARecordIsAnError) {
   EXPECT_EQ(model.drivers[1].value, 1.0) << "the broken record is not stored";
 }
 
-TEST(DriverFileReading, ANonNumericTokenFailsAndTheRecordIsNotStored) {
+TEST_P(DriverFileReading, ANonNumericTokenFailsAndTheRecordIsNotStored) {
   TempFolder folder;
   const std::string path = driver_file(folder, "0 1 2\r\n10 3 x4\r\n");
   Model model = small_model();
   DriverFileReader reader;
-  ASSERT_TRUE(reader.open(path));
+  ASSERT_TRUE(reader.open(source(path)));
   double time = 0.0;
   EXPECT_TRUE(reader.read_record(time, 2, model.drivers));
   try {
@@ -284,7 +308,7 @@ TEST(DriverFileReading, ANonNumericTokenFailsAndTheRecordIsNotStored) {
   EXPECT_EQ(model.drivers[2].value, 2.0);
 }
 
-TEST(DriverFileReading, AMissingFileIsReportedAndTheLookupThenFails) {
+TEST(DriverFileMissing, IsReportedAndTheLookupThenFails) {
   TempFolder folder;
   Model model = small_model();
   DriverLookup lookup;
@@ -310,12 +334,12 @@ TEST(DriverFileReading, AMissingFileIsReportedAndTheLookupThenFails) {
   }
 }
 
-TEST(DriverFileReading, RecordTimesThatGoBackAreRefused) {
+TEST_P(DriverFileReading, RecordTimesThatGoBackAreRefused) {
   TempFolder folder;
   const std::string path = driver_file(folder, "0 1 2\r\n10 3 4\r\n-5 5 6\r\n");
   Model model = small_model();
   DriverFileReader reader;
-  ASSERT_TRUE(reader.open(path));
+  ASSERT_TRUE(reader.open(source(path)));
   double time = 0.0;
   EXPECT_TRUE(reader.read_record(time, 2, model.drivers));
   EXPECT_TRUE(reader.read_record(time, 2, model.drivers));
@@ -332,17 +356,17 @@ TEST(DriverFileReading, RecordTimesThatGoBackAreRefused) {
   EXPECT_EQ(model.drivers[1].value, 3.0);
 }
 
-TEST(DriverFileReading, EqualRecordTimesAreAccepted) {
+TEST_P(DriverFileReading, EqualRecordTimesAreAccepted) {
   TempFolder folder;
   const std::string path = driver_file(folder, "0 1 2\r\n10 3 4\r\n-10 5 6\r\n");
-  Lookup lookup(path);
+  Lookup lookup(source(path));
   EXPECT_EQ(lookup.at(10.0), Values(5.0, 6.0));
 }
 
-TEST(DriverFileReading, ARecordTimeThatIsNotFiniteIsRefused) {
+TEST_P(DriverFileReading, ARecordTimeThatIsNotFiniteIsRefused) {
   TempFolder folder;
   const std::string path = driver_file(folder, "0 1 2\r\nNan 3 4\r\n");
-  Lookup lookup(path);
+  Lookup lookup(source(path));
   try {
     lookup.at(100.0);
     FAIL() << "no error";
@@ -354,14 +378,14 @@ TEST(DriverFileReading, ARecordTimeThatIsNotFiniteIsRefused) {
   }
 }
 
-TEST(DriverFileReading, AFileWithoutHeaderLinesIsRefused) {
+TEST_P(DriverFileReading, AFileWithoutHeaderLinesIsRefused) {
   TempFolder folder;
   const std::string path = folder.file("headless.drr");
   write_bytes(path, "0 1 2\r\n10 3 4\r\n20 5 6\r\n");
   Model model = small_model();
   DriverLookup lookup;
   try {
-    lookup.open(path, model);
+    lookup.open(source(path), model);
     FAIL() << "no error";
   } catch (const EInOutError& error) {
     EXPECT_EQ(error.message(),
@@ -371,11 +395,11 @@ TEST(DriverFileReading, AFileWithoutHeaderLinesIsRefused) {
   }
 }
 
-TEST(DriverFileReading, HeaderNamesAreNeverCompared) {
+TEST_P(DriverFileReading, HeaderNamesAreNeverCompared) {
   TempFolder folder;
   const std::string path = folder.file("other_names.drr");
   write_bytes(path, "t a b c d\r\n\r\n0 1 2\r\n");
-  Lookup lookup(path);
+  Lookup lookup(source(path));
   EXPECT_EQ(lookup.at(0.0), Values(1.0, 2.0));
 }
 

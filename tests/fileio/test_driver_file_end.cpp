@@ -19,63 +19,71 @@ using testing::TempFolder;
 using testing::write_bytes;
 
 // The message of the EInOutError that last_driver_record_time throws.
-std::string failure_of_last_time(const std::string& path) {
+std::string failure_of_last_time(const TextSource& source) {
   try {
-    last_driver_record_time(path, small_model());
+    last_driver_record_time(source, small_model());
   } catch (const EInOutError& error) {
-    EXPECT_EQ(error.file(), path);
+    EXPECT_EQ(error.file(), source.name());
     return error.message();
   }
-  ADD_FAILURE() << "no error for " << path;
+  ADD_FAILURE() << "no error for " << source.name();
   return {};
 }
 
-TEST(LastDriverRecordTime, IsTheTimeOfTheLastRecord) {
+class LastDriverRecordTime : public testing::ReaderTest {
+ protected:
+  // The time of the last record of a driver file holding `records`.
+  double last_time(const std::string& records) {
+    return last_driver_record_time(source(driver_file(folder, records)), small_model());
+  }
+  // The message of the failure to find it.
+  std::string failure(const std::string& records) {
+    return failure_of_last_time(source(driver_file(folder, records)));
+  }
+
   TempFolder folder;
-  const Model model = small_model();
-  EXPECT_EQ(last_driver_record_time(driver_file(folder, "0 1 2\r\n10 3 4\r\n20.5 5 6\r\n"), model),
-            20.5);
-  EXPECT_EQ(last_driver_record_time(driver_file(folder, "7 1 2\r\n"), model), 7.0);
-  EXPECT_EQ(last_driver_record_time(testing::golden_path("small_editor.drr"), model), 20.0);
+};
+VINDREL_READ_FROM_FILE_AND_TEXT(LastDriverRecordTime);
+
+TEST_P(LastDriverRecordTime, IsTheTimeOfTheLastRecord) {
+  EXPECT_EQ(last_time("0 1 2\r\n10 3 4\r\n20.5 5 6\r\n"), 20.5);
+  EXPECT_EQ(last_time("7 1 2\r\n"), 7.0);
+  EXPECT_EQ(
+      last_driver_record_time(source(testing::golden_path("small_editor.drr")), small_model()),
+      20.0);
 }
 
-TEST(LastDriverRecordTime, StopsAtTheEndMarker) {
-  TempFolder folder;
-  const Model model = small_model();
-  const std::string marker = driver_file(folder, "0 1 2\r\n10 3 4\r\n0 0 0\r\n30 5 6\r\n");
-  EXPECT_EQ(last_driver_record_time(marker, model), 10.0);
-  const std::string blank_end = driver_file(folder, "0 1 2\r\n12 3 4\r\n\r\n\r\n");
-  EXPECT_EQ(last_driver_record_time(blank_end, model), 12.0);
+TEST_P(LastDriverRecordTime, StopsAtTheEndMarker) {
+  EXPECT_EQ(last_time("0 1 2\r\n10 3 4\r\n0 0 0\r\n30 5 6\r\n"), 10.0);
+  EXPECT_EQ(last_time("0 1 2\r\n12 3 4\r\n\r\n\r\n"), 12.0);
 }
 
-TEST(LastDriverRecordTime, AnInterpolatedRecordGivesItsAbsoluteTime) {
-  TempFolder folder;
-  const Model model = small_model();
-  EXPECT_EQ(last_driver_record_time(driver_file(folder, "0 1 2\r\n-10 3 4\r\n-25 5 6\r\n"), model),
-            25.0);
+TEST_P(LastDriverRecordTime, AnInterpolatedRecordGivesItsAbsoluteTime) {
+  EXPECT_EQ(last_time("0 1 2\r\n-10 3 4\r\n-25 5 6\r\n"), 25.0);
 }
 
-TEST(LastDriverRecordTime, FailsLikeTheReader) {
-  TempFolder folder;
-  EXPECT_EQ(failure_of_last_time(folder.file("absent.drr")), kDriverFileMissingMessage);
-  EXPECT_EQ(failure_of_last_time(driver_file(folder, "0 1 2\r\n10 x 4\r\n20 5 6\r\n")),
+TEST_P(LastDriverRecordTime, FailsLikeTheReader) {
+  EXPECT_EQ(failure("0 1 2\r\n10 x 4\r\n20 5 6\r\n"),
             "Invalid numeric input: expected driver 1 (Air temperature max) of record 2, found "
             "\"x\"");
-  EXPECT_EQ(failure_of_last_time(driver_file(folder, "0 1 2\r\n10 3 4\r\n5 5 6\r\n")),
+  EXPECT_EQ(failure("0 1 2\r\n10 3 4\r\n5 5 6\r\n"),
             "Driver times out of order: expected the time of record 3 to be at least 10 (the "
             "time of record 2), found 5");
   const std::string headless = folder.file("headless.drr");
   write_bytes(headless, "0 1 2\r\n");
-  EXPECT_EQ(failure_of_last_time(headless),
+  EXPECT_EQ(failure_of_last_time(source(headless)),
             "Missing header line: expected the names of the drivers on line 1, found a line of "
             "numbers");
 }
 
-TEST(LastDriverRecordTime, AFileWithoutUsableRecordIsAnError) {
+TEST_P(LastDriverRecordTime, AFileWithoutUsableRecordIsAnError) {
+  EXPECT_EQ(failure(""), kNoDriverRecordMessage);
+  EXPECT_EQ(failure("0 0 0\r\n10 3 4\r\n"), kNoDriverRecordMessage);
+}
+
+TEST(LastDriverRecordTimeOfAFile, AMissingFileIsReported) {
   TempFolder folder;
-  EXPECT_EQ(failure_of_last_time(driver_file(folder, "")), kNoDriverRecordMessage);
-  EXPECT_EQ(failure_of_last_time(driver_file(folder, "0 0 0\r\n10 3 4\r\n")),
-            kNoDriverRecordMessage);
+  EXPECT_EQ(failure_of_last_time(folder.file("absent.drr")), kDriverFileMissingMessage);
 }
 
 TEST(DriverFileWriterState, AbandonKeepsThePreviousFileAndTheWriterStartsAgain) {
@@ -110,17 +118,20 @@ TEST(DriverFileWriterState, AbandonKeepsThePreviousFileAndTheWriterStartsAgain) 
   EXPECT_FALSE(reader.is_open());
 }
 
-TEST(DriverFileReaderState, OpeningAgainStartsFromTheFirstRecord) {
+class DriverFileReaderState : public testing::ReaderTest {};
+VINDREL_READ_FROM_FILE_AND_TEXT(DriverFileReaderState);
+
+TEST_P(DriverFileReaderState, OpeningAgainStartsFromTheFirstRecord) {
   TempFolder folder;
   const std::string path = driver_file(folder, "0 1 2\r\n10 3 4\r\n");
   Model model = small_model();
   DriverFileReader reader;
-  ASSERT_TRUE(reader.open(path));
+  ASSERT_TRUE(reader.open(source(path)));
   double time = 0.0;
   ASSERT_TRUE(reader.read_record(time, 2, model.drivers));
   ASSERT_TRUE(reader.read_record(time, 2, model.drivers));
   EXPECT_FALSE(reader.read_record(time, 2, model.drivers));
-  ASSERT_TRUE(reader.open(path));
+  ASSERT_TRUE(reader.open(source(path)));
   ASSERT_TRUE(reader.read_record(time, 2, model.drivers));
   EXPECT_EQ(time, 0.0);
   EXPECT_EQ(model.drivers[1].value, 1.0);

@@ -147,10 +147,13 @@ TEST(OutputFileWriting, WritingWithoutOpeningIsAnError) {
   }
 }
 
-TEST(OutputFileReading, ReadsTheGoldenFile) {
+class OutputFileReading : public testing::ReaderTest {};
+VINDREL_READ_FROM_FILE_AND_TEXT(OutputFileReading);
+
+TEST_P(OutputFileReading, ReadsTheGoldenFile) {
   Model model = small_model();
   OutputFileReader output;
-  output.open(testing::golden_path("small.out"));
+  output.open(source(testing::golden_path("small.out")));
   double time = 0.0;
   ASSERT_TRUE(output.read_record(time, model));
   EXPECT_EQ(time, 2.0);
@@ -167,7 +170,7 @@ TEST(OutputFileReading, ReadsTheGoldenFile) {
   output.close();
 }
 
-TEST(OutputFileReading, ARoundTripKeepsFifteenDigitsOfTimeAndThirteenOfValues) {
+TEST_P(OutputFileReading, ARoundTripKeepsFifteenDigitsOfTimeAndThirteenOfValues) {
   TempFolder folder;
   const std::string path = folder.file("round.out");
   Model model = MakeModel();
@@ -190,7 +193,7 @@ TEST(OutputFileReading, ARoundTripKeepsFifteenDigitsOfTimeAndThirteenOfValues) {
 
   Model read_back = MakeModel();
   OutputFileReader input;
-  input.open(path);
+  input.open(source(path));
   double time = 0.0;
   for (const auto& record : written) {
     ASSERT_TRUE(input.read_record(time, read_back));
@@ -212,13 +215,13 @@ TEST(OutputFileReading, ARoundTripKeepsFifteenDigitsOfTimeAndThirteenOfValues) {
   EXPECT_FALSE(input.read_record(time, read_back));
 }
 
-TEST(OutputFileReading, EmptyLinesAtTheEndGiveNoExtraRecord) {
+TEST_P(OutputFileReading, EmptyLinesAtTheEndGiveNoExtraRecord) {
   TempFolder folder;
   const std::string path = folder.file("blank.out");
   write_bytes(path, read_bytes(testing::golden_path("small.out")) + "\r\n\r\n  \r\n");
   Model model = small_model();
   OutputFileReader output;
-  output.open(path);
+  output.open(source(path));
   double time = 0.0;
   int records = 0;
   while (output.read_record(time, model)) ++records;
@@ -227,14 +230,14 @@ TEST(OutputFileReading, EmptyLinesAtTheEndGiveNoExtraRecord) {
   EXPECT_EQ(model.states[1].value, 1e-300);
 }
 
-TEST(OutputFileReading, AFileThatEndsInsideARecordIsAnError) {
+TEST_P(OutputFileReading, AFileThatEndsInsideARecordIsAnError) {
   TempFolder folder;
   const std::string path = folder.file("cut.out");
   const std::string text = read_bytes(testing::golden_path("small.out"));
   write_bytes(path, text.substr(0, text.size() - 2 * 26));  // the last record loses 2 columns
   Model model = small_model();
   OutputFileReader output;
-  output.open(path);
+  output.open(source(path));
   double time = 0.0;
   ASSERT_TRUE(output.read_record(time, model));
   try {
@@ -250,7 +253,7 @@ TEST(OutputFileReading, AFileThatEndsInsideARecordIsAnError) {
   EXPECT_EQ(model.drivers[1].value, 1.5);
 }
 
-TEST(OutputFileReading, ANonNumericTokenNamesItsColumn) {
+TEST_P(OutputFileReading, ANonNumericTokenNamesItsColumn) {
   TempFolder folder;
   const std::string path = folder.file("bad.out");
   std::string text = read_bytes(testing::golden_path("small.out"));
@@ -258,7 +261,7 @@ TEST(OutputFileReading, ANonNumericTokenNamesItsColumn) {
   write_bytes(path, text);
   Model model = small_model();
   OutputFileReader output;
-  output.open(path);
+  output.open(source(path));
   double time = 0.0;
   try {
     output.read_record(time, model);
@@ -274,7 +277,7 @@ TEST(OutputFileReading, ANonNumericTokenNamesItsColumn) {
   EXPECT_EQ(model.processes[3].value, 4.25);
 }
 
-TEST(OutputFileReading, AFileWithoutItsUnitsLineIsRefused) {
+TEST_P(OutputFileReading, AFileWithoutItsUnitsLineIsRefused) {
   TempFolder folder;
   const std::string path = folder.file("no_units.out");
   const auto lines = testing::split_lines(read_bytes(testing::golden_path("small.out")));
@@ -282,7 +285,7 @@ TEST(OutputFileReading, AFileWithoutItsUnitsLineIsRefused) {
   Model model = small_model();
   OutputFileReader output;
   try {
-    output.open(path);
+    output.open(source(path));
     FAIL() << "no error";
   } catch (const EInOutError& error) {
     EXPECT_EQ(error.message(),
@@ -292,7 +295,7 @@ TEST(OutputFileReading, AFileWithoutItsUnitsLineIsRefused) {
   }
 }
 
-TEST(OutputFileReading, AMissingFileIsFileNotFound) {
+TEST(OutputFileMissing, IsFileNotFound) {
   TempFolder folder;
   OutputFileReader output;
   Model model = small_model();

@@ -1,5 +1,3 @@
-#include "fileio/param_file.hpp"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -10,6 +8,7 @@
 
 #include "core/exceptions.hpp"
 #include "fileio/number_format.hpp"
+#include "fileio/param_file.hpp"
 #include "fileio_test_support.hpp"
 
 namespace vindrel {
@@ -49,8 +48,8 @@ TEST(ParamFileWriting, WritesTheExactBytesOfTheGoldenFile) {
 TEST(ParamFileWriting, TheModelsFileHas170LinesOf74Characters) {
   const Model model = MakeModel();
   const std::string text =
-      FormatParamFile(model.ModelInfo, model.ModelInfo.ParameterCount, model.parameters,
-                      model.ModelInfo.StateCount, model.states);
+      format_param_file(model.ModelInfo, model.ModelInfo.ParameterCount, model.parameters,
+                        model.ModelInfo.StateCount, model.states);
   const auto lines = testing::split_lines(text);
   ASSERT_EQ(lines.size(), 170u);
   EXPECT_EQ(lines[0], "Vindrel" + std::string(18, ' ') + " " + "6.4.1" + std::string(20, ' '));
@@ -109,9 +108,12 @@ TEST(ParamFileWriting, AReadOnlyFileIsRefusedAndKept) {
   EXPECT_EQ(read_bytes(path), "locked");
 }
 
-TEST(ParamFileReading, ReadsTheGoldenFile) {
+class ParamFileReading : public testing::ReaderTest {};
+VINDREL_READ_FROM_FILE_AND_TEXT(ParamFileReading);
+
+TEST_P(ParamFileReading, ReadsTheGoldenFile) {
   Model model = model_with_marker_values();
-  ASSERT_TRUE(ReadParamFile(testing::golden_path("small.par"), model));
+  ASSERT_TRUE(ReadParamFile(source(testing::golden_path("small.par")), model));
   const Model expected = small_model();
   EXPECT_EQ(model.states[1].value, 1.5);
   EXPECT_EQ(model.states[2].value, -0.00125);
@@ -124,7 +126,7 @@ TEST(ParamFileReading, ReadsTheGoldenFile) {
   EXPECT_EQ(model.parameters[4].units, expected.parameters[4].units);
 }
 
-TEST(ParamFileReading, ARoundTripKeepsFifteenSignificantDigits) {
+TEST_P(ParamFileReading, ARoundTripKeepsFifteenSignificantDigits) {
   TempFolder folder;
   const std::string path = folder.file("round.par");
   Model model = MakeModel();
@@ -139,7 +141,7 @@ TEST(ParamFileReading, ARoundTripKeepsFifteenSignificantDigits) {
   }
   WriteParamFile(path, model);
   Model read_back = MakeModel();
-  ASSERT_TRUE(ReadParamFile(path, read_back));
+  ASSERT_TRUE(ReadParamFile(source(path), read_back));
   for (int i = 1; i <= model.ModelInfo.StateCount; ++i) {
     const double x = model.states[i].value;
     EXPECT_LE(std::fabs(read_back.states[i].value - x), 5.0000001e-15 * std::fabs(x));
@@ -155,7 +157,7 @@ TEST(ParamFileReading, ARoundTripKeepsFifteenSignificantDigits) {
   EXPECT_EQ(read_bytes(again), read_bytes(path));
 }
 
-TEST(ParamFileReading, ReadsValuesEditedByHandIntoShorterForms) {
+TEST_P(ParamFileReading, ReadsValuesEditedByHandIntoShorterForms) {
   TempFolder folder;
   const std::string path = folder.file("edited.par");
   // Every line keeps its 25-character name field; the values are moved about.
@@ -169,7 +171,7 @@ TEST(ParamFileReading, ReadsValuesEditedByHandIntoShorterForms) {
                         line("Foliage C Density", "1E2\n") + line("two thirds", ".5\r\n") +
                         line("Canopy conductance max", "-0\r\n"));
   Model model = model_with_marker_values();
-  ASSERT_TRUE(ReadParamFile(path, model));
+  ASSERT_TRUE(ReadParamFile(source(path), model));
   EXPECT_EQ(model.states[1].value, 2.5);
   EXPECT_EQ(model.states[2].value, -0.03);
   EXPECT_EQ(model.parameters[1].value, 42.25);
@@ -178,60 +180,60 @@ TEST(ParamFileReading, ReadsValuesEditedByHandIntoShorterForms) {
   EXPECT_EQ(model.parameters[4].value, 0.0);
 }
 
-TEST(ParamFileReading, LinesAfterTheLastValueAreIgnored) {
+TEST_P(ParamFileReading, LinesAfterTheLastValueAreIgnored) {
   TempFolder folder;
   const std::string path = folder.file("longer.par");
   write_bytes(path, read_bytes(testing::golden_path("small.par")) + "extra line abc\r\n1 2 3\r\n");
   Model model = model_with_marker_values();
-  EXPECT_TRUE(ReadParamFile(path, model));
+  EXPECT_TRUE(ReadParamFile(source(path), model));
   EXPECT_EQ(model.parameters[4].value, 1e-300);
 }
 
 TEST(ParamFileHeader, AcceptsTheWrittenHeader) {
   const TModelDef info = small_model().ModelInfo;
-  EXPECT_TRUE(ParamHeaderMatches("Vindrel                   6.4.1                    ", info));
+  EXPECT_TRUE(param_header_matches("Vindrel                   6.4.1                    ", info));
 }
 
 TEST(ParamFileHeader, AcceptsTheNameInAnyLetterCase) {
   const TModelDef info = small_model().ModelInfo;
-  EXPECT_TRUE(ParamHeaderMatches("vindrel                   6.4.1", info));
-  EXPECT_TRUE(ParamHeaderMatches("VINDREL                   6.4.1", info));
+  EXPECT_TRUE(param_header_matches("vindrel                   6.4.1", info));
+  EXPECT_TRUE(param_header_matches("VINDREL                   6.4.1", info));
 }
 
 TEST(ParamFileHeader, AcceptsSpacesMovedWithinTheFirst26Columns) {
   const TModelDef info = small_model().ModelInfo;
-  EXPECT_TRUE(ParamHeaderMatches("   Vin drel               6.4.1", info));
-  EXPECT_TRUE(ParamHeaderMatches("                   Vindrel6.4.1", info));
+  EXPECT_TRUE(param_header_matches("   Vin drel               6.4.1", info));
+  EXPECT_TRUE(param_header_matches("                   Vindrel6.4.1", info));
 }
 
 TEST(ParamFileHeader, AcceptsTrailingSpacesAfterTheVersion) {
   const TModelDef info = small_model().ModelInfo;
-  EXPECT_TRUE(ParamHeaderMatches("Vindrel                   6.4.1     ", info));
-  EXPECT_TRUE(ParamHeaderMatches("Vindrel                   6.4.1 anything after a space", info));
+  EXPECT_TRUE(param_header_matches("Vindrel                   6.4.1     ", info));
+  EXPECT_TRUE(param_header_matches("Vindrel                   6.4.1 anything after a space", info));
 }
 
 TEST(ParamFileHeader, RefusesOtherVersions) {
   const TModelDef info = small_model().ModelInfo;
-  EXPECT_FALSE(ParamHeaderMatches("Vindrel                   6.4", info));
-  EXPECT_FALSE(ParamHeaderMatches("Vindrel                   6.4.10", info));
-  EXPECT_FALSE(ParamHeaderMatches("Vindrel                   6.4.1\t", info));
-  EXPECT_FALSE(ParamHeaderMatches("Vindrel                    6.4.1", info));
+  EXPECT_FALSE(param_header_matches("Vindrel                   6.4", info));
+  EXPECT_FALSE(param_header_matches("Vindrel                   6.4.10", info));
+  EXPECT_FALSE(param_header_matches("Vindrel                   6.4.1\t", info));
+  EXPECT_FALSE(param_header_matches("Vindrel                    6.4.1", info));
 }
 
 TEST(ParamFileHeader, RefusesNameOneSpaceAndVersion) {
   const TModelDef info = small_model().ModelInfo;
-  EXPECT_FALSE(ParamHeaderMatches("Vindrel 6.4.1", info));
+  EXPECT_FALSE(param_header_matches("Vindrel 6.4.1", info));
 }
 
 TEST(ParamFileHeader, RefusesOtherNamesTabsAndShortLines) {
   const TModelDef info = small_model().ModelInfo;
-  EXPECT_FALSE(ParamHeaderMatches("Vindrel2                  6.4.1", info));
-  EXPECT_FALSE(ParamHeaderMatches("Vindrel\t                  6.4.1", info));
-  EXPECT_FALSE(ParamHeaderMatches("Vindrel", info));
-  EXPECT_FALSE(ParamHeaderMatches("", info));
+  EXPECT_FALSE(param_header_matches("Vindrel2                  6.4.1", info));
+  EXPECT_FALSE(param_header_matches("Vindrel\t                  6.4.1", info));
+  EXPECT_FALSE(param_header_matches("Vindrel", info));
+  EXPECT_FALSE(param_header_matches("", info));
 }
 
-TEST(ParamFileReading, AnIncompatibleFileIsRefusedAndChangesNothing) {
+TEST_P(ParamFileReading, AnIncompatibleFileIsRefusedAndChangesNothing) {
   TempFolder folder;
   for (const char* first_line :
        {"Vindrel                   6.4", "Vindrel                   6.4.10", "Vindrel 6.4.1",
@@ -239,32 +241,32 @@ TEST(ParamFileReading, AnIncompatibleFileIsRefusedAndChangesNothing) {
     const std::string path = folder.file("incompatible.par");
     write_bytes(path, header_line(first_line));
     Model model = model_with_marker_values();
-    EXPECT_FALSE(ReadParamFile(path, model)) << first_line;
+    EXPECT_FALSE(ReadParamFile(source(path), model)) << first_line;
     expect_marker_values(model);
   }
   EXPECT_EQ(kIncompatibleParamFileMessage,
             "The parameter file selected is not compatible with this model. No parameters read.");
 }
 
-TEST(ParamFileReading, AnEmptyFileIsIncompatible) {
+TEST_P(ParamFileReading, AnEmptyFileIsIncompatible) {
   TempFolder folder;
   const std::string path = folder.file("empty.par");
   write_bytes(path, "");
   Model model = model_with_marker_values();
-  EXPECT_FALSE(ReadParamFile(path, model));
+  EXPECT_FALSE(ReadParamFile(source(path), model));
   expect_marker_values(model);
 }
 
-TEST(ParamFileReading, ALowerCaseNameIsAccepted) {
+TEST_P(ParamFileReading, ALowerCaseNameIsAccepted) {
   TempFolder folder;
   const std::string path = folder.file("lower.par");
   write_bytes(path, header_line("vindrel                   6.4.1"));
   Model model = model_with_marker_values();
-  EXPECT_TRUE(ReadParamFile(path, model));
+  EXPECT_TRUE(ReadParamFile(source(path), model));
   EXPECT_EQ(model.states[1].value, 1.5);
 }
 
-TEST(ParamFileReading, ANonNumericValueFailsWithItsPlaceAndChangesNothing) {
+TEST_P(ParamFileReading, ANonNumericValueFailsWithItsPlaceAndChangesNothing) {
   TempFolder folder;
   const std::string path = folder.file("bad.par");
   std::string text = read_bytes(testing::golden_path("small.par"));
@@ -273,7 +275,7 @@ TEST(ParamFileReading, ANonNumericValueFailsWithItsPlaceAndChangesNothing) {
   write_bytes(path, text);
   Model model = model_with_marker_values();
   try {
-    ReadParamFile(path, model);
+    ReadParamFile(source(path), model);
     FAIL() << "no error";
   } catch (const EInOutError& error) {
     EXPECT_EQ(error.message(),
@@ -285,7 +287,7 @@ TEST(ParamFileReading, ANonNumericValueFailsWithItsPlaceAndChangesNothing) {
   expect_marker_values(model);
 }
 
-TEST(ParamFileReading, AFileThatEndsEarlyFailsAndChangesNothing) {
+TEST_P(ParamFileReading, AFileThatEndsEarlyFailsAndChangesNothing) {
   TempFolder folder;
   const std::string path = folder.file("short.par");
   const std::string text = read_bytes(testing::golden_path("small.par"));
@@ -295,7 +297,7 @@ TEST(ParamFileReading, AFileThatEndsEarlyFailsAndChangesNothing) {
   write_bytes(path, text.substr(0, end) + "\r\n\r\n");
   Model model = model_with_marker_values();
   try {
-    ReadParamFile(path, model);
+    ReadParamFile(source(path), model);
     FAIL() << "no error";
   } catch (const EInOutError& error) {
     EXPECT_EQ(error.message(),
@@ -305,7 +307,7 @@ TEST(ParamFileReading, AFileThatEndsEarlyFailsAndChangesNothing) {
   expect_marker_values(model);
 }
 
-TEST(ParamFileReading, ATooLongTokenFailsInsteadOfShiftingTheValues) {
+TEST_P(ParamFileReading, ATooLongTokenFailsInsteadOfShiftingTheValues) {
   TempFolder folder;
   const std::string path = folder.file("long.par");
   std::string text = read_bytes(testing::golden_path("small.par"));
@@ -315,7 +317,7 @@ TEST(ParamFileReading, ATooLongTokenFailsInsteadOfShiftingTheValues) {
   write_bytes(path, text);
   Model model = model_with_marker_values();
   try {
-    ReadParamFile(path, model);
+    ReadParamFile(source(path), model);
     FAIL() << "no error";
   } catch (const EInOutError& error) {
     EXPECT_EQ(error.message().rfind("Invalid numeric input: expected the value of state 1 "
@@ -328,7 +330,7 @@ TEST(ParamFileReading, ATooLongTokenFailsInsteadOfShiftingTheValues) {
   expect_marker_values(model);
 }
 
-TEST(ParamFileReading, AMissingFileIsFileNotFound) {
+TEST(ParamFileMissing, IsFileNotFound) {
   TempFolder folder;
   Model model = model_with_marker_values();
   try {
@@ -340,11 +342,11 @@ TEST(ParamFileReading, AMissingFileIsFileNotFound) {
   expect_marker_values(model);
 }
 
-TEST(ParamFileReading, ReadsIntoPrivateTablesOfTheSameShape) {
+TEST_P(ParamFileReading, ReadsIntoPrivateTablesOfTheSameShape) {
   const Model model = small_model();
   statearray states{};
   paramarray parameters{};
-  ASSERT_TRUE(ReadParamFile(testing::golden_path("small.par"), model.ModelInfo,
+  ASSERT_TRUE(ReadParamFile(source(testing::golden_path("small.par")), model.ModelInfo,
                             model.ModelInfo.ParameterCount, parameters, model.ModelInfo.StateCount,
                             states));
   EXPECT_EQ(states[1].value, 1.5);
@@ -352,7 +354,7 @@ TEST(ParamFileReading, ReadsIntoPrivateTablesOfTheSameShape) {
   EXPECT_EQ(parameters[5].value, 0.0) << "entries beyond the count stay empty";
 }
 
-TEST(ParamFileReading, NonFiniteValuesWrittenByTheProgramReadBack) {
+TEST_P(ParamFileReading, NonFiniteValuesWrittenByTheProgramReadBack) {
   TempFolder folder;
   const std::string path = folder.file("nan.par");
   Model model = small_model();
@@ -361,7 +363,7 @@ TEST(ParamFileReading, NonFiniteValuesWrittenByTheProgramReadBack) {
   WriteParamFile(path, model);
   EXPECT_NE(read_bytes(path).find("                    Nan "), std::string::npos);
   Model read_back = model_with_marker_values();
-  ASSERT_TRUE(ReadParamFile(path, read_back));
+  ASSERT_TRUE(ReadParamFile(source(path), read_back));
   EXPECT_TRUE(std::isnan(read_back.parameters[1].value));
   EXPECT_EQ(read_back.parameters[2].value, -std::numeric_limits<double>::infinity());
 }

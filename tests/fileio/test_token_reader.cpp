@@ -1,10 +1,9 @@
-#include "fileio/token_reader.hpp"
-
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "core/exceptions.hpp"
+#include "fileio/token_reader.hpp"
 #include "fileio_test_support.hpp"
 
 namespace vindrel {
@@ -14,9 +13,23 @@ using Status = TokenReader::TokenStatus;
 
 std::string what_expected() { return "the test value"; }
 
-TEST(TokenReader, SkipsBlanksTabsAndLineEndsBetweenNumbers) {
+// The reader's tests on files and on the same bytes as a text in memory.
+class TokenReading : public testing::ReaderTest {
+ protected:
+  // Opens `reader` on `text`, kept in a file called `name` in the test's folder.
+  void open(TokenReader& reader, const std::string& text, const std::string& name = "memory") {
+    const std::string path = folder.file(name);
+    testing::write_bytes(path, text);
+    reader.open(source(path));
+  }
+
+  testing::TempFolder folder;
+};
+VINDREL_READ_FROM_FILE_AND_TEXT(TokenReading);
+
+TEST_P(TokenReading, SkipsBlanksTabsAndLineEndsBetweenNumbers) {
   TokenReader reader;
-  reader.open_memory(" \t1.5\r\n\t-2 \n\n  3e2", "memory");
+  open(reader, " \t1.5\r\n\t-2 \n\n  3e2");
   EXPECT_EQ(reader.read_number(what_expected), 1.5);
   EXPECT_EQ(reader.read_number(what_expected), -2.0);
   EXPECT_EQ(reader.read_number(what_expected), 300.0);
@@ -24,18 +37,18 @@ TEST(TokenReader, SkipsBlanksTabsAndLineEndsBetweenNumbers) {
   EXPECT_TRUE(reader.at_end_of_data());
 }
 
-TEST(TokenReader, ANumberAtTheEndOfTheInputIsZeroWithItsStatus) {
+TEST_P(TokenReading, ANumberAtTheEndOfTheInputIsZeroWithItsStatus) {
   TokenReader reader;
-  reader.open_memory("5\r\n\r\n", "memory");
+  open(reader, "5\r\n\r\n");
   EXPECT_EQ(reader.next_number().value, 5.0);
   const TokenReader::NumberToken token = reader.next_number();
   EXPECT_EQ(token.status, Status::kEndOfFile);
   EXPECT_EQ(token.value, 0.0);
 }
 
-TEST(TokenReader, ABadTokenNamesWhatWasExpectedAndItsLine) {
+TEST_P(TokenReading, ABadTokenNamesWhatWasExpectedAndItsLine) {
   TokenReader reader;
-  reader.open_memory("1\r\n2\r\n  abc 4\r\n", "values.txt");
+  open(reader, "1\r\n2\r\n  abc 4\r\n", "values.txt");
   reader.read_number(what_expected);
   reader.read_number(what_expected);
   try {
@@ -43,16 +56,17 @@ TEST(TokenReader, ABadTokenNamesWhatWasExpectedAndItsLine) {
     FAIL() << "no error";
   } catch (const EInOutError& error) {
     EXPECT_EQ(error.message(), "Invalid numeric input: expected the test value, found \"abc\"");
-    EXPECT_EQ(error.file(), "values.txt");
+    EXPECT_EQ(error.file(), folder.file("values.txt"));
     EXPECT_EQ(error.line(), 3u);
-    EXPECT_STREQ(error.what(),
-                 "values.txt:3: Invalid numeric input: expected the test value, found \"abc\"");
+    EXPECT_EQ(std::string(error.what()),
+              folder.file("values.txt") +
+                  ":3: Invalid numeric input: expected the test value, found \"abc\"");
   }
 }
 
-TEST(TokenReader, TheEndOfTheInputWhereANumberIsNeededIsAnError) {
+TEST_P(TokenReading, TheEndOfTheInputWhereANumberIsNeededIsAnError) {
   TokenReader reader;
-  reader.open_memory("1\r\n", "short.txt");
+  open(reader, "1\r\n", "short.txt");
   reader.read_number(what_expected);
   try {
     reader.read_number(what_expected);
@@ -63,27 +77,27 @@ TEST(TokenReader, TheEndOfTheInputWhereANumberIsNeededIsAnError) {
   }
 }
 
-TEST(TokenReader, ReadsATokenOfSixtyFourCharacters) {
+TEST_P(TokenReading, ReadsATokenOfSixtyFourCharacters) {
   const std::string token = "1." + std::string(59, '0') + "e+0";
   ASSERT_EQ(token.size(), 64u);
   const std::string text = token + " 2";
   TokenReader reader;
-  reader.open_memory(text, "memory");
+  open(reader, text);
   EXPECT_EQ(reader.read_number(what_expected), 1.0);
   EXPECT_EQ(reader.read_number(what_expected), 2.0);
 }
 
-TEST(TokenReader, ALongerTokenIsRefusedWholeAndItsRestIsNotTheNextNumber) {
+TEST_P(TokenReading, ALongerTokenIsRefusedWholeAndItsRestIsNotTheNextNumber) {
   const std::string token = std::string(70, '1');
   const std::string text = token + " 7";
   TokenReader reader;
-  reader.open_memory(text, "memory");
+  open(reader, text);
   const TokenReader::NumberToken first = reader.next_number();
   EXPECT_EQ(first.status, Status::kTooLong);
   EXPECT_EQ(first.text, std::string(64, '1'));
   EXPECT_EQ(reader.next_number().value, 7.0);
 
-  reader.open_memory(token, "long.txt");
+  open(reader, token, "long.txt");
   try {
     reader.read_number(what_expected);
     FAIL() << "no error";
@@ -95,35 +109,34 @@ TEST(TokenReader, ALongerTokenIsRefusedWholeAndItsRestIsNotTheNextNumber) {
   }
 }
 
-TEST(TokenReader, TokensThatEndTheInputAreMeasuredLikeOthers) {
+TEST_P(TokenReading, TokensThatEndTheInputAreMeasuredLikeOthers) {
   const std::string exact = "1." + std::string(59, '0') + "e+0";   // 64 characters
   const std::string longer = "1." + std::string(60, '0') + "e+0";  // 65 characters
   TokenReader reader;
-  reader.open_memory(exact, "memory");
+  open(reader, exact);
   EXPECT_EQ(reader.next_number().value, 1.0);
-  reader.open_memory(longer, "memory");
+  open(reader, longer);
   EXPECT_EQ(reader.next_number().status, Status::kTooLong);
   EXPECT_TRUE(reader.at_end_of_data());
 }
 
-TEST(TokenReader, ALongTokenInAFileIsRefusedWhereverTheBufferEnds) {
-  testing::TempFolder folder;
+TEST_P(TokenReading, ALongTokenIsRefusedWhereverTheBufferEnds) {
   const std::string path = folder.file("long.txt");
   // A 100-character token that starts 30 characters before the buffer's end.
   std::string text(TokenReader::kBufferSize - 31, ' ');
   text += std::string(100, '7') + " 5\r\n";
   testing::write_bytes(path, text);
   TokenReader reader;
-  reader.open(path);
+  reader.open(source(path));
   const TokenReader::NumberToken token = reader.next_number();
   EXPECT_EQ(token.status, Status::kTooLong);
   EXPECT_EQ(token.text, std::string(64, '7'));
   EXPECT_EQ(reader.next_number().value, 5.0);
 }
 
-TEST(TokenReader, FieldsStopAtTheLineEnd) {
+TEST_P(TokenReading, FieldsStopAtTheLineEnd) {
   TokenReader reader;
-  reader.open_memory("abcdefgh\r\nxy\r\n", "memory");
+  open(reader, "abcdefgh\r\nxy\r\n");
   EXPECT_EQ(reader.read_field(5), "abcde");
   EXPECT_EQ(reader.read_field(5), "fgh");
   EXPECT_EQ(reader.read_field(5), "");
@@ -132,9 +145,9 @@ TEST(TokenReader, FieldsStopAtTheLineEnd) {
   EXPECT_EQ(reader.read_field(25), "xy");
 }
 
-TEST(TokenReader, ReadLineDropsTheLineEndAndKeepsTabs) {
+TEST_P(TokenReading, ReadLineDropsTheLineEndAndKeepsTabs) {
   TokenReader reader;
-  reader.open_memory("first line \t\r\nsecond\nlast", "memory");
+  open(reader, "first line \t\r\nsecond\nlast");
   EXPECT_EQ(reader.read_line(), "first line \t");
   EXPECT_EQ(reader.read_line(), "second");
   EXPECT_EQ(reader.read_line(), "last");
@@ -142,15 +155,14 @@ TEST(TokenReader, ReadLineDropsTheLineEndAndKeepsTabs) {
   EXPECT_EQ(reader.line(), 3u);
 }
 
-TEST(TokenReader, ReadLineKeepsOnlyTheAskedLength) {
+TEST_P(TokenReading, ReadLineKeepsOnlyTheAskedLength) {
   TokenReader reader;
-  reader.open_memory("0123456789\r\nnext\r\n", "memory");
+  open(reader, "0123456789\r\nnext\r\n");
   EXPECT_EQ(reader.read_line(4), "0123");
   EXPECT_EQ(reader.read_line(), "next");
 }
 
-TEST(TokenReader, TokensAcrossTheBufferBoundaryReadWhole) {
-  testing::TempFolder folder;
+TEST_P(TokenReading, TokensAcrossTheBufferBoundaryReadWhole) {
   const std::string path = folder.file("many.txt");
   std::string text;
   double expected_sum = 0.0;
@@ -161,7 +173,7 @@ TEST(TokenReader, TokensAcrossTheBufferBoundaryReadWhole) {
   }
   testing::write_bytes(path, text);
   TokenReader reader;
-  reader.open(path);
+  reader.open(source(path));
   double sum = 0.0;
   for (;;) {
     const TokenReader::NumberToken token = reader.next_number();
@@ -172,7 +184,7 @@ TEST(TokenReader, TokensAcrossTheBufferBoundaryReadWhole) {
   EXPECT_EQ(sum, expected_sum);
 }
 
-TEST(TokenReader, AMissingFileIsFileNotFound) {
+TEST(TokenReaderFile, AMissingFileIsFileNotFound) {
   testing::TempFolder folder;
   TokenReader reader;
   try {
@@ -185,7 +197,7 @@ TEST(TokenReader, AMissingFileIsFileNotFound) {
   EXPECT_FALSE(reader.is_open());
 }
 
-TEST(TokenReader, AFolderIsNotAFileToRead) {
+TEST(TokenReaderFile, AFolderIsNotAFileToRead) {
   testing::TempFolder folder;
   TokenReader reader;
   try {

@@ -161,7 +161,7 @@ class TestDataForm : public QObject {
     ScriptedDialogs& dialogs = *scripted;
     TDataForm form(program, dialogs);
     program.model.processes[60].value = 1.5;
-    form.ShowProcesses();
+    form.ShowProcess();
     QAbstractItemModelTester tester(form.grid()->model(),
                                     QAbstractItemModelTester::FailureReportingMode::QtTest);
     QVERIFY(form.isVisible());

@@ -108,6 +108,7 @@ class TestMainForm : public QObject {
     QVERIFY(!window.program().flags.parameter_file_new);
 
     // A new name: the file is written from the values in hand, which then become 0.
+    dialogs.answers = {MessageAnswer::kYes};
     type_into(window, "ParamBox", path("new.par"));
     QVERIFY(QFile::exists(path("new.par")));
     QVERIFY(window.program().flags.parameter_file_new);

@@ -286,6 +286,7 @@ class TestRunFromWindow : public QObject {
     QCOMPARE(contents(path("hot.out")), contents(path("hot-ref.out")));
 
     // A failure before the first step (no driver file) is shown the same way.
+    dialogs.answers = {MessageAnswer::kYes};  // the new driver file is made, then removed
     type_into(window, "DriverBox", path("missing.drr"));
     QFile::remove(path("missing.drr"));
     when_modal([&](QWidget* trouble) {

@@ -67,7 +67,7 @@ VINDREL_SCREENSHOT(process_view) {
   TDataForm data_form(*program, dialogs);
   TFmParameter editor(*program, dialogs, data_form);
   editor.show_contents(false);  // the process values at the calculation time
-  data_form.ShowProcesses();
+  data_form.ShowProcess();
   shot.save(data_form, QStringLiteral("process_view"));
 }
 

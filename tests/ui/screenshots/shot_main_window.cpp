@@ -79,7 +79,7 @@ VINDREL_SCREENSHOT(progress) {
   }
   shot.save(window.progress_window(), QStringLiteral("progress"));
   dialogs.answers.push_back(MessageAnswer::kYes);
-  window.progress_window().BtnCancelClick();
+  window.progress_window().cancel_clicked();
   finished.wait(60000);
 }
 
