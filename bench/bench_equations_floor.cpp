@@ -134,27 +134,34 @@ void BM_EquationsFloorAndCallers(benchmark::State& state) {
 }
 BENCHMARK(BM_EquationsFloorAndCallers)->Name(kEquations)->Unit(benchmark::kMicrosecond);
 
-// The inputs of every (16 x kRunYears)th derivative evaluation of the run that
-// the run benchmarks time: kRunYears model years of the example stand, with
-// daily steps from time 1.
-const std::vector<EvaluationInput>& run_inputs() {
-  static const std::vector<EvaluationInput> inputs = [] {
-    std::vector<EvaluationInput> captured;
-    Model model = example_model();
-    RunSettings settings;
-    settings.start_time = 1.0;
-    settings.stop_time = 1.0 + kRunYears * kModelYearDays;
-    settings.output_step = 1e9;  // no records
-    settings.batch_mode = true;
-    settings.driver_file = example_stand().driver_file;
-    settings.output_file = scratch_file("captured-run.out");
-    NullSink no_records;
-    capture_evaluation_inputs(&captured, 16 * kRunYears);
-    Run(model, settings, no_records);
-    capture_evaluation_inputs(nullptr, 1);
-    return captured;
-  }();
-  return inputs;
+// A sample of the inputs of the derivative evaluations of a run that the run
+// benchmarks time: kRunYears model years of the example stand, with daily
+// steps from time 1, with rk4 (every (16 x kRunYears)th evaluation) or with
+// dopri5 at its default tolerance (every (2 x kRunYears + 1)th: a stride that
+// is no multiple of its six evaluations per step, so every stage is sampled).
+std::vector<EvaluationInput> capture_run_inputs(IntegratorKind integrator) {
+  std::vector<EvaluationInput> captured;
+  Model model = example_model();
+  RunSettings settings;
+  settings.start_time = 1.0;
+  settings.stop_time = 1.0 + kRunYears * kModelYearDays;
+  settings.output_step = 1e9;  // no records
+  settings.batch_mode = true;
+  settings.driver_file = example_stand().driver_file;
+  settings.output_file = scratch_file("captured-run.out");
+  settings.integrator = integrator;
+  NullSink no_records;
+  const bool rk4 = integrator == IntegratorKind::kRk4;
+  capture_evaluation_inputs(&captured, rk4 ? 16 * kRunYears : 2 * kRunYears + 1);
+  Run(model, settings, no_records);
+  capture_evaluation_inputs(nullptr, 1);
+  return captured;
+}
+
+const std::vector<EvaluationInput>& run_inputs(IntegratorKind integrator) {
+  static const std::vector<EvaluationInput> rk4 = capture_run_inputs(IntegratorKind::kRk4);
+  static const std::vector<EvaluationInput> dopri5 = capture_run_inputs(IntegratorKind::kDopri5);
+  return integrator == IntegratorKind::kRk4 ? rk4 : dopri5;
 }
 
 // Puts one captured input into the struct, as the frame does: the time, the
@@ -176,8 +183,8 @@ void fill(const EvaluationInput& input, equations::Evaluation& e) {
 // inputs filled in, the filling alone, ComputeDerivatives with the drivers put
 // into the model's table, and putting the drivers alone. The fill's and the
 // drivers' own times are taken off.
-void BM_EquationsOverARun(benchmark::State& state) {
-  const std::vector<EvaluationInput>& inputs = run_inputs();
+void equations_over_a_run(benchmark::State& state, IntegratorKind integrator) {
+  const std::vector<EvaluationInput>& inputs = run_inputs(integrator);
   Moment moment = summer_moment();
   Model& model = moment.model;
   equations::Evaluation e = filled_evaluation(moment);
@@ -229,7 +236,16 @@ void BM_EquationsOverARun(benchmark::State& state) {
   state.counters[kComputeDerivativesNs] = derivatives.nanoseconds() - drivers.nanoseconds();
   state.counters["inputs"] = static_cast<double>(inputs.size());
 }
+void BM_EquationsOverARun(benchmark::State& state) {
+  equations_over_a_run(state, IntegratorKind::kRk4);
+}
+void BM_EquationsOverADopri5Run(benchmark::State& state) {
+  equations_over_a_run(state, IntegratorKind::kDopri5);
+}
 BENCHMARK(BM_EquationsOverARun)->Name(kEquationsOverARun)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_EquationsOverADopri5Run)
+    ->Name(kEquationsOverADopri5Run)
+    ->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 }  // namespace vindrel::bench

@@ -7,14 +7,15 @@
 // with the thread's CPU clock; the counters are each run's evaluations per
 // simulated year and its time (the summary keeps the best over repetitions).
 //
-// "integrators/accuracy" runs each pair at its tolerance and at a tolerance
-// 100 times tighter (its reference), and rk4, keeping the states at the end of
+// "integrators/accuracy" runs each pair at its default tolerance and at a
+// tolerance 100 times tighter (its reference), and rk4, keeping the states at the end of
 // every model year and the annual summary. States are compared relative to the
 // larger of their size and kStateFloor (a thousandth of the state's unit, for
 // states near zero); summary figures relative to half a unit in their fourth
 // significant digit (at most 1: they agree to 4 digits); the day figures
 // (melt, leaf-out, leaf-fall day, dry days) are thresholds of the model and
-// are listed where they differ.
+// are listed where they differ. "integrators/tolerances" does the same for
+// dopri5 at a few tolerances around its default.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -38,6 +39,11 @@ namespace vindrel::bench {
 namespace {
 
 constexpr double kStateFloor = 1e-3;  // in the state's own unit
+// The pairs' default tolerance, and that of their references.
+const double kDefaultRtol = RunSettings{}.relative_tolerance;
+const double kReferenceRtol = kDefaultRtol / 100.0;
+// The tolerances the tolerance benchmark tries, around the default.
+constexpr double kTriedRtols[] = {1e-8, 2e-8, 3e-8, 5e-8, 8e-8};
 constexpr IntegratorKind kPairs[] = {IntegratorKind::kDopri5, IntegratorKind::kFehlberg78};
 constexpr IntegratorKind kAll[] = {IntegratorKind::kRk4, IntegratorKind::kDopri5,
                                    IntegratorKind::kFehlberg78};
@@ -79,7 +85,7 @@ void BM_IntegratorSpeed(benchmark::State& state) {
   for (auto _ : state) {
     for (const IntegratorKind kind : kAll) {
       const std::string name(integrator_name(kind));
-      RunSettings settings = comparison_settings(kind, 1e-8);
+      RunSettings settings = comparison_settings(kind, kDefaultRtol);
       try {
         NullSink none;
         const Timed bare = timed_run(stand, settings, none);
@@ -196,8 +202,8 @@ void BM_IntegratorAccuracy(benchmark::State& state) {
       const YearEndSink rk4 = kept_run(stand, IntegratorKind::kRk4, 1e-8);
       for (const IntegratorKind kind : kPairs) {
         const std::string name(integrator_name(kind));
-        const YearEndSink run = kept_run(stand, kind, 1e-8);
-        const YearEndSink reference = kept_run(stand, kind, 1e-10);
+        const YearEndSink run = kept_run(stand, kind, kDefaultRtol);
+        const YearEndSink reference = kept_run(stand, kind, kReferenceRtol);
         std::string at_reference, at_default, at_default_reference, at_summary, flips;
         int flip_count = 0;
         double largest_flip = 0.0;
@@ -223,11 +229,52 @@ void BM_IntegratorAccuracy(benchmark::State& state) {
   }
 }
 
+// dopri5 at a few tolerances, each against its reference at a tolerance 100
+// times tighter: the evaluations per simulated year and the largest year-end
+// state difference, the figures the default tolerance is chosen by.
+std::string& tolerance_table() {
+  static std::string text;
+  return text;
+}
+
+void BM_IntegratorTolerances(benchmark::State& state) {
+  const Model stand = example_model();
+  for (auto _ : state) {
+    try {
+      tolerance_table().clear();
+      for (const double rtol : kTriedRtols) {
+        const EvaluationCount before = evaluation_count();
+        const YearEndSink run = kept_run(stand, IntegratorKind::kDopri5, rtol);
+        const double evaluations =
+            static_cast<double>(evaluation_count().derivatives - before.derivatives) /
+            kComparisonYears;
+        const YearEndSink reference = kept_run(stand, IntegratorKind::kDopri5, rtol / 100.0);
+        std::string where;
+        const double difference = state_difference(run, reference, where);
+        char line[200];
+        std::snprintf(line, sizeof line,
+                      "  dopri5 rtol %-6.0e %8.0f evaluations per year, %.2e (%s)%s\n", rtol,
+                      evaluations, difference, where.c_str(),
+                      rtol == kDefaultRtol ? "  <- default" : "");
+        tolerance_table() += line;
+      }
+    } catch (const std::exception& e) {
+      state.SkipWithError(e.what());
+      return;
+    }
+  }
+}
+
 BENCHMARK(BM_IntegratorSpeed)->Name(kIntegratorSpeed)->Unit(benchmark::kSecond);
 BENCHMARK(BM_IntegratorAccuracy)->Name(kIntegratorAccuracy)->Unit(benchmark::kSecond);
+BENCHMARK(BM_IntegratorTolerances)
+    ->Name(kIntegratorTolerances)
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1);
 
 }  // namespace
 
 std::string integrator_comparison_notes() { return notes(); }
+std::string integrator_tolerance_table() { return tolerance_table(); }
 
 }  // namespace vindrel::bench

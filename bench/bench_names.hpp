@@ -14,12 +14,17 @@ inline constexpr const char* kPreparedDerivativesNs = "PreparedDerivatives_ns";
 inline constexpr const char* kEvaluateEquationsNs = "EvaluateEquations_ns";
 // The same floor and ComputeDerivatives over a sample of a run's own inputs.
 inline constexpr const char* kEquationsOverARun = "equations/over_a_run";
+// The same over a sample of a dopri5 run's inputs (the run benchmarks' dopri5 run).
+inline constexpr const char* kEquationsOverADopri5Run = "equations/over_a_dopri5_run";
 
 // Whole runs of the example stand (bench_run.cpp): one run of kRunYears model
 // years per iteration; the counters are per simulated year.
 inline constexpr int kRunYears = 3;
 inline constexpr const char* kRunWithoutOutput = "run/without_output";
 inline constexpr const char* kRunWithOutput = "run/with_output";
+// The same runs with dopri5 at its default tolerance.
+inline constexpr const char* kRunWithoutOutputDopri5 = "run/without_output_dopri5";
+inline constexpr const char* kRunWithOutputDopri5 = "run/with_output_dopri5";
 inline constexpr const char* kBestMsPerYear = "best_ms_per_year";  // sum of best steps
 inline constexpr const char* kBestPassMsPerYear = "best_pass_ms_per_year";
 inline constexpr const char* kDerivativeEvaluationsPerYear = "derivative_evaluations_per_year";
@@ -47,6 +52,7 @@ inline constexpr const char* kEvaluationsPerYearSuffix = "_evaluations_per_year"
 inline constexpr const char* kSecondsSuffix = "_s";                        // without output
 inline constexpr const char* kSecondsWithOutputSuffix = "_s_with_output";  // a record a day
 inline constexpr const char* kIntegratorAccuracy = "integrators/accuracy";
+inline constexpr const char* kIntegratorTolerances = "integrators/tolerances";
 // Largest relative differences of the year-end states: from the pair at a
 // tolerance 100 times tighter, from rk4, and of rk4 from that reference.
 inline constexpr const char* kVersusReferenceSuffix = "_vs_reference";

@@ -8,7 +8,8 @@
 // "with output" writes a record every day into a file in the scratch folder;
 // "without output" writes the header only (the output step is longer than the
 // run), so the difference is the cost of the records. The counters give the
-// evaluations of the equations and the records per simulated year.
+// evaluations of the equations and the records per simulated year. The same
+// runs are made with rk4 (the default) and with dopri5 at its default tolerance.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -54,7 +55,8 @@ class StepTimer {
   double last_ = 0.0;
 };
 
-void run_years(benchmark::State& state, bool with_output) {
+void run_years(benchmark::State& state, bool with_output,
+               IntegratorKind integrator = IntegratorKind::kRk4) {
   const Model stand = example_model();
   RunSettings settings;
   settings.start_time = 1.0;
@@ -65,6 +67,7 @@ void run_years(benchmark::State& state, bool with_output) {
   settings.batch_mode = true;  // failures are thrown, nothing is shown
   settings.driver_file = example_stand().driver_file;
   settings.output_file = scratch_file(with_output ? "run.out" : "run-header-only.out");
+  settings.integrator = integrator;  // with its default tolerance
   const auto steps = static_cast<std::size_t>(kRunYears * kDaysPerYear);
   StepTimer timer(steps);
   const RunProgress progress = [&timer](int, double) { timer.lap(); };
@@ -117,9 +120,17 @@ void run_years(benchmark::State& state, bool with_output) {
 
 void BM_RunWithoutOutput(benchmark::State& state) { run_years(state, false); }
 void BM_RunWithOutput(benchmark::State& state) { run_years(state, true); }
+void BM_RunWithoutOutputDopri5(benchmark::State& state) {
+  run_years(state, false, IntegratorKind::kDopri5);
+}
+void BM_RunWithOutputDopri5(benchmark::State& state) {
+  run_years(state, true, IntegratorKind::kDopri5);
+}
 
 BENCHMARK(BM_RunWithoutOutput)->Name(kRunWithoutOutput)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RunWithOutput)->Name(kRunWithOutput)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RunWithoutOutputDopri5)->Name(kRunWithoutOutputDopri5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RunWithOutputDopri5)->Name(kRunWithOutputDopri5)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace vindrel::bench

@@ -8,5 +8,9 @@
 namespace vindrel::bench {
 
 std::string integrator_comparison_notes();
+// One line per tolerance tried for dopri5: its evaluations per simulated year
+// and its largest year-end state difference from its reference. Empty until
+// the tolerance benchmark has run.
+std::string integrator_tolerance_table();
 
 }  // namespace vindrel::bench

@@ -7,6 +7,7 @@
 
 #include "bench/bench_names.hpp"
 #include "bench/integrator_comparison.hpp"
+#include "run/run_settings.hpp"
 
 namespace vindrel::bench {
 namespace {
@@ -25,7 +26,9 @@ constexpr double kPairStateTarget = 1e-6;
 // Targets: each figure divided by its floor must not exceed these.
 constexpr double kDerivativesTarget = 1.3;  // ComputeDerivatives / floor
 constexpr double kRunTarget = 1.25;         // whole run / (evaluations x floor + formatting)
-constexpr double kFormatTarget = 2.0;       // record formatting / std::to_chars
+constexpr double kDopri5RunTarget = 1.3;    // the same for a dopri5 run without output
+constexpr double kFormatTarget = 1.3;       // record formatting / std::to_chars
+constexpr double kWriteTarget = 2.0;        // WriteOutputRecord / std::to_chars
 constexpr double kParseTarget = 2.0;        // record parsing / std::from_chars
 constexpr double kMemoryTarget = 1.10;      // peak of the long run / peak of the short run
 
@@ -74,18 +77,20 @@ void print_integrators(Printer& p) {
   const auto get = [&p](const char* benchmark, const std::string& pair, const char* suffix) {
     return p.get(benchmark, (pair + suffix).c_str());
   };
+  const double rtol = RunSettings{}.relative_tolerance;
   std::printf(
-      "\n5. Integrators on the example stand's %d-year run (daily steps; rtol 1e-8, "
-      "references at 1e-10)\n",
-      kComparisonYears);
+      "\n5. Integrators on the example stand's %d-year run (daily steps; the pairs at their "
+      "default rtol %.0e, references at %.0e)\n",
+      kComparisonYears, rtol, rtol / 100.0);
   for (const char* pair : {"rk4", "dopri5", "rkf78"}) {
     const double evaluations = get(kIntegratorSpeed, pair, kEvaluationsPerYearSuffix);
     const double seconds = get(kIntegratorSpeed, pair, kSecondsSuffix);
     const double with_output = get(kIntegratorSpeed, pair, kSecondsWithOutputSuffix);
     if (!Printer::have({evaluations, seconds, with_output})) continue;
     std::printf(
-        "  %-8s derivative evaluations per year %8.0f   run %6.3f s   with output %6.3f s\n", pair,
-        evaluations, seconds, with_output);
+        "  %-8s derivative evaluations per year %8.0f   run %6.3f s   with output %6.3f s "
+        "(output %.0f%%)\n",
+        pair, evaluations, seconds, with_output, 100.0 * (with_output - seconds) / with_output);
   }
   for (const char* pair : {"dopri5", "rkf78"}) {
     const double reference = get(kIntegratorAccuracy, pair, kVersusReferenceSuffix);
@@ -101,6 +106,10 @@ void print_integrators(Printer& p) {
         pair, reference, rk4, rk4_reference, digits, flips);
   }
   std::printf("%s", integrator_comparison_notes().c_str());
+  if (!integrator_tolerance_table().empty()) {
+    std::printf("  Tolerances tried (year-end states against a reference 100 times tighter):\n%s",
+                integrator_tolerance_table().c_str());
+  }
   for (const char* pair : {"dopri5", "rkf78"}) {
     const bool held = std::string(pair) == kRecommendedPair;
     const auto ratio = [&p, held](const std::string& what, double value, double target) {
@@ -118,6 +127,8 @@ void print_integrators(Printer& p) {
           kPairEvaluationsTarget);
     ratio(std::string(pair) + " / rk4 time", seconds / rk4_seconds, kPairTimeTarget);
     p.ratio(std::string(pair) + " / rk4 time with output", with_output / rk4_with_output);
+    p.ratio(std::string(pair) + ": share of the output in the run with output",
+            (with_output - seconds) / with_output);
     const double reference = get(kIntegratorAccuracy, pair, kVersusReferenceSuffix);
     const double rk4 = get(kIntegratorAccuracy, pair, kVersusDefaultSuffix);
     const double digits = get(kIntegratorAccuracy, pair, kSummaryDigitsSuffix);
@@ -225,13 +236,43 @@ int print_summary(const std::map<std::string, Figure>& figures,
     p.ratio("with output / (all evaluations x floor + fmt)", with_ms / (all_floor_ms + format_ms));
   }
 
+  // The same runs with dopri5: their evaluations are compared with the floor
+  // over the dopri5 run's own inputs.
+  const double dopri5_floor = p.get(kEquationsOverADopri5Run, kFloorNs) > 0.0
+                                  ? p.get(kEquationsOverADopri5Run, kFloorNs)
+                                  : evaluation_floor;
+  const double dopri5_without = p.get(kRunWithoutOutputDopri5, kBestMsPerYear);
+  const double dopri5_with = p.get(kRunWithOutputDopri5, kBestMsPerYear);
+  const double dopri5_evaluations = p.get(kRunWithOutputDopri5, kDerivativeEvaluationsPerYear);
+  const double dopri5_records = p.get(kRunWithOutputDopri5, kRecordsPerYear);
+  if (Printer::have({dopri5_floor, format, dopri5_without, dopri5_with, dopri5_evaluations,
+                     dopri5_records})) {
+    const double floor_ms = dopri5_evaluations * dopri5_floor * 1e-6;
+    const double format_ms = dopri5_records * format * 1e-6;
+    std::printf("   The same runs with dopri5 at its default tolerance\n");
+    p.value("floor over the dopri5 run's evaluations", dopri5_floor, "ns");
+    p.value("derivative evaluations per simulated year", dopri5_evaluations, "");
+    p.value("run without output, per simulated year", dopri5_without, "ms");
+    p.value("run with output, per simulated year", dopri5_with, "ms");
+    p.value("(best whole pass without output)", p.get(kRunWithoutOutputDopri5, kBestPassMsPerYear),
+            "ms");
+    p.value("floor: derivative evaluations x floor", floor_ms, "ms");
+    p.value("formatting: records x record formatting", format_ms, "ms");
+    p.ratio("dopri5 without output / (derivative evaluations x floor)", dopri5_without / floor_ms,
+            kDopri5RunTarget);
+    p.ratio("dopri5 with output / (derivative evaluations x floor + fmt)",
+            dopri5_with / (floor_ms + format_ms));
+    p.ratio("dopri5: share of the output in a run with output",
+            (dopri5_with - dopri5_without) / dopri5_with);
+  }
+
   if (Printer::have({format, write, to_chars})) {
     std::printf("\n3. Files, per record (an output record has 208 fields, a driver record 19)\n");
     p.value("output record formatting (the format routines)", format, "ns");
     p.value("WriteOutputRecord into /dev/null", write, "ns");
     p.value("std::to_chars, same numbers and digits", to_chars, "ns");
     p.ratio("record formatting / std::to_chars", format / to_chars, kFormatTarget);
-    p.ratio("WriteOutputRecord / std::to_chars", write / to_chars, kFormatTarget);
+    p.ratio("WriteOutputRecord / std::to_chars", write / to_chars, kWriteTarget);
   }
   const auto parsing = [&p](const char* what, const char* benchmark) {
     const double read = p.get(benchmark, kReadNs);

@@ -1,11 +1,11 @@
-// Adaptive integration with the embedded Runge-Kutta pairs of Boost.Odeint:
-// the Dormand-Prince 5(4) pair and the Runge-Kutta-Fehlberg 7(8) pair, each
-// under Odeint's step-size controller, over the same vectors and derivative
-// callables as ODEIntegrator (integrator.hpp).
+// Adaptive integration with embedded Runge-Kutta pairs: the Dormand-Prince
+// 5(4) pair (dormand_prince.hpp) and the Runge-Kutta-Fehlberg 7(8) pair of
+// Boost.Odeint, over the same vectors and derivative callables as
+// ODEIntegrator (integrator.hpp).
 //
-// Odeint supplies the steppers and the controller; this file supplies what the
-// model's integration rules need around them, which Odeint's own drivers do
-// not know:
+// The pairs supply the trial steps and their error estimates; this file
+// supplies the step-size control and what the model's integration rules need
+// around them:
 // - the error test: each state's error against rtol x (max(|y|, floor) + |h
 //   dy/dx|) at the step's start, where floor is the caller's typical size of
 //   the state; an error that is not a finite number throws EInvalidOp instead
@@ -15,9 +15,10 @@
 // - a trial step below hmin, or more than kMaximumSteps accepted steps in one
 //   interval, ends the integration with ODEIntegrator's messages; no step is
 //   longer than the caller's hmax;
-// - the last step is clipped to end exactly at x2, and the step proposed
-//   before the clipping is handed back, so the next interval starts with it.
-// Nothing is allocated: Odeint's working vectors for a std::array are arrays.
+// - the interval ends exactly at x2, and the step proposed before its last
+//   step was fitted to the end is handed back, so the next interval starts
+//   with it.
+// Nothing is allocated: the working vectors are arrays.
 #pragma once
 
 #include <algorithm>
@@ -25,13 +26,14 @@
 #include <cmath>
 #include <cstddef>
 #include <stdexcept>
-#include <type_traits>
+#include <utility>
 
 #include "core/exceptions.hpp"
+#include "integrator/dormand_prince.hpp"
 #include "integrator/integrator.hpp"
 
 // The steppers' working vectors are arrays that Odeint leaves uninitialised
-// until a step writes them; GCC warns when the controller copies them in.
+// until a step writes them; GCC warns when it copies them.
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
@@ -39,8 +41,6 @@
 #endif
 #include <boost/numeric/odeint/algebra/array_algebra.hpp>
 #include <boost/numeric/odeint/algebra/default_operations.hpp>
-#include <boost/numeric/odeint/stepper/controlled_runge_kutta.hpp>
-#include <boost/numeric/odeint/stepper/runge_kutta_dopri5.hpp>
 #include <boost/numeric/odeint/stepper/runge_kutta_fehlberg78.hpp>
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic pop
@@ -48,13 +48,59 @@
 
 namespace vindrel::integrator {
 
-// The embedded pairs: order 5 with a 4th-order error estimate (7 stages, the
-// last one reused as the next step's first), and order 8 with a 7th-order
-// estimate (13 stages).
+// The largest error of the first n elements of err relative to their scale,
+// max(|y|, floor) + |h dy/dx|. Throws EInvalidOp when it is not a finite number.
 template <std::size_t Capacity>
-using Dopri5Stepper = boost::numeric::odeint::runge_kutta_dopri5<Vector<Capacity>>;
+double scaled_error(const Vector<Capacity>& err, const Vector<Capacity>& y,
+                    const Vector<Capacity>& dydx, double h, const ErrorScale<Capacity>& scale) {
+  const Vector<Capacity>& floor = *scale.floor;
+  double worst = 0.0;
+  bool finite = true;
+  for (std::size_t i = 0; i < scale.count; ++i) {
+    // std::max keeps a NaN state (its first argument), so the test sees it.
+    const double size = std::max(std::fabs(y[i]), floor[i]);
+    const double scaled = std::fabs(err[i]) / (size + std::fabs(h * dydx[i]) + kTiny);
+    finite = finite && std::isfinite(scaled);
+    worst = scaled > worst ? scaled : worst;
+  }
+  if (!finite) throw EInvalidOp(kNonFiniteError);
+  return worst;
+}
+
+// Trial steps of the Runge-Kutta-Fehlberg 7(8) pair: Odeint's stepper, with
+// the error measured as above.
 template <std::size_t Capacity>
-using Fehlberg78Stepper = boost::numeric::odeint::runge_kutta_fehlberg78<Vector<Capacity>>;
+class Fehlberg78 {
+ public:
+  using V = Vector<Capacity>;
+  // The order of the solution advanced: a step's error estimate is O(h^8).
+  static constexpr int kErrorOrder = 7;
+  // All thirteen stages are taken again at the next step.
+  static constexpr bool kReusesLastStage = false;
+
+  template <class System>
+  double trial(System& system, const V& y, const V& dydx, double x, double h, V& ynew, V&,
+               const ErrorScale<Capacity>& scale) {
+    stepper_.do_step(system, y, dydx, x, ynew, h, error_);
+    const double worst = scaled_error(error_, y, dydx, h, scale);
+    // A state that is not finite cannot pass the error test; this guards the
+    // step's own arithmetic.
+    for (std::size_t i = 0; i < scale.count; ++i) {
+      if (!std::isfinite(ynew[i])) throw EInvalidOp(kNonFiniteError);
+    }
+    return worst;
+  }
+
+ private:
+  boost::numeric::odeint::runge_kutta_fehlberg78<V> stepper_;
+  V error_{};
+};
+
+// The pairs by the names the run uses.
+template <std::size_t Capacity>
+using Dopri5Stepper = DormandPrince54<Capacity>;
+template <std::size_t Capacity>
+using Fehlberg78Stepper = Fehlberg78<Capacity>;
 
 // What one integration did.
 struct EmbeddedSteps {
@@ -63,90 +109,78 @@ struct EmbeddedSteps {
   int halved = 0;    // trials abandoned on a division by zero
 };
 
-// Odeint's error checker for the first n elements: the largest error relative
-// to rtol x (max(|y|, floor) + |h dy/dx|), y and dy/dx at the step's start.
-template <std::size_t Capacity>
-class ScaledErrorTest {
- public:
-  using value_type = double;
-  using algebra_type = boost::numeric::odeint::array_algebra;
-  using operations_type = boost::numeric::odeint::default_operations;
+// The step-size controller: the next step is the step just tried times
+// 0.9 err^(-1/(q+1)), err the trial's error relative to the tolerance and q
+// the order of the error estimate's lower solution, by a factor between a
+// fifth and five; after a rejection the step does not grow again until a
+// step has been accepted. (A proportional-integral controller, which also
+// weighs the error of the step before, took more evaluations on the model.)
+struct StepControl {
+  double exponent;  // -1/(q+1)
+  static constexpr double kSafety = 0.9;
+  static constexpr double kSmallestFactor = 0.2;
+  static constexpr double kLargestFactor = 5.0;
 
-  ScaledErrorTest(int n, double rtol, const Vector<Capacity>& floor)
-      : count_(static_cast<std::size_t>(n)), rtol_(rtol), floor_(&floor) {}
-
-  template <class State, class Deriv, class Err, class Time>
-  double error(algebra_type&, const State& y, const Deriv& dydx, Err& yerr, Time h) const {
-    const Vector<Capacity>& floor = *floor_;
-    double worst = 0.0;
-    bool finite = true;
-    for (std::size_t i = 0; i < count_; ++i) {
-      // std::max keeps a NaN state (its first argument), so the test sees it.
-      const double size = std::max(std::fabs(y[i]), floor[i]);
-      const double scaled = std::fabs(yerr[i]) / (size + std::fabs(h * dydx[i]) + kTiny);
-      finite = finite && std::isfinite(scaled);
-      if (scaled > worst) worst = scaled;
-    }
-    if (!finite) throw EInvalidOp(kNonFiniteError);
-    return worst / rtol_;
+  static constexpr StepControl for_order(int error_order) { return {-1.0 / (error_order + 1.0)}; }
+  double factor(double error) const {
+    // An error of zero (a step that changed nothing) grows the step the most.
+    if (!(error > 0.0)) return kLargestFactor;
+    return std::clamp(kSafety * std::pow(error, exponent), kSmallestFactor, kLargestFactor);
   }
-
- private:
-  std::size_t count_;
-  double rtol_;
-  const Vector<Capacity>* floor_;
 };
 
-namespace detail {
+// The last step of an interval may be this much longer than the step the
+// controller proposes, and the steps are evened out over what remains of
+// the interval, so that no short step is left at its end (a short step costs
+// as many evaluations as a long one).
+inline constexpr double kLastStepStretch = 0.1;
 
-template <class Controlled>
-inline constexpr bool kReusesLastStage =
-    std::is_same_v<typename Controlled::stepper_category,
-                   boost::numeric::odeint::explicit_controlled_stepper_fsal_tag>;
-
-}  // namespace detail
-
-// Integrates with the embedded pair ErrorStepper over intervals, one call per
-// interval. Made once for a series of intervals (a run): Odeint's controller
-// and its working vectors live in it.
-template <class ErrorStepper, std::size_t Capacity>
+// Integrates with the embedded pair Stepper over intervals, one call per
+// interval. Made once for a series of intervals (a run): the stepper and the
+// working vectors live in it.
+template <class Stepper, std::size_t Capacity>
 class EmbeddedIntegrator {
  public:
+  using V = Vector<Capacity>;
+
   // The first n elements take part; rtol is the relative tolerance (above
   // zero); `floor` holds each element's typical size and is read at every
   // step, so the caller may change it between calls.
-  EmbeddedIntegrator(int n, double rtol, const Vector<Capacity>& floor)
-      : controlled_(ScaledErrorTest<Capacity>(n, rtol, floor)),
-        count_(static_cast<std::size_t>(n)) {
+  EmbeddedIntegrator(int n, double rtol, const V& floor)
+      : count_(static_cast<std::size_t>(n)), rtol_(rtol), floor_(&floor) {
     if (!(rtol > 0.0)) throw std::invalid_argument("EmbeddedIntegrator needs a tolerance above 0");
+    if (n < 0 || count_ > Capacity)
+      throw std::invalid_argument("EmbeddedIntegrator: n out of range");
   }
 
   // Integrates ystart from x1 to x2 (x2 > x1). h1 is the first trial step;
-  // hmin the smallest trial step allowed and hmax the largest. On success ystart holds the state at
-  // x2 and h1 the step to start the next interval with. On failure ystart and
-  // h1 are left as they were: EStepTooSmall, ETooManySteps, EInvalidOp (an
-  // error estimate that is not finite) or any failure of the derivatives other
-  // than EZeroDivide inside a trial.
+  // hmin the smallest trial step allowed and hmax the largest. On success
+  // ystart holds the state at x2 and h1 the step to start the next interval
+  // with. On failure ystart and h1 are left as they were: EStepTooSmall,
+  // ETooManySteps, EInvalidOp (an error estimate that is not finite) or any
+  // failure of the derivatives other than EZeroDivide inside a trial.
   template <class Derivatives>
-  EmbeddedSteps integrate(Vector<Capacity>& ystart, double& h1, double x1, double x2, double hmin,
-                          double hmax, Derivatives&& derivs);
+  EmbeddedSteps integrate(V& ystart, double& h1, double x1, double x2, double hmin, double hmax,
+                          Derivatives&& derivs);
 
  private:
-  using Controlled =
-      boost::numeric::odeint::controlled_runge_kutta<ErrorStepper, ScaledErrorTest<Capacity>>;
-  Controlled controlled_;
+  static constexpr StepControl kControl = StepControl::for_order(Stepper::kErrorOrder);
+
+  Stepper stepper_;
   std::size_t count_;
+  double rtol_;
+  const V* floor_;
+  // The state and its derivatives at the step's start and at its end; the
+  // elements past n stay zero.
+  V states_[2]{};
+  V derivatives_[2]{};
 };
 
-template <class ErrorStepper, std::size_t Capacity>
+template <class Stepper, std::size_t Capacity>
 template <class Derivatives>
-EmbeddedSteps EmbeddedIntegrator<ErrorStepper, Capacity>::integrate(Vector<Capacity>& ystart,
-                                                                    double& h1, double x1,
-                                                                    double x2, double hmin,
-                                                                    double hmax,
-                                                                    Derivatives&& derivs) {
-  namespace odeint = boost::numeric::odeint;
-  using V = Vector<Capacity>;
+EmbeddedSteps EmbeddedIntegrator<Stepper, Capacity>::integrate(V& ystart, double& h1, double x1,
+                                                               double x2, double hmin, double hmax,
+                                                               Derivatives&& derivs) {
   if (!(x2 > x1)) throw std::invalid_argument("EmbeddedIntegrator integrates forwards only");
 
   const std::size_t count = count_;
@@ -156,67 +190,75 @@ EmbeddedSteps EmbeddedIntegrator<ErrorStepper, Capacity>::integrate(Vector<Capac
     derivs(y, dydx, x);
     for (std::size_t i = count; i < Capacity; ++i) dydx[i] = 0.0;
   };
+  const ErrorScale<Capacity> scale{count, floor_};
   EmbeddedSteps steps;
-  V y{};
-  std::copy_n(ystart.begin(), count, y.begin());
-  V dydx{};
-  V ynew{};
-  V dydxnew{};
+  V* y = &states_[0];
+  V* ynew = &states_[1];
+  V* dydx = &derivatives_[0];
+  V* dydxnew = &derivatives_[1];
+  std::copy_n(ystart.begin(), count, y->begin());
   double x = x1;
   double h = std::min(std::fabs(h1), hmax);
+  // The step proposed after the interval's first accepted step. The intervals
+  // of a run start where the drivers change, and the states adjust fastest
+  // just after that: the next interval starts with no longer a step than this
+  // one's start allowed, rather than with the step its calm end allowed.
+  double first_proposal = 0.0;
   bool have_derivatives = false;
+  bool after_rejection = false;
 
   for (;;) {
     // Outside a trial, as in ODEIntegrator: a fault here ends the integration.
-    if (!have_derivatives) system(y, dydx, x);
+    if (!have_derivatives) system(*y, *dydx, x);
     have_derivatives = true;
     const double remaining = x2 - x;
-    // A step that would leave less than hmin is stretched to the end.
-    const bool clipped = h >= remaining - hmin;
-    const double trial = clipped ? remaining : h;
-    double t = x;
-    double proposed = trial;
-    odeint::controlled_step_result result;
+    // The steps that remain, each no longer than h (the last one stretched by
+    // up to kLastStepStretch, but not right after a rejection, so that every
+    // trial after a rejection is shorter) nor than hmax, evened out; a step
+    // that would leave less than hmin is stretched to the end.
+    const double stretch = after_rejection ? 0.0 : kLastStepStretch;
+    const double steps_left =
+        std::max(std::ceil(remaining / h - stretch), std::ceil(remaining / hmax));
+    const bool last = steps_left <= 1.0 || h >= remaining - hmin;
+    const double trial = last ? remaining : remaining / steps_left;
+    double error = 0.0;
     try {
-      if constexpr (detail::kReusesLastStage<Controlled>) {
-        result = controlled_.try_step(system, y, dydx, t, ynew, dydxnew, proposed);
-      } else {
-        result = controlled_.try_step(system, y, dydx, t, ynew, proposed);
-      }
+      error = stepper_.trial(system, *y, *dydx, x, trial, *ynew, *dydxnew, scale) / rtol_;
     } catch (const EZeroDivide&) {
       ++steps.halved;
       h = 0.5 * trial;
       if (h < hmin) throw EStepTooSmall(kIntegratorTooSmall);
       continue;
     }
-    if (result != odeint::success) {
+    if (!(error <= 1.0)) {
       ++steps.rejected;
-      h = proposed;
+      after_rejection = true;
+      h = trial * kControl.factor(error);
       if (h < hmin) throw EStepTooSmall(kIntegratorTooSmall);
       continue;
     }
     ++steps.accepted;
-    // A state that is not finite cannot have passed the error test; this
-    // guards the step's own arithmetic.
-    for (std::size_t i = 0; i < count; ++i) {
-      if (!std::isfinite(ynew[i])) throw EInvalidOp(kNonFiniteError);
-    }
-    y = ynew;
-    if constexpr (detail::kReusesLastStage<Controlled>) {
-      dydx = dydxnew;
+    double proposed = trial * kControl.factor(error);
+    if (after_rejection) proposed = std::min(proposed, trial);
+    after_rejection = false;
+    if (steps.accepted == 1) first_proposal = proposed;
+    std::swap(y, ynew);
+    if constexpr (Stepper::kReusesLastStage) {
+      std::swap(dydx, dydxnew);
     } else {
       have_derivatives = false;
     }
-    if (clipped) {
-      // The clipped step says little about the step the solution allows.
-      h = std::min(std::max(h, proposed), hmax);
+    if (last) {
+      // A step fitted to the end says little about the step the solution
+      // allows.
+      h = std::min({std::max(h, proposed), hmax, first_proposal});
       break;
     }
-    x = t;
+    x += trial;
     h = std::min(proposed, hmax);
     if (steps.accepted >= kMaximumSteps) throw ETooManySteps(kTooManySteps);
   }
-  std::copy_n(y.begin(), count, ystart.begin());
+  std::copy_n(y->begin(), count, ystart.begin());
   h1 = h;
   return steps;
 }

@@ -15,7 +15,7 @@
 
 namespace vindrel::cli {
 
-inline constexpr double kDefaultRelativeTolerance = 1e-8;
+inline const double kDefaultRelativeTolerance = RunSettings{}.relative_tolerance;
 
 // The run options as given on the command line.
 struct RunOptions {

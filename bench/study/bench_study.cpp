@@ -1,6 +1,7 @@
 // Studies on the example stand: runs per second with one job and with two,
 // the cost of a study of one-year runs beside the same runs made one by one
-// as vindrel-cli run makes them, and the peak memory as the runs grow.
+// as vindrel-cli run makes them, the peak memory as the runs grow, and a
+// scaled-down Sobol study of 20 factors with its projection to the full one.
 //
 // The machine may be shared, so paired figures are taken in alternating
 // rounds (one job, then two; the study, then the single runs) and the best
@@ -23,10 +24,13 @@
 
 #include "core/model.hpp"
 #include "core/positions.hpp"
+#include "fileio/number_format.hpp"
 #include "fileio/param_file.hpp"
 #include "run/record_sink.hpp"
 #include "run/run.hpp"
+#include "study/factors.hpp"
 #include "study/metrics.hpp"
+#include "study/samplers.hpp"
 #include "study/study_run.hpp"
 
 namespace vindrel::bench {
@@ -160,6 +164,78 @@ void study_cost(benchmark::State& state) {
   state.counters["keeping_outputs_over_single_runs"] = kept_cpu / single_cpu;
 }
 BENCHMARK(study_cost)->Name("study/200_one_year_runs")->Iterations(1)->Unit(benchmark::kSecond);
+
+// A Sobol study of 20 parameters of the example stand, each within 10 % of its
+// value, on runs of 10 model years with NEP's mean as the metric, on two jobs:
+// the full study has N = 1024 base points, 1024 x (20 + 2) = 22,528 runs. The
+// benchmark makes the first N = 8 base points with dopri5 at its default
+// tolerance (176 runs) and N = 2 with rk4 (44 runs), and projects the full
+// study's time from each: the runs per second measured (wall clock, so it
+// holds only on a machine the study has to itself), and the CPU time per run
+// spread over two processors (what an idle two-processor machine would take).
+constexpr const char* kSobolParameters[] = {
+    "mF",     "aNf", "omegaS", "Clfwmax", "atau", "rm",      "gammaR",  "rg", "Q10D", "beta",
+    "alphaT", "gAW", "gf",     "gw",      "gr",   "UNH4max", "UNO3max", "aH", "aA",   "aNtri"};
+constexpr std::size_t kFullSobolRuns = 1024 * (20 + 2);
+
+study::StudyRunSettings sobol_study(const Model& model, std::size_t base_points,
+                                    IntegratorKind integrator, const std::string& results) {
+  std::string text = "factor,low,high\n";
+  for (const char* symbol : kSobolParameters) {
+    double value = 0.0;
+    for (int i = 1; i <= model.ModelInfo.ParameterCount; ++i) {
+      if (model.parameters[i].symbol == symbol) value = model.parameters[i].value;
+    }
+    text += std::string(symbol) + "," + shortest_decimal_text(0.9 * value) + "," +
+            shortest_decimal_text(1.1 * value) + "\n";
+  }
+  study::StudyRunSettings settings;
+  settings.run.start_time = 1.0;
+  settings.run.stop_time = 1.0 + 10 * kYear;
+  settings.run.driver_file = kExamples + "vindrel-example.drr";
+  settings.run.integrator = integrator;
+  settings.factors = study::parse_factors(text, "sobol factors", model);
+  study::SampleOptions options;
+  options.method = study::SampleMethod::kSobol;
+  options.n = base_points;
+  settings.samples = study::make_sample(settings.factors, options);
+  settings.metrics = study::parse_metrics({"nep=NEP:mean"}, model, {}, 1.0, settings.run.stop_time);
+  settings.results_file = results;
+  settings.jobs = 2;
+  std::filesystem::remove(results);
+  return settings;
+}
+
+void sobol_20_factors(benchmark::State& state) {
+  const Model model = example_model();
+  for (auto _ : state) {
+    for (const IntegratorKind integrator : {IntegratorKind::kDopri5, IntegratorKind::kRk4}) {
+      const bool dopri5 = integrator == IntegratorKind::kDopri5;
+      const auto settings =
+          sobol_study(model, dopri5 ? 8 : 2, integrator, scratch() + "/sobol.csv");
+      const double wall = wall_seconds();
+      const double cpu = process_cpu_seconds();
+      const study::StudyOutcome outcome = study::run_study(model, settings);
+      const double wall_used = wall_seconds() - wall;
+      const double cpu_used = process_cpu_seconds() - cpu;
+      const auto runs = static_cast<double>(settings.samples.rows.size());
+      const std::string name = dopri5 ? "dopri5" : "rk4";
+      state.counters[name + "_runs"] = runs;
+      state.counters[name + "_failed_runs"] = static_cast<double>(outcome.progress.failed);
+      state.counters[name + "_runs_per_s"] = runs / wall_used;
+      state.counters[name + "_cpu_ms_per_run"] = 1e3 * cpu_used / runs;
+      state.counters[name + "_processors_used"] = cpu_used / wall_used;
+      // The full study, in minutes.
+      state.counters[name + "_projected_min"] = kFullSobolRuns / (runs / wall_used) / 60.0;
+      state.counters[name + "_projected_min_two_processors"] =
+          kFullSobolRuns * (cpu_used / runs) / 2.0 / 60.0;
+    }
+  }
+}
+BENCHMARK(sobol_20_factors)
+    ->Name("study/sobol_20_factors_10_years")
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
 
 // Peak resident memory (kB) since the last reset.
 long peak_kilobytes() {

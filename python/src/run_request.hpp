@@ -23,7 +23,7 @@ struct RunOptions {
   std::string reset;  // states, by symbol or position, separated by commas
   std::string hold;
   std::string integrator = "rk4";
-  std::optional<double> rtol;  // the embedded pairs' 1e-8 when not given
+  std::optional<double> rtol;  // the embedded pairs' default (RunSettings) when not given
   // Output variables separated by commas (names, or the groups drivers,
   // states, processes); the whole record when absent.
   std::optional<std::string> variables;

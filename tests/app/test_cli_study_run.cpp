@@ -255,7 +255,7 @@ TEST_F(CliStudyRunTest, AResumeWithOtherOptionsIsRefusedNamingThem) {
   EXPECT_EQ(longer.exit_code, 1);
   EXPECT_EQ(longer.err.substr(longer.err.find("stop:")),
             "stop: 732 in the file, 1098 in this study; integrator: rk4, tolerance 1e-08 in the "
-            "file, dopri5, rtol 1e-08 in this study; metric: nep=summary:NEP:mean, "
+            "file, dopri5, rtol 5e-08 in this study; metric: nep=summary:NEP:mean, "
             "cf=state:Cf:last in the file, nep=summary:NEP:mean, cf=state:Cf:last, "
             "lai=summary:LAI:mean in this study; give another results file or remove it\n");
   EXPECT_TRUE(longer.err.starts_with("vindrel-cli: error: " + results +

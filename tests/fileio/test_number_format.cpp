@@ -1,14 +1,20 @@
-#include "fileio/number_format.hpp"
-
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <charconv>
 #include <clocale>
 #include <cstdint>
 #include <cstring>
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <random>
 #include <string>
+#include <vector>
+
+#include "fileio/number_format.hpp"
 
 namespace vindrel {
 namespace {
@@ -142,6 +148,51 @@ TEST(Scientific13Format, RandomValuesKeepThirteenDigitsAndTheWidth) {
     ASSERT_EQ(parsed(left), y);
     ASSERT_LE(std::fabs(y - x), 5.0000001e-13 * std::fabs(x)) << right;
     ASSERT_EQ(e13_right_text(y), right);
+  }
+}
+
+// "%.12e" as the standard library writes it with 13 digits, its exponent as
+// "E" and at least three digits: what every e13 field must hold.
+std::string standard_e13(double x) {
+  char text[40];
+  const std::to_chars_result result =
+      std::to_chars(text, text + sizeof text, x, std::chars_format::scientific, 12);
+  const std::string standard(text, result.ptr);
+  const std::size_t e = standard.find('e');
+  const std::string exponent = standard.substr(e + 2);
+  const std::string zeros(exponent.size() < 3 ? 3 - exponent.size() : 0, '0');
+  return standard.substr(0, e) + "E" + standard[e + 1] + zeros + exponent;
+}
+
+TEST(Scientific13Format, EveryKindOfDoubleGetsTheStandardLibrarysDigits) {
+  std::mt19937_64 random(11);
+  std::vector<double> values;
+  // Any bit pattern: every exponent, subnormals included.
+  for (int n = 0; n < 200000; ++n) {
+    const std::uint64_t bits = random();
+    double x;
+    std::memcpy(&x, &bits, sizeof x);
+    if (std::isfinite(x)) values.push_back(x);
+  }
+  // Values next to a tie in the 14th digit (d.dddddddddddd5 x 10^e read as
+  // the nearest double, and its neighbours), and next to a carry into the
+  // exponent (9.9999999999995 and the like).
+  std::uniform_int_distribution<std::int64_t> digits(1000000000000, 9999999999999);
+  std::uniform_int_distribution<int> exponent(-310, 280);
+  for (int n = 0; n < 50000; ++n) {
+    const std::string text =
+        std::to_string(digits(random)) + "5e" + std::to_string(exponent(random));
+    const double x = std::strtod(text.c_str(), nullptr);
+    values.insert(values.end(), {x, std::nextafter(x, 0.0), std::nextafter(x, 1e308), -x});
+  }
+  for (const double x : {1234567890123.5, 0.5, 2.5e-5, 9.9999999999995, 9.99999999999949,
+                         99999999999995.0, std::numeric_limits<double>::min(),
+                         std::numeric_limits<double>::max(), 1e22, 1e23, 5e-324}) {
+    values.push_back(x);
+  }
+  for (const double x : values) {
+    const std::string expected = standard_e13(x);
+    ASSERT_EQ(e13_left_text(x).substr(0, expected.size()), expected) << x;
   }
 }
 

@@ -1,7 +1,5 @@
 // The embedded pairs against equations with known solutions over long
 // intervals, and the model's fault rules around them.
-#include "integrator/odeint_integrator.hpp"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,6 +7,7 @@
 #include <limits>
 
 #include "core/exceptions.hpp"
+#include "integrator/odeint_integrator.hpp"
 
 namespace vindrel {
 namespace {
@@ -95,6 +94,55 @@ TEST(EmbeddedIntegratorTest, EndsExactlyAtTheEndAndCarriesTheStep) {
   EXPECT_EQ(h, 0.4);     // grown to the largest step allowed
   EXPECT_EQ(steps.accepted, 3);
   EXPECT_EQ(steps.rejected, 0);
+}
+
+TEST(EmbeddedIntegratorTest, StepsAreEvenedOutOverTheIntervalAndNeverPassTheLargest) {
+  // y' = 1 has no error, so the steps are set by the interval alone.
+  auto one = [](const Vector&, Vector& dydx, double) { dydx[0] = 1.0; };
+  const Vector floor{1.0};
+  struct Case {
+    double h, length, hmax;
+    int steps;
+  };
+  // 0.48 + 0.48 + 0.04 would leave a short step at the end: two of 0.5
+  // instead. A last step up to a tenth longer than the step is taken whole,
+  // unless it would pass the largest step.
+  for (const Case c : {Case{0.48, 1.0, 1.0, 2}, Case{1.0, 1.08, 2.0, 1}, Case{1.0, 1.08, 1.0, 2},
+                       Case{0.5, 1.0, 0.5, 2}}) {
+    Dopri5 pair(1, 1e-8, floor);
+    Vector y{0.0};
+    double h = c.h;
+    const integrator::EmbeddedSteps steps = pair.integrate(y, h, 0.0, c.length, 1e-6, c.hmax, one);
+    EXPECT_EQ(steps.accepted, c.steps) << c.h << " over " << c.length;
+    EXPECT_DOUBLE_EQ(y[0], c.length);
+    EXPECT_LE(h, c.hmax);
+  }
+}
+
+TEST(EmbeddedIntegratorTest, AnIntervalThatStartsWithAJumpStartsWithTheStepTheLastStartAllowed) {
+  // y' = 5 (s - y), s jumping between 0 and 1 from one interval to the next:
+  // every interval starts with a fast adjustment that needs short steps and
+  // ends calm, where the steps grow long. Starting each interval with the
+  // calm end's step would reject a trial at nearly every start.
+  double target = 0.0;
+  auto relax = [&target](const Vector& y, Vector& dydx, double) {
+    dydx[0] = 5.0 * (target - y[0]);
+  };
+  const Vector floor{1.0};
+  Dopri5 pair(1, 1e-8, floor);
+  Vector y{0.0};
+  double h = 0.5;
+  integrator::EmbeddedSteps all;
+  constexpr int kIntervals = 40;
+  for (int k = 0; k < kIntervals; ++k) {
+    target = k % 2 == 0 ? 1.0 : 0.0;
+    const double start = y[0];
+    const integrator::EmbeddedSteps steps = pair.integrate(y, h, k, k + 1.0, 1e-6, 0.5, relax);
+    all.accepted += steps.accepted;
+    all.rejected += steps.rejected;
+    EXPECT_NEAR(y[0], target + (start - target) * std::exp(-5.0), 1e-7) << k;
+  }
+  EXPECT_LT(all.rejected, kIntervals / 4) << all.accepted << " accepted";
 }
 
 TEST(EmbeddedIntegratorTest, DivisionByZeroHalvesTheTrialSilently) {

@@ -53,6 +53,28 @@ TEST(EmbeddedIntegrationRun, AYearOfTheExampleAgreesWithTheModelsIntegrator) {
   }
 }
 
+TEST(EmbeddedIntegrationRun, AtTheDefaultToleranceAYearOfDopri5StaysWithinAMillionthOfATightRun) {
+  // The default tolerance against one 100 times tighter, and against rk4:
+  // every state at the end of the year within 1e-6 of its value, or of a
+  // thousandth of its unit for a state near zero.
+  NullSink sink;
+  const double rtol = RunSettings{}.relative_tolerance;
+  const RunResult run = run_one_year(IntegratorKind::kDopri5, rtol, sink);
+  const RunResult tight = run_one_year(IntegratorKind::kDopri5, rtol / 100.0, sink);
+  const RunResult rk4 = run_one_year(IntegratorKind::kRk4, rtol, sink);
+  for (const RunResult* result : {&run, &tight, &rk4}) {
+    ASSERT_EQ(result->outcome, RunOutcome::kCompleted) << result->failure_message();
+  }
+  for (int i = 1; i <= state::kCount; ++i) {
+    const double value = run.model.states[i].value;
+    for (const RunResult* reference : {&tight, &rk4}) {
+      const double expected = reference->model.states[i].value;
+      EXPECT_LE(std::fabs(value - expected), 1e-6 * std::max(std::fabs(expected), 1e-3))
+          << run.model.states[i].symbol << (reference == &rk4 ? " against rk4" : "");
+    }
+  }
+}
+
 TEST(EmbeddedIntegrationRun, ATolerancePastTheLimitsFailsBeforeTheOutputBegins) {
   for (const double rtol : {0.0, -1e-8, 1.0, std::nan("")}) {
     OutputTable sink;

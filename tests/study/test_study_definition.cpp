@@ -113,7 +113,7 @@ TEST_F(StudyDefinitionTest, AResumeOfAnotherStudyIsRefusedNamingWhatDiffers) {
   EXPECT_EQ(refusal(model, longer),
             settings.results_file +
                 ":1: the file holds the results of another study: stop: 31 in the file, 61 in "
-                "this study; integrator: rk4, tolerance 1e-08 in the file, rkf78, rtol 1e-08 in "
+                "this study; integrator: rk4, tolerance 1e-08 in the file, rkf78, rtol 5e-08 in "
                 "this study; give another results file or remove it");
   StudyRunSettings redefined = settings;
   redefined.metrics = metrics({"cf=Cf:last", "nep=process:NEP:max"});
