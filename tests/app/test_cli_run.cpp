@@ -347,7 +347,9 @@ TEST_F(CliContinueTest, SavedStatesHoldTheParametersAndTheStatesTheRunEndedWith)
   const auto first =
       run_cli("run " + files() + " --start 1 --stop 21 --save-states '" + saved + "'");
   ASSERT_EQ(first.exit_code, 0) << first.err;
-  EXPECT_EQ(first.err, "");
+  EXPECT_EQ(first.err, "vindrel-cli: " + saved +
+                           " holds the states at time 21, day 21 of model year 1; a run "
+                           "continues from them with --start 21 --first-start 1\n");
   Model original = MakeModel();
   Model spun_up = MakeModel();
   ASSERT_TRUE(ReadParamFile(par, original));
@@ -401,9 +403,9 @@ TEST_F(CliContinueTest, NoStatesAreSavedWhenTheRunFailsBeforeItsFirstStep) {
 TEST_F(CliContinueTest, ARunPastTheLastDriverRecordIsAnnounced) {
   const auto result = run_cli("run " + files() + " --start 1 --stop 410");
   ASSERT_EQ(result.exit_code, 0) << result.err;
-  EXPECT_EQ(result.err,
-            "vindrel-cli: warning: the driver file ends at day 400; its last record holds from "
-            "there to the stop time\n");
+  EXPECT_EQ(result.err, "vindrel-cli: warning: " + drr +
+                            ":402: the driver file ends at day 400; its last record holds from "
+                            "there to the stop time\n");
 }
 
 // An unwritable --save-states is found before the run, not after it.
