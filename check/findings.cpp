@@ -357,12 +357,14 @@ std::vector<Finding> driver_file_findings(const Model& model, const RunSettings&
   const DriverTimeRange range = used_driver_times(settings);
   DriverScan scan(model, settings, range.first, range.last);
   bool any = false;
+  std::size_t end_line = 0;
   try {
-    scan_driver_records(settings.driver_file, model, [&](const ScannedDriverRecord& record) {
-      any = true;
-      scan.visit(record);
-      return true;
-    });
+    end_line =
+        scan_driver_records(settings.driver_file, model, [&](const ScannedDriverRecord& record) {
+          any = true;
+          scan.visit(record);
+          return true;
+        });
   } catch (const EInOutError& e) {
     // A bad record past the days the run uses is never read by it.
     if (!scan.past_the_run()) {
@@ -371,7 +373,7 @@ std::vector<Finding> driver_file_findings(const Model& model, const RunSettings&
     }
   }
   if (!any) {
-    out.push_back(refusal(settings.driver_file, 0, std::string(kNoDriverRecordMessage)));
+    out.push_back(refusal(settings.driver_file, end_line, std::string(kNoDriverRecordMessage)));
     return out;
   }
   scan.finish(out);

@@ -108,10 +108,11 @@ struct ScannedDriverRecord {
 // Reads a driver file's records in order, as the lookup reads them, and hands
 // each to `visit` until it returns false or the data end. Unlike the lookup it
 // goes on past record times out of order, so that they can be reported with
-// their lines. Throws EInOutError: kDriverFileMissingMessage for a missing file
-// and the errors of DriverFileReader::read_record for anything else.
-void scan_driver_records(const std::string& file_name, const Model& model,
-                         const std::function<bool(const ScannedDriverRecord&)>& visit);
+// their lines. Returns the line where the reading stopped. Throws EInOutError:
+// kDriverFileMissingMessage for a missing file and the errors of
+// DriverFileReader::read_record for anything else.
+std::size_t scan_driver_records(const std::string& file_name, const Model& model,
+                                const std::function<bool(const ScannedDriverRecord&)>& visit);
 
 // Reads the records of a driver file one after the other, from the first on.
 class DriverFileReader {
@@ -145,8 +146,9 @@ class DriverFileReader {
  private:
   friend class DriverLookup;
   friend double last_driver_record_time(const std::string& file_name, const Model& model);
-  friend void scan_driver_records(const std::string& file_name, const Model& model,
-                                  const std::function<bool(const ScannedDriverRecord&)>& visit);
+  friend std::size_t scan_driver_records(
+      const std::string& file_name, const Model& model,
+      const std::function<bool(const ScannedDriverRecord&)>& visit);
 
   // Opens file_name_ (which must exist: a missing file throws "File not found")
   // and skips the header lines.

@@ -132,8 +132,8 @@ double last_driver_record_time(const std::string& file_name, const Model& model)
 
 namespace vindrel {
 
-void scan_driver_records(const std::string& file_name, const Model& model,
-                         const std::function<bool(const ScannedDriverRecord&)>& visit) {
+std::size_t scan_driver_records(const std::string& file_name, const Model& model,
+                                const std::function<bool(const ScannedDriverRecord&)>& visit) {
   DriverFileReader reader;
   if (!reader.open(file_name)) {
     throw EInOutError(std::string(kDriverFileMissingMessage), file_name);
@@ -145,6 +145,7 @@ void scan_driver_records(const std::string& file_name, const Model& model,
     record.time = time;
     if (!visit(record)) break;
   }
+  return reader.line();
 }
 
 }  // namespace vindrel

@@ -68,8 +68,8 @@ void evaluate(const EvalOptions& options) {
     RunFailureDetail detail;
     detail.driver_time = settings.calculation_time;
     detail.equation_group =
-        faulting_equation_group(model, EvaluationClock{settings.time_step, settings.start_time},
-                                y, settings.calculation_time, false);
+        faulting_equation_group(model, EvaluationClock{settings.time_step, settings.start_time}, y,
+                                settings.calculation_time, false);
     settings.parameter_file = options.par;
     std::string message = std::string(e.what()) + "\n  in the evaluation at time " +
                           shortest_decimal_text(settings.calculation_time) + "\n";

@@ -43,13 +43,13 @@ TEST_F(CliCheckTest, SaysNothingAndExitsZeroForSoundInputs) {
 }
 
 TEST_F(CliCheckTest, ARefusalExitsOneAndStopsTheRunBeforeItWritesAnything) {
-  const std::string settings = " --start 300 --stop 400 --repeat-drivers 300";
+  const std::string settings = " --start 366 --stop 400 --repeat-drivers 366";
   const auto check = run_cli("check " + inputs() + settings);
   EXPECT_EQ(check.exit_code, 1);
   const std::string refusal =
       "Repeated drivers return to the start time once the driver time passes the repeat time; "
-      "with the start at day 300 and the repeat time at day 300, every step would return to the "
-      "start, and the whole run would see the weather of day 300 alone. Give a repeat time after "
+      "with the start at day 366 and the repeat time at day 366, every step would return to the "
+      "start, and the whole run would see the weather of day 366 alone. Give a repeat time after "
       "the first step; to continue a run on repeated drivers, give the start time of its first "
       "run as the first start time.";
   EXPECT_EQ(check.out, "refused: " + refusal + "\n");
@@ -62,8 +62,9 @@ TEST_F(CliCheckTest, ARefusalExitsOneAndStopsTheRunBeforeItWritesAnything) {
 TEST_F(CliCheckTest, WarningsExitTwoAndTheRunSaysTheSameAndGoesOn) {
   const auto check = run_cli("check " + inputs() + " --start 1 --stop 410");
   EXPECT_EQ(check.exit_code, 2);
-  const std::string ends = drr + ":402: the driver file ends at day 400; its last record holds "
-                                 "from there to the stop time";
+  const std::string ends = drr +
+                           ":402: the driver file ends at day 400; its last record holds "
+                           "from there to the stop time";
   EXPECT_EQ(check.out, "warning: " + ends + "\n");
   const auto run = run_cli("run " + inputs() + " --out '" + out + "' --start 1 --stop 410");
   EXPECT_EQ(run.exit_code, 0);
@@ -73,9 +74,9 @@ TEST_F(CliCheckTest, WarningsExitTwoAndTheRunSaysTheSameAndGoesOn) {
 
 TEST_F(CliCheckTest, ASpinUpOnRepeatedDriversContinuesFromItsSavedStates) {
   const std::string saved = folder.file("spun-up.par");
-  const auto first = run_cli("run " + inputs() + " --out '" + out +
-                             "' --start 1 --stop 900 --repeat-drivers 366 --save-states '" +
-                             saved + "'");
+  const auto first =
+      run_cli("run " + inputs() + " --out '" + out +
+              "' --start 1 --stop 900 --repeat-drivers 366 --save-states '" + saved + "'");
   ASSERT_EQ(first.exit_code, 0) << first.err;
   EXPECT_EQ(first.err, "vindrel-cli: " + saved +
                            " holds the states at time 900, day 168 of model year 3; a run "
@@ -100,8 +101,9 @@ TEST_F(CliCheckTest, AFailureCausedByAValueFromAFileNamesTheLine) {
   WriteParamFile(par, model);
   const auto check = run_cli("check " + inputs() + " --start 1 --stop 20");
   EXPECT_EQ(check.exit_code, 2);
-  EXPECT_EQ(check.out, "warning: " + par +
-                           ":2: the value of state 1 (Cf, C: foliar) is Nan, not a finite number\n");
+  EXPECT_EQ(
+      check.out,
+      "warning: " + par + ":2: the value of state 1 (Cf, C: foliar) is Nan, not a finite number\n");
   const auto run = run_cli("run " + inputs() + " --out '" + out + "' --start 1 --stop 20");
   EXPECT_EQ(run.exit_code, 1);
   EXPECT_NE(run.err.find("\n  from " + par + ":2: state 1 (Cf, C: foliar) is Nan\n"),

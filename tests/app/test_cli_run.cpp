@@ -224,11 +224,18 @@ TEST_F(CliRunTest, FailureInTheRunPrintsItsMessageAndKeepsTheRecords) {
   EXPECT_EQ(result.exit_code, 1);
   // The model's message as it is, then when and where: a driver that is not a
   // number reaches the equations in the step from 5 to 6.
+  // The value was said before the run, and the failure names its line.
   EXPECT_EQ(result.err,
-            "vindrel-cli: error: Invalid floating point operation\n"
-            "  in the step from 5 to 6 (time step 1)\n"
-            "  the run reached model time 5; the output holds 4 records\n"
-            "  the equation group where it arose: none (driver Tamax is not a finite number)\n");
+            "vindrel-cli: warning: " + drr +
+                ":7: driver Tamax (Temperature Max) is Nan oC, not a finite number; 5 records "
+                "that the run uses have such values, this is the first\n"
+                "vindrel-cli: error: Invalid floating point operation\n"
+                "  in the step from 5 to 6 (time step 1)\n"
+                "  the run reached model time 5; the output holds 4 records\n"
+                "  the equation group where it arose: none (driver Tamax is not a finite "
+                "number)\n"
+                "  from " +
+                drr + ":7: driver Tamax is Nan\n");
   EXPECT_EQ(record_times(out), (std::vector<double>{2.0, 3.0, 4.0, 5.0}));
 }
 
