@@ -35,6 +35,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -93,6 +94,26 @@ class DriverFileWriter {
   std::string line_;  // one formatted record line, reused
 };
 
+// One record of a driver file as scan_driver_records sees it: its numbers and
+// the lines they stand on.
+struct ScannedDriverRecord {
+  std::size_t number = 0;                                // 1-based, in file order
+  double time = 0.0;                                     // as read, sign included, days
+  std::size_t time_line = 0;                             // the line of its time
+  std::size_t last_line = 0;                             // the line of its last value
+  std::array<double, kDriverCapacity + 1> values{};      // drivers 1..DriverCount
+  std::array<std::size_t, kDriverCapacity + 1> lines{};  // the line of each value
+};
+
+// Reads a driver file's records in order, as the lookup reads them, and hands
+// each to `visit` until it returns false or the data end. Unlike the lookup it
+// goes on past record times out of order, so that they can be reported with
+// their lines. Returns the line where the reading stopped. Throws EInOutError:
+// kDriverFileMissingMessage for a missing file and the errors of
+// DriverFileReader::read_record for anything else.
+std::size_t scan_driver_records(const std::string& file_name, const Model& model,
+                                const std::function<bool(const ScannedDriverRecord&)>& visit);
+
 // Reads the records of a driver file one after the other, from the first on.
 class DriverFileReader {
  public:
@@ -126,14 +147,19 @@ class DriverFileReader {
  private:
   friend class DriverLookup;
   friend double last_driver_record_time(const TextSource& source, const Model& model);
+  friend std::size_t scan_driver_records(
+      const std::string& file_name, const Model& model,
+      const std::function<bool(const ScannedDriverRecord&)>& visit);
 
   // Opens source_ again from its start (a file must exist: a missing one throws
   // "File not found") and skips the header lines.
   void open_existing();
   // Reads one record into `time` and values[1..n]; false at the end of the
   // data. `names` supplies the driver names for messages. On failure nothing
-  // outside values[1..n] has changed.
-  bool read_values(double& time, double* values, std::int32_t n, const driverarray& names);
+  // outside values[1..n] has changed. With `scan`, the lines of the numbers go
+  // there and times out of order are let through.
+  bool read_values(double& time, double* values, std::int32_t n, const driverarray& names,
+                   ScannedDriverRecord* scan = nullptr);
   // True once the end marker or the end of the file was reached.
   bool at_end_of_data() const noexcept { return end_of_data_; }
   std::size_t line() const noexcept { return reader_.line(); }

@@ -46,7 +46,7 @@ void DriverFileReader::open_existing() {
 void DriverFileReader::close() noexcept { reader_.close(); }
 
 bool DriverFileReader::read_values(double& time, double* values, std::int32_t n,
-                                   const driverarray& names) {
+                                   const driverarray& names, ScannedDriverRecord* scan) {
   if (end_of_data_ || reader_.at_end_of_data()) {
     end_of_data_ = true;
     return false;
@@ -78,6 +78,7 @@ bool DriverFileReader::read_values(double& time, double* values, std::int32_t n,
                                     ") of record " + std::to_string(record));
     }
     values[i] = token.value;
+    if (scan != nullptr) scan->lines[static_cast<std::size_t>(i)] = token.line;
     all_zero = all_zero && token.value == 0.0;
   }
   reader_.skip_line();
@@ -89,7 +90,11 @@ bool DriverFileReader::read_values(double& time, double* values, std::int32_t n,
   // Records follow each other in time (the sign only says how to get there):
   // the lookup moves forward only, so a record earlier than the one before it
   // would silently skip records.
-  if (record > 1 && std::fabs(record_time) < last_time_) {
+  if (scan != nullptr) {
+    scan->number = record;
+    scan->time_line = time_line;
+    scan->last_line = n > 0 ? scan->lines[static_cast<std::size_t>(n)] : time_line;
+  } else if (record > 1 && std::fabs(record_time) < last_time_) {
     reader_.fail("Driver times out of order: expected the time of record " +
                      std::to_string(record) + " to be at least " +
                      shortest_decimal_text(last_time_) + " (the time of record " +
@@ -152,6 +157,26 @@ double last_driver_record_time(const TextSource& source, const Model& model) {
   while (reader.read_values(time, reader.scratch_.data(), count, model.drivers)) any = true;
   if (!any) throw EInOutError(std::string(kNoDriverRecordMessage), source.name(), reader.line());
   return std::fabs(time);
+}
+
+}  // namespace vindrel
+
+namespace vindrel {
+
+std::size_t scan_driver_records(const std::string& file_name, const Model& model,
+                                const std::function<bool(const ScannedDriverRecord&)>& visit) {
+  DriverFileReader reader;
+  if (!reader.open(file_name)) {
+    throw EInOutError(std::string(kDriverFileMissingMessage), file_name);
+  }
+  const std::int32_t count = clamp_count(model.ModelInfo.DriverCount);
+  ScannedDriverRecord record;
+  double time = 0.0;
+  while (reader.read_values(time, record.values.data(), count, model.drivers, &record)) {
+    record.time = time;
+    if (!visit(record)) break;
+  }
+  return reader.line();
 }
 
 }  // namespace vindrel

@@ -53,6 +53,43 @@ bool param_header_matches(std::string_view first_line, const TModelDef& info) {
   return version == info.ModelVersion;
 }
 
+namespace {
+
+// Reads the values of a file whose header matched into the scratch arrays,
+// and, with `lines`, each entry's line and name field.
+void read_entries(TokenReader& reader, std::int32_t state_count, std::int32_t parameter_count,
+                  const paramarray& parameters, const statearray& states,
+                  std::array<double, kStateCapacity + 1>& state_values,
+                  std::array<double, kParameterCapacity + 1>& parameter_values,
+                  std::vector<ParamFileLine>* lines) {
+  const auto read_entry = [&](const auto& describe) {
+    const std::size_t line = reader.line();
+    const std::string_view name = reader.read_field(kFieldWidth);
+    if (lines != nullptr) {
+      ParamFileLine entry;
+      entry.line = line;
+      entry.name_field = std::string(name.substr(0, name.find_last_not_of(' ') + 1));
+      lines->push_back(std::move(entry));
+    }
+    const double value = reader.read_number(describe);
+    if (lines != nullptr) lines->back().value = value;
+    reader.read_field(kFieldWidth);
+    reader.skip_line();
+    return value;
+  };
+  for (std::int32_t i = 1; i <= state_count; ++i) {
+    state_values[i] = read_entry(
+        [&] { return "the value of state " + std::to_string(i) + " (" + states[i].name + ")"; });
+  }
+  for (std::int32_t j = 1; j <= parameter_count; ++j) {
+    parameter_values[j] = read_entry([&] {
+      return "the value of parameter " + std::to_string(j) + " (" + parameters[j].name + ")";
+    });
+  }
+}
+
+}  // namespace
+
 bool ReadParamFile(const TextSource& source, const TModelDef& info, std::int32_t ParameterCount,
                    paramarray& parameters, std::int32_t StateCount, statearray& states) {
   const std::int32_t state_count = std::clamp(StateCount, 0, kStateCapacity);
@@ -66,26 +103,29 @@ bool ReadParamFile(const TextSource& source, const TModelDef& info, std::int32_t
   // exactly as they were.
   std::array<double, kStateCapacity + 1> state_values{};
   std::array<double, kParameterCapacity + 1> parameter_values{};
-  for (std::int32_t i = 1; i <= state_count; ++i) {
-    reader.read_field(kFieldWidth);
-    state_values[i] = reader.read_number(
-        [&] { return "the value of state " + std::to_string(i) + " (" + states[i].name + ")"; });
-    reader.read_field(kFieldWidth);
-    reader.skip_line();
-  }
-  for (std::int32_t j = 1; j <= parameter_count; ++j) {
-    reader.read_field(kFieldWidth);
-    parameter_values[j] = reader.read_number([&] {
-      return "the value of parameter " + std::to_string(j) + " (" + parameters[j].name + ")";
-    });
-    reader.read_field(kFieldWidth);
-    reader.skip_line();
-  }
+  read_entries(reader, state_count, parameter_count, parameters, states, state_values,
+               parameter_values, nullptr);
   reader.close();
 
   for (std::int32_t i = 1; i <= state_count; ++i) states[i].value = state_values[i];
   for (std::int32_t j = 1; j <= parameter_count; ++j) parameters[j].value = parameter_values[j];
   return true;
+}
+
+std::vector<ParamFileLine> ReadParamFileLines(const std::string& file_name, const Model& model) {
+  const std::int32_t state_count = std::clamp(model.ModelInfo.StateCount, 0, kStateCapacity);
+  const std::int32_t parameter_count =
+      std::clamp(model.ModelInfo.ParameterCount, 0, kParameterCapacity);
+  TokenReader reader;
+  reader.open(file_name);
+  std::vector<ParamFileLine> lines;
+  if (!param_header_matches(reader.read_line(), model.ModelInfo)) return lines;
+  lines.reserve(static_cast<std::size_t>(state_count + parameter_count));
+  std::array<double, kStateCapacity + 1> state_values{};
+  std::array<double, kParameterCapacity + 1> parameter_values{};
+  read_entries(reader, state_count, parameter_count, model.parameters, model.states, state_values,
+               parameter_values, &lines);
+  return lines;
 }
 
 bool ReadParamFile(const TextSource& source, Model& model) {

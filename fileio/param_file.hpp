@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/model.hpp"
 #include "fileio/token_reader.hpp"
@@ -52,6 +53,19 @@ bool ReadParamFile(const TextSource& source, const TModelDef& info, std::int32_t
                    paramarray& parameters, std::int32_t StateCount, statearray& states);
 // The same into the model's own tables, with the model's counts.
 bool ReadParamFile(const TextSource& source, Model& model);
+
+// One state or parameter line of a parameter file, as ReadParamFile reads it.
+struct ParamFileLine {
+  std::size_t line = 0;    // 1-based line on which the entry starts
+  std::string name_field;  // the name field without its trailing blanks
+  double value = 0.0;
+};
+
+// The entries of a parameter file read exactly as ReadParamFile reads them:
+// the StateCount state lines, then the ParameterCount parameter lines, each
+// with its line number and name field. Empty when the first line does not
+// name this model and version; throws as ReadParamFile does.
+std::vector<ParamFileLine> ReadParamFileLines(const std::string& file_name, const Model& model);
 
 // Writes the file from the given tables, replacing any file of that name
 // through a temporary file in the same folder (safe_write.hpp): a failure throws

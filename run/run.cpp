@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "core/exceptions.hpp"
+#include "core/model_constants.hpp"
 #include "equations/equations.hpp"
 #include "fileio/driver_file.hpp"
 #include "fileio/number_format.hpp"
@@ -29,6 +30,8 @@ void check_run_settings(const RunSettings& settings) {
     throw ERunTimeError("The state reset interval must be greater than zero.");
   }
   check_integrator_settings(settings);
+  const std::string refusal = repeat_settings_refusal(settings);
+  if (!refusal.empty()) throw ERunTimeError(refusal);
 }
 
 // One run's working state: the model it advances, its driver lookup and its
@@ -37,7 +40,11 @@ class RunLoop {
  public:
   RunLoop(RunResult& result, const RunSettings& settings, RecordSink& sink,
           const std::stop_token& stop, const RunProgress& progress)
-      : result_(result), model_(result.model), settings_(settings), sink_(sink), stop_(stop),
+      : result_(result),
+        model_(result.model),
+        settings_(settings),
+        sink_(sink),
+        stop_(stop),
         progress_(progress) {}
 
   // Preparation and the time loop; returns kCompleted or kCancelled.
@@ -51,21 +58,31 @@ class RunLoop {
     }
 
     const double dt = settings_.time_step;
-    const EvaluationClock clock{dt, settings_.start_time};
+    timeline_ = driver_timeline(settings_);
+    const EvaluationClock clock{dt, timeline_.origin};
     result_.present_time = settings_.start_time;
     // The time the drivers, the equations and the integrator see; it returns
-    // to the start time when drivers are repeated, while the present time
-    // runs on.
-    double driver_time = result_.present_time;
+    // to the origin when drivers are repeated, while the present time runs on.
+    double driver_time = timeline_.first;
+    // A continued run goes on with the flag its series had reached.
+    if (timeline_.continued) model_.NewYear = timeline_.NewYear;
     long long step_counter = 1;
     const long long output_every = steps_per_output(settings_.output_step, dt);
 
     place_ = RunFailurePlace::kDrivers;
-    drivers_.GetDrivers(model_.drivers, result_.present_time, settings_.stop_time);
+    drivers_.GetDrivers(model_.drivers, driver_time, settings_.stop_time);
     // The process table at the start time; no record is written for it.
     place_ = RunFailurePlace::kStartTime;
-    evaluated_time_ = result_.present_time;
-    EvaluateEquations(model_, clock, model_.states, result_.present_time, model_.processes, false);
+    evaluated_time_ = driver_time;
+    if (timeline_.continued) {
+      // The states are those the series reached, not a new start: the
+      // evaluation fills the process table and leaves them as they are (at
+      // the origin it would reset them, which the series did not do there).
+      statearray states = model_.states;
+      EvaluateEquations(model_, clock, states, driver_time, model_.processes, false);
+    } else {
+      EvaluateEquations(model_, clock, model_.states, driver_time, model_.processes, false);
+    }
 
     // The sink begins only now: a driver file or parameters that fail at the
     // start time leave the previous output file alone.
@@ -137,11 +154,10 @@ class RunLoop {
         }
       }
       result_.present_time += dt;
-      driver_time += dt;
-      if (settings_.repeat_drivers && driver_time > settings_.repeat_time) {
-        drivers_.rewind();
-        driver_time = settings_.start_time;
-      }
+      const double next = next_driver_time(settings_, timeline_.origin, driver_time);
+      // Repeated drivers read the file again from its first record.
+      if (next != driver_time + dt) drivers_.rewind();
+      driver_time = next;
       // Drivers are piecewise constant: one lookup per step, at its start.
       place_ = RunFailurePlace::kDrivers;
       drivers_.GetDrivers(model_.drivers, driver_time, settings_.stop_time);
@@ -179,7 +195,7 @@ class RunLoop {
     detail.time_step = settings_.time_step;
     detail.driver_time = place_ == RunFailurePlace::kStartTime ? evaluated_time_ : driver_time_;
     detail.records_kept = result_.records_written;
-    const EvaluationClock clock{settings_.time_step, settings_.start_time};
+    const EvaluationClock clock{settings_.time_step, timeline_.origin};
     const auto group_of_trial_fault = [&]() -> std::string {
       if (place_ != RunFailurePlace::kIntegration || !derivatives_.has_faulted()) return {};
       return faulting_equation_group(model_, clock, derivatives_.faulted_states(),
@@ -221,6 +237,7 @@ class RunLoop {
   const std::stop_token& stop_;
   const RunProgress& progress_;
   DriverLookup drivers_;
+  DriverTimeline timeline_;
   bool sink_begun_ = false;
   // The integrator's derivative function, kept here so that a fault in a
   // trial can be looked into after the run has failed.
@@ -312,16 +329,103 @@ bool state_reset_due(double present_time, double time_step, double interval) {
   return std::fmod(present_time, interval) < time_step;
 }
 
-std::string drivers_end_warning(const RunSettings& settings, double last_driver_time) {
-  // The last driver time a run looks up: the start of its last step, or, with
-  // repeated drivers, no later than the repeat time.
-  double last_lookup = settings.stop_time - settings.time_step;
-  if (settings.repeat_drivers) {
-    last_lookup = std::min(last_lookup, static_cast<double>(settings.repeat_time));
+double next_driver_time(const RunSettings& settings, double origin, double driver_time) {
+  const double next = driver_time + settings.time_step;
+  if (settings.repeat_drivers && next > settings.repeat_time) return origin;
+  return next;
+}
+
+std::string repeat_settings_refusal(const RunSettings& settings) {
+  const double dt = settings.time_step;
+  if (settings.first_start_time) {
+    const double first = *settings.first_start_time;
+    const double steps = (settings.start_time - first) / dt;
+    if (!std::isfinite(first) || first > settings.start_time ||
+        std::fabs(steps - std::nearbyint(steps)) > 0.001) {
+      return "The first start time, " + shortest_decimal_text(first) +
+             ", must lie a whole number of time steps before the start time, " +
+             shortest_decimal_text(settings.start_time) +
+             ": it is the start of the run that this one continues.";
+    }
   }
-  if (!(last_lookup > last_driver_time)) return {};
+  const double origin = settings.first_start_time.value_or(settings.start_time);
+  if (settings.repeat_drivers && origin + dt > settings.repeat_time) {
+    const std::string start = shortest_decimal_text(origin);
+    return "Repeated drivers return to the start time once the driver time passes the repeat "
+           "time; with the start at day " +
+           start + " and the repeat time at day " + std::to_string(settings.repeat_time) +
+           ", every step would return to the start, and the whole run would see the weather of "
+           "day " +
+           start +
+           " alone. Give a repeat time after the first step; to continue a run on repeated "
+           "drivers, give the start time of its first run as the first start time.";
+  }
+  return {};
+}
+
+DriverTimeline driver_timeline(const RunSettings& settings) {
+  const std::string refusal = repeat_settings_refusal(settings);
+  if (!refusal.empty()) throw ERunTimeError(refusal);
+  DriverTimeline timeline;
+  timeline.origin = settings.first_start_time.value_or(settings.start_time);
+  timeline.first = settings.start_time;
+  const double dt = settings.time_step;
+  if (!settings.first_start_time || !(dt > 0.0) || !std::isfinite(dt)) return timeline;
+  auto steps = static_cast<long long>(std::nearbyint((settings.start_time - timeline.origin) / dt));
+  timeline.first = timeline.origin;
+  if (steps == 0) return timeline;
+  timeline.continued = true;
+  if (settings.repeat_drivers) {
+    // Steps in one round of the repeated drivers; only the last round before
+    // the start needs following.
+    long long round = 0;
+    double d = timeline.origin;
+    do {
+      d = next_driver_time(settings, timeline.origin, d);
+      ++round;
+    } while (d != timeline.origin);
+    steps = (steps - 1) % round + 1;
+  }
+  double driver_time = timeline.origin;
+  double step_end = driver_time;
+  for (long long i = 0; i < steps; ++i) {
+    step_end = driver_time + dt;
+    driver_time = next_driver_time(settings, timeline.origin, driver_time);
+  }
+  timeline.first = driver_time;
+  timeline.NewYear = ends_model_year(step_end);
+  return timeline;
+}
+
+DriverTimeRange driver_time_range(const RunSettings& settings) {
+  const DriverTimeline timeline = driver_timeline(settings);
+  DriverTimeRange range;
+  range.first = timeline.first;
+  range.last = timeline.first;
+  if (!(settings.time_step > 0.0) || !std::isfinite(settings.time_step)) return range;
+  double present = settings.start_time;
+  double driver_time = timeline.first;
+  while (present + settings.time_step <= settings.stop_time) {
+    range.first = std::min(range.first, driver_time);
+    range.last = std::max(range.last, driver_time);
+    present += settings.time_step;
+    const double next = next_driver_time(settings, timeline.origin, driver_time);
+    if (next != driver_time + settings.time_step) range.repeats = true;
+    driver_time = next;
+  }
+  return range;
+}
+
+std::string drivers_end_warning(const RunSettings& settings, double last_driver_time) {
+  // The last driver time a run looks up for a step.
+  const DriverTimeRange range = driver_time_range(settings);
+  if (!(range.last > last_driver_time)) return {};
   char text[kMaxGeneralLength];
   const std::string day(text, format_general(text, last_driver_time, 15));
+  if (range.repeats) {
+    return "the driver file ends at day " + day + "; its last record holds from there to day " +
+           shortest_decimal_text(range.last) + ", after which the drivers repeat";
+  }
   return "the driver file ends at day " + day +
          "; its last record holds from there to the stop time";
 }

@@ -98,8 +98,8 @@ struct RunResult {
 // completed; the sink is begun only after the start-time evaluation, so the
 // previous output file stays as it was in that case. Failures never leave as
 // exceptions: they are returned in the result.
-RunResult Run(Model model, const RunSettings& settings, RecordSink& sink,
-              std::stop_token stop = {}, const RunProgress& progress = {});
+RunResult Run(Model model, const RunSettings& settings, RecordSink& sink, std::stop_token stop = {},
+              const RunProgress& progress = {});
 
 // The failure's details as text, one item per line, each indented by two
 // blanks ("  in the step from 91257 to 91258 (time step 1) ..."); "" unless
@@ -123,6 +123,49 @@ long long steps_per_output(double output_step, double time_step);
 // True when the periodic reset is due after the step that begins at
 // present_time: frac(present_time / interval) < time_step / interval.
 bool state_reset_due(double present_time, double time_step, double interval);
+
+// The driver time of a run. The drivers, the equations and the integrator see
+// it; it equals the model time unless drivers are repeated, when it returns to
+// the origin once it passes the repeat time.
+struct DriverTimeline {
+  // The time the series started at: where repeated drivers return to, and the
+  // start time the equations' annual reset looks for. The start time, unless
+  // the run continues an earlier one.
+  double origin = 0.0;
+  // The driver time of the run's first step.
+  double first = 0.0;
+  // A continued run takes up the NewYear flag that the last step before its
+  // start left: true when that step ended a model year.
+  bool continued = false;
+  bool NewYear = false;
+};
+
+// The timeline of a run: for a continued run, the driver times of the steps
+// from the first start time to the start time are followed as the loop
+// follows them. Throws ERunTimeError for settings no run can take (see
+// check_repeat_settings).
+DriverTimeline driver_timeline(const RunSettings& settings);
+
+// The driver time after a step that began at `driver_time`.
+double next_driver_time(const RunSettings& settings, double origin, double driver_time);
+
+// The smallest and the largest driver time at which a step of the run begins
+// (the drivers that hold through the steps). Both are the first driver time
+// when the run takes no step.
+struct DriverTimeRange {
+  double first = 0.0;
+  double last = 0.0;
+  bool repeats = false;  // the driver time returns to the origin during the run
+};
+DriverTimeRange driver_time_range(const RunSettings& settings);
+
+// Refuses settings of repeated drivers and of continued runs that make the
+// run plainly wrong, with ERunTimeError: a start at or after the repeat time
+// (every step returns to the start, so the whole run sees one record's
+// weather), a first start time after the start time or not a whole number of
+// steps before it. Run refuses them too; "" when they are sound, else the
+// message.
+std::string repeat_settings_refusal(const RunSettings& settings);
 
 // The warning shown before a run whose drivers would be looked up past the
 // driver file's last record, where the lookup holds that record's values: ""

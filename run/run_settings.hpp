@@ -33,9 +33,15 @@ struct RunSettings {
   double relative_tolerance = 5e-8;
 
   // Drivers start again from the start time once the driver time passes the
-  // repeat time.
+  // repeat time: the repeat time is a driver time, not a number of days (from
+  // a start at 100, a repeat time of 366 repeats every 267 days).
   bool repeat_drivers = false;
   std::int32_t repeat_time = 0;  // days
+  // Continuing a run (a spin-up saved with its states and taken up again): the
+  // start time of the first run of the series. The driver time, the repeats
+  // and the annual reset then go on as in one run from that time, while the
+  // output's times go on from start_time. Unset: the run starts its own series.
+  std::optional<double> first_start_time;
   // States marked Reset get their run-start values back after each time step
   // that begins within one time step after a multiple of the interval.
   bool reset_states = false;

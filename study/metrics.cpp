@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "core/model_constants.hpp"
+#include "fileio/number_format.hpp"
 #include "fileio/output_columns.hpp"
 
 namespace vindrel::study {
@@ -319,6 +320,34 @@ std::vector<double> MetricSink::values() {
     values.push_back(accumulators_[m].result(metrics_[m].reduction));
   }
   return values;
+}
+
+void check_metric_years(const std::vector<Metric>& metrics, double start_time, double stop_time,
+                        double time_step, double output_step) {
+  const std::vector<std::int64_t> complete =
+      complete_years_of_run(start_time, stop_time, time_step, output_step);
+  for (const Metric& metric : metrics) {
+    if (metric.table != MetricTable::kSummary && metric.table != MetricTable::kSummaryWide) {
+      continue;
+    }
+    const bool any = std::any_of(complete.begin(), complete.end(), [&](std::int64_t year) {
+      return (metric.first_year == 0 || year >= metric.first_year) &&
+             (metric.last_year == 0 || year <= metric.last_year);
+    });
+    if (any) continue;
+    const std::string window = metric.first_year == 0
+                                   ? std::string()
+                                   : " among model years " + std::to_string(metric.first_year) +
+                                         " to " + std::to_string(metric.last_year);
+    refuse(metric.name + "=" + metric.expression,
+           "the run from " + shortest_decimal_text(start_time) + " to " +
+               shortest_decimal_text(stop_time) + " with an output step of " +
+               shortest_decimal_text(output_step) + " days completes no model year" + window +
+               ", so every run would end without a value: a year needs the run's records from "
+               "its first step to its last day (year " +
+               std::to_string(model_year(stop_time)) + " ends at day " +
+               std::to_string(model_year(stop_time) * kModelYearDays) + ")");
+  }
 }
 
 }  // namespace vindrel::study

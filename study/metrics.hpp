@@ -73,6 +73,13 @@ std::vector<Metric> parse_metrics(const std::vector<std::string>& texts, const M
                                   const std::vector<std::string>& reserved, double start_time,
                                   double stop_time);
 
+// Refuses, with std::invalid_argument, a metric of the annual summary for
+// which a run with these settings completes no model year in its window (a
+// run that ends before its first year's end, or records too sparse for the
+// years' sums): every run would end with no value for it.
+void check_metric_years(const std::vector<Metric>& metrics, double start_time, double stop_time,
+                        double time_step, double output_step);
+
 // The model year of a time: year k holds 366 (k - 1) < t <= 366 k.
 std::int64_t model_year(double time);
 

@@ -266,6 +266,9 @@ StudyOutcome run_study(const Model& base, const StudyRunSettings& settings, std:
   if (settings.shard.count == 0 || settings.shard.index >= settings.shard.count) {
     throw std::invalid_argument("the shard's index must be less than the count of shards");
   }
+  // Every run would end without a value for such a metric: refused first.
+  check_metric_years(settings.metrics, settings.run.start_time, settings.run.stop_time,
+                     settings.run.time_step, settings.run.output_step);
   const std::vector<std::size_t> rows = shard_rows(settings.samples.rows.size(), settings.shard);
   const std::string header = study_results_header(settings);
   const StudyDefinition definition = study_definition(base, settings);

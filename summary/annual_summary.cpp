@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <iterator>
+#include <limits>
 #include <stdexcept>
 
 #include "core/model_constants.hpp"
@@ -38,8 +39,11 @@ std::int64_t year_of(double time) {
   return static_cast<std::int64_t>(std::ceil(time / static_cast<double>(kModelYearDays)));
 }
 
-// Right-aligned number with fixed decimals, independent of the locale.
+// Right-aligned number with fixed decimals, independent of the locale; "-"
+// for a missing figure.
 std::string fixed(double value, int width, int decimals) {
+  if (std::isnan(value))
+    return std::string(static_cast<std::size_t>(std::max(width - 1, 0)), ' ') + "-";
   char text[64];
   const auto result =
       std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
@@ -94,10 +98,98 @@ void append_row(std::string& out, const std::vector<double>& values,
 std::string year_note(const YearFigures& y) {
   if (y.record_step <= kDailyStep) return y.complete ? "" : "  (part of a year)";
   const std::string records = std::to_string(y.records) + (y.records == 1 ? " record" : " records");
+  if (y.sums_missing) {
+    return "  (" + records + "; sums missing: the last record, day " + general_text(y.last_time) +
+           ", is not at the year's end)";
+  }
   return y.complete ? "  (" + records + ")" : "  (part of a year, " + records + ")";
 }
 
+// The year's running totals and its figures at the year's end, as missing.
+void mark_sums_missing(YearFigures& y) {
+  constexpr double kMissing = std::numeric_limits<double>::quiet_NaN();
+  y.sums_missing = true;
+  for (double* figure : {&y.gpp,
+                         &y.npp,
+                         &y.nep,
+                         &y.soil_respiration,
+                         &y.plant_respiration,
+                         &y.evapotranspiration,
+                         &y.interception,
+                         &y.discharge,
+                         &y.precipitation,
+                         &y.leaf_litter_c,
+                         &y.leaf_litter_n,
+                         &y.litter_c,
+                         &y.litter_n,
+                         &y.n_uptake,
+                         &y.net_mineralisation,
+                         &y.n_leaching,
+                         &y.total_c,
+                         &y.total_n,
+                         &y.n_fixation,
+                         &y.plant_c,
+                         &y.plant_n,
+                         &y.soil_c,
+                         &y.soil_n}) {
+    *figure = kMissing;
+  }
+}
+
 }  // namespace
+
+bool year_is_complete(std::int64_t year, double first_time, double last_time, double record_step) {
+  const double year_end = static_cast<double>(year * kModelYearDays);
+  const double year_start = static_cast<double>((year - 1) * kModelYearDays);
+  // Daily records close the year with the record at its end; records further
+  // apart with one at most a day before it, which still holds the year's sums
+  // but for its last day.
+  const bool closes_year = record_step <= kDailyStep ? std::fabs(last_time - year_end) < 1e-9
+                                                     : year_end - last_time <= kDailyStep;
+  // A run that starts at time 1 starts its first year, whose totals the model
+  // resets at the start time.
+  return closes_year && first_time <= year_start + 1.0 + record_step + 1e-9;
+}
+
+std::vector<std::int64_t> complete_years_of_run(double start_time, double stop_time,
+                                                double time_step, double output_step) {
+  std::vector<std::int64_t> years;
+  if (!(time_step > 0.0) || !std::isfinite(time_step)) return years;
+  const double steps = std::nearbyint(output_step / time_step);
+  if (!(steps >= 1.0) || !(steps < 1e18)) return years;
+  const auto every = static_cast<long long>(steps);
+  // The record times as the run loop makes them: one every `every` steps.
+  double present = start_time;
+  long long counter = 0;
+  std::int64_t year = 0;
+  double first = 0.0;
+  double last = 0.0;
+  double previous = 0.0;
+  double record_step = output_step;
+  int records = 0;
+  const auto close = [&] {
+    if (year != 0 && year_is_complete(year, first, last, record_step)) years.push_back(year);
+  };
+  while (present + time_step <= stop_time) {
+    present += time_step;
+    if (++counter != every) continue;
+    counter = 0;
+    ++records;
+    if (records == 2) record_step = present - previous;
+    previous = present;
+    const std::int64_t y = year_of(present);
+    if (y != year) {
+      close();
+      year = y;
+      first = present;
+    }
+    last = present;
+  }
+  // A single record says nothing of the step; the summary then counts it daily.
+  if (records < 2) record_step = 1.0;
+  close();
+  return years;
+}
 
 std::span<const SummaryColumn> summary_columns() { return kColumns; }
 std::span<const SummaryColumn> summary_wide_columns() { return kWideColumns; }
@@ -139,7 +231,7 @@ void AnnualSummary::add_record(double time, const State& state, const Process& p
   previous_time_ = time;
   const std::int64_t year = year_of(time);
   if (years_.empty() || years_.back().year != year) {
-    if (!years_.empty()) finish_year();
+    if (!years_.empty()) finish_year(false);
     years_.push_back(YearFigures{});
     years_.back().year = year;
     years_.back().first_time = time;
@@ -192,20 +284,17 @@ void AnnualSummary::add(const double* row, const TModelDef& info) {
       [by_position](int p) { return by_position[p]; });
 }
 
-void AnnualSummary::finish_year() {
+void AnnualSummary::finish_year(bool last) {
   YearFigures& y = years_.back();
   const double year_end = static_cast<double>(y.year * kModelYearDays);
-  const double year_start = static_cast<double>((y.year - 1) * kModelYearDays);
-  // Complete: the year's last record closes the year, and its first record
-  // follows the year's first step (a run that starts at time 1 starts its
-  // first year, whose totals the model resets at the start time).
-  // With records further apart than a day, the year's last record is the last
-  // one before its end.
   y.record_step = output_step_;
-  const bool closes_year = output_step_ <= kDailyStep
-                               ? std::fabs(y.last_time - year_end) < 1e-9
-                               : y.last_time > year_end - output_step_ + 1e-9;
-  y.complete = closes_year && y.first_time <= year_start + 1.0 + output_step_ + 1e-9;
+  y.complete = year_is_complete(y.year, y.first_time, y.last_time, output_step_);
+  // A year followed by records of the next one that has none at its end: its
+  // last record's totals are not the year's. (The last year of the records
+  // ends with the run, as part of a year.)
+  if (!last && output_step_ > kDailyStep && year_end - y.last_time > kDailyStep) {
+    mark_sums_missing(y);
+  }
   const auto& lai = daily_.lai;
   for (const auto& [day, value] : lai) y.peak_lai = std::max(y.peak_lai, value);
   std::size_t peak_index = 0;
@@ -234,7 +323,7 @@ void AnnualSummary::finish_year() {
 }
 
 std::vector<YearFigures> AnnualSummary::finish() {
-  if (!years_.empty()) finish_year();
+  if (!years_.empty()) finish_year(true);
   record_count_ = 0;
   return std::move(years_);
 }
@@ -324,7 +413,8 @@ std::string format_summary_table(const std::vector<YearFigures>& years, std::str
   if (!years.empty() && years.front().record_step > kDailyStep) {
     out += "The output file holds a record every " + general_text(years.front().record_step) +
            " days: a year's figures are those of its\n"
-           "records (Dry counts records), and its sums stop at its last record.\n";
+           "records (Dry counts records), and its sums stop at its last record. A year without a\n"
+           "record on its last day or at its end has no sums and no figures at its end (\"-\").\n";
   }
   return out;
 }
@@ -353,6 +443,7 @@ std::string format_summary_csv(const std::vector<YearFigures>& years) {
     values.push_back(static_cast<double>(y.records));
     for (std::size_t i = 0; i < values.size(); ++i) {
       if (i > 0) out += ',';
+      if (std::isnan(values[i])) continue;  // a missing figure
       char text[32];
       // The shortest text that reads back to the same number.
       out.append(text, std::to_chars(text, text + sizeof text, values[i]).ptr);

@@ -50,7 +50,25 @@ struct YearFigures {
   int leaf_fall = 0;  // first day after the peak with less than half of it
   // Days between the output file's records (from its first two records).
   double record_step = 1.0;
+  // The year's sums and its figures at the year's end need a record at the
+  // year's end (at most a day before it). In a year that records of the next
+  // one follow, they are missing (NaN) without one: the last record's running
+  // totals cover only part of the year, or only the first days of the year
+  // after the reset.
+  bool sums_missing = false;
 };
+
+// True when the records of a year, from `first_time` to `last_time` and
+// `record_step` days apart, close it: the year's last record lies at its end
+// (daily records) or at most a day before it (records further apart), and its
+// first record follows the year's first step. Such a year's figures are the
+// whole year's.
+bool year_is_complete(std::int64_t year, double first_time, double last_time, double record_step);
+
+// The model years that the output of a run from start_time to stop_time, with
+// a record every output_step, covers completely (year_is_complete), in order.
+std::vector<std::int64_t> complete_years_of_run(double start_time, double stop_time,
+                                                double time_step, double output_step);
 
 // One column of the summary table: a heading, its units, a width and the
 // decimals shown.
@@ -90,7 +108,8 @@ class AnnualSummary {
     std::vector<std::pair<int, double>> lai;   // (day of year, LAI) of every record
     std::vector<std::pair<int, double>> snow;  // (day of year, snowpack) of every record
   };
-  void finish_year();
+  // Closes the last year gathered; `last` when no record follows it.
+  void finish_year(bool last);
 
   std::vector<YearFigures> years_;
   Daily daily_;
@@ -113,14 +132,15 @@ std::vector<YearFigures> summarise_records(const OutputTable& table, const TMode
 
 // The summary as a text table: the title naming `source`, two header lines,
 // one line per year, the mean of the complete years when there are two or
-// more, and a legend. `wide` adds the wide columns at the right. A year that
-// the run covers only in part is marked; with records further apart than a
-// day, every year says how many records it has.
+// more, and a legend. Missing figures show as "-", with a note saying why. `wide` adds the wide
+// columns at the right. A year that the run covers only in part is marked; with records further
+// apart than a day, every year says how many records it has.
 std::string format_summary_table(const std::vector<YearFigures>& years, std::string_view source,
                                  bool wide = false);
 // The same figures as CSV: a header of names with their units, one line per
 // year: the table's columns, the wide columns, the number of records, and a
-// last column that says whether the year is complete.
+// last column that says whether the year is complete. Missing figures are
+// empty fields.
 std::string format_summary_csv(const std::vector<YearFigures>& years);
 
 }  // namespace vindrel

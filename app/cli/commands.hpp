@@ -13,6 +13,7 @@ void add_eval_command(CLI::App& app);
 void add_weather_command(CLI::App& app);
 void add_summary_command(CLI::App& app);
 void add_par_command(CLI::App& app);
+void add_check_command(CLI::App& app);
 void add_study_command(CLI::App& app);
 
 }  // namespace vindrel::cli

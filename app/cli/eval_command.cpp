@@ -9,12 +9,16 @@
 
 #include "app/cli/commands.hpp"
 #include "app/cli/input_messages.hpp"
+#include "check/findings.hpp"
+#include "core/exceptions.hpp"
 #include "core/model.hpp"
+#include "equations/equations.hpp"
 #include "fileio/driver_file.hpp"
 #include "fileio/number_format.hpp"
 #include "fileio/param_file.hpp"
 #include "run/evaluate_at_time.hpp"
 #include "run/run_options_check.hpp"
+#include "run/run.hpp"
 #include "run/run_settings.hpp"
 
 namespace vindrel::cli {
@@ -52,7 +56,31 @@ void evaluate(const EvalOptions& options) {
                  static_cast<int>(format_general(day, *last_driver_time, 15) - day), day,
                  static_cast<int>(format_general(time, options.time, 15) - time), time);
   }
-  evaluate_at_time(model, settings);
+  try {
+    evaluate_at_time(model, settings);
+  } catch (const EMathError& e) {
+    // The same detail as a run that fails in an evaluation: where it arose
+    // and the lines of the files that caused it. The fault left the states as
+    // they were and the drivers looked up.
+    StateVector y{};
+    for (int i = 1; i <= model.ModelInfo.StateCount; ++i) {
+      y[static_cast<std::size_t>(i - 1)] = model.states[i].value;
+    }
+    RunFailureDetail detail;
+    detail.driver_time = settings.calculation_time;
+    detail.equation_group =
+        faulting_equation_group(model, EvaluationClock{settings.time_step, settings.start_time}, y,
+                                settings.calculation_time, false);
+    settings.parameter_file = options.par;
+    std::string message = std::string(e.what()) + "\n  in the evaluation at time " +
+                          shortest_decimal_text(settings.calculation_time) + "\n";
+    if (!detail.equation_group.empty()) {
+      message += "  the equation group where it arose: " + detail.equation_group + "\n";
+    }
+    message += failure_cause_text(detail, model, settings);
+    message.pop_back();
+    throw std::runtime_error(message);
+  }
 
   // position, symbol and the shortest text that reads back to the same double
   std::string out;

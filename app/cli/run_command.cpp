@@ -1,5 +1,6 @@
 // vindrel-cli run: one simulation run, exactly as the desktop's Run makes it,
 // from a parameter file and a driver file to an output file.
+#include <cmath>
 #include <csignal>
 #include <cstddef>
 #include <cstdio>
@@ -16,7 +17,9 @@
 #include "app/cli/output_guard.hpp"
 #include "app/cli/output_options.hpp"
 #include "app/cli/run_options.hpp"
+#include "check/findings.hpp"
 #include "core/model.hpp"
+#include "core/model_constants.hpp"
 #include "fileio/number_format.hpp"
 #include "fileio/param_file.hpp"
 #include "run/record_sink.hpp"
@@ -70,13 +73,24 @@ struct CommandOptions {
 
 // Writes the parameters and the states a run ended with to a parameter file,
 // so that a later run starts where this one stopped.
-void save_final_states(const std::string& file_name, const RunResult& result) {
+void save_final_states(const std::string& file_name, const RunResult& result,
+                       const RunSettings& settings) {
   if (result.steps_completed == 0) {
     std::fprintf(stderr, "vindrel-cli: warning: no time step was completed; %s was not written\n",
                  file_name.c_str());
     return;
   }
   WriteParamFile(file_name, result.model);
+  // Where in the model's year the states stand, and how to go on from them.
+  const double time = result.present_time;
+  const std::string at = shortest_decimal_text(time);
+  std::fprintf(
+      stderr,
+      "vindrel-cli: %s holds the states at time %s, day %d of model year %lld; a run "
+      "continues from them with --start %s --first-start %s\n",
+      file_name.c_str(), at.c_str(), day_of_model_year(time),
+      static_cast<long long>(std::ceil(time / kModelYearDays)), at.c_str(),
+      shortest_decimal_text(settings.first_start_time.value_or(settings.start_time)).c_str());
   if (result.outcome == RunOutcome::kCancelled) {
     std::fprintf(stderr,
                  "vindrel-cli: warning: the run was cancelled; %s holds the states reached at "
@@ -118,8 +132,10 @@ void run(const CommandOptions& options) {
   settings.output_file = options.out;
   const OutputChoice output = checked_output_choice(options.output, model, options.out);
 
-  // A bad driver file is reported before the output file is replaced.
-  check_drivers_for_run(settings, model);
+  // What would make the run wrong is refused, and a bad driver file reported,
+  // before the output file is replaced; warnings are said before the run.
+  report_run_findings(settings, model);
+  const Model initial = model;
 
   ProgressBar bar(options.run.quiet, settings.start_time, settings.stop_time,
                   integrator_description(settings));
@@ -140,10 +156,11 @@ void run(const CommandOptions& options) {
     result = Run(std::move(model), settings, *sink, stop.get_token(), progress);
   }
   bar.finish();
-  if (!options.save_states.empty()) save_final_states(options.save_states, result);
+  if (!options.save_states.empty()) save_final_states(options.save_states, result, settings);
   if (result.outcome == RunOutcome::kFailed) {
     // The model's message as it is, then when and where the run stopped.
-    std::string message = result.failure_message() + "\n" + failure_detail_text(result);
+    std::string message = result.failure_message() + "\n" + failure_detail_text(result) +
+                          failure_cause_text(result.failure_detail, initial, settings);
     if (result.failure_detail.place == RunFailurePlace::kOutput && result.records_written > 0 &&
         !writes_in_place(options.out)) {
       // The records went to a temporary file, removed with the failure.

@@ -5,7 +5,9 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "app/cli/findings_report.hpp"
 #include "app/cli/input_messages.hpp"
+#include "check/findings.hpp"
 #include "fileio/number_format.hpp"
 #include "fileio/output_columns.hpp"
 #include "run/run.hpp"
@@ -71,7 +73,12 @@ void add_run_options(CLI::App& command, RunOptions& options) {
   command.add_option("--output-step", options.output_step,
                      "Time between output records, days (default: the time step)");
   command.add_option("--repeat-drivers", options.repeat_drivers,
-                     "Start the drivers again from the start time after this many days");
+                     "The driver time at which the drivers return to the start time (from a "
+                     "start at 100, 366 repeats every 267 days)");
+  command.add_option("--first-start", options.first_start,
+                     "Start time of the run this one continues (from states it saved): the "
+                     "drivers, their repeats and the annual reset go on as in one run from that "
+                     "time, while the output's times go on from --start");
   auto* reset_every = command.add_option("--reset-every", options.reset_every,
                                          "Reset the states named by --reset every this many days");
   auto* reset =
@@ -116,6 +123,8 @@ RunSettings checked_run_settings(const RunOptions& options) {
   const std::string integrator_mistake = integrator_problem(options.integrator, "--integrator");
   if (!integrator_mistake.empty()) throw UsageError(integrator_mistake);
   settings.integrator = *integrator_from_name(options.integrator);
+  if (options.first_start) require_finite(*options.first_start, "--first-start");
+  settings.first_start_time = options.first_start;
   // Not a number fails both comparisons.
   const double rtol = options.rtol.value_or(kDefaultRelativeTolerance);
   if (!(rtol > 0.0 && rtol < 1.0)) {
@@ -138,14 +147,8 @@ void apply_state_lists(const RunOptions& options, Model& model) {
   mark_states(options.reset_list, "--reset", model, &Tstatevariable::Reset);
 }
 
-void check_drivers_for_run(const RunSettings& settings, const Model& model) {
-  const std::optional<double> last_driver_time =
-      last_driver_time_read(settings.driver_file, model, settings.stop_time);
-  // A file without records fails at the start of the run, with its own message.
-  if (last_driver_time) {
-    const std::string drivers_end = drivers_end_warning(settings, *last_driver_time);
-    if (!drivers_end.empty()) print_warning(drivers_end);
-  }
+void report_run_findings(const RunSettings& settings, const Model& model) {
+  report_findings(check_run_inputs(model, settings));
 }
 
 void print_warning(const std::string& text) {

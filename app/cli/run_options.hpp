@@ -23,7 +23,8 @@ struct RunOptions {
   double stop = 2.0;
   double step = 1.0;
   std::optional<double> output_step;    // the time step when not given
-  std::optional<int> repeat_drivers;    // days
+  std::optional<int> repeat_drivers;    // the driver time the drivers repeat after, days
+  std::optional<double> first_start;    // the start of the run this one continues, days
   std::optional<int> reset_every;       // days
   std::vector<std::string> reset_list;  // each --reset given
   std::vector<std::string> hold_list;   // each --hold given
@@ -33,7 +34,7 @@ struct RunOptions {
 };
 
 // Declares --start, --stop, --step, --output-step, --repeat-drivers,
-// --reset-every, --reset, --hold, --integrator, --rtol and --quiet on a
+// --first-start, --reset-every, --reset, --hold, --integrator, --rtol and --quiet on a
 // command, storing into `options` (which must outlive the command).
 void add_run_options(CLI::App& command, RunOptions& options);
 
@@ -50,10 +51,10 @@ RunSettings checked_run_settings(const RunOptions& options);
 // lists joined). Throws UsageError: "--hold: unknown state "Qq": ...".
 void apply_state_lists(const RunOptions& options, Model& model);
 
-// Reads the driver records the run will look up, so that a bad driver file
-// is reported before anything is written, and warns when the file ends before
-// the run does.
-void check_drivers_for_run(const RunSettings& settings, const Model& model);
+// Prints what check_run_inputs finds about the run's parameter file, driver
+// file and settings (`model` as read from the parameter file), before anything
+// is written: warnings, then refusals, which end the command with status 1.
+void report_run_findings(const RunSettings& settings, const Model& model);
 
 // "vindrel-cli: warning: TEXT" on standard error.
 void print_warning(const std::string& text);

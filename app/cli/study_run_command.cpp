@@ -113,6 +113,8 @@ void run_study_command(const StudyRunOptions& options) {
   try {
     settings.metrics = study::parse_metrics(options.metrics, model, reserved,
                                             settings.run.start_time, settings.run.stop_time);
+    study::check_metric_years(settings.metrics, settings.run.start_time, settings.run.stop_time,
+                              settings.run.time_step, settings.run.output_step);
   } catch (const std::invalid_argument& e) {
     throw UsageError(std::string("--metric: ") + e.what());
   }
@@ -153,8 +155,9 @@ void run_study_command(const StudyRunOptions& options) {
         ": chooses what the kept outputs hold; name their folder with --keep-outputs");
   }
 
-  // A bad driver file is reported once, before any run.
-  check_drivers_for_run(settings.run, model);
+  // What would make every run wrong is refused, and a bad driver file
+  // reported, once, before any run; warnings are said before the runs.
+  report_run_findings(settings.run, model);
 
   StudyProgressBar bar(options.run.quiet);
   const auto started = std::chrono::steady_clock::now();

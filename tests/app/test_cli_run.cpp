@@ -224,11 +224,18 @@ TEST_F(CliRunTest, FailureInTheRunPrintsItsMessageAndKeepsTheRecords) {
   EXPECT_EQ(result.exit_code, 1);
   // The model's message as it is, then when and where: a driver that is not a
   // number reaches the equations in the step from 5 to 6.
+  // The value was said before the run, and the failure names its line.
   EXPECT_EQ(result.err,
-            "vindrel-cli: error: Invalid floating point operation\n"
-            "  in the step from 5 to 6 (time step 1)\n"
-            "  the run reached model time 5; the output holds 4 records\n"
-            "  the equation group where it arose: none (driver Tamax is not a finite number)\n");
+            "vindrel-cli: warning: " + drr +
+                ":7: driver Tamax (Temperature Max) is Nan oC, not a finite number; 5 records "
+                "that the run uses have such values, this is the first\n"
+                "vindrel-cli: error: Invalid floating point operation\n"
+                "  in the step from 5 to 6 (time step 1)\n"
+                "  the run reached model time 5; the output holds 4 records\n"
+                "  the equation group where it arose: none (driver Tamax is not a finite "
+                "number)\n"
+                "  from " +
+                drr + ":7: driver Tamax is Nan\n");
   EXPECT_EQ(record_times(out), (std::vector<double>{2.0, 3.0, 4.0, 5.0}));
 }
 
@@ -347,7 +354,9 @@ TEST_F(CliContinueTest, SavedStatesHoldTheParametersAndTheStatesTheRunEndedWith)
   const auto first =
       run_cli("run " + files() + " --start 1 --stop 21 --save-states '" + saved + "'");
   ASSERT_EQ(first.exit_code, 0) << first.err;
-  EXPECT_EQ(first.err, "");
+  EXPECT_EQ(first.err, "vindrel-cli: " + saved +
+                           " holds the states at time 21, day 21 of model year 1; a run "
+                           "continues from them with --start 21 --first-start 1\n");
   Model original = MakeModel();
   Model spun_up = MakeModel();
   ASSERT_TRUE(ReadParamFile(par, original));
@@ -401,9 +410,9 @@ TEST_F(CliContinueTest, NoStatesAreSavedWhenTheRunFailsBeforeItsFirstStep) {
 TEST_F(CliContinueTest, ARunPastTheLastDriverRecordIsAnnounced) {
   const auto result = run_cli("run " + files() + " --start 1 --stop 410");
   ASSERT_EQ(result.exit_code, 0) << result.err;
-  EXPECT_EQ(result.err,
-            "vindrel-cli: warning: the driver file ends at day 400; its last record holds from "
-            "there to the stop time\n");
+  EXPECT_EQ(result.err, "vindrel-cli: warning: " + drr +
+                            ":402: the driver file ends at day 400; its last record holds from "
+                            "there to the stop time\n");
 }
 
 // An unwritable --save-states is found before the run, not after it.

@@ -87,10 +87,14 @@ TEST(StudyMetrics, BadExpressionsAreRefusedWithWhatWasExpected) {
   // Ts is a driver and a process; RrmetL names two processes.
   EXPECT_NE(metric_refusal("t=Ts:mean").find("it names driver:Ts, process:Ts; name one of them"),
             std::string::npos);
-  EXPECT_NE(metric_refusal("r=RrmetL:mean").find("it names process#99, process#100; name one of them"),
+  EXPECT_NE(
+      metric_refusal("r=RrmetL:mean").find("it names process#99, process#100; name one of them"),
+      std::string::npos);
+  EXPECT_NE(
+      metric_refusal("p=process#5:mean").find("process#N takes a whole number N from 56 to 189"),
+      std::string::npos);
+  EXPECT_NE(metric_refusal("n=Nope:mean").find(", or a summary figure: LAI GPP NPP"),
             std::string::npos);
-  EXPECT_NE(metric_refusal("p=process#5:mean").find("process#N takes a whole number N from 56 to 189"), std::string::npos);
-  EXPECT_NE(metric_refusal("n=Nope:mean").find(", or a summary figure: LAI GPP NPP"), std::string::npos);
   EXPECT_NE(metric_refusal("t=Time:last").find("the time is not a variable to reduce"),
             std::string::npos);
   EXPECT_NE(metric_refusal("p=table:Cf:mean").find("\"table\" is not a table"), std::string::npos);
@@ -260,6 +264,30 @@ std::string study_refusal(const Model& model, const StudyRunSettings& settings) 
     return e.what();
   }
   return "";
+}
+
+TEST(StudyRun, AStudyWhoseRunsCompleteNoYearOfItsMetricsIsRefusedBeforeAnyRun) {
+  const Model model = example_model();
+  StudyRunSettings settings = small_study(scratch("short.csv"), 2);
+  settings.run.stop_time = 365.0;  // the first model year ends at day 366
+  settings.metrics = parse_metrics({"nep=NEP:mean"}, model, {}, 1.0, 365.0);
+  try {
+    run_study(model, settings);
+    FAIL() << "the study ran";
+  } catch (const std::invalid_argument& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "metric \"nep=NEP:mean\": the run from 1 to 365 with an output step of 1 days "
+              "completes no model year, so every run would end without a value: a year needs the "
+              "run's records from its first step to its last day (year 1 ends at day 366)");
+  }
+  EXPECT_FALSE(std::filesystem::exists(scratch("short.csv")));
+  // A year's sums need a record at its end: one every 366 days from day 1 has none.
+  settings.run.stop_time = 1100.0;
+  settings.run.output_step = 366.0;
+  EXPECT_THROW(run_study(model, settings), std::invalid_argument);
+  // Metrics of the records themselves are left alone.
+  settings.metrics = parse_metrics({"cf=Cf:last"}, model, {}, 1.0, 1100.0);
+  EXPECT_NO_THROW(check_metric_years(settings.metrics, 1.0, 365.0, 1.0, 1.0));
 }
 
 TEST(StudyRun, TheResultsOfAnotherStudyAreNotResumed) {

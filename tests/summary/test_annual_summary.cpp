@@ -1,16 +1,16 @@
 // The annual summary: the same figures from an output file and from the
 // records of the same run kept in memory, years split at multiples of 366
 // days, part years marked, and the CSV form.
-#include "summary/annual_summary.hpp"
-
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <sstream>
 #include <string>
 
 #include "fileio/param_file.hpp"
 #include "run/record_sink.hpp"
 #include "run/run.hpp"
+#include "summary/annual_summary.hpp"
 #include "tests/run/run_test_support.hpp"
 
 namespace vindrel {
@@ -68,6 +68,53 @@ TEST(AnnualSummary, TheSameFiguresFromTheFileAndFromMemory) {
     EXPECT_EQ(line.rfind(std::to_string(lines) + ",", 0), 0u) << line;
   }
   EXPECT_EQ(lines, 3);
+}
+
+TEST(AnnualSummary, YearsWithoutARecordAtTheirEndHaveNoSumsAndAreNotComplete) {
+  Model model = MakeModel();
+  ASSERT_TRUE(ReadParamFile(kExampleParameters, model));
+  RunSettings settings;
+  settings.start_time = 1.0;
+  settings.stop_time = 1100.0;
+  settings.output_step = 366.0;  // records at 367, 733 and 1099: a day after each reset
+  settings.driver_file = kExampleDrivers;
+  OutputTable table;
+  ASSERT_EQ(vindrel::Run(model, settings, table).outcome, RunOutcome::kCompleted);
+  const std::vector<YearFigures> years = summarise_records(table, model.ModelInfo);
+  ASSERT_EQ(years.size(), 3u);
+  for (std::size_t y = 0; y < 2; ++y) {
+    EXPECT_FALSE(years[y].complete);
+    EXPECT_TRUE(years[y].sums_missing);
+    EXPECT_TRUE(std::isnan(years[y].gpp));
+    EXPECT_TRUE(std::isnan(years[y].total_c));
+  }
+  // The last year ends with the run: part of a year, its sums to its record.
+  EXPECT_FALSE(years[2].complete);
+  EXPECT_FALSE(years[2].sums_missing);
+  EXPECT_FALSE(std::isnan(years[2].gpp));
+
+  const std::string text = format_summary_table(years, "x.out");
+  EXPECT_NE(text.find("(1 record; sums missing: the last record, day 367, is not at the "
+                      "year's end)"),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(text.find("\n mean "), std::string::npos) << "no complete year";
+  // The year-2 line: the year, the peak leaf area of its record, then "-".
+  const std::size_t line = text.find("\n     2 ");
+  ASSERT_NE(line, std::string::npos) << text;
+  EXPECT_EQ(text.substr(line + 12, 12), "     -     -") << text;
+  const std::string csv = format_summary_csv(years);
+  const std::size_t row = csv.find("\n2,");
+  ASSERT_NE(row, std::string::npos);
+  const std::string year2 = csv.substr(row + 1, csv.find('\n', row + 1) - row - 1);
+  EXPECT_NE(year2.find(",,,"), std::string::npos) << year2;
+  EXPECT_EQ(year2.substr(year2.size() - 4), ",1,0") << year2;
+
+  // Which years a run's records would close, from its settings alone.
+  EXPECT_EQ(complete_years_of_run(1.0, 1100.0, 1.0, 366.0), std::vector<std::int64_t>{});
+  EXPECT_EQ(complete_years_of_run(1.0, 1100.0, 1.0, 1.0), (std::vector<std::int64_t>{1, 2, 3}));
+  EXPECT_EQ(complete_years_of_run(0.0, 1098.0, 1.0, 366.0), (std::vector<std::int64_t>{1, 2, 3}));
+  EXPECT_EQ(complete_years_of_run(1.0, 800.0, 1.0, 5.0), (std::vector<std::int64_t>{1, 2}));
 }
 
 TEST(AnnualSummary, AFileWithoutRecordsIsAnError) {
