@@ -1,6 +1,7 @@
 #include "ui/dialogs.hpp"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
@@ -26,6 +27,32 @@ QString qt_name_filter(const QString& filter) {
     filters << QStringLiteral("%1 (%2)").arg(caption, patterns);
   }
   return filters.join(QStringLiteral(";;"));
+}
+
+FileDialogSpec file_dialog_spec(FileDialogSpec::Mode mode, const QString& title,
+                                const QString& default_suffix, const QString& filter) {
+  FileDialogSpec spec;
+  spec.mode = mode;
+  spec.title = title;
+  spec.default_suffix = default_suffix;
+  spec.filter = filter;
+  spec.ask_before_overwrite = mode == FileDialogSpec::Mode::kSave;
+  return spec;
+}
+
+std::optional<QString> file_to_save(Dialogs& dialogs, QWidget* parent, const FileDialogSpec& spec,
+                                    const QString& file_name) {
+  std::optional<QString> chosen = dialogs.file(parent, spec, file_name);
+  if (!chosen || chosen->isEmpty()) return chosen;
+  const QFileInfo file(*chosen);
+  if (!file.absoluteDir().exists()) {
+    dialogs.message(parent, MessageKind::kError,
+                    QStringLiteral("The folder \"%1\" does not exist. Choose a folder that exists.")
+                        .arg(QDir::toNativeSeparators(file.absolutePath())),
+                    MessageButtons::kOk);
+    return std::nullopt;
+  }
+  return chosen;
 }
 
 MessageAnswer QtDialogs::message(QWidget* parent, MessageKind kind, const QString& text,

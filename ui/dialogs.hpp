@@ -27,6 +27,18 @@ struct FileDialogSpec {
   bool ask_before_overwrite = false;
 };
 
+// A file dialog of `mode`; a save dialog asks before it overwrites a file.
+FileDialogSpec file_dialog_spec(FileDialogSpec::Mode mode, const QString& title,
+                                const QString& default_suffix, const QString& filter);
+
+class Dialogs;
+
+// A save dialog (`spec` in save mode) preset with `file_name`. A name in a
+// folder that does not exist is refused with a message naming the folder and
+// gives nullopt, as cancelling does, so that nothing is written.
+std::optional<QString> file_to_save(Dialogs& dialogs, QWidget* parent, const FileDialogSpec& spec,
+                                    const QString& file_name);
+
 class Dialogs {
  public:
   virtual ~Dialogs() = default;

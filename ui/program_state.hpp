@@ -2,7 +2,16 @@
 // works on in place, the run settings with the three file names, the main
 // window's flags, and what the last run left (present time, initial states).
 // The main window owns one ProgramState and hands it to every window it makes.
+//
+// Every change of the settings, the flags and the last run's end goes through
+// the setters below, which emit changed() when a value really changed; the
+// windows are views that refresh on that signal. The model's tables are edited
+// in place by the editors, which say so through the flags.
 #pragma once
+
+#include <QObject>
+#include <string>
+#include <type_traits>
 
 #include "core/model.hpp"
 #include "run/run_settings.hpp"
@@ -25,14 +34,73 @@ struct MainFlags {
   bool driver_file_new = false;
 };
 
-struct ProgramState {
+class ProgramState : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit ProgramState(QObject* parent = nullptr) : QObject(parent) {}
+
   Model model = MakeModel();
-  // Times, steps, options, unattended modes and the three file names.
-  RunSettings settings;
-  MainFlags flags;
-  double present_time = 0.0;  // the model time the last run reached, days
+
+  // Read-only views of the values the setters own.
+  const RunSettings& settings = settings_;
+  const MainFlags& flags = flags_;
+  const double& present_time = present_time_;  // the model time the last run reached, days
   // The whole state table as it was when the last run started.
-  statearray initial_states{};
+  const statearray& initial_states = initial_states_;
+
+  // One setting or flag; changed() when it differs from the value held.
+  template <class T>
+  void set(T RunSettings::*setting, const std::type_identity_t<T>& value) {
+    assign(settings_.*setting, value);
+  }
+  void set(bool MainFlags::*flag, bool value) { assign(flags_.*flag, value); }
+
+  void set_parameter_file(const std::string& name) { set(&RunSettings::parameter_file, name); }
+  void set_driver_file(const std::string& name) { set(&RunSettings::driver_file, name); }
+  void set_output_file(const std::string& name) { set(&RunSettings::output_file, name); }
+  // The output shown and the Run button's readiness no longer hold: a file,
+  // a time or the run type has changed.
+  void invalidate_run() {
+    const Batch batch(*this);
+    set(&MainFlags::run_ready, false);
+    set(&MainFlags::output_available, false);
+  }
+  // A run has ended at `present_time` from `initial_states`.
+  void set_run_end(double present_time, const statearray& initial_states);
+
+  // Changes made while a Batch lives emit one changed() when the outermost
+  // one ends, so that the views refresh once for a change of several values.
+  class Batch {
+   public:
+    explicit Batch(ProgramState& state) : state_(state) { ++state_.batch_depth_; }
+    ~Batch() { state_.end_batch(); }
+    Batch(const Batch&) = delete;
+    Batch& operator=(const Batch&) = delete;
+
+   private:
+    ProgramState& state_;
+  };
+
+ signals:
+  void changed();
+
+ private:
+  template <class T>
+  void assign(T& held, const T& value) {
+    if (held == value) return;
+    held = value;
+    notify();
+  }
+  void notify();
+  void end_batch();
+
+  RunSettings settings_;
+  MainFlags flags_;
+  double present_time_ = 0.0;
+  statearray initial_states_{};
+  int batch_depth_ = 0;
+  bool changed_in_batch_ = false;
 };
 
 }  // namespace vindrel::ui

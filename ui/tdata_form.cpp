@@ -162,8 +162,9 @@ void TDataForm::ok_clicked() {
     // SaveStates: the flags are already in the table, set by their clicks.
     state_model_->save_values();
     state_model_->clear();
-    program_.flags.parameters_modified = true;
-    program_.flags.output_available = false;
+    const ProgramState::Batch batch(program_);
+    program_.set(&MainFlags::parameters_modified, true);
+    program_.set(&MainFlags::output_available, false);
     accept();
   });
 }

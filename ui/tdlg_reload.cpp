@@ -82,7 +82,7 @@ bool reload_from_parameter_file(ProgramState& program, Dialogs& dialogs, QWidget
       model.states[i].value = (*scratch_states)[i].value;
     }
   }
-  if (parameters && states) program.flags.parameters_modified = false;
+  if (parameters && states) program.set(&MainFlags::parameters_modified, false);
   return true;
 }
 

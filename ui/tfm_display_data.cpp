@@ -371,7 +371,7 @@ void TFmDisplayData::new_file() {
   if (!chosen || chosen->isEmpty()) return;
   set_output_file(*chosen);
   mark_reload_needed();
-  program_.flags.output_available = true;
+  program_.set(&MainFlags::output_available, true);
   emit output_file_chosen(*chosen);
   reload_table();
   update_chart();

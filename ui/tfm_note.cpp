@@ -56,13 +56,9 @@ std::string whole_file_text(const std::string& file_name) {
 }  // namespace
 
 FileDialogSpec DlgSaveDriver() {
-  FileDialogSpec spec;
-  spec.mode = FileDialogSpec::Mode::kSave;
-  spec.title = QStringLiteral("Save Driver File as");
-  spec.default_suffix = QStringLiteral("drr");
-  spec.filter = QStringLiteral("Driver Files (*.drr)|*.drr|All Files (*.*)|*.*");
-  spec.ask_before_overwrite = true;
-  return spec;
+  return file_dialog_spec(FileDialogSpec::Mode::kSave, QStringLiteral("Save Driver File as"),
+                          QStringLiteral("drr"),
+                          QStringLiteral("Driver Files (*.drr)|*.drr|All Files (*.*)|*.*"));
 }
 
 TFmNote::TFmNote(ProgramState& program, Dialogs& dialogs, QWidget* parent)
@@ -193,7 +189,7 @@ std::string TFmNote::file_content() const {
 bool TFmNote::save_file() {
   const std::string& current = program_.settings.driver_file;
   const std::optional<QString> chosen =
-      dialogs_.file(this, DlgSaveDriver(), QString::fromStdString(current));
+      file_to_save(dialogs_, this, DlgSaveDriver(), QString::fromStdString(current));
   if (!chosen || chosen->isEmpty()) return false;  // back to the text, as it was
   const std::string content = file_content();
   try {
@@ -211,8 +207,9 @@ bool TFmNote::save_file() {
   }
   // A file that cannot be written throws here, and the name stays as it was.
   write_file_atomically(chosen->toStdString(), content);
-  program_.settings.driver_file = chosen->toStdString();
-  program_.flags.driver_file_new = false;
+  const ProgramState::Batch batch(program_);
+  program_.set_driver_file(chosen->toStdString());
+  program_.set(&MainFlags::driver_file_new, false);
   MoDrivers->document()->setModified(false);
   accept();
   return true;
@@ -243,10 +240,10 @@ void TFmNote::choose_existing_driver_file() {
   const auto chosen =
       dialogs_.file(this, spec, QString::fromStdString(program_.settings.driver_file));
   if (!chosen || chosen->toStdString() == program_.settings.driver_file) return;
-  program_.settings.driver_file = chosen->toStdString();
-  program_.flags.driver_file_new = false;
-  program_.flags.run_ready = false;
-  program_.flags.output_available = false;
+  const ProgramState::Batch batch(program_);
+  program_.set_driver_file(chosen->toStdString());
+  program_.set(&MainFlags::driver_file_new, false);
+  program_.invalidate_run();
 }
 
 void TFmNote::choose_clicked() {

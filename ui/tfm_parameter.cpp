@@ -274,7 +274,7 @@ bool TFmParameter::apply_parameters() {
     return false;
   }
   for (const Page& page : pages_) page.model->apply();
-  program_.flags.parameters_modified = true;
+  program_.set(&MainFlags::parameters_modified, true);
   return true;
 }
 

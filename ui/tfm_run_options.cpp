@@ -108,10 +108,10 @@ TFmRunOptions::TFmRunOptions(ProgramState& program, Dialogs& dialogs, QWidget* p
   connect(normal_button_, &QRadioButton::clicked, this, &TFmRunOptions::choose_normal);
   connect(special_button_, &QRadioButton::clicked, this, &TFmRunOptions::choose_special);
   connect(CbRepeatDrivers, &QCheckBox::toggled, this, [this](bool on) {
-    if (!loading_) program_.settings.repeat_drivers = on;
+    if (!loading_) program_.set(&RunSettings::repeat_drivers, on);
   });
   connect(CbResetStates, &QCheckBox::toggled, this, [this](bool on) {
-    if (!loading_) program_.settings.reset_states = on;
+    if (!loading_) program_.set(&RunSettings::reset_states, on);
   });
   // Typing a time chooses its option.
   connect(EdRepeatDriveTime, &QLineEdit::textEdited, this,
@@ -155,25 +155,24 @@ void TFmRunOptions::load_from_settings() {
 }
 
 void TFmRunOptions::choose_special() {
-  RunSettings& settings = program_.settings;
-  settings.repeat_drivers = false;
-  settings.reset_states = false;
+  const ProgramState::Batch batch(program_);
+  program_.set(&RunSettings::repeat_drivers, false);
+  program_.set(&RunSettings::reset_states, false);
   loading_ = true;
   special_button_->setChecked(true);
   enable_options(true);
   CbRepeatDrivers->setChecked(false);
   CbResetStates->setChecked(false);
   loading_ = false;
-  program_.flags.run_ready = false;
-  program_.flags.output_available = false;
+  program_.invalidate_run();
   emit run_type_checked(true);
   emit settings_changed();
 }
 
 void TFmRunOptions::choose_normal() {
-  RunSettings& settings = program_.settings;
-  settings.repeat_drivers = false;
-  settings.reset_states = false;
+  const ProgramState::Batch batch(program_);
+  program_.set(&RunSettings::repeat_drivers, false);
+  program_.set(&RunSettings::reset_states, false);
   loading_ = true;
   normal_button_->setChecked(true);
   EdRepeatDriveTime->clear();
@@ -182,20 +181,20 @@ void TFmRunOptions::choose_normal() {
   CbResetStates->setChecked(false);
   enable_options(false);
   loading_ = false;
-  program_.flags.run_ready = false;
-  program_.flags.output_available = false;
+  program_.invalidate_run();
   emit run_type_checked(false);
   emit settings_changed();
 }
 
-void TFmRunOptions::leave_time_box(QLineEdit* box, std::int32_t& stored, const QString& warning) {
+void TFmRunOptions::leave_time_box(QLineEdit* box, std::int32_t RunSettings::*stored,
+                                   const QString& warning) {
   if (!box->isEnabled() || box->text().trimmed().isEmpty()) return;
   std::int32_t value = 0;
   // Both are periods of whole days: a reset interval of 0 would divide the
   // run's time by zero, and drivers repeated every 0 days would never move.
   const bool valid = parse_integer(box->text(), value) && value >= 1;
   if (valid) {
-    stored = value;
+    program_.set(stored, value);
     return;
   }
   dialogs_.message(this, MessageKind::kWarning, warning, MessageButtons::kOk);
@@ -204,12 +203,12 @@ void TFmRunOptions::leave_time_box(QLineEdit* box, std::int32_t& stored, const Q
 }
 
 void TFmRunOptions::leave_repeat_box() {
-  leave_time_box(EdRepeatDriveTime, program_.settings.repeat_time,
+  leave_time_box(EdRepeatDriveTime, &RunSettings::repeat_time,
                  QStringLiteral("Invalid driver repeat time. Run set to Normal run."));
 }
 
 void TFmRunOptions::leave_reset_box() {
-  leave_time_box(EdResetStateTime, program_.settings.reset_interval,
+  leave_time_box(EdResetStateTime, &RunSettings::reset_interval,
                  QStringLiteral("Invalid state variable reset time. Run set to Normal run."));
 }
 

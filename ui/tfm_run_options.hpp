@@ -49,7 +49,7 @@ class TFmRunOptions : public QDialog {
 
  private:
   // Leaving a time box: stores its integer, or falls back to a normal run.
-  void leave_time_box(QLineEdit* box, std::int32_t& stored, const QString& warning);
+  void leave_time_box(QLineEdit* box, std::int32_t RunSettings::*stored, const QString& warning);
   void enable_options(bool enabled);
 
   ProgramState& program_;

@@ -17,6 +17,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QVBoxLayout>
 #include <stdexcept>
@@ -74,15 +75,19 @@ TMainForm::TMainForm(Dialogs& dialogs, UnattendedModes modes, QWidget* parent)
   build_controls();
   build_menus();
 
-  RunSettings& settings = program_.settings;
-  settings.tolerance = 1e-8;
-  settings.start_time = parse_time_text(MEStartTime->text());
-  settings.stop_time = parse_time_text(MEStopTime->text());
-  settings.time_step = parse_time_text(METimeStep->text());
-  settings.output_step = settings.time_step;
-  settings.calculation_time = settings.start_time;
-  settings.batch_mode = modes.batch_mode;
-  settings.sensitivity_mode = modes.sensitivity_mode;
+  {
+    const ProgramState::Batch batch(program_);
+    const double start = parse_time_text(MEStartTime->text());
+    const double step = parse_time_text(METimeStep->text());
+    program_.set(&RunSettings::tolerance, 1e-8);
+    program_.set(&RunSettings::start_time, start);
+    program_.set(&RunSettings::stop_time, parse_time_text(MEStopTime->text()));
+    program_.set(&RunSettings::time_step, step);
+    program_.set(&RunSettings::output_step, step);
+    program_.set(&RunSettings::calculation_time, start);
+    program_.set(&RunSettings::batch_mode, modes.batch_mode);
+    program_.set(&RunSettings::sensitivity_mode, modes.sensitivity_mode);
+  }
 
   setWindowTitle(QString::fromStdString(program_.model.ModelInfo.ModelName));
   setWindowIcon(vindrel_icon());
@@ -336,7 +341,11 @@ void TMainForm::connect_commands() {
 
   connect(run_options_, &TFmRunOptions::run_type_checked, this, &TMainForm::check_run_menu);
   connect(run_options_, &TFmRunOptions::normal_run_requested, this, &TMainForm::set_normal_run);
-  connect(run_options_, &TFmRunOptions::settings_changed, this, &TMainForm::UpdateMainForm);
+  // The window is a view of the program's state: every change refreshes it;
+  // the end of a run refreshes it itself, and only an interactive run's end.
+  connect(&program_, &ProgramState::changed, this, [this] {
+    if (!running_) UpdateMainForm();
+  });
   connect(progress_.get(), &TFmProgress::cancel_confirmed, this, &TMainForm::cancel_run);
   connect(progress_.get(), &TFmProgress::question_closed, this, &TMainForm::cancel_question_closed);
   connect(this, &TMainForm::run_progress, progress_.get(), &TFmProgress::set_progress,
@@ -344,7 +353,10 @@ void TMainForm::connect_commands() {
 }
 
 void TMainForm::UpdateMainForm() {
-  MainFlags& flags = program_.flags;
+  // The refresh's own change of the state (Run made ready) refreshes nothing more.
+  if (updating_) return;
+  const QScopedValueRollback updating(updating_, true);
+  const MainFlags& flags = program_.flags;
   const RunSettings& settings = program_.settings;
   if (!flags.run_ready) {
     ParamBox->setText(QString::fromStdString(settings.parameter_file));
@@ -355,7 +367,7 @@ void TMainForm::UpdateMainForm() {
       OutputBox->setText(QString::fromStdString(settings.output_file));
     if (!ParamBox->text().isEmpty() && !DriverBox->text().isEmpty() &&
         !OutputBox->text().isEmpty() && settings.stop_time > settings.start_time) {
-      flags.run_ready = true;
+      program_.set(&MainFlags::run_ready, true);
       BtnRun->setEnabled(true);  // and nothing disables it again
     }
   }

@@ -108,6 +108,7 @@ class TMainForm : public QMainWindow {
   void choose_output_file(From from);
   void save_parameter_file();
   void save_parameter_file_as();
+  bool save_parameter_file_under_new_name();
   void edit_drivers();
   void edit_parameters();
   void edit_states();
@@ -197,6 +198,8 @@ class TMainForm : public QMainWindow {
   // Where the keyboard focus was when an interactive run disabled the window.
   QPointer<QWidget> focus_before_run_;
   bool refreshing_ = false;
+  // UpdateMainForm is running.
+  bool updating_ = false;
   // A box is being left because the user clicked or tabbed elsewhere: the
   // focus is where the user put it, and a refresh leaves it there.
   bool user_moved_focus_ = false;

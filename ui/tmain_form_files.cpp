@@ -39,57 +39,53 @@ QString plain_caption(QString caption) {
   return caption;
 }
 
-FileDialogSpec DlgOpenParam() {
-  FileDialogSpec spec;
-  spec.mode = FileDialogSpec::Mode::kOpen;
-  spec.title = QStringLiteral("Choose Parameter File");
-  spec.default_suffix = QStringLiteral("par");
-  spec.filter = QStringLiteral("Parameter FIles (*.par)|*.par|All Files|*.*");
+namespace {
+
+// The open dialog of an input file: it accepts a name that does not exist,
+// to make the file.
+FileDialogSpec input_file_dialog(const QString& title, const QString& suffix,
+                                 const QString& filter) {
+  FileDialogSpec spec = file_dialog_spec(FileDialogSpec::Mode::kOpen, title, suffix, filter);
   spec.path_must_exist = true;
   spec.offer_to_create = true;
   return spec;
+}
+
+// The output file's dialogs: a run writes the file in a folder that must
+// exist; the output display reads a file that must exist.
+FileDialogSpec output_file_dialog(FileDialogSpec::Mode mode, const QString& title) {
+  FileDialogSpec spec =
+      file_dialog_spec(mode, title, QStringLiteral("out"),
+                       QStringLiteral("Output Files (*.out)|*.out|All Files (*.*)|*.*"));
+  spec.path_must_exist = mode == FileDialogSpec::Mode::kSave;
+  spec.file_must_exist = mode == FileDialogSpec::Mode::kOpen;
+  return spec;
+}
+
+}  // namespace
+
+FileDialogSpec DlgOpenParam() {
+  return input_file_dialog(QStringLiteral("Choose Parameter File"), QStringLiteral("par"),
+                           QStringLiteral("Parameter FIles (*.par)|*.par|All Files|*.*"));
 }
 
 FileDialogSpec DlgSaveParam() {
-  FileDialogSpec spec;
-  spec.mode = FileDialogSpec::Mode::kSave;
-  spec.title = QStringLiteral("Save Parameter File");
-  spec.default_suffix = QStringLiteral("par");
-  spec.filter = QStringLiteral("Parameter Files (*.par)|*.par|All Files|*.*");
-  spec.ask_before_overwrite = true;
-  return spec;
+  return file_dialog_spec(FileDialogSpec::Mode::kSave, QStringLiteral("Save Parameter File"),
+                          QStringLiteral("par"),
+                          QStringLiteral("Parameter Files (*.par)|*.par|All Files|*.*"));
 }
 
 FileDialogSpec DlgOpenDriver() {
-  FileDialogSpec spec;
-  spec.mode = FileDialogSpec::Mode::kOpen;
-  spec.title = QStringLiteral("Open Driver File");
-  spec.default_suffix = QStringLiteral("drr");
-  spec.filter = QStringLiteral("Driver files (*.drr)|*.drr|All files|*.*");
-  spec.path_must_exist = true;
-  spec.offer_to_create = true;
-  return spec;
+  return input_file_dialog(QStringLiteral("Open Driver File"), QStringLiteral("drr"),
+                           QStringLiteral("Driver files (*.drr)|*.drr|All files|*.*"));
 }
 
 FileDialogSpec DlgSaveOutput() {
-  FileDialogSpec spec;
-  spec.mode = FileDialogSpec::Mode::kSave;
-  spec.title = QStringLiteral("Save Output File as");
-  spec.default_suffix = QStringLiteral("out");
-  spec.filter = QStringLiteral("Output Files (*.out)|*.out|All Files (*.*)|*.*");
-  spec.ask_before_overwrite = true;
-  spec.path_must_exist = true;
-  return spec;
+  return output_file_dialog(FileDialogSpec::Mode::kSave, QStringLiteral("Save Output File as"));
 }
 
 FileDialogSpec DlgOpenOutput() {
-  FileDialogSpec spec;
-  spec.mode = FileDialogSpec::Mode::kOpen;
-  spec.title = QStringLiteral("Open Output File");
-  spec.default_suffix = QStringLiteral("out");
-  spec.filter = QStringLiteral("Output Files (*.out)|*.out|All Files (*.*)|*.*");
-  spec.file_must_exist = true;
-  return spec;
+  return output_file_dialog(FileDialogSpec::Mode::kOpen, QStringLiteral("Open Output File"));
 }
 
 namespace {
@@ -123,8 +119,7 @@ void TMainForm::enter_file_names(const QString& parameter_file, const QString& d
 // ---------------------------------------------------------------- the three files
 
 void TMainForm::choose_parameter_file(From from) {
-  RunSettings& settings = program_.settings;
-  MainFlags& flags = program_.flags;
+  const RunSettings& settings = program_.settings;
   const std::string previous = settings.parameter_file;
   std::string name = previous;
   if (from == From::kBox) {
@@ -135,18 +130,19 @@ void TMainForm::choose_parameter_file(From from) {
     }
   }
   if (name != previous || settings.sensitivity_mode) {
+    const ProgramState::Batch batch(program_);
     Model& model = program_.model;
     try {
       if (!name.empty() && file_exists(name)) {
-        flags.parameters_modified = false;
+        program_.set(&MainFlags::parameters_modified, false);
         if (ReadParamFile(name, model)) {
-          settings.parameter_file = name;
-          flags.parameter_file_new = false;
+          program_.set_parameter_file(name);
+          program_.set(&MainFlags::parameter_file_new, false);
         } else {
           dialogs_.message(this, MessageKind::kError, text_of(kIncompatibleParamFileMessage),
                            MessageButtons::kOk);
           zero_parameters_and_states(model);
-          settings.parameter_file.clear();
+          program_.set_parameter_file({});
         }
       } else if (!name.empty()) {
         // A name typed that does not exist may be a typo: ask before making
@@ -163,27 +159,24 @@ void TMainForm::choose_parameter_file(From from) {
         }
         // A new file, from the values in hand; the tables then start from 0.
         WriteParamFile(name, model);
-        settings.parameter_file = name;
-        flags.parameter_file_new = true;
+        program_.set_parameter_file(name);
+        program_.set(&MainFlags::parameter_file_new, true);
         zero_parameters_and_states(model);
       } else {
-        settings.parameter_file.clear();
+        program_.set_parameter_file({});
       }
     } catch (...) {
       // The file stays the one that was in use, and its box says so.
       ParamBox->setText(QString::fromStdString(settings.parameter_file));
       throw;
     }
-    flags.run_ready = false;
-    flags.output_available = false;
+    program_.invalidate_run();
   }
   UpdateMainForm();
 }
 
 void TMainForm::choose_driver_file(From from) {
-  RunSettings& settings = program_.settings;
-  MainFlags& flags = program_.flags;
-  const std::string previous = settings.driver_file;
+  const std::string previous = program_.settings.driver_file;
   std::string name = previous;
   if (from == From::kBox) {
     name = DriverBox->text().toStdString();
@@ -191,11 +184,12 @@ void TMainForm::choose_driver_file(From from) {
     name = chosen->toStdString();
   }
   if (name != previous) {
+    const ProgramState::Batch batch(program_);
     Model& model = program_.model;
     if (!name.empty() && file_exists(name)) {
-      flags.driver_file_new = false;
+      program_.set(&MainFlags::driver_file_new, false);
     } else if (!name.empty()) {
-      if (from == From::kBox && !settings.unattended() &&
+      if (from == From::kBox && !program_.settings.unattended() &&
           dialogs_.message(this, MessageKind::kConfirmation,
                            QString::fromStdString(name) +
                                QStringLiteral(" does not exist. Create a new driver file?"),
@@ -212,26 +206,24 @@ void TMainForm::choose_driver_file(From from) {
         throw;
       }
       for (int i = 1; i <= model.ModelInfo.DriverCount; ++i) model.drivers[i].value = 0.0;
-      flags.driver_file_new = true;
+      program_.set(&MainFlags::driver_file_new, true);
     }
-    settings.driver_file = name;
-    flags.run_ready = false;
-    flags.output_available = false;
+    program_.set_driver_file(name);
+    program_.invalidate_run();
   }
   UpdateMainForm();
 }
 
 void TMainForm::choose_output_file(From from) {
-  RunSettings& settings = program_.settings;
+  const ProgramState::Batch batch(program_);
   if (from == From::kBox) {
-    settings.output_file = OutputBox->text().toStdString();
-  } else if (auto chosen = dialogs_.file(this, DlgSaveOutput(),
-                                         QString::fromStdString(settings.output_file))) {
-    settings.output_file = chosen->toStdString();
+    program_.set_output_file(OutputBox->text().toStdString());
+  } else if (auto chosen = file_to_save(dialogs_, this, DlgSaveOutput(),
+                                        QString::fromStdString(program_.settings.output_file))) {
+    program_.set_output_file(chosen->toStdString());
   }
   // Whether or not the name changed, the output shown so far is no longer the file's.
-  program_.flags.output_available = false;
-  program_.flags.run_ready = false;
+  program_.invalidate_run();
   UpdateMainForm();
 }
 
@@ -240,25 +232,35 @@ void TMainForm::choose_output_file(From from) {
 void TMainForm::save_parameter_file() {
   if (program_.settings.parameter_file.empty()) return;
   WriteParamFile(program_.settings.parameter_file, program_.model);
-  program_.flags.parameters_modified = false;
-  program_.flags.output_available = false;
-  program_.flags.parameter_file_new = false;
+  {
+    const ProgramState::Batch batch(program_);
+    program_.set(&MainFlags::parameters_modified, false);
+    program_.set(&MainFlags::output_available, false);
+    program_.set(&MainFlags::parameter_file_new, false);
+  }
   UpdateMainForm();
   dialogs_.beep();
 }
 
-void TMainForm::save_parameter_file_as() {
-  RunSettings& settings = program_.settings;
-  const auto chosen =
-      dialogs_.file(this, DlgSaveParam(), QString::fromStdString(settings.parameter_file));
-  if (!chosen) return;
+// Writes the parameter file under a name from the save dialog; false when
+// none was chosen (or its folder does not exist).
+bool TMainForm::save_parameter_file_under_new_name() {
+  const auto chosen = file_to_save(dialogs_, this, DlgSaveParam(),
+                                   QString::fromStdString(program_.settings.parameter_file));
+  if (!chosen) return false;
   const std::string name = chosen->toStdString();
   WriteParamFile(name, program_.model);
-  settings.parameter_file = name;
-  program_.flags.parameters_modified = false;
-  program_.flags.parameter_file_new = false;
-  program_.flags.run_ready = false;
-  program_.flags.output_available = false;
+  const ProgramState::Batch batch(program_);
+  program_.set_parameter_file(name);
+  program_.set(&MainFlags::parameters_modified, false);
+  return true;
+}
+
+void TMainForm::save_parameter_file_as() {
+  const ProgramState::Batch batch(program_);
+  if (!save_parameter_file_under_new_name()) return;
+  program_.set(&MainFlags::parameter_file_new, false);
+  program_.invalidate_run();
   UpdateMainForm();
 }
 
@@ -270,27 +272,23 @@ void TMainForm::reload_clicked() {
     return;
   }
   if (reload_->exec() != QDialog::Accepted) return;
+  const ProgramState::Batch batch(program_);
   reload_from_parameter_file(program_, dialogs_, this, reload_->parameters_checked(),
                              reload_->states_checked());
-  program_.flags.output_available = false;
+  program_.set(&MainFlags::output_available, false);
   UpdateMainForm();
 }
 
 // ---------------------------------------------------------------- other windows
 
 void TMainForm::edit_drivers() {
-  if (driver_editor_->exec() == QDialog::Accepted) {
-    program_.flags.output_available = false;
-    program_.flags.run_ready = false;
-  }
-  // The editor may have chosen another driver file before it was closed: the
-  // boxes show the files the next run uses.
-  UpdateMainForm();
+  // The editor may choose another driver file: the boxes follow the state.
+  if (driver_editor_->exec() == QDialog::Accepted) program_.invalidate_run();
 }
 
 void TMainForm::edit_parameters() {
   if (parameter_editor_->exec() != QDialog::Accepted) return;
-  program_.flags.output_available = false;
+  program_.set(&MainFlags::output_available, false);
   UpdateMainForm();
 }
 
@@ -304,7 +302,7 @@ void TMainForm::view_output_file() {
   if (!chosen) return;
   if (!chosen->isEmpty()) display_->set_output_file(*chosen);
   display_->mark_reload_needed();
-  program_.flags.output_available = true;
+  program_.set(&MainFlags::output_available, true);
   UpdateMainForm();
 }
 
@@ -320,16 +318,8 @@ bool TMainForm::may_close() {
       this, MessageKind::kConfirmation, QStringLiteral("Save parameter file before exiting?"),
       MessageButtons::kYesNoCancel);
   if (answer == MessageAnswer::kNo) return true;
-  if (answer == MessageAnswer::kYes) {
-    RunSettings& settings = program_.settings;
-    if (const auto chosen =
-            dialogs_.file(this, DlgSaveParam(), QString::fromStdString(settings.parameter_file))) {
-      const std::string name = chosen->toStdString();
-      WriteParamFile(name, program_.model);
-      settings.parameter_file = name;
-      program_.flags.parameters_modified = false;
-      ParamBox->setText(*chosen);
-    }
+  if (answer == MessageAnswer::kYes && save_parameter_file_under_new_name()) {
+    ParamBox->setText(QString::fromStdString(program_.settings.parameter_file));
   }
   // Yes (saved or not) and Cancel leave the window open.
   return false;

@@ -182,16 +182,18 @@ void TMainForm::deliver_result(std::shared_ptr<const RunResult> result, bool int
 
 void TMainForm::finish_run(const RunResult& result, bool interactive) {
   commit_run(program_.model, result);
-  program_.present_time = result.present_time;
-  program_.initial_states = result.initial_states;
-  // The time step as its box holds it (a box that does not hold a number
-  // leaves it as it was).
-  try {
-    const double step = parse_time_text(METimeStep->text());
-    if (step > 0.0) program_.settings.time_step = step;
-  } catch (const std::invalid_argument&) {
+  {
+    const ProgramState::Batch batch(program_);
+    program_.set_run_end(result.present_time, result.initial_states);
+    // The time step as its box holds it (a box that does not hold a number
+    // leaves it as it was).
+    try {
+      const double step = parse_time_text(METimeStep->text());
+      if (step > 0.0) program_.set(&RunSettings::time_step, step);
+    } catch (const std::invalid_argument&) {
+    }
+    program_.set(&MainFlags::output_available, true);
   }
-  program_.flags.output_available = true;
   running_ = false;
 
   if (interactive) {

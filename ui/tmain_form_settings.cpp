@@ -17,20 +17,21 @@ void TMainForm::leave_time_box(TimeBox which) {
   QLineEdit* box = which == TimeBox::kStart  ? MEStartTime
                    : which == TimeBox::kStop ? MEStopTime
                                              : METimeStep;
-  RunSettings& settings = program_.settings;
   bool changed = false;
   if (!box->text().trimmed().isEmpty() && box->isModified()) {
     const double value = parse_time_text(box->text());
     if (which == TimeBox::kStep && !(value > 0.0)) {
       throw std::invalid_argument("The time step must be greater than 0.");
     }
-    double& setting = which == TimeBox::kStart  ? settings.start_time
-                      : which == TimeBox::kStop ? settings.stop_time
-                                                : settings.time_step;
-    setting = value;
+    double RunSettings::*setting = which == TimeBox::kStart  ? &RunSettings::start_time
+                                   : which == TimeBox::kStop ? &RunSettings::stop_time
+                                                             : &RunSettings::time_step;
     box->setModified(false);
-    program_.flags.run_ready = false;
-    program_.flags.output_available = false;
+    {
+      const ProgramState::Batch batch(program_);
+      program_.set(setting, value);
+      program_.invalidate_run();
+    }
     changed = true;
     UpdateMainForm();
   }
@@ -42,7 +43,10 @@ void TMainForm::leave_time_box(TimeBox which) {
 // The output step is checked against the time step and the run length, and
 // corrected when it does not fit; the output display gets the value in use.
 void TMainForm::check_output_step() {
-  const OutputStepCorrection correction = correct_output_step(program_.settings);
+  const RunSettings& settings = program_.settings;
+  const OutputStepCorrection correction = correct_output_step(
+      settings.output_step, settings.time_step, settings.start_time, settings.stop_time);
+  program_.set(&RunSettings::output_step, correction.output_step);
   if (correction.corrected()) {
     dialogs_.message(this, MessageKind::kInformation,
                      QString::fromStdString(correction.information), MessageButtons::kOk);
@@ -51,7 +55,7 @@ void TMainForm::check_output_step() {
 }
 
 void TMainForm::MITimeStepClick() {
-  RunSettings& settings = program_.settings;
+  const RunSettings& settings = program_.settings;
   double value = 0.0;
   do {
     const std::optional<QString> answer =
@@ -62,20 +66,21 @@ void TMainForm::MITimeStepClick() {
     if (!answer) return;
     value = parse_time_text(*answer);
   } while (!(value > 0.0));
-  settings.output_step = value;
+  const ProgramState::Batch batch(program_);
+  program_.set(&RunSettings::output_step, value);
   check_output_step();
-  program_.flags.output_available = false;
+  program_.set(&MainFlags::output_available, false);
   UpdateMainForm();
 }
 
 // ---------------------------------------------------------------- run type
 
 void TMainForm::set_normal_run() {
-  program_.settings.repeat_drivers = false;
-  program_.settings.reset_states = false;
+  const ProgramState::Batch batch(program_);
+  program_.set(&RunSettings::repeat_drivers, false);
+  program_.set(&RunSettings::reset_states, false);
   MINormalRun->setChecked(true);
-  program_.flags.run_ready = false;
-  program_.flags.output_available = false;
+  program_.invalidate_run();
   UpdateMainForm();
 }
 

@@ -109,7 +109,7 @@ const Century& century() {
 ProgramState& program() {
   static ProgramState* state = [] {
     auto* made = new ProgramState();
-    made->settings.start_time = 0.0;  // every record is shown
+    made->set(&RunSettings::start_time, 0.0);  // every record is shown
     return made;
   }();
   return *state;

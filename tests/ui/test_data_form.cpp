@@ -55,19 +55,19 @@ void type_value(QTableView* grid, int row, const QString& text) {
 class TestDataForm : public QObject {
   Q_OBJECT
 
-  ProgramState program;
+  std::unique_ptr<ProgramState> program;
   std::unique_ptr<ScriptedDialogs> scripted;
 
  private slots:
   void init() {
-    program = ProgramState{};
+    program = std::make_unique<ProgramState>();
     scripted = std::make_unique<ScriptedDialogs>();
-    QVERIFY(ReadParamFile(VINDREL_SOURCE_DIR "/examples/vindrel-example.par", program.model));
+    QVERIFY(ReadParamFile(VINDREL_SOURCE_DIR "/examples/vindrel-example.par", program->model));
   }
 
   void state_view_shows_every_state_and_edits_only_values() {
     ScriptedDialogs& dialogs = *scripted;
-    TDataForm form(program, dialogs);
+    TDataForm form(*program, dialogs);
     form.prepare_states();
     form.show();
     QAbstractItemModelTester tester(form.grid()->model(),
@@ -88,7 +88,7 @@ class TestDataForm : public QObject {
     QVERIFY(!form.grid()->isColumnHidden(0));
     QCOMPARE(cell(form.grid(), 0, StateTableModel::kSymbol), QStringLiteral("Cf"));
     QCOMPARE(cell(form.grid(), 0, StateTableModel::kValue).toDouble(),
-             program.model.states[1].value);
+             program->model.states[1].value);
     QCOMPARE(form.cancel_button()->text(), QStringLiteral("&Cancel"));
     QVERIFY(form.ok_button()->isVisible());
     // The cursor stands in the first value cell with its editor open.
@@ -98,29 +98,29 @@ class TestDataForm : public QObject {
 
   void check_boxes_act_at_once_and_cancel_restores() {
     ScriptedDialogs& dialogs = *scripted;
-    TDataForm form(program, dialogs);
+    TDataForm form(*program, dialogs);
     form.prepare_states();
     form.show();
-    const double value = program.model.states[2].value;
+    const double value = program->model.states[2].value;
     click_cell(form.grid(), 2, StateTableModel::kReset);
-    QVERIFY(program.model.states[3].Reset);
+    QVERIFY(program->model.states[3].Reset);
     click_cell(form.grid(), 0, StateTableModel::kHoldConstant);
-    QVERIFY(program.model.states[1].HoldConstant);
+    QVERIFY(program->model.states[1].HoldConstant);
     type_value(form.grid(), 1, QStringLiteral("123"));
-    QCOMPARE(program.model.states[2].value, value);  // values wait for OK
+    QCOMPARE(program->model.states[2].value, value);  // values wait for OK
 
     QTest::mouseClick(form.cancel_button(), Qt::LeftButton);
     QCOMPARE(form.result(), int(QDialog::Rejected));
-    QVERIFY(!program.model.states[3].Reset);
-    QVERIFY(!program.model.states[1].HoldConstant);
-    QCOMPARE(program.model.states[2].value, value);
-    QVERIFY(!program.flags.parameters_modified);
+    QVERIFY(!program->model.states[3].Reset);
+    QVERIFY(!program->model.states[1].HoldConstant);
+    QCOMPARE(program->model.states[2].value, value);
+    QVERIFY(!program->flags.parameters_modified);
   }
 
   void ok_stores_values_and_flags() {
-    program.flags.output_available = true;
+    program->set(&MainFlags::output_available, true);
     ScriptedDialogs& dialogs = *scripted;
-    TDataForm form(program, dialogs);
+    TDataForm form(*program, dialogs);
     form.prepare_states();
     form.show();
     click_cell(form.grid(), 2, StateTableModel::kReset);
@@ -128,20 +128,20 @@ class TestDataForm : public QObject {
     type_value(form.grid(), 4, QStringLiteral(" -2.5 "));
     QTest::mouseClick(form.ok_button(), Qt::LeftButton);
     QCOMPARE(form.result(), int(QDialog::Accepted));
-    QCOMPARE(program.model.states[1].value, 0.001);
-    QCOMPARE(program.model.states[5].value, -2.5);
-    QVERIFY(program.model.states[3].Reset);
-    QVERIFY(program.flags.parameters_modified);
-    QVERIFY(!program.flags.output_available);
+    QCOMPARE(program->model.states[1].value, 0.001);
+    QCOMPARE(program->model.states[5].value, -2.5);
+    QVERIFY(program->model.states[3].Reset);
+    QVERIFY(program->flags.parameters_modified);
+    QVERIFY(!program->flags.output_available);
     QVERIFY(dialogs.messages.empty());
   }
 
   void a_cell_that_is_not_a_number_changes_nothing() {
     ScriptedDialogs& dialogs = *scripted;
-    TDataForm form(program, dialogs);
+    TDataForm form(*program, dialogs);
     form.prepare_states();
     form.show();
-    const statearray before = program.model.states;
+    const statearray before = program->model.states;
     type_value(form.grid(), 0, QStringLiteral("7"));
     type_value(form.grid(), 20, QStringLiteral("12,5"));
     QTest::mouseClick(form.ok_button(), Qt::LeftButton);
@@ -151,16 +151,16 @@ class TestDataForm : public QObject {
     const QString text = dialogs.messages[0].text;
     QVERIFY2(text.contains("\"12,5\"") && text.contains("state 21") && text.contains("Wr"),
              qPrintable(text));
-    for (int i = 1; i <= 55; ++i) QCOMPARE(program.model.states[i].value, before[i].value);
+    for (int i = 1; i <= 55; ++i) QCOMPARE(program->model.states[i].value, before[i].value);
     QCOMPARE(form.grid()->currentIndex().row(), 20);
     QCOMPARE(form.grid()->currentIndex().column(), int(StateTableModel::kValue));
-    QVERIFY(!program.flags.parameters_modified);
+    QVERIFY(!program->flags.parameters_modified);
   }
 
   void process_view_lists_all_processes_and_refreshes() {
     ScriptedDialogs& dialogs = *scripted;
-    TDataForm form(program, dialogs);
-    program.model.processes[60].value = 1.5;
+    TDataForm form(*program, dialogs);
+    program->model.processes[60].value = 1.5;
     form.ShowProcess();
     QAbstractItemModelTester tester(form.grid()->model(),
                                     QAbstractItemModelTester::FailureReportingMode::QtTest);
@@ -177,17 +177,17 @@ class TestDataForm : public QObject {
     QCOMPARE(form.grid()->model()->flags(form.grid()->model()->index(59, 4)),
              Qt::ItemFlags(Qt::ItemIsEnabled));
 
-    program.model.processes[60].value = 2.25;
+    program->model.processes[60].value = 2.25;
     QCOMPARE(cell(form.grid(), 59, 4), QStringLiteral("1.5"));
     form.refresh_processes();
     QCOMPARE(cell(form.grid(), 59, 4), QStringLiteral("2.25"));
 
     // Close puts back the state table as it was when the view was opened.
-    const double value = program.model.states[4].value;
-    program.model.states[4].value = value + 1.0;
+    const double value = program->model.states[4].value;
+    program->model.states[4].value = value + 1.0;
     QTest::mouseClick(form.cancel_button(), Qt::LeftButton);
     QVERIFY(!form.isVisible());
-    QCOMPARE(program.model.states[4].value, value);
+    QCOMPARE(program->model.states[4].value, value);
 
     // The state view afterwards shows its own columns again.
     form.prepare_states();

@@ -68,7 +68,7 @@ class TestDisplayChart : public QObject {
       output_value(m, 2) = d == 2.0 ? 5.0 : 2.0 + d;
       output_value(m, 3) = 2.0 * d - 1.0;
     });
-    program_.settings.start_time = 1.0;
+    program_.set(&RunSettings::start_time, 1.0);
   }
 
   void PlotAsActualRelativeAndChange() {

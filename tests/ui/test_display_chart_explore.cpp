@@ -53,7 +53,7 @@ class TestDisplayChartExplore : public QObject {
       output_value(m, 1) = std::vector<double>{0.0, -1.0, 2.0, 30.0, 500.0}[k];
       output_value(m, 2) = std::vector<double>{2.0, 3.0, 4.0, 6.0, 8.0}[k];
     });
-    program_.settings.start_time = 1.0;
+    program_.set(&RunSettings::start_time, 1.0);
   }
 
   void init() {

@@ -14,6 +14,7 @@
 #include <QtTest>
 #include <clocale>
 #include <cstdio>
+#include <memory>
 #include <random>
 
 #pragma GCC diagnostic push
@@ -62,8 +63,8 @@ class TestDisplayTable : public QObject {
  private slots:
   void init() {
     QVERIFY(dir_.isValid());
-    program_ = ProgramState{};
-    program_.settings.start_time = 1.0;
+    program_ = std::make_unique<ProgramState>();
+    program_->set(&RunSettings::start_time, 1.0);
   }
 
   void TheTimeColumnStaysWhileScrollingSideways() {
@@ -74,7 +75,7 @@ class TestDisplayTable : public QObject {
       output_value(m, 100) = static_cast<double>(k) / 10.0;
     });
     ScriptedDialogs dialogs;
-    TFmDisplayData window(program_, dialogs);
+    TFmDisplayData window(*program_, dialogs);
     window.set_output_file(file);
     window.resize(900, 600);
     window.prepare_to_show(true);
@@ -111,7 +112,7 @@ class TestDisplayTable : public QObject {
       output_value(m, 207) = -0.00001;
     });
     ScriptedDialogs dialogs;
-    TFmDisplayData window(program_, dialogs);
+    TFmDisplayData window(*program_, dialogs);
     window.set_output_file(file);
     window.prepare_to_show(true);
     QAbstractItemModelTester tester(&window.table(),
@@ -126,7 +127,7 @@ class TestDisplayTable : public QObject {
     QCOMPARE(model->rowCount(), 3);  // the record at 0.5 lies before the start time
     const auto header = [&](int c) { return model->headerData(c, Qt::Horizontal).toString(); };
     QCOMPARE(header(0), QString("0\nTime\ndays"));
-    const Model& defined = program_.model;
+    const Model& defined = program_->model;
     QCOMPARE(header(1), "1\n" + QString::fromStdString(defined.drivers[1].name) + "\n" +
                             QString::fromStdString(defined.drivers[1].units));
     const int last_process = defined.ModelInfo.ProcessCount;
@@ -177,9 +178,9 @@ class TestDisplayTable : public QObject {
   void RecordsBeforeTheStartTimeLeaveOnlyTheHeader() {
     const QString file = dir_.filePath("early.out");
     write_output_file(file, {1.0, 2.0, 3.0}, [](Model&, std::size_t) {});
-    program_.settings.start_time = 10.0;
+    program_->set(&RunSettings::start_time, 10.0);
     ScriptedDialogs dialogs;
-    TFmDisplayData window(program_, dialogs);
+    TFmDisplayData window(*program_, dialogs);
     window.set_output_file(file);
     window.prepare_to_show(true);
     QCOMPARE(window.table().rowCount(), 0);
@@ -193,7 +194,7 @@ class TestDisplayTable : public QObject {
       output_value(m, 3) = static_cast<double>(k) + 0.5;
     });
     ScriptedDialogs dialogs;
-    TFmDisplayData window(program_, dialogs);
+    TFmDisplayData window(*program_, dialogs);
     window.set_output_file(file);
     window.prepare_to_show(true);
     QVERIFY(!window.reload_needed());
@@ -223,7 +224,7 @@ class TestDisplayTable : public QObject {
       output_value(m, 50) = -1.0 / 3.0;
     });
     ScriptedDialogs dialogs;
-    TFmDisplayData window(program_, dialogs);
+    TFmDisplayData window(*program_, dialogs);
     window.set_output_file(file);
     window.prepare_to_show(true);
     const QString csv = dir_.filePath("table.csv");
@@ -252,7 +253,7 @@ class TestDisplayTable : public QObject {
 
  private:
   QTemporaryDir dir_;
-  ProgramState program_;
+  std::unique_ptr<ProgramState> program_;
 };
 
 QTEST_MAIN(TestDisplayTable)

@@ -76,7 +76,7 @@ class TestDriverEditor : public QObject {
  private slots:
   void init() {
     program = std::make_unique<ProgramState>();
-    program->settings.driver_file = kDrr;
+    program->set(&RunSettings::driver_file, kDrr);
     dialogs = std::make_unique<ScriptedDialogs>();
     editor = std::make_unique<TFmNote>(*program, *dialogs);
     dir = std::make_unique<QTemporaryDir>();
@@ -106,7 +106,7 @@ class TestDriverEditor : public QObject {
   }
 
   void without_a_file_and_up_to_the_end_marker() {
-    program->settings.driver_file.clear();
+    program->set_driver_file({});
     program->model.drivers[1].name = "A driver name of thirty chars";
     editor->fill_text();
     QCOMPARE(editor->windowTitle(), QStringLiteral("Driver Variables - No driver file selected"));
@@ -115,7 +115,7 @@ class TestDriverEditor : public QObject {
     QCOMPARE(lines[0].mid(26, 26), QStringLiteral("A driver name of thirty ch"));
 
     // A driver file that is not there: the reader's message, the header only.
-    program->settings.driver_file = dir->filePath("missing.drr").toStdString();
+    program->set(&RunSettings::driver_file, dir->filePath("missing.drr").toStdString());
     editor->fill_text();
     QCOMPARE(dialogs->texts(), QStringList{"Cannot read driver file. File does not exist."});
     QCOMPARE(text().split('\n').size(), 2);
@@ -131,7 +131,7 @@ class TestDriverEditor : public QObject {
     for (int i = 0; i < 18; ++i) f.write(" 4");
     f.write("\r\n");
     f.close();
-    program->settings.driver_file = file.toStdString();
+    program->set(&RunSettings::driver_file, file.toStdString());
     editor->fill_text();
     QCOMPARE(text().split('\n').size(), 3);
     QCOMPARE(text().split('\n')[2].left(2), QStringLiteral("1 "));
@@ -141,7 +141,7 @@ class TestDriverEditor : public QObject {
     editor->open();
     const QString target = dir->filePath("copy.drr");
     dialogs->file_names = {target};
-    program->flags.driver_file_new = true;
+    program->set(&MainFlags::driver_file_new, true);
     QTest::mouseClick(editor->save_button(), Qt::LeftButton);
     QCOMPARE(dialogs->file_dialogs.size(), size_t(1));
     QCOMPARE(dialogs->file_dialogs[0].title, QStringLiteral("Save Driver File as"));

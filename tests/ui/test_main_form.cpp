@@ -122,7 +122,7 @@ class TestMainForm : public QObject {
     model.states[1].value = 7.0;
     type_into(window, "ParamBox", path("new.par"));
     QCOMPARE(model.states[1].value, 7.0);
-    window.program().settings.sensitivity_mode = true;
+    window.program().set(&RunSettings::sensitivity_mode, true);
     type_into(window, "ParamBox", path("new.par"));
     QCOMPARE(model.states[1].value, first_state);
     // In sensitivity mode the menu opens no dialog: it reads the file again.
@@ -189,7 +189,7 @@ class TestMainForm : public QObject {
     window.show();
     type_into(window, "ParamBox", path("save.par"));
     window.program().model.parameters[3].value = 0.125;
-    window.program().flags.parameters_modified = true;
+    window.program().set(&MainFlags::parameters_modified, true);
     QVERIFY(QTest::qWaitForWindowActive(&window));
     QTest::keyClick(window.focusWidget(), Qt::Key_S, Qt::ControlModifier);
     QCOMPARE(dialogs.beeps, 1);
@@ -275,7 +275,7 @@ class TestMainForm : public QObject {
     QCOMPARE(settings.output_step, 0.3);
     QCOMPARE(dialogs.messages.size(), before);
     // Leaving the time step box unedited still checks: 0.3 is no multiple of 0.25.
-    window.program().settings.time_step = 0.25;
+    window.program().set(&RunSettings::time_step, 0.25);
     type_into(window, "METimeStep", QStringLiteral("0.25"));
     child<QLineEdit>(window, "METimeStep")->setModified(false);
     emit child<QLineEdit>(window, "METimeStep")->returnPressed();
@@ -292,7 +292,7 @@ class TestMainForm : public QObject {
     TMainForm window(dialogs);
     window.show();
     type_into(window, "ParamBox", example_file("vindrel-example.par"));
-    window.program().flags.parameters_modified = true;
+    window.program().set(&MainFlags::parameters_modified, true);
     // The title bar's close asks too; Cancel stays.
     dialogs.answers.push_back(MessageAnswer::kCancel);
     QVERIFY(!window.close());

@@ -111,7 +111,7 @@ class TestMainFormGuards : public QObject {
     TMainForm window(dialogs);
     set_up(window);
     type_into(window, "MEStopTime", QStringLiteral("100"));
-    window.program().settings.output_step = 50.0;
+    window.program().set(&RunSettings::output_step, 50.0);
     type_into(window, "MEStopTime", QStringLiteral("31"));
     QCOMPARE(window.program().settings.output_step, 30.0);
     QCOMPARE(dialogs.messages.size(), size_t(1));
@@ -142,7 +142,7 @@ class TestMainFormGuards : public QObject {
     CancellingDialogs dialogs;
     TMainForm window(dialogs);
     window.show();
-    window.program().settings.output_step = 0.0;
+    window.program().set(&RunSettings::output_step, 0.0);
     child<QAction>(window, "MITimeStep")->trigger();
     QCOMPARE(dialogs.inputs, 1);
     QVERIFY(dialogs.messages.isEmpty());
@@ -236,7 +236,7 @@ class TestMainFormGuards : public QObject {
     write_text(path("cut.drr"), text);
     ScriptedDialogs dialogs;
     ProgramState program;
-    program.settings.driver_file = path("cut.drr").toStdString();
+    program.set(&RunSettings::driver_file, path("cut.drr").toStdString());
     TFmNote editor(program, dialogs);
     editor.open();
     const QStringList lines = editor.text_box()->toPlainText().split('\n');
@@ -258,7 +258,7 @@ class TestMainFormGuards : public QObject {
   void theDriverEditorRefusesALineWithANumberMissing() {
     ScriptedDialogs dialogs;
     ProgramState program;
-    program.settings.driver_file = example_file("vindrel-example.drr").toStdString();
+    program.set(&RunSettings::driver_file, example_file("vindrel-example.drr").toStdString());
     TFmNote editor(program, dialogs);
     editor.open();
     // The last number of the first record deleted: the reader would take the

@@ -103,9 +103,9 @@ class TestParameterEditor : public QObject {
     program = std::make_unique<ProgramState>();
     dialogs = std::make_unique<ScriptedDialogs>();
     QVERIFY(ReadParamFile(kPar, program->model));
-    program->settings.parameter_file = kPar;
-    program->settings.driver_file = kDrr;
-    program->settings.calculation_time = 200.0;
+    program->set(&RunSettings::parameter_file, kPar);
+    program->set(&RunSettings::driver_file, kDrr);
+    program->set(&RunSettings::calculation_time, 200.0);
     data_form = std::make_unique<TDataForm>(*program, *dialogs);
     editor = std::make_unique<TFmParameter>(*program, *dialogs, *data_form);
   }
@@ -162,7 +162,7 @@ class TestParameterEditor : public QObject {
 
   void process_values_are_those_that_eval_prints() {
     // The editor and `vindrel-cli eval` evaluate at the same time and start.
-    program->settings.start_time = 1.0;
+    program->set(&RunSettings::start_time, 1.0);
     const std::map<int, double> printed = eval_values(200.0, 1.0);
     QCOMPARE(static_cast<int>(printed.size()), program->model.ModelInfo.ProcessCount);
     Model expected = program->model;
@@ -185,20 +185,20 @@ class TestParameterEditor : public QObject {
   }
 
   void warnings_when_values_cannot_be_calculated() {
-    program->settings.driver_file.clear();
+    program->set_driver_file({});
     editor->show_contents(false);
     QCOMPARE(dialogs->texts(),
              QStringList{"No Driver File. Process values will not be calculated."});
     QCOMPARE(dialogs->messages[0].kind, MessageKind::kWarning);
 
-    program->settings.driver_file = VINDREL_SOURCE_DIR "/examples/no-such-file.drr";
+    program->set(&RunSettings::driver_file, VINDREL_SOURCE_DIR "/examples/no-such-file.drr");
     editor->show_contents(false);
     QCOMPARE(dialogs->messages.size(), size_t(2));
     QCOMPARE(dialogs->messages[1].text,
              QStringLiteral("Invalid Parameter. Process values will not be calculated."));
 
     // A new driver file skips the calculation without a word.
-    program->flags.driver_file_new = true;
+    program->set(&MainFlags::driver_file_new, true);
     editor->show_contents(false);
     QCOMPARE(dialogs->messages.size(), size_t(2));
     // Grids still show the parameters.

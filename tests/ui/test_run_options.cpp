@@ -117,8 +117,8 @@ class TestRunOptions : public QObject {
     ScriptedDialogs dialogs;
     TMainForm window(dialogs);
     window.show();
-    window.program().flags.output_available = true;
-    window.program().flags.run_ready = true;
+    window.program().set(&MainFlags::output_available, true);
+    window.program().set(&MainFlags::run_ready, true);
     window.run_options_window().show();
     window.run_options_window().choose_special();
     QVERIFY(!window.program().flags.output_available);

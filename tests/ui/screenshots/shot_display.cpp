@@ -29,11 +29,12 @@ namespace {
 std::unique_ptr<ProgramState> example_output(const Shot& shot) {
   auto program = std::make_unique<ProgramState>();
   ReadParamFile(shot.example_parameter_file().toStdString(), program->model);
-  program->settings.parameter_file = shot.example_parameter_file().toStdString();
-  program->settings.driver_file = shot.example_driver_file().toStdString();
-  program->settings.output_file = shot.scratch(QStringLiteral("example.out")).toStdString();
-  program->settings.start_time = 1.0;
-  program->settings.stop_time = 5.0 * 366.0 + 1.0;
+  program->set(&RunSettings::parameter_file, shot.example_parameter_file().toStdString());
+  program->set(&RunSettings::driver_file, shot.example_driver_file().toStdString());
+  program->set(&RunSettings::output_file,
+               shot.scratch(QStringLiteral("example.out")).toStdString());
+  program->set(&RunSettings::start_time, 1.0);
+  program->set(&RunSettings::stop_time, 5.0 * 366.0 + 1.0);
   OutputFileSink sink(program->settings.output_file);
   Run(program->model, program->settings, sink);
   return program;

@@ -27,9 +27,9 @@ namespace {
 std::unique_ptr<ProgramState> example_program(const Shot& shot) {
   auto program = std::make_unique<ProgramState>();
   ReadParamFile(shot.example_parameter_file().toStdString(), program->model);
-  program->settings.parameter_file = shot.example_parameter_file().toStdString();
-  program->settings.driver_file = shot.example_driver_file().toStdString();
-  program->settings.calculation_time = 200.0;
+  program->set(&RunSettings::parameter_file, shot.example_parameter_file().toStdString());
+  program->set(&RunSettings::driver_file, shot.example_driver_file().toStdString());
+  program->set(&RunSettings::calculation_time, 200.0);
   return program;
 }
 

@@ -60,8 +60,8 @@ VINDREL_SCREENSHOT(run_options) {
   TMainForm window(dialogs);
   choose_example(window, shot);
   TFmRunOptions& options = window.run_options_window();
-  window.program().settings.repeat_drivers = true;
-  window.program().settings.repeat_time = 365;
+  window.program().set(&vindrel::RunSettings::repeat_drivers, true);
+  window.program().set(&vindrel::RunSettings::repeat_time, 365);
   options.show();
   shot.save(options, QStringLiteral("run_options"));
 }
