@@ -50,7 +50,11 @@ int desktop_main(QApplication& application, int argc, char** argv) {
   QApplication::setWindowIcon(vindrel_icon());
   QApplication::setDesktopFileName(QStringLiteral("vindrel"));
   QtDialogs dialogs;
-  TMainForm window(dialogs, unattended_mode_from_program_name(argc > 0 ? argv[0] : ""));
+  const UnattendedModes modes = unattended_mode_from_program_name(argc > 0 ? argv[0] : "");
+  TMainForm window(dialogs, modes);
+  // Only a user's own session is remembered; the unattended modes leave the
+  // remembered files and place as they were.
+  if (!modes.batch_mode && !modes.sensitivity_mode) window.remember_with(SessionMemory::users());
   window.show();
   window.enter_file_names(names[0], names[1], names[2]);
   return application.exec();

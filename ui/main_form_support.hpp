@@ -7,6 +7,7 @@
 #include <QString>
 #include <functional>
 
+#include "run/run_settings.hpp"
 #include "ui/dialogs.hpp"
 
 namespace vindrel::ui {
@@ -36,6 +37,10 @@ double parse_time_text(const QString& text);
 
 // A caption without its accelerator marks: "&Parameter File" -> "Parameter File".
 QString plain_caption(QString caption);
+
+// What a special run does, for the main window ("Special run: drivers repeat
+// at day 366, states reset every 365 days"); empty for a normal run.
+QString special_run_note(const RunSettings& settings);
 
 // The main window's file dialogs.
 FileDialogSpec DlgOpenParam();

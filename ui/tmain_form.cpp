@@ -19,8 +19,12 @@
 #include <QRegularExpressionValidator>
 #include <QScopedValueRollback>
 #include <QScreen>
+#include <QStatusBar>
+#include <QStringList>
+#include <QToolButton>
 #include <QVBoxLayout>
 #include <stdexcept>
+#include <tuple>
 #include <utility>
 
 #include "fileio/number_format.hpp"
@@ -126,6 +130,17 @@ void TMainForm::build_controls() {
   ParamLabel->setToolTip(QStringLiteral("Click to choose the parameter file"));
   DriverLabel->setToolTip(QStringLiteral("Click to choose the driver file"));
   OutputLabel->setToolTip(QStringLiteral("Click to choose the output file"));
+  auto make_file_button = [this](const char* name, const QString& what) {
+    auto* button = new QToolButton(DummyChart);
+    button->setObjectName(QLatin1String(name));
+    button->setText(QStringLiteral("\u2026"));
+    button->setToolTip(QStringLiteral("Choose the ") + what);
+    button->setAccessibleName(QStringLiteral("Choose the ") + what);
+    return button;
+  };
+  ParamButton = make_file_button("ParamButton", QStringLiteral("parameter file"));
+  DriverButton = make_file_button("DriverButton", QStringLiteral("driver file"));
+  OutputButton = make_file_button("OutputButton", QStringLiteral("output file"));
 
   StartLabel = new QLabel(QStringLiteral("&Start Time"), DummyChart);
   StartLabel->setObjectName(QStringLiteral("StartLabel"));
@@ -162,6 +177,13 @@ void TMainForm::build_controls() {
   PresentBox->setPalette(read_only);
   BtnReload = new QPushButton(QStringLiteral("Re&load"), DummyChart);
   BtnReload->setObjectName(QStringLiteral("BtnReload"));
+  // The special run's note lives in the status bar, which the window's fixed
+  // size includes from the start.
+  statusBar()->setSizeGripEnabled(false);
+  SpecialRunLabel = new QLabel(statusBar());
+  SpecialRunLabel->setObjectName(QStringLiteral("SpecialRunLabel"));
+  statusBar()->addWidget(SpecialRunLabel, 1);
+  SpecialRunLabel->setVisible(false);
 
   // Each box is named for assistive technology by its label.
   const std::pair<QLabel*, QLineEdit*> pairs[] = {
@@ -177,12 +199,17 @@ void TMainForm::build_controls() {
   auto* files = new QGridLayout;
   files->setHorizontalSpacing(12);
   files->setVerticalSpacing(8);
-  files->addWidget(ParamLabel, 0, 0);
-  files->addWidget(ParamBox, 0, 1);
-  files->addWidget(DriverLabel, 1, 0);
-  files->addWidget(DriverBox, 1, 1);
-  files->addWidget(OutputLabel, 2, 0);
-  files->addWidget(OutputBox, 2, 1);
+  const std::tuple<QLabel*, QLineEdit*, QToolButton*> file_rows[] = {
+      {ParamLabel, ParamBox, ParamButton},
+      {DriverLabel, DriverBox, DriverButton},
+      {OutputLabel, OutputBox, OutputButton}};
+  int row = 0;
+  for (const auto& [label, box, button] : file_rows) {
+    files->addWidget(label, row, 0);
+    files->addWidget(box, row, 1);
+    files->addWidget(button, row, 2);
+    ++row;
+  }
 
   auto* times = new QGridLayout;
   times->setHorizontalSpacing(12);
@@ -238,6 +265,8 @@ void TMainForm::build_menus() {
   MIOpenDriver = add_item(driver_file, "MIOpenDriver", QStringLiteral("&Open..."));
   MIEditDriver = add_item(driver_file, "MIEditDriver", QStringLiteral("&Edit..."));
   MIOutputFile = add_item(files, "MIOutputFile", QStringLiteral("&Output File..."));
+  MIRecentFiles = add_menu(files, "MIRecentFiles", QStringLiteral("&Recent Files"));
+  MIRecentFiles->setEnabled(false);
   files->addSeparator();
   MIExit = add_item(files, "MIExit", QStringLiteral("E&xit"));
 
@@ -300,21 +329,20 @@ void TMainForm::connect_commands() {
   auto command = [this](auto member) {
     return [this, member] { guarded(this, dialogs_, [&] { (this->*member)(); }); };
   };
-  ParamLabel->clicked = [this] {
-    guarded(this, dialogs_, [&] { choose_parameter_file(From::kDialog); });
-  };
-  DriverLabel->clicked = [this] {
-    guarded(this, dialogs_, [&] { choose_driver_file(From::kDialog); });
-  };
-  OutputLabel->clicked = [this] {
-    guarded(this, dialogs_, [&] { choose_output_file(From::kDialog); });
-  };
-  connect(MIOpenParam, &QAction::triggered, this,
-          [this] { guarded(this, dialogs_, [&] { choose_parameter_file(From::kDialog); }); });
-  connect(MIOpenDriver, &QAction::triggered, this,
-          [this] { guarded(this, dialogs_, [&] { choose_driver_file(From::kDialog); }); });
-  connect(MIOutputFile, &QAction::triggered, this,
-          [this] { guarded(this, dialogs_, [&] { choose_output_file(From::kDialog); }); });
+  // A file's label, its "..." button and its menu item open its dialog.
+  using Choose = void (TMainForm::*)(From, const std::string&);
+  const std::tuple<ClickLabel*, QToolButton*, QAction*, Choose> choosers[] = {
+      {ParamLabel, ParamButton, MIOpenParam, &TMainForm::choose_parameter_file},
+      {DriverLabel, DriverButton, MIOpenDriver, &TMainForm::choose_driver_file},
+      {OutputLabel, OutputButton, MIOutputFile, &TMainForm::choose_output_file}};
+  for (const auto& [label, button, item, choose] : choosers) {
+    const auto open_dialog = [this, choose] {
+      guarded(this, dialogs_, [&] { (this->*choose)(From::kDialog, {}); });
+    };
+    label->clicked = open_dialog;
+    connect(button, &QToolButton::clicked, this, open_dialog);
+    connect(item, &QAction::triggered, this, open_dialog);
+  }
   connect(MISaveParam, &QAction::triggered, this, command(&TMainForm::save_parameter_file));
   connect(MISaveParamAs, &QAction::triggered, this, command(&TMainForm::save_parameter_file_as));
   connect(MIEditDriver, &QAction::triggered, this, command(&TMainForm::edit_drivers));
@@ -371,6 +399,8 @@ void TMainForm::UpdateMainForm() {
       BtnRun->setEnabled(true);  // and nothing disables it again
     }
   }
+  SpecialRunLabel->setText(special_run_note(settings));
+  SpecialRunLabel->setVisible(!SpecialRunLabel->text().isEmpty());
   MIChart->setEnabled(flags.output_available);
   MITable->setEnabled(flags.output_available);
   if (!flags.output_available) PresentBox->setText(QStringLiteral("0"));
@@ -431,6 +461,7 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
 
 void TMainForm::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
+  // Centred the first time, unless a remembered place was taken.
   if (!centred_) {
     centred_ = true;
     if (QScreen* shown_on = screen()) {
@@ -454,6 +485,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     return;
   }
   progress_->hide();
+  if (memory_) memory_->set_window_geometry(saveGeometry());
   event->accept();
 }
 

@@ -21,12 +21,15 @@
 #include "run/run_settings.hpp"
 #include "ui/dialogs.hpp"
 #include "ui/program_state.hpp"
+#include "ui/tmain_form_memory.hpp"
 
 class QAction;
 class QActionGroup;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPushButton;
+class QToolButton;
 
 namespace vindrel::ui {
 
@@ -57,8 +60,14 @@ class TMainForm : public QMainWindow {
   void enter_file_names(const QString& parameter_file, const QString& driver_file,
                         const QString& output_file);
 
-  // Refresh: file boxes, Run, Chart and Table, Present Time, as the flags say.
+  // Refresh: file boxes, Run, Chart and Table, Present Time, the special
+  // run's note, as the flags and settings say.
   void UpdateMainForm();
+
+  // Remembers the files and the window's place in `memory` from now on: the
+  // window takes the place and the last files that still exist, and offers
+  // the recent files in the Files menu. Without it nothing is remembered.
+  void remember_with(std::unique_ptr<SessionMemory> memory);
 
   // True from the start of a run until its end has been dealt with.
   bool running() const noexcept { return running_; }
@@ -85,7 +94,8 @@ class TMainForm : public QMainWindow {
   void showEvent(QShowEvent* event) override;
 
  private:
-  enum class From { kBox, kDialog };
+  // Where a file name comes from: its box, its file dialog, or the recent files.
+  enum class From { kBox, kDialog, kRecent };
   enum class TimeBox { kStart, kStop, kStep };
 
   // Building the window (tmain_form.cpp).
@@ -103,9 +113,10 @@ class TMainForm : public QMainWindow {
   void MISpecialRunClick();
 
   // Files (tmain_form_files.cpp).
-  void choose_parameter_file(From from);
-  void choose_driver_file(From from);
-  void choose_output_file(From from);
+  // `recent`: the name taken from the recent files (From::kRecent).
+  void choose_parameter_file(From from, const std::string& recent = {});
+  void choose_driver_file(From from, const std::string& recent = {});
+  void choose_output_file(From from, const std::string& recent = {});
   void save_parameter_file();
   void save_parameter_file_as();
   bool save_parameter_file_under_new_name();
@@ -118,6 +129,11 @@ class TMainForm : public QMainWindow {
   void about();
   // Asks before the window closes with unsaved edits; true when it may close.
   bool may_close();
+
+  // Remembered files (tmain_form_memory.cpp).
+  void remember_files();
+  void fill_recent_menu();
+  void open_recent(const RecentFile& file);
 
   // Runs (tmain_form_run.cpp).
   void BtnRunClick();
@@ -147,6 +163,10 @@ class TMainForm : public QMainWindow {
   QLineEdit* DriverBox = nullptr;
   ClickLabel* OutputLabel = nullptr;
   QLineEdit* OutputBox = nullptr;
+  // The "..." buttons beside the file boxes: the same dialogs as the labels.
+  QToolButton* ParamButton = nullptr;
+  QToolButton* DriverButton = nullptr;
+  QToolButton* OutputButton = nullptr;
   QLabel* StartLabel = nullptr;
   QLineEdit* MEStartTime = nullptr;
   QLabel* StopLabel = nullptr;
@@ -157,6 +177,8 @@ class TMainForm : public QMainWindow {
   QLabel* PresentLabel = nullptr;
   QLineEdit* PresentBox = nullptr;
   QPushButton* BtnReload = nullptr;
+  // Says that a special run is set, with its times; hidden for a normal run.
+  QLabel* SpecialRunLabel = nullptr;
 
   QAction* MIOpenParam = nullptr;
   QAction* MISaveParam = nullptr;
@@ -164,6 +186,7 @@ class TMainForm : public QMainWindow {
   QAction* MIOpenDriver = nullptr;
   QAction* MIEditDriver = nullptr;
   QAction* MIOutputFile = nullptr;
+  QMenu* MIRecentFiles = nullptr;
   QAction* MIExit = nullptr;
   QAction* MIParameters = nullptr;
   QAction* MIStateVariables = nullptr;
@@ -189,6 +212,9 @@ class TMainForm : public QMainWindow {
   // Without a parent: it must stay usable while the main window is disabled.
   std::unique_ptr<TFmProgress> progress_;
   TFmRunOptions* run_options_ = nullptr;
+
+  // What is remembered between sessions; none in the unattended modes.
+  std::unique_ptr<SessionMemory> memory_;
 
   // A result that came while "Cancel Run?" was open.
   std::shared_ptr<const RunResult> pending_result_;

@@ -118,12 +118,14 @@ void TMainForm::enter_file_names(const QString& parameter_file, const QString& d
 
 // ---------------------------------------------------------------- the three files
 
-void TMainForm::choose_parameter_file(From from) {
+void TMainForm::choose_parameter_file(From from, const std::string& recent) {
   const RunSettings& settings = program_.settings;
   const std::string previous = settings.parameter_file;
   std::string name = previous;
   if (from == From::kBox) {
     name = ParamBox->text().toStdString();
+  } else if (from == From::kRecent) {
+    name = recent;
   } else if (!settings.sensitivity_mode) {
     if (auto chosen = dialogs_.file(this, DlgOpenParam(), QString::fromStdString(previous))) {
       name = chosen->toStdString();
@@ -175,11 +177,13 @@ void TMainForm::choose_parameter_file(From from) {
   UpdateMainForm();
 }
 
-void TMainForm::choose_driver_file(From from) {
+void TMainForm::choose_driver_file(From from, const std::string& recent) {
   const std::string previous = program_.settings.driver_file;
   std::string name = previous;
   if (from == From::kBox) {
     name = DriverBox->text().toStdString();
+  } else if (from == From::kRecent) {
+    name = recent;
   } else if (auto chosen = dialogs_.file(this, DlgOpenDriver(), QString::fromStdString(previous))) {
     name = chosen->toStdString();
   }
@@ -214,10 +218,12 @@ void TMainForm::choose_driver_file(From from) {
   UpdateMainForm();
 }
 
-void TMainForm::choose_output_file(From from) {
+void TMainForm::choose_output_file(From from, const std::string& recent) {
   const ProgramState::Batch batch(program_);
   if (from == From::kBox) {
     program_.set_output_file(OutputBox->text().toStdString());
+  } else if (from == From::kRecent) {
+    program_.set_output_file(recent);
   } else if (auto chosen = file_to_save(dialogs_, this, DlgSaveOutput(),
                                         QString::fromStdString(program_.settings.output_file))) {
     program_.set_output_file(chosen->toStdString());

@@ -2,6 +2,7 @@
 // the run type of the Run menu.
 #include <QAction>
 #include <QLineEdit>
+#include <QStringList>
 #include <optional>
 #include <stdexcept>
 
@@ -12,6 +13,18 @@
 #include "ui/tmain_form.hpp"
 
 namespace vindrel::ui {
+
+QString special_run_note(const RunSettings& settings) {
+  QStringList parts;
+  if (settings.repeat_drivers) {
+    parts << QStringLiteral("drivers repeat at day %1").arg(settings.repeat_time);
+  }
+  if (settings.reset_states) {
+    parts << QStringLiteral("states reset every %1 days").arg(settings.reset_interval);
+  }
+  if (parts.isEmpty()) return {};
+  return QStringLiteral("Special run: ") + parts.join(QStringLiteral(", "));
+}
 
 void TMainForm::leave_time_box(TimeBox which) {
   QLineEdit* box = which == TimeBox::kStart  ? MEStartTime

@@ -1,0 +1,177 @@
+#include "ui/tmain_form_memory.hpp"
+
+#include <QAction>
+#include <QDir>
+#include <QFileInfo>
+#include <QMenu>
+#include <QSettings>
+#include <QStringList>
+
+#include "ui/error_handler.hpp"
+#include "ui/tmain_form.hpp"
+
+namespace vindrel::ui {
+
+namespace {
+
+// Each kind of file: its key in the store and its caption in the menu.
+struct KindNames {
+  FileKind kind;
+  const char* key;
+  const char* caption;
+};
+constexpr KindNames kKindNames[] = {{FileKind::kParameter, "parameter", "Parameter file"},
+                                    {FileKind::kDriver, "driver", "Driver file"},
+                                    {FileKind::kOutput, "output", "Output file"}};
+
+const KindNames& names_of(FileKind kind) {
+  for (const KindNames& names : kKindNames) {
+    if (names.kind == kind) return names;
+  }
+  return kKindNames[0];
+}
+
+QString kind_key(FileKind kind) { return QLatin1String(names_of(kind).key); }
+
+}  // namespace
+
+QString file_kind_caption(FileKind kind) { return QLatin1String(names_of(kind).caption); }
+
+SessionMemory::SessionMemory(std::unique_ptr<QSettings> store) : store_(std::move(store)) {}
+
+SessionMemory::~SessionMemory() = default;
+
+std::unique_ptr<SessionMemory> SessionMemory::users() {
+  return std::make_unique<SessionMemory>(
+      std::make_unique<QSettings>(QStringLiteral("Vindrel"), QStringLiteral("Vindrel")));
+}
+
+QString SessionMemory::last_file(FileKind kind) const {
+  return store_->value(QStringLiteral("files/last_") + kind_key(kind)).toString();
+}
+
+QList<RecentFile> SessionMemory::recent_files() const {
+  // Each entry is "kind:name"; entries that do not read so are passed over.
+  QList<RecentFile> files;
+  const QStringList entries = store_->value(QStringLiteral("files/recent")).toStringList();
+  for (const QString& entry : entries) {
+    const qsizetype colon = entry.indexOf(QLatin1Char(':'));
+    if (colon <= 0) continue;
+    for (const KindNames& names : kKindNames) {
+      if (entry.left(colon) == QLatin1String(names.key)) {
+        files.append({names.kind, entry.mid(colon + 1)});
+      }
+    }
+  }
+  return files;
+}
+
+void SessionMemory::remember_file(FileKind kind, const QString& name) {
+  if (name.isEmpty()) return;
+  store_->setValue(QStringLiteral("files/last_") + kind_key(kind), name);
+  QList<RecentFile> files = recent_files();
+  files.removeAll(RecentFile{kind, name});
+  files.prepend({kind, name});
+  store_recent(files.mid(0, kRecentCount));
+}
+
+void SessionMemory::forget_recent(const RecentFile& file) {
+  QList<RecentFile> files = recent_files();
+  files.removeAll(file);
+  store_recent(files);
+}
+
+void SessionMemory::store_recent(const QList<RecentFile>& files) {
+  QStringList entries;
+  for (const RecentFile& file : files)
+    entries << kind_key(file.kind) + QLatin1Char(':') + file.name;
+  store_->setValue(QStringLiteral("files/recent"), entries);
+  store_->sync();
+}
+
+QByteArray SessionMemory::window_geometry() const {
+  return store_->value(QStringLiteral("window/geometry")).toByteArray();
+}
+
+void SessionMemory::set_window_geometry(const QByteArray& geometry) {
+  store_->setValue(QStringLiteral("window/geometry"), geometry);
+  store_->sync();
+}
+
+// ---------------------------------------------------------------- the main window's part
+
+void TMainForm::remember_with(std::unique_ptr<SessionMemory> memory) {
+  memory_ = std::move(memory);
+  if (!memory_) return;
+  if (const QByteArray geometry = memory_->window_geometry();
+      !geometry.isEmpty() && restoreGeometry(geometry)) {
+    centred_ = true;
+  }
+  // The last files, as if typed, where they still are; names that are gone
+  // are left out rather than made anew.
+  const auto still_there = [this](FileKind kind) {
+    const QString name = memory_->last_file(kind);
+    return QFileInfo::exists(name) ? name : QString();
+  };
+  QString output = memory_->last_file(FileKind::kOutput);
+  if (!output.isEmpty() && !QFileInfo(output).absoluteDir().exists()) output.clear();
+  enter_file_names(still_there(FileKind::kParameter), still_there(FileKind::kDriver), output);
+  connect(&program_, &ProgramState::changed, this, &TMainForm::remember_files);
+  remember_files();
+}
+
+void TMainForm::remember_files() {
+  if (!memory_) return;
+  const RunSettings& settings = program_.settings;
+  const std::pair<FileKind, const std::string&> files[] = {
+      {FileKind::kParameter, settings.parameter_file},
+      {FileKind::kDriver, settings.driver_file},
+      {FileKind::kOutput, settings.output_file}};
+  for (const auto& [kind, name] : files) {
+    const QString file = QString::fromStdString(name);
+    if (!file.isEmpty() && file != memory_->last_file(kind)) memory_->remember_file(kind, file);
+  }
+  fill_recent_menu();
+}
+
+void TMainForm::fill_recent_menu() {
+  MIRecentFiles->clear();
+  const QList<RecentFile> files = memory_ ? memory_->recent_files() : QList<RecentFile>{};
+  int number = 0;
+  for (const RecentFile& file : files) {
+    ++number;
+    QAction* item = MIRecentFiles->addAction(
+        QStringLiteral("&%1 %2: %3")
+            .arg(number)
+            .arg(file_kind_caption(file.kind), QDir::toNativeSeparators(file.name)));
+    connect(item, &QAction::triggered, this,
+            [this, file] { guarded(this, dialogs_, [&] { open_recent(file); }); });
+  }
+  MIRecentFiles->setEnabled(!files.isEmpty());
+}
+
+void TMainForm::open_recent(const RecentFile& file) {
+  if (!QFileInfo::exists(file.name)) {
+    dialogs_.message(this, MessageKind::kError,
+                     QStringLiteral("%1 no longer exists. It was taken off the recent files.")
+                         .arg(QDir::toNativeSeparators(file.name)),
+                     MessageButtons::kOk);
+    memory_->forget_recent(file);
+    fill_recent_menu();
+    return;
+  }
+  const std::string name = file.name.toStdString();
+  switch (file.kind) {
+    case FileKind::kParameter:
+      choose_parameter_file(From::kRecent, name);
+      break;
+    case FileKind::kDriver:
+      choose_driver_file(From::kRecent, name);
+      break;
+    case FileKind::kOutput:
+      choose_output_file(From::kRecent, name);
+      break;
+  }
+}
+
+}  // namespace vindrel::ui
