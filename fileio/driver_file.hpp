@@ -36,6 +36,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -94,6 +95,8 @@ class DriverFileWriter {
   std::string line_;  // one formatted record line, reused
 };
 
+class DriverRecords;
+
 // One record of a driver file as scan_driver_records sees it: its numbers and
 // the lines they stand on.
 struct ScannedDriverRecord {
@@ -146,6 +149,7 @@ class DriverFileReader {
 
  private:
   friend class DriverLookup;
+  friend class DriverRecords;
   friend double last_driver_record_time(const TextSource& source, const Model& model);
   friend std::size_t scan_driver_records(
       const std::string& file_name, const Model& model,
@@ -188,6 +192,10 @@ class DriverLookup {
   // even when it is missing.
   bool open(const TextSource& source, std::int32_t DriverCount);
   bool open(const TextSource& source, const Model& model);
+  // Looks the drivers up in records read before (driver_records.hpp) instead
+  // of the file, closing what was open: the same values, and the same errors
+  // at the same records, as reading the file those records were read from.
+  void open(std::shared_ptr<const DriverRecords> records);
 
   // The next GetDrivers starts again from the first record. Called before a
   // run, when the run's driver time wraps around, and before a one-off
@@ -217,11 +225,12 @@ class DriverLookup {
   // unless it fails.
   void GetDrivers(driverarray& drivers, double t, double stop_time);
 
-  // Closes the file; a later rewind reopens it by its name.
+  // Closes the file; a later rewind reopens it by its name. Records read
+  // before stay in use.
   void close() noexcept { reader_.close(); }
-  bool is_open() const noexcept { return reader_.is_open(); }
+  bool is_open() const noexcept { return reader_.is_open() || records_ != nullptr; }
   // The name given to the last open().
-  const std::string& file_name() const noexcept { return reader_.file_name(); }
+  const std::string& file_name() const noexcept;
 
   // Time of the record in force and of the next record, as read (sign
   // included); both 0 after a rewind.
@@ -229,7 +238,16 @@ class DriverLookup {
   double next_time() const noexcept { return next_time_; }
 
  private:
+  // The first record again, after a rewind.
+  void restart();
+  // The next record into next_time_ and next_; false at the end of the data.
+  bool read_next(const driverarray& names);
+
   DriverFileReader reader_;
+  // Records read before, when the lookup reads them instead of the file, and
+  // the next of them to read.
+  std::shared_ptr<const DriverRecords> records_;
+  std::size_t next_record_ = 0;
   std::int32_t driver_count_ = 0;
   double previous_time_ = 0.0;
   double next_time_ = 0.0;

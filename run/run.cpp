@@ -38,11 +38,13 @@ void check_run_settings(const RunSettings& settings) {
 // sink. Failures leave as exceptions; Run turns them into the result.
 class RunLoop {
  public:
-  RunLoop(RunResult& result, const RunSettings& settings, RecordSink& sink,
+  RunLoop(RunResult& result, const RunSettings& settings,
+          std::shared_ptr<const DriverRecords> records, RecordSink& sink,
           const std::stop_token& stop, const RunProgress& progress)
       : result_(result),
         model_(result.model),
         settings_(settings),
+        records_(std::move(records)),
         sink_(sink),
         stop_(stop),
         progress_(progress) {}
@@ -53,9 +55,10 @@ class RunLoop {
     result_.initial_states = model_.states;
 
     drivers_.rewind();
-    if (!drivers_.open(settings_.driver_file, model_)) {
-      throw EInOutError(std::string(kDriverFileMissingMessage), settings_.driver_file);
-    }
+    // The records the run reaches are read here, once; a bad record among
+    // them fails the run only when the lookup reaches it.
+    if (!records_) records_ = read_run_drivers(model_, settings_);
+    drivers_.open(records_);
 
     const double dt = settings_.time_step;
     timeline_ = driver_timeline(settings_);
@@ -233,6 +236,7 @@ class RunLoop {
   RunResult& result_;
   Model& model_;
   const RunSettings& settings_;
+  std::shared_ptr<const DriverRecords> records_;
   RecordSink& sink_;
   const std::stop_token& stop_;
   const RunProgress& progress_;
@@ -268,13 +272,28 @@ void RunResult::rethrow_failure() const {
   if (outcome == RunOutcome::kFailed && failure) std::rethrow_exception(failure);
 }
 
+std::shared_ptr<const DriverRecords> read_run_drivers(const Model& model,
+                                                      const RunSettings& settings) {
+  const double last = driver_time_range(settings).looked_up_last;
+  std::shared_ptr<const DriverRecords> records =
+      DriverRecords::read(settings.driver_file, model, last);
+  if (!records) throw EInOutError(std::string(kDriverFileMissingMessage), settings.driver_file);
+  return records;
+}
+
 RunResult Run(Model model, const RunSettings& settings, RecordSink& sink, std::stop_token stop,
+              const RunProgress& progress) {
+  return Run(std::move(model), settings, nullptr, sink, std::move(stop), progress);
+}
+
+RunResult Run(Model model, const RunSettings& settings,
+              std::shared_ptr<const DriverRecords> drivers, RecordSink& sink, std::stop_token stop,
               const RunProgress& progress) {
   RunResult result;
   result.model = std::move(model);
   result.present_time = settings.start_time;
   std::exception_ptr failure;
-  RunLoop loop(result, settings, sink, stop, progress);
+  RunLoop loop(result, settings, std::move(drivers), sink, stop, progress);
   try {
     result.outcome = loop.run();
   } catch (const EUserCancel&) {
@@ -402,6 +421,7 @@ DriverTimeRange driver_time_range(const RunSettings& settings) {
   DriverTimeRange range;
   range.first = timeline.first;
   range.last = timeline.first;
+  range.looked_up_last = timeline.first;
   if (!(settings.time_step > 0.0) || !std::isfinite(settings.time_step)) return range;
   double present = settings.start_time;
   double driver_time = timeline.first;
@@ -413,6 +433,7 @@ DriverTimeRange driver_time_range(const RunSettings& settings) {
     if (next != driver_time + settings.time_step) range.repeats = true;
     driver_time = next;
   }
+  range.looked_up_last = std::max(range.last, driver_time);
   return range;
 }
 

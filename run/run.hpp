@@ -14,10 +14,12 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <stop_token>
 #include <string>
 
 #include "core/model.hpp"
+#include "fileio/driver_records.hpp"
 #include "run/record_sink.hpp"
 #include "run/run_settings.hpp"
 
@@ -101,6 +103,22 @@ struct RunResult {
 RunResult Run(Model model, const RunSettings& settings, RecordSink& sink, std::stop_token stop = {},
               const RunProgress& progress = {});
 
+// The records of settings.driver_file that a run with these settings reads,
+// from the first to the one after the drivers of its last step (see
+// DriverRecords): read once, they serve any number of runs with the same
+// times, steps and driver file, on any thread. Throws EInOutError
+// (kDriverFileMissingMessage, or the file's header) and ERunTimeError for
+// repeat settings no run can take.
+std::shared_ptr<const DriverRecords> read_run_drivers(const Model& model,
+                                                      const RunSettings& settings);
+
+// Runs as above with the driver records read before by read_run_drivers for
+// the same settings (the driver file is not read again); a record that could
+// not be read fails the run when it reaches it, as the file would.
+RunResult Run(Model model, const RunSettings& settings,
+              std::shared_ptr<const DriverRecords> drivers, RecordSink& sink,
+              std::stop_token stop = {}, const RunProgress& progress = {});
+
 // The failure's details as text, one item per line, each indented by two
 // blanks ("  in the step from 91257 to 91258 (time step 1) ..."); "" unless
 // the run failed. The failure's message itself is not repeated.
@@ -156,6 +174,9 @@ struct DriverTimeRange {
   double first = 0.0;
   double last = 0.0;
   bool repeats = false;  // the driver time returns to the origin during the run
+  // The largest driver time looked up: the loop also looks up the drivers of
+  // the step after its last one before it finds the stop time reached.
+  double looked_up_last = 0.0;
 };
 DriverTimeRange driver_time_range(const RunSettings& settings);
 

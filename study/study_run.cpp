@@ -110,6 +110,7 @@ std::unique_ptr<RecordSink> kept_output_sink(const StudyRunSettings& settings,
 // One run of a sample row, reduced to its results row; nothing when a stop
 // request cancelled it.
 std::optional<FinishedRow> run_row(const Model& base, const StudyRunSettings& settings,
+                                   const std::shared_ptr<const DriverRecords>& drivers,
                                    std::size_t run, const std::stop_token& stop) {
   const std::vector<double>& values = settings.samples.rows[run];
   const std::vector<double> no_metrics(settings.metrics.size(),
@@ -129,7 +130,7 @@ std::optional<FinishedRow> run_row(const Model& base, const StudyRunSettings& se
       run_settings.output_file.clear();
     }
     MetricSink sink(settings.metrics, run_settings.start_time, kept ? &*kept : nullptr);
-    const RunResult result = Run(std::move(model), run_settings, sink, stop);
+    const RunResult result = Run(std::move(model), run_settings, drivers, sink, stop);
     if (result.outcome == RunOutcome::kCancelled) return std::nullopt;
     // The records of a completed or failed run, as vindrel-cli run leaves them.
     if (kept) kept->publish();
@@ -332,6 +333,18 @@ StudyOutcome run_study(const Model& base, const StudyRunSettings& settings, std:
                              static_cast<unsigned>(std::max<std::size_t>(todo.size(), 1))));
   const std::size_t rows_ahead = kRowsAheadPerWorker * jobs;
 
+  // Every run reads the same records of the driver file: they are read once,
+  // and the runs share them. When they cannot be read, each run reads the
+  // file itself and fails as it would alone, with its own row.
+  std::shared_ptr<const DriverRecords> drivers;
+  if (!todo.empty()) {
+    try {
+      drivers = read_run_drivers(base, settings.run);
+    } catch (const std::exception&) {
+      drivers.reset();
+    }
+  }
+
   std::stop_source runs_stop;
   const std::stop_callback pass_on_stop(stop, [&runs_stop] { runs_stop.request_stop(); });
   std::mutex mutex;
@@ -353,7 +366,7 @@ StudyOutcome run_study(const Model& base, const StudyRunSettings& settings, std:
           break;
         }
       }
-      std::optional<FinishedRow> row = run_row(base, settings, todo[k], worker_stop);
+      std::optional<FinishedRow> row = run_row(base, settings, drivers, todo[k], worker_stop);
       if (!row) break;
       {
         const std::lock_guard lock(mutex);

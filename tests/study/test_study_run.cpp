@@ -222,6 +222,36 @@ TEST(StudyRun, ResultsAreTheSameBytesForAnyNumberOfJobsAndAFailureIsRecorded) {
             "4,failed,Division by zero (the run stopped at time 1),0,3,nan,nan,nan\n");
 }
 
+TEST(StudyRun, TheRunsReadTheDriverFileOnceAtTheStart) {
+  const Model model = example_model();
+  StudyRunSettings reference = small_study(scratch("read-once-reference.csv"), 8);
+  reference.jobs = 1;
+  run_study(model, reference);
+
+  // The same study on a copy of the driver file that is spoiled as soon as
+  // the first row is written: the later runs still see the records read at
+  // the start.
+  StudyRunSettings spoiled = reference;
+  spoiled.results_file = scratch("read-once.csv");
+  spoiled.run.driver_file = scratch("read-once.drr");
+  std::filesystem::copy_file(reference.run.driver_file, spoiled.run.driver_file);
+  bool spoilt = false;
+  const StudyOutcome outcome = run_study(model, spoiled, {}, [&](const StudyProgress& progress) {
+    if (progress.written >= 1 && !spoilt) {
+      std::ofstream(spoiled.run.driver_file, std::ios::binary) << "Time\r\ndays\r\n1 x\r\n";
+      spoilt = true;
+    }
+  });
+  EXPECT_TRUE(spoilt);
+  EXPECT_EQ(outcome.progress.failed, 0U);
+  const ResultsFile expected = read_results(reference.results_file);
+  const ResultsFile results = read_results(spoiled.results_file);
+  ASSERT_EQ(results.rows.size(), expected.rows.size());
+  for (std::size_t i = 0; i < results.rows.size(); ++i) {
+    EXPECT_EQ(results.rows[i].text, expected.rows[i].text);
+  }
+}
+
 TEST(StudyRun, AStoppedStudyResumesToTheSameBytes) {
   const Model model = example_model();
   StudyRunSettings whole = small_study(scratch("whole.csv"), 12);
