@@ -32,6 +32,17 @@ std::string integrator_problem(const std::string& name, std::string_view option)
   return std::string(option) + ": \"" + name + "\" is not one of rk4, dopri5, rkf78";
 }
 
+bool relative_tolerance_fits(double rtol) {
+  // Not a number fails both comparisons.
+  return rtol > 0.0 && rtol < 1.0;
+}
+
+std::string relative_tolerance_problem(double rtol, std::string_view option) {
+  if (relative_tolerance_fits(rtol)) return {};
+  return std::string(option) + ": " + std::string(kRelativeToleranceExpected) + ", found " +
+         shortest_decimal_text(rtol);
+}
+
 void set_run_times(RunSettings& settings, double start, double stop, double step,
                    std::optional<double> output_step, std::optional<std::int32_t> repeat_days,
                    std::optional<std::int32_t> reset_days) {

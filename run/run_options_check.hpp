@@ -30,6 +30,16 @@ std::string whole_days_problem(long long days, std::string_view option);
 // names an integrator (integrator_from_name).
 std::string integrator_problem(const std::string& name, std::string_view option);
 
+// What the embedded pairs' relative tolerance must be: a fraction between 0
+// and 1, both excluded (not a number is refused).
+inline constexpr std::string_view kRelativeToleranceExpected =
+    "expected a relative tolerance greater than 0 and less than 1";
+bool relative_tolerance_fits(double rtol);
+
+// "OPTION: expected a relative tolerance greater than 0 and less than 1,
+// found 2", or "" when `rtol` fits.
+std::string relative_tolerance_problem(double rtol, std::string_view option);
+
 // The times of a run from its options: the output step is the time step when
 // not given; repeated drivers and the periodic reset are on when their days
 // are given. The calculation time is the start time.

@@ -41,11 +41,8 @@ class ProgressBar {
 
   void update(int percent, double present_time) {
     if (!line_.due(static_cast<std::size_t>(percent))) return;
-    const double elapsed = line_.elapsed();
-    const double done = (present_time - start_time_) / (stop_time_ - start_time_);
-    std::string left = "--:--";
-    if (done > 0.0 && done <= 1.0 && elapsed > 0.5)
-      left = clock_text(elapsed * (1.0 - done) / done);
+    const std::string left =
+        time_left_text(line_.elapsed(), present_time, start_time_, stop_time_);
     char percentage[8];
     std::snprintf(percentage, sizeof percentage, "%3d%%", percent);
     line_.draw(static_cast<std::size_t>(percent), 100,

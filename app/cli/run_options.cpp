@@ -125,13 +125,9 @@ RunSettings checked_run_settings(const RunOptions& options) {
   settings.integrator = *integrator_from_name(options.integrator);
   if (options.first_start) require_finite(*options.first_start, "--first-start");
   settings.first_start_time = options.first_start;
-  // Not a number fails both comparisons.
   const double rtol = options.rtol.value_or(kDefaultRelativeTolerance);
-  if (!(rtol > 0.0 && rtol < 1.0)) {
-    throw UsageError(
-        "--rtol: expected a relative tolerance greater than 0 and less than 1, found " +
-        shortest_decimal_text(rtol));
-  }
+  const std::string tolerance_mistake = relative_tolerance_problem(rtol, "--rtol");
+  if (!tolerance_mistake.empty()) throw UsageError(tolerance_mistake);
   settings.relative_tolerance = rtol;
   if (options.rtol && settings.integrator == IntegratorKind::kRk4) {
     print_warning(
@@ -153,17 +149,6 @@ void report_run_findings(const RunSettings& settings, const Model& model) {
 
 void print_warning(const std::string& text) {
   std::fprintf(stderr, "vindrel-cli: warning: %s\n", text.c_str());
-}
-
-std::string clock_text(double seconds) {
-  const long whole = static_cast<long>(seconds + 0.5);
-  char text[32];
-  if (whole >= 3600) {
-    std::snprintf(text, sizeof text, "%ld:%02ld:%02ld", whole / 3600, whole / 60 % 60, whole % 60);
-  } else {
-    std::snprintf(text, sizeof text, "%ld:%02ld", whole / 60, whole % 60);
-  }
-  return text;
 }
 
 ProgressLine::ProgressLine(bool quiet)

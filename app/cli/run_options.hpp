@@ -12,6 +12,7 @@
 
 #include "core/model.hpp"
 #include "run/run_settings.hpp"
+#include "run/time_left.hpp"
 
 namespace vindrel::cli {
 
@@ -58,9 +59,6 @@ void report_run_findings(const RunSettings& settings, const Model& model);
 
 // "vindrel-cli: warning: TEXT" on standard error.
 void print_warning(const std::string& text);
-
-// "M:SS", or "H:MM:SS" from an hour on, rounded to the second.
-std::string clock_text(double seconds);
 
 // A progress line on standard error, "\r[#####.........] TEXT", drawn only on
 // a terminal and without --quiet, at most five times a second unless what it

@@ -118,11 +118,7 @@ RunRequest make_run_request(const ModelHandle& handle, const RunOptions& options
   raise_problem(integrator_problem(options.integrator, "integrator"));
   settings.integrator = *integrator_from_name(options.integrator);
   const double rtol = options.rtol.value_or(settings.relative_tolerance);
-  if (!(rtol > 0.0 && rtol < 1.0)) {
-    throw py::value_error(
-        "rtol: expected a relative tolerance greater than 0 and less than 1, found " +
-        shortest_decimal_text(rtol));
-  }
+  raise_problem(relative_tolerance_problem(rtol, "rtol"));
   settings.relative_tolerance = rtol;
   if (options.rtol && settings.integrator == IntegratorKind::kRk4) {
     request.warnings.push_back(

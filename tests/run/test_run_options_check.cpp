@@ -35,6 +35,15 @@ TEST(RunOptionsCheckTest, OnlyTheThreeIntegratorsAreNamed) {
             "--integrator: \"euler\" is not one of rk4, dopri5, rkf78");
 }
 
+TEST(RunOptionsCheckTest, ARelativeToleranceIsAFractionBetweenZeroAndOne) {
+  EXPECT_EQ(relative_tolerance_problem(1e-6, "--rtol"), "");
+  EXPECT_EQ(relative_tolerance_problem(1.0, "--rtol"),
+            "--rtol: expected a relative tolerance greater than 0 and less than 1, found 1");
+  EXPECT_EQ(relative_tolerance_problem(-2e-8, "rtol"),
+            "rtol: expected a relative tolerance greater than 0 and less than 1, found -2E-8");
+  EXPECT_FALSE(relative_tolerance_fits(std::nan("")));
+}
+
 TEST(RunOptionsCheckTest, TimesWithoutTheSpecialOptions) {
   RunSettings settings;
   set_run_times(settings, 10.0, 375.0, 0.5, std::nullopt, std::nullopt, std::nullopt);
