@@ -1,5 +1,6 @@
 #include "ui/dialogs.hpp"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
@@ -82,6 +83,7 @@ MessageAnswer QtDialogs::message(QWidget* parent, MessageKind kind, const QStrin
       escape = QMessageBox::Ok;
       break;
     case MessageButtons::kOkCancel:
+    case MessageButtons::kContinueCancel:
       set = QMessageBox::Ok | QMessageBox::Cancel;
       escape = QMessageBox::Cancel;
       break;
@@ -96,6 +98,9 @@ MessageAnswer QtDialogs::message(QWidget* parent, MessageKind kind, const QStrin
   }
   QMessageBox box(icon, title, text, set, parent);
   box.setEscapeButton(escape);
+  if (buttons == MessageButtons::kContinueCancel) {
+    box.button(QMessageBox::Ok)->setText(QStringLiteral("&Continue"));
+  }
   const int pressed = box.exec();
   switch (pressed) {
     case QMessageBox::Ok:

@@ -10,7 +10,8 @@ class QWidget;
 namespace vindrel::ui {
 
 enum class MessageKind { kInformation, kWarning, kError, kConfirmation };
-enum class MessageButtons { kOk, kOkCancel, kYesNo, kYesNoCancel };
+// kContinueCancel: "Continue" answers kOk.
+enum class MessageButtons { kOk, kOkCancel, kYesNo, kYesNoCancel, kContinueCancel };
 enum class MessageAnswer { kOk, kCancel, kYes, kNo };
 
 // An open or save file dialog as the windows describe it. The filter is given

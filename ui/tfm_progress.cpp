@@ -9,6 +9,7 @@
 #include <QScreen>
 
 #include "fileio/number_format.hpp"
+#include "run/time_left.hpp"
 
 namespace vindrel::ui {
 
@@ -31,6 +32,11 @@ TFmProgress::TFmProgress(const QString& model_name, Dialogs& dialogs, QWidget* p
   runProgressBar->setValue(0);
   runProgressBar->setMinimumWidth(360);
   runProgressBar->setAccessibleName(QStringLiteral("Run progress"));
+  LblPresentTime = new QLabel(this);
+  LblPresentTime->setObjectName(QStringLiteral("LblPresentTime"));
+  LblTimeLeft = new QLabel(this);
+  LblTimeLeft->setObjectName(QStringLiteral("LblTimeLeft"));
+  LblTimeLeft->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   BtnCancel = new QPushButton(QStringLiteral("&Cancel"), this);
   BtnCancel->setObjectName(QStringLiteral("BtnCancel"));
 
@@ -40,11 +46,13 @@ TFmProgress::TFmProgress(const QString& model_name, Dialogs& dialogs, QWidget* p
   layout->addWidget(runProgressBar, 0, 0, 1, 2);
   layout->addWidget(LblBegin, 1, 0);
   layout->addWidget(LblEnd, 1, 1);
+  layout->addWidget(LblPresentTime, 2, 0);
+  layout->addWidget(LblTimeLeft, 2, 1);
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
   buttons->addWidget(BtnCancel);
   buttons->addStretch();
-  layout->addLayout(buttons, 2, 0, 1, 2);
+  layout->addLayout(buttons, 3, 0, 1, 2);
   layout->setSizeConstraint(QLayout::SetFixedSize);
 
   connect(BtnCancel, &QPushButton::clicked, this, &TFmProgress::cancel_clicked);
@@ -53,7 +61,10 @@ TFmProgress::TFmProgress(const QString& model_name, Dialogs& dialogs, QWidget* p
 void TFmProgress::start(const RunSettings& settings) {
   LblBegin->setText(QString::fromStdString(shortest_decimal_text(settings.start_time)));
   LblEnd->setText(QString::fromStdString(shortest_decimal_text(settings.stop_time)));
-  runProgressBar->setValue(0);
+  start_time_ = settings.start_time;
+  stop_time_ = settings.stop_time;
+  clock_.start();
+  set_progress(0, settings.start_time);
   if (parentWidget() == nullptr) {
     // A window of its own: it opens over the centre of the screen it is on.
     if (QScreen* shown_on = screen()) {
@@ -65,7 +76,15 @@ void TFmProgress::start(const RunSettings& settings) {
   raise();
 }
 
-void TFmProgress::set_progress(int percent) { runProgressBar->setValue(percent); }
+void TFmProgress::set_progress(int percent, double present_time) {
+  runProgressBar->setValue(percent);
+  LblPresentTime->setText(QStringLiteral("Model time: day ") +
+                          QString::fromStdString(shortest_decimal_text(present_time)));
+  const double elapsed = clock_.isValid() ? static_cast<double>(clock_.elapsed()) / 1000.0 : 0.0;
+  LblTimeLeft->setText(
+      QStringLiteral("Estimated time left: ") +
+      QString::fromStdString(time_left_text(elapsed, present_time, start_time_, stop_time_)));
+}
 
 int TFmProgress::progress() const { return runProgressBar->value(); }
 

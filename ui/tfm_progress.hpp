@@ -1,8 +1,10 @@
 // The progress window of an interactive run: the start and stop times at the
-// ends of a bar that fills from 0 to 100, and Cancel.
+// ends of a bar that fills from 0 to 100, the model time reached with an
+// estimate of the time left, and Cancel.
 #pragma once
 
 #include <QDialog>
+#include <QElapsedTimer>
 
 #include "run/run_settings.hpp"
 #include "ui/dialogs.hpp"
@@ -22,7 +24,9 @@ class TFmProgress : public QDialog {
 
   // Shows the window for a run of `settings`, its bar at 0.
   void start(const RunSettings& settings);
-  void set_progress(int percent);
+  // The bar at `percent`, the model time reached (days) and the time left
+  // estimated from the pace so far.
+  void set_progress(int percent, double present_time);
   int progress() const;
 
   // Cancel: asks "Cancel Run?"; Yes emits cancel_confirmed(). Either answer
@@ -46,8 +50,13 @@ class TFmProgress : public QDialog {
   QLabel* LblBegin;
   QLabel* LblEnd;
   QProgressBar* runProgressBar;
+  QLabel* LblPresentTime;
+  QLabel* LblTimeLeft;
   QPushButton* BtnCancel;
   bool asking_ = false;
+  double start_time_ = 0.0;  // days
+  double stop_time_ = 0.0;   // days
+  QElapsedTimer clock_;      // since the run started
 };
 
 }  // namespace vindrel::ui

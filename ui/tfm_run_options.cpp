@@ -1,8 +1,10 @@
 #include "ui/tfm_run_options.hpp"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QEvent>
 #include <QFocusEvent>
+#include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -13,6 +15,12 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 #include <charconv>
+#include <cmath>
+#include <limits>
+
+#include "fileio/number_format.hpp"
+#include "run/run_options_check.hpp"
+#include "ui/value_cells.hpp"
 
 namespace vindrel::ui {
 namespace {
@@ -29,6 +37,9 @@ bool parse_integer(const QString& text, std::int32_t& value) {
   value = parsed;
   return true;
 }
+
+// The caption of the tolerance box, which also names it in a refusal.
+constexpr char kToleranceCaption[] = "Relative tolerance";
 
 }  // namespace
 
@@ -80,6 +91,31 @@ TFmRunOptions::TFmRunOptions(ProgramState& program, Dialogs& dialogs, QWidget* p
   MmInfo->setFixedHeight(MmInfo->fontMetrics().lineSpacing() * 3);
   MmInfo->setAccessibleName(QStringLiteral("Information"));
 
+  GbIntegrator = new QGroupBox(QStringLiteral("Integrator"), this);
+  GbIntegrator->setObjectName(QStringLiteral("GbIntegrator"));
+  CbIntegrator = new QComboBox(GbIntegrator);
+  CbIntegrator->setObjectName(QStringLiteral("CbIntegrator"));
+  for (const auto& [kind, description] :
+       {std::pair{IntegratorKind::kRk4, "the model's own"},
+        std::pair{IntegratorKind::kDopri5, "Dormand-Prince 5(4)"},
+        std::pair{IntegratorKind::kFehlberg78, "Runge-Kutta-Fehlberg 7(8)"}}) {
+    const QString name = QString::fromStdString(std::string(integrator_name(kind)));
+    CbIntegrator->addItem(QStringLiteral("%1 (%2)").arg(name, QLatin1String(description)),
+                          static_cast<int>(kind));
+  }
+  EdRelativeTolerance = new QLineEdit(GbIntegrator);
+  EdRelativeTolerance->setObjectName(QStringLiteral("EdRelativeTolerance"));
+  EdRelativeTolerance->setFixedWidth(
+      EdRelativeTolerance->fontMetrics().horizontalAdvance(QStringLiteral("0.000000001")) + 16);
+  EdRelativeTolerance->setToolTip(
+      QStringLiteral("Each state's error per step, as a fraction of its size (dopri5 and rkf78; "
+                     "rk4 keeps the model's tolerance of 1E-8)"));
+  EdRelativeTolerance->installEventFilter(this);
+  auto* integrator = new QFormLayout(GbIntegrator);
+  integrator->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
+  integrator->addRow(QStringLiteral("&Method"), CbIntegrator);
+  integrator->addRow(QStringLiteral("&Relative tolerance"), EdRelativeTolerance);
+
   BtnClose = new QPushButton(QStringLiteral("&Close"), this);
   BtnClose->setObjectName(QStringLiteral("BtnClose"));
   BtnClose->setDefault(true);
@@ -102,6 +138,8 @@ TFmRunOptions::TFmRunOptions(ProgramState& program, Dialogs& dialogs, QWidget* p
   layout->addSpacing(6);
   layout->addLayout(options);
   layout->addWidget(MmInfo);
+  layout->addWidget(GbIntegrator);
+  layout->addSpacing(6);
   layout->addLayout(buttons);
   setMinimumWidth(440);
 
@@ -120,6 +158,11 @@ TFmRunOptions::TFmRunOptions(ProgramState& program, Dialogs& dialogs, QWidget* p
           [this] { CbResetStates->setChecked(true); });
   connect(EdRepeatDriveTime, &QLineEdit::returnPressed, this, &TFmRunOptions::leave_repeat_box);
   connect(EdResetStateTime, &QLineEdit::returnPressed, this, &TFmRunOptions::leave_reset_box);
+  connect(CbIntegrator, &QComboBox::activated, this, [this](int index) {
+    choose_integrator(static_cast<IntegratorKind>(CbIntegrator->itemData(index).toInt()));
+  });
+  connect(EdRelativeTolerance, &QLineEdit::returnPressed, this,
+          &TFmRunOptions::leave_tolerance_box);
   connect(BtnClose, &QPushButton::clicked, this, &TFmRunOptions::close_clicked);
   load_from_settings();
 }
@@ -152,6 +195,42 @@ void TFmRunOptions::load_from_settings() {
     enable_options(false);
   }
   loading_ = false;
+  load_integrator();
+}
+
+void TFmRunOptions::load_integrator() {
+  const RunSettings& settings = program_.settings;
+  CbIntegrator->setCurrentIndex(CbIntegrator->findData(static_cast<int>(settings.integrator)));
+  const bool embedded = settings.integrator != IntegratorKind::kRk4;
+  EdRelativeTolerance->setEnabled(embedded);
+  EdRelativeTolerance->setText(QString::fromStdString(
+      shortest_decimal_text(embedded ? settings.relative_tolerance : settings.tolerance)));
+}
+
+void TFmRunOptions::choose_integrator(IntegratorKind kind) {
+  program_.set(&RunSettings::integrator, kind);
+  load_integrator();
+}
+
+void TFmRunOptions::leave_tolerance_box() {
+  // An unedited box keeps the stored number exactly.
+  if (!EdRelativeTolerance->isEnabled() || !EdRelativeTolerance->isModified()) return;
+  const QString text = EdRelativeTolerance->text().trimmed();
+  const std::optional<double> typed = parse_value_cell(text);
+  std::string problem;
+  if (!typed) {
+    problem = std::string(kToleranceCaption) + ": " + std::string(kRelativeToleranceExpected) +
+              ", found \"" + text.toStdString() + "\"";
+  } else {
+    problem = relative_tolerance_problem(*typed, kToleranceCaption);
+  }
+  if (problem.empty()) {
+    program_.set(&RunSettings::relative_tolerance, *typed);
+  } else {
+    dialogs_.message(this, MessageKind::kWarning, QString::fromStdString(problem),
+                     MessageButtons::kOk);
+  }
+  load_integrator();
 }
 
 void TFmRunOptions::choose_special() {
@@ -219,6 +298,7 @@ void TFmRunOptions::done(int result) {
   // the Run menu then shows the run type the settings hold.
   if (focusWidget() == EdRepeatDriveTime) leave_repeat_box();
   if (focusWidget() == EdResetStateTime) leave_reset_box();
+  if (focusWidget() == EdRelativeTolerance) leave_tolerance_box();
   emit run_type_checked(program_.settings.repeat_drivers || program_.settings.reset_states);
   QDialog::done(result);
 }
@@ -234,6 +314,7 @@ bool TFmRunOptions::eventFilter(QObject* watched, QEvent* event) {
     if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
       if (watched == EdRepeatDriveTime) leave_repeat_box();
       if (watched == EdResetStateTime) leave_reset_box();
+      if (watched == EdRelativeTolerance) leave_tolerance_box();
     }
   }
   return QDialog::eventFilter(watched, event);

@@ -1,6 +1,7 @@
 // The run options: a normal run, or a special run with drivers repeated from
 // the start time and/or selected states reset to their run-start values, each
-// every so many days.
+// every so many days; and the integrator that advances the states, with the
+// relative tolerance of the embedded pairs.
 #pragma once
 
 #include <QDialog>
@@ -9,6 +10,7 @@
 #include "ui/program_state.hpp"
 
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -32,6 +34,12 @@ class TFmRunOptions : public QDialog {
   void choose_special();
   void leave_repeat_box();
   void leave_reset_box();
+  // Choosing an integrator takes effect at once; the tolerance box is open
+  // to the embedded pairs only (rk4 keeps the model's fixed tolerance).
+  void choose_integrator(IntegratorKind kind);
+  // Leaving the tolerance box stores its number, or refuses it as the command
+  // line refuses --rtol and shows the stored tolerance again.
+  void leave_tolerance_box();
   void close_clicked();
 
  signals:
@@ -51,6 +59,8 @@ class TFmRunOptions : public QDialog {
   // Leaving a time box: stores its integer, or falls back to a normal run.
   void leave_time_box(QLineEdit* box, std::int32_t RunSettings::*stored, const QString& warning);
   void enable_options(bool enabled);
+  // The integrator's controls drawn from the settings.
+  void load_integrator();
 
   ProgramState& program_;
   Dialogs& dialogs_;
@@ -64,6 +74,9 @@ class TFmRunOptions : public QDialog {
   QLineEdit* EdResetStateTime;
   QLabel* LblTimeUnit2;
   QPlainTextEdit* MmInfo;
+  QGroupBox* GbIntegrator;
+  QComboBox* CbIntegrator;
+  QLineEdit* EdRelativeTolerance;
   QPushButton* BtnClose;
   bool loading_ = false;
 };

@@ -92,6 +92,18 @@ TFmTrouble::TFmTrouble(const QString& model_name, Dialogs& dialogs, QWidget* par
   MmError->setFixedHeight(MmError->fontMetrics().lineSpacing() * 5 + 12);
   MmError->setLineWrapMode(QPlainTextEdit::WidgetWidth);
 
+  LblDetail = new QLabel(QStringLiteral("When and where the run stopped:"), this);
+  LblDetail->setObjectName(QStringLiteral("LblDetail"));
+  MmDetail = new QPlainTextEdit(this);
+  MmDetail->setObjectName(QStringLiteral("MmDetail"));
+  MmDetail->setReadOnly(true);
+  MmDetail->setAccessibleName(QStringLiteral("When and where the run stopped"));
+  MmDetail->setFixedHeight(MmDetail->fontMetrics().lineSpacing() * 6 + 12);
+  MmDetail->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  // Wide enough for the longest of the usual lines to stay whole.
+  MmDetail->setMinimumWidth(MmDetail->fontMetrics().horizontalAdvance(QLatin1Char('x')) * 72);
+  LblDetail->setBuddy(MmDetail);
+
   BtnOK = new QPushButton(QStringLiteral("OK"), this);
   BtnOK->setObjectName(QStringLiteral("BtnOK"));
   BtnOK->setDefault(true);
@@ -114,20 +126,31 @@ TFmTrouble::TFmTrouble(const QString& model_name, Dialogs& dialogs, QWidget* par
   layout->setContentsMargins(16, 16, 16, 12);
   layout->addLayout(top);
   layout->addWidget(MmError);
+  layout->addWidget(LblDetail);
+  layout->addWidget(MmDetail);
   layout->addLayout(buttons);
 
   connect(BtnOK, &QPushButton::clicked, this, &QDialog::accept);
 }
 
-void TFmTrouble::set_message(const QString& message) {
+void TFmTrouble::set_message(const QString& message, const QString& detail) {
   MmError->clear();
   MmError->setPlainText(message);
+  // The detail's items come indented for a terminal; here each is a line.
+  QStringList lines = detail.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+  for (QString& line : lines) line = line.trimmed();
+  MmDetail->setPlainText(lines.join(QLatin1Char('\n')));
+  LblDetail->setVisible(!lines.isEmpty());
+  MmDetail->setVisible(!lines.isEmpty());
+  adjustSize();
 }
 
 QString TFmTrouble::message() const { return MmError->toPlainText(); }
 
-int TFmTrouble::show_failure(const QString& message) {
-  set_message(message);
+QString TFmTrouble::detail() const { return MmDetail->toPlainText(); }
+
+int TFmTrouble::show_failure(const QString& message, const QString& detail) {
+  set_message(message, detail);
   BtnOK->setFocus();
   return exec();
 }

@@ -1,11 +1,13 @@
 // The error window of an interactive run: the failure that ended the run, in
-// the memo MmError, beside a picture that offers a little comfort when clicked.
+// the memo MmError, with when and where the run stopped below it, beside a
+// picture that offers a little comfort when clicked.
 #pragma once
 
 #include <QDialog>
 
 #include "ui/dialogs.hpp"
 
+class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -19,11 +21,14 @@ class TFmTrouble : public QDialog {
  public:
   TFmTrouble(const QString& model_name, Dialogs& dialogs, QWidget* parent = nullptr);
 
-  // Clears the memo and makes `message` its only line (the window is not shown).
-  void set_message(const QString& message);
+  // Clears the memo and makes `message` its only line, and shows `detail`
+  // (the run's failure detail, one item a line) below it, or nothing when
+  // empty (the window is not shown).
+  void set_message(const QString& message, const QString& detail = {});
   QString message() const;
+  QString detail() const;
   // set_message(), then exec().
-  int show_failure(const QString& message);
+  int show_failure(const QString& message, const QString& detail = {});
 
   // Clicking the picture: "Got milk?".
   void picture_clicked();
@@ -32,6 +37,8 @@ class TFmTrouble : public QDialog {
   Dialogs& dialogs_;
   TroublePicture* Image1;
   QPlainTextEdit* MmError;
+  QLabel* LblDetail;
+  QPlainTextEdit* MmDetail;
   QPushButton* BtnOK;
 };
 

@@ -82,8 +82,9 @@ class TMainForm : public QMainWindow {
   TFmDisplayData& display_window() noexcept { return *display_; }
 
  signals:
-  // The worker's progress, queued to the progress window.
-  void run_progress(int percent);
+  // The worker's progress (percent done, model time reached in days), queued
+  // to the progress window.
+  void run_progress(int percent, double present_time);
   // A run has ended and its end has been dealt with (tables committed,
   // window refreshed, any failure shown or reported).
   void run_finished();

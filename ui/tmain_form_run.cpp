@@ -47,6 +47,16 @@ class ProgressThrottle {
   std::chrono::steady_clock::time_point last_{};
 };
 
+// A message shared with the command line, where it continues a prefix, as a
+// sentence of its own: a capital first and a full stop at the end.
+std::string as_sentence(std::string_view text) {
+  std::string sentence(text);
+  if (!sentence.empty()) {
+    sentence[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(sentence[0])));
+  }
+  return sentence + ".";
+}
+
 }  // namespace
 
 void TMainForm::BtnRunClick() {
@@ -65,11 +75,8 @@ void TMainForm::BtnRunClick() {
 void TMainForm::check_run_settings() {
   const RunSettings& settings = program_.settings;
   switch (check_run_times(settings)) {
-    case RunTimesProblem::kStopNotAfterStart: {
-      std::string sentence(kStopNotAfterStartMessage);
-      sentence[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(sentence[0])));
-      throw std::runtime_error(sentence + ".");
-    }
+    case RunTimesProblem::kStopNotAfterStart:
+      throw std::runtime_error(as_sentence(kStopNotAfterStartMessage));
     case RunTimesProblem::kStepLongerThanRun:
       throw std::runtime_error("The time step of " + shortest_decimal_text(settings.time_step) +
                                " days is longer than the run (" +
@@ -90,8 +97,8 @@ void TMainForm::start_run() {
   const bool interactive = !settings.unattended();
 
   // Drivers looked up past the file's last record hold its values: say so
-  // before the run. A driver file that cannot be read is left to the run,
-  // which reports it as its failure.
+  // before the run, which the user may then leave unmade. A driver file that cannot be read is left
+  // to the run, which reports it as its failure.
   if (interactive) {
     std::string warning;
     try {
@@ -100,9 +107,11 @@ void TMainForm::start_run() {
     } catch (const EInOutError&) {
       warning.clear();
     }
-    if (!warning.empty()) {
-      dialogs_.message(this, MessageKind::kInformation, QString::fromStdString(warning),
-                       MessageButtons::kOk);
+    if (!warning.empty() &&
+        dialogs_.message(this, MessageKind::kInformation,
+                         QString::fromStdString(as_sentence(warning)),
+                         MessageButtons::kContinueCancel) != MessageAnswer::kOk) {
+      return;
     }
   }
 
@@ -133,9 +142,9 @@ std::jthread TMainForm::start_worker(const RunSettings& settings, bool interacti
         ProgressThrottle throttle;
         RunProgress progress;
         if (interactive) {
-          progress = [this, &throttle](int percent, double) {
+          progress = [this, &throttle](int percent, double present_time) {
             try {
-              if (throttle.due(percent)) emit run_progress(percent);
+              if (throttle.due(percent)) emit run_progress(percent, present_time);
             } catch (...) {
               // A progress update that cannot be posted is skipped.
             }
@@ -205,7 +214,8 @@ void TMainForm::finish_run(const RunResult& result, bool interactive) {
     activateWindow();
     if (focus_before_run_ != nullptr) focus_before_run_->setFocus(Qt::OtherFocusReason);
     if (result.outcome == RunOutcome::kFailed) {
-      trouble_->show_failure(QString::fromStdString(result.failure_message()));
+      trouble_->show_failure(QString::fromStdString(result.failure_message()),
+                             QString::fromStdString(failure_detail_text(result)));
     }
   } else if (result.outcome == RunOutcome::kFailed) {
     // Unattended: the failure goes on, unchanged, to the program-wide handler.

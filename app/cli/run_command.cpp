@@ -41,8 +41,7 @@ class ProgressBar {
 
   void update(int percent, double present_time) {
     if (!line_.due(static_cast<std::size_t>(percent))) return;
-    const std::string left =
-        time_left_text(line_.elapsed(), present_time, start_time_, stop_time_);
+    const std::string left = time_left_text(line_.elapsed(), present_time, start_time_, stop_time_);
     char percentage[8];
     std::snprintf(percentage, sizeof percentage, "%3d%%", percent);
     line_.draw(static_cast<std::size_t>(percent), 100,

@@ -22,6 +22,7 @@
 #include "run/record_sink.hpp"
 #include "run/run.hpp"
 #include "tests/ui/main_form_testing.hpp"
+#include "tests/ui/run_comparison.hpp"
 #include "ui/tfm_display_data.hpp"
 #include "ui/tfm_progress.hpp"
 #include "ui/tfm_run_options.hpp"
@@ -33,48 +34,11 @@ using namespace vindrel::ui::testing;
 
 namespace {
 
-constexpr int kRunTimeout = 240000;  // ms: a generous bound, not a measurement
-
-QByteArray contents(const QString& file_name) {
-  QFile file(file_name);
-  if (!file.open(QIODevice::ReadOnly)) return {};
-  return file.readAll();
-}
-
 // The same run made directly, without any window.
 RunResult reference_run(const Model& model, RunSettings settings, const QString& output) {
   settings.output_file = output.toStdString();
   OutputFileSink sink(settings.output_file);
   return Run(model, settings, sink);
-}
-
-// The example's driver file with its first `records` records, and record
-// `bad_record` (1-based, 0 for none) given a maximum temperature no forest sees.
-QString driver_copy(const QString& file_name, int records, int bad_record) {
-  QFile source(example_file("vindrel-example.drr"));
-  if (!source.open(QIODevice::ReadOnly)) qFatal("example drivers");
-  QList<QByteArray> lines = source.readAll().split('\n');
-  QByteArray text;
-  for (int i = 0; i < 2 + records && i < lines.size(); ++i) {
-    QByteArray line = lines[i];
-    if (bad_record > 0 && i == 1 + bad_record) line.replace(52, 25, "1.000000000000E+300       ");
-    text += line + '\n';
-  }
-  QFile copy(file_name);
-  if (!copy.open(QIODevice::WriteOnly)) qFatal("driver copy");
-  copy.write(text);
-  return file_name;
-}
-
-// vindrel-cli from the same build, run with `arguments`; false when it is not
-// there or fails.
-bool cli_run(const QStringList& arguments) {
-  const QString cli = QCoreApplication::applicationDirPath() + "/../../app/vindrel-cli";
-  if (!QFileInfo::exists(cli)) return false;
-  QProcess process;
-  process.start(cli, QStringList{"run", "--quiet"} + arguments);
-  return process.waitForFinished(kRunTimeout) && process.exitStatus() == QProcess::NormalExit &&
-         process.exitCode() == 0;
 }
 
 }  // namespace
@@ -310,11 +274,22 @@ class TestRunFromWindow : public QObject {
     const std::string warning = drivers_end_warning(
         window.program().settings, last_driver_record_time(drivers.toStdString(), MakeModel()));
     QVERIFY(!warning.empty());
+    // A sentence of its own, with Continue and Cancel; Cancel makes no run.
+    QString sentence = QString::fromStdString(warning) + '.';
+    sentence[0] = sentence[0].toUpper();
+    QVERIFY(sentence.startsWith(QStringLiteral("The driver file ends at day 10")));
     QSignalSpy finished(&window, &TMainForm::run_finished);
+    dialogs.answers = {MessageAnswer::kCancel};
+    child<QPushButton>(window, "BtnRun")->click();
+    QCOMPARE(dialogs.texts(), QStringList{sentence});
+    QCOMPARE(dialogs.messages[0].buttons, MessageButtons::kContinueCancel);
+    QVERIFY(!window.running());
+    QVERIFY(!QFileInfo::exists(path("short.out")));
+    dialogs.answers = {MessageAnswer::kOk};  // Continue
     child<QPushButton>(window, "BtnRun")->click();
     QVERIFY(finished.wait(kRunTimeout));
-    QCOMPARE(dialogs.texts(), QStringList{QString::fromStdString(warning)});
-    QCOMPARE(dialogs.messages[0].kind, MessageKind::kInformation);
+    QCOMPARE(dialogs.texts(), (QStringList{sentence, sentence}));
+    QCOMPARE(dialogs.messages[1].kind, MessageKind::kInformation);
     QCOMPARE(window.program().present_time, 20.0);
   }
 
