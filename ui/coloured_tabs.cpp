@@ -1,24 +1,127 @@
 #include "ui/coloured_tabs.hpp"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QSizePolicy>
 #include <QToolTip>
 #include <algorithm>
+#include <vector>
 
 namespace vindrel::ui {
 
 namespace {
 constexpr int kGap = 2;  // between tabs, pixels
+
+// One tab as a screen reader meets it: a page tab named by its caption,
+// selected when its page is shown, pressed to show its page.
+class TabAccessible : public QAccessibleInterface, public QAccessibleActionInterface {
+ public:
+  TabAccessible(ColouredTabs* tabs, int index) : tabs_(tabs), index_(index) {}
+
+  bool isValid() const override { return tabs_ != nullptr && index_ < tabs_->count(); }
+  QObject* object() const override { return nullptr; }
+  QWindow* window() const override { return parent() ? parent()->window() : nullptr; }
+  QAccessibleInterface* parent() const override {
+    return QAccessible::queryAccessibleInterface(tabs_.data());
+  }
+  QAccessibleInterface* child(int) const override { return nullptr; }
+  int childCount() const override { return 0; }
+  int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+  QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+  QString text(QAccessible::Text kind) const override {
+    return isValid() && kind == QAccessible::Name ? tabs_->tab_text(index_) : QString();
+  }
+  void setText(QAccessible::Text, const QString&) override {}
+  QRect rect() const override {
+    if (!isValid()) return {};
+    const QRect r = tabs_->tab_rect(index_);
+    return {tabs_->mapToGlobal(r.topLeft()), r.size()};
+  }
+  QAccessible::Role role() const override { return QAccessible::PageTab; }
+  QAccessible::State state() const override {
+    QAccessible::State state;
+    if (!isValid()) return state;
+    state.selectable = true;
+    state.focusable = true;
+    state.selected = index_ == tabs_->current();
+    state.focused = state.selected && tabs_->hasFocus();
+    state.invisible = !tabs_->isVisible();
+    return state;
+  }
+  void* interface_cast(QAccessible::InterfaceType type) override {
+    return type == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface*>(this)
+                                                : nullptr;
+  }
+
+  QStringList actionNames() const override { return {pressAction()}; }
+  void doAction(const QString& name) override {
+    if (isValid() && name == pressAction()) tabs_->set_current(index_);
+  }
+  QStringList keyBindingsForAction(const QString&) const override { return {}; }
+
+ private:
+  QPointer<ColouredTabs> tabs_;
+  int index_;
+};
+
+// The tabs as a page tab list whose children are the tabs. The tabs'
+// interfaces are made when first asked for and live as long as this one.
+class ColouredTabsAccessible : public QAccessibleWidget {
+ public:
+  explicit ColouredTabsAccessible(ColouredTabs* tabs)
+      : QAccessibleWidget(tabs, QAccessible::PageTabList) {}
+  ~ColouredTabsAccessible() override {
+    for (const QAccessible::Id id : children_) QAccessible::deleteAccessibleInterface(id);
+  }
+
+  int childCount() const override { return tabs()->count(); }
+  QAccessibleInterface* child(int index) const override {
+    if (index < 0 || index >= tabs()->count()) return nullptr;
+    while (static_cast<int>(children_.size()) <= index) {
+      const int next = static_cast<int>(children_.size());
+      children_.push_back(
+          QAccessible::registerAccessibleInterface(new TabAccessible(tabs(), next)));
+    }
+    return QAccessible::accessibleInterface(children_[static_cast<std::size_t>(index)]);
+  }
+  int indexOfChild(const QAccessibleInterface* child) const override {
+    for (std::size_t i = 0; i < children_.size(); ++i) {
+      if (QAccessible::accessibleInterface(children_[i]) == child) return static_cast<int>(i);
+    }
+    return -1;
+  }
+  QAccessibleInterface* childAt(int x, int y) const override {
+    const QPoint point = tabs()->mapFromGlobal(QPoint(x, y));
+    for (int i = 0; i < tabs()->count(); ++i) {
+      if (tabs()->tab_rect(i).contains(point)) return child(i);
+    }
+    return nullptr;
+  }
+
+ private:
+  ColouredTabs* tabs() const { return static_cast<ColouredTabs*>(widget()); }
+  mutable std::vector<QAccessible::Id> children_;
+};
+
+QAccessibleInterface* coloured_tabs_accessible(const QString&, QObject* object) {
+  auto* tabs = qobject_cast<ColouredTabs*>(object);
+  return tabs != nullptr ? new ColouredTabsAccessible(tabs) : nullptr;
 }
+
+}  // namespace
 
 ColouredTabs::ColouredTabs(QWidget* parent) : QWidget(parent) {
   QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Fixed);
   policy.setHeightForWidth(true);
   setSizePolicy(policy);
   setFocusPolicy(Qt::StrongFocus);
+  static const bool accessible = (QAccessible::installFactory(&coloured_tabs_accessible), true);
+  Q_UNUSED(accessible);
 }
 
 int ColouredTabs::add_tab(const QString& text, const QColor& colour, const QColor& text_colour) {
@@ -39,6 +142,12 @@ void ColouredTabs::set_current(int index) {
   if (index < 0 || index >= count() || index == current_) return;
   current_ = index;
   update();
+  if (QAccessible::isActive()) {
+    // A screen reader follows the selected tab.
+    QAccessibleEvent selected(this, hasFocus() ? QAccessible::Focus : QAccessible::Selection);
+    selected.setChild(index);
+    QAccessible::updateAccessibility(&selected);
+  }
   emit current_changed(index);
 }
 

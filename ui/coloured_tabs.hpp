@@ -1,7 +1,8 @@
 // A page selector whose tabs each have their own colour and text colour,
 // wrapped into as many rows as the width needs, so that every page of a
 // window with fifty pages is in sight at once. The selected tab is drawn
-// raised with a bold caption; the arrow keys move between tabs.
+// raised with a bold caption; the arrow keys move between tabs. A screen
+// reader meets it as a page tab list with one named tab per page.
 #pragma once
 
 #include <QColor>

@@ -43,6 +43,18 @@ void StateTableModel::save_values() {
   }
 }
 
+QVariant StateTableModel::data(const QModelIndex& index, int role) const {
+  const bool check = index.column() == kHoldConstant || index.column() == kReset;
+  if (role != Qt::AccessibleTextRole || !check || !index.isValid() || index.row() >= rowCount()) {
+    return TableModel::data(index, role);
+  }
+  const Tstatevariable& state = model_.states[index.row() + 1];
+  const QString named = QStringLiteral("%1 (%2)").arg(text(state.symbol), text(state.name));
+  return (index.column() == kHoldConstant ? QStringLiteral("Hold constant: ")
+                                          : QStringLiteral("Reset: ")) +
+         named;
+}
+
 QVariant StateTableModel::shown(int row, int column) const {
   const Tstatevariable& state = model_.states[row + 1];
   switch (column) {

@@ -25,6 +25,11 @@ class StateTableModel : public TableModel {
   // Writes every value cell into the state table; every cell must be a number.
   void save_values();
 
+  // Beside the table's roles, the check boxes' names for a screen reader
+  // (Qt::AccessibleTextRole): "Hold constant: Cf (C: foliar)", "Reset: Cf
+  // (C: foliar)".
+  QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+
  protected:
   QVariant shown(int row, int column) const override;
   bool checked(int row, int column) const override;

@@ -74,6 +74,7 @@ TFmParameter::TFmParameter(ProgramState& program, Dialogs& dialogs, TDataForm& d
       BtnClose(new QPushButton(QStringLiteral("&Cancel"), this)) {
   setObjectName(QStringLiteral("TFmParameter"));
   tabs_->setObjectName(QStringLiteral("PageControl"));
+  tabs_->setAccessibleName(QStringLiteral("Processes"));
   EdFilter->setObjectName(QStringLiteral("EdFilter"));
   LbFound->setObjectName(QStringLiteral("LbFound"));
   LbCalculation->setObjectName(QStringLiteral("LbCalculation"));
@@ -139,6 +140,7 @@ void TFmParameter::build_pages() {
     page.process = p;
     page.widget = new QWidget(stack_);
     page.widget->setObjectName(QStringLiteral("Ts%1").arg(p - states));
+    page.widget->setAccessibleName(qtext(process.name));
 
     page.symbol = new QLabel(qtext(process.symbol), page.widget);
     page.value = new QLabel(page.widget);
