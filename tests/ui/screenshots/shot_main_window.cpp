@@ -1,6 +1,6 @@
 // Pictures of the main window and the windows of a run: the main window with
-// the example chosen, the run options, the progress window during a long run
-// and the error window.
+// the example chosen, the run options with an embedded pair chosen, the
+// progress window during a long run and the error window of a failed run.
 #include <QApplication>
 #include <QDir>
 #include <QLineEdit>
@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include "tests/ui/main_form_testing.hpp"
+#include "tests/ui/run_comparison.hpp"
 #include "tests/ui/screenshots/screenshot_registry.hpp"
 #include "ui/tfm_progress.hpp"
 #include "ui/tfm_run_options.hpp"
@@ -62,6 +63,8 @@ VINDREL_SCREENSHOT(run_options) {
   TFmRunOptions& options = window.run_options_window();
   window.program().set(&vindrel::RunSettings::repeat_drivers, true);
   window.program().set(&vindrel::RunSettings::repeat_time, 365);
+  window.program().set(&vindrel::RunSettings::integrator, vindrel::IntegratorKind::kDopri5);
+  window.program().set(&vindrel::RunSettings::relative_tolerance, 1e-7);
   options.show();
   shot.save(options, QStringLiteral("run_options"));
 }
@@ -84,10 +87,20 @@ VINDREL_SCREENSHOT(progress) {
 }
 
 VINDREL_SCREENSHOT(trouble) {
+  // A run of the example whose sixth day is far too hot: the run fails in its
+  // sixth step and the error window says where.
   testing::ScriptedDialogs dialogs;
   TMainForm window(dialogs);
-  TFmTrouble& trouble = window.trouble_window();
-  trouble.set_message(QStringLiteral("Step size too small in routine ODEIntegrator"));
-  trouble.show();
-  shot.save(trouble, QStringLiteral("trouble"));
+  window.show();
+  window.enter_file_names(shot.example_parameter_file(),
+                          testing::driver_copy(shot.scratch(QStringLiteral("hot.drr")), 30, 5),
+                          shot.scratch(QStringLiteral("hot.out")));
+  type_time(window, "MEStopTime", QStringLiteral("20"));
+  QSignalSpy finished(&window, &TMainForm::run_finished);
+  testing::when_modal([&](QWidget* trouble) {
+    shot.save(*trouble, QStringLiteral("trouble"));
+    trouble->close();
+  });
+  window.findChild<QPushButton*>(QStringLiteral("BtnRun"))->click();
+  finished.wait(60000);
 }
