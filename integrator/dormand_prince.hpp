@@ -7,7 +7,7 @@
 // vector operation runs over the whole capacity, a number the compiler knows,
 // so that it unrolls and vectorises them without a remainder; the elements
 // past the n that take part are kept at zero (see EmbeddedIntegrator), so the
-// arithmetic on them is harmless. The error test runs over the first n only.
+// arithmetic on them is harmless, and their errors are zero in the error test.
 #pragma once
 
 #include <algorithm>
@@ -57,30 +57,10 @@ struct ErrorScale {
   const Vector<Capacity>* floor;  // each element's typical size
 };
 
-// The largest of the first n scaled errors. Throws EInvalidOp (kNonFiniteError)
-// when one of them, or one of the first n new states, is not a finite number:
-// a maximum taken with comparisons would pass over a NaN.
-template <std::size_t Capacity>
-double largest_finite(const Vector<Capacity>& scaled, const Vector<Capacity>& states,
-                      std::size_t n) {
-  // Two maxima and the finiteness as bits, so that the loop carries no chain
-  // of dependent comparisons and branches.
-  double even = 0.0;
-  double odd = 0.0;
-  std::uint64_t marks = 0;
-  std::size_t i = 0;
-  for (; i + 2 <= n; i += 2) {
-    even = std::max(even, scaled[i]);
-    odd = std::max(odd, scaled[i + 1]);
-    marks |= non_finite_mark(scaled[i]) | non_finite_mark(scaled[i + 1]) |
-             non_finite_mark(states[i]) | non_finite_mark(states[i + 1]);
-  }
-  if (i < n) {
-    even = std::max(even, scaled[i]);
-    marks |= non_finite_mark(scaled[i]) | non_finite_mark(states[i]);
-  }
-  if ((marks >> 63) != 0) throw EInvalidOp(kNonFiniteError);
-  return std::max(even, odd);
+// One element's error relative to its scale (see ErrorScale), never below +0.
+// std::max keeps a NaN state (its first argument), so the test sees it.
+inline double relative_error(double error, double y, double dydx, double h, double floor) {
+  return std::fabs(error) / (std::max(std::fabs(y), floor) + std::fabs(h * dydx) + kTiny);
 }
 
 template <std::size_t Capacity>
@@ -138,20 +118,32 @@ class DormandPrince54 {
     }
     system(ynew, k7, x + h);
 
-    // The error of each element relative to its scale, over the whole
-    // capacity so that the divisions go in pairs; the elements past n are
-    // zero over a positive scale and are not read.
+    // The error of each element relative to its scale, its largest and
+    // whether it or a new state is not finite, in one pass over the whole
+    // capacity: the elements past n are zero (their error is +0 over a
+    // positive scale) and change neither. Two maxima and the finiteness as
+    // bits, so that the loop carries no chain of dependent comparisons and
+    // branches, and the maximum is exact whatever the order.
     const double h1 = h * e1, h3 = h * e3, h4 = h * e4, h5 = h * e5, h6 = h * e6, h7 = h * e7;
     const V& floor = *scale.floor;
-    V& scaled = stage_;
-    for (std::size_t i = 0; i < Capacity; ++i) {
-      const double error =
+    double even = 0.0;
+    double odd = 0.0;
+    std::uint64_t marks = 0;
+    static_assert(Capacity % 2 == 0, "the error pass takes the elements in pairs");
+    for (std::size_t i = 0; i < Capacity; i += 2) {
+      const double error0 =
           h1 * k1[i] + h3 * k3_[i] + h4 * k4_[i] + h5 * k5_[i] + h6 * k6_[i] + h7 * k7[i];
-      // std::max keeps a NaN state (its first argument), so the test sees it.
-      const double size = std::max(std::fabs(y[i]), floor[i]);
-      scaled[i] = std::fabs(error) / (size + std::fabs(h * k1[i]) + kTiny);
+      const double error1 = h1 * k1[i + 1] + h3 * k3_[i + 1] + h4 * k4_[i + 1] + h5 * k5_[i + 1] +
+                            h6 * k6_[i + 1] + h7 * k7[i + 1];
+      const double scaled0 = relative_error(error0, y[i], k1[i], h, floor[i]);
+      const double scaled1 = relative_error(error1, y[i + 1], k1[i + 1], h, floor[i + 1]);
+      even = std::max(even, scaled0);
+      odd = std::max(odd, scaled1);
+      marks |= non_finite_mark(scaled0) | non_finite_mark(scaled1) | non_finite_mark(ynew[i]) |
+               non_finite_mark(ynew[i + 1]);
     }
-    return largest_finite(scaled, ynew, scale.count);
+    if ((marks >> 63) != 0) throw EInvalidOp(kNonFiniteError);
+    return std::max(even, odd);
   }
 
  private:

@@ -57,9 +57,7 @@ double scaled_error(const Vector<Capacity>& err, const Vector<Capacity>& y,
   double worst = 0.0;
   bool finite = true;
   for (std::size_t i = 0; i < scale.count; ++i) {
-    // std::max keeps a NaN state (its first argument), so the test sees it.
-    const double size = std::max(std::fabs(y[i]), floor[i]);
-    const double scaled = std::fabs(err[i]) / (size + std::fabs(h * dydx[i]) + kTiny);
+    const double scaled = relative_error(err[i], y[i], dydx[i], h, floor[i]);
     finite = finite && std::isfinite(scaled);
     worst = scaled > worst ? scaled : worst;
   }
@@ -188,7 +186,12 @@ EmbeddedSteps EmbeddedIntegrator<Stepper, Capacity>::integrate(V& ystart, double
   // harmless and never reaches the error test.
   auto system = [&derivs, count](const V& y, V& dydx, double x) {
     derivs(y, dydx, x);
-    for (std::size_t i = count; i < Capacity; ++i) dydx[i] = 0.0;
+    // Mostly one element or none: a loop from `count` on would be made a
+    // string instruction, whose start costs more than the stores.
+    if (count < Capacity) {
+      dydx[count] = 0.0;
+      for (std::size_t i = count + 1; i < Capacity; ++i) dydx[i] = 0.0;
+    }
   };
   const ErrorScale<Capacity> scale{count, floor_};
   EmbeddedSteps steps;
