@@ -5,6 +5,9 @@
 //
 // Each time step is timed with the thread's CPU clock, and the figure compared
 // is the sum of every step's best time over the passes (cpu_clock.hpp).
+// The runs take the driver records they reach read once before the passes, as
+// the runs of a study do; reading them (which a run alone does at its start)
+// is timed on its own and given per simulated year.
 // "with output" writes a record every day into a file in the scratch folder;
 // "without output" writes the header only (the output step is longer than the
 // run), so the difference is the cost of the records. The counters give the
@@ -14,6 +17,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <memory>
 #include <vector>
 
 #include "bench/bench_data.hpp"
@@ -72,6 +76,10 @@ void run_years(benchmark::State& state, bool with_output,
   StepTimer timer(steps);
   const RunProgress progress = [&timer](int, double) { timer.lap(); };
 
+  const double reading_start = thread_cpu_seconds();
+  const std::shared_ptr<const DriverRecords> drivers = read_run_drivers(stand, settings);
+  const double reading = thread_cpu_seconds() - reading_start;
+
   const EvaluationCount before = evaluation_count();
   Model model;
   double best_run = std::numeric_limits<double>::infinity();
@@ -82,7 +90,8 @@ void run_years(benchmark::State& state, bool with_output,
     OutputFileSink sink(settings.output_file);
     state.ResumeTiming();
     timer.start();
-    if (Run(std::move(model), settings, sink, {}, progress).outcome != RunOutcome::kCompleted) {
+    if (Run(std::move(model), settings, drivers, sink, {}, progress).outcome !=
+        RunOutcome::kCompleted) {
       state.SkipWithError("the run did not complete");
       break;
     }
@@ -116,6 +125,7 @@ void run_years(benchmark::State& state, bool with_output,
   for (const double time : best_steps) best += time;
   state.counters[kBestMsPerYear] = best * 1e3 / kRunYears;
   state.counters[kBestPassMsPerYear] = best_run * 1e3 / kRunYears;
+  state.counters[kDriverRecordsMsPerYear] = reading * 1e3 / kRunYears;
 }
 
 void BM_RunWithoutOutput(benchmark::State& state) { run_years(state, false); }
