@@ -13,6 +13,7 @@
 #include <stdexcept>
 
 #include "fileio/number_format.hpp"
+#include "ui/window_parts.hpp"
 
 namespace vindrel::ui {
 
@@ -28,25 +29,17 @@ double read_typed_number(const QString& text) {
 TDlgScale::TDlgScale(Dialogs& dialogs, QWidget* parent) : QDialog(parent), dialogs_(dialogs) {
   setObjectName(QStringLiteral("TDlgScale"));
   setWindowTitle(QStringLiteral("Axis Parameters"));
-  EdMinimum = new QLineEdit(this);
-  EdMinimum->setObjectName(QStringLiteral("EdMinimum"));
-  EdMaximum = new QLineEdit(this);
-  EdMaximum->setObjectName(QStringLiteral("EdMaximum"));
-  EdIncrement = new QLineEdit(this);
-  EdIncrement->setObjectName(QStringLiteral("EdIncrement"));
-  RgAxisType = new QGroupBox(QStringLiteral("Axis Type"), this);
-  RgAxisType->setObjectName(QStringLiteral("RgAxisType"));
-  RbLinear = new QRadioButton(QStringLiteral("Li&near"), RgAxisType);
-  RbLinear->setObjectName(QStringLiteral("RbLinear"));
-  RbLogarithmic = new QRadioButton(QStringLiteral("Lo&garithmic"), RgAxisType);
-  RbLogarithmic->setObjectName(QStringLiteral("RbLogarithmic"));
-  CbAutoScale = new QCheckBox(QStringLiteral("&Auto Scale"), this);
-  CbAutoScale->setObjectName(QStringLiteral("CbAutoScale"));
-  BtnOK = new QPushButton(QStringLiteral("&OK"), this);
-  BtnOK->setObjectName(QStringLiteral("BtnOK"));
+  EdMinimum = named(new QLineEdit(this), "EdMinimum");
+  EdMaximum = named(new QLineEdit(this), "EdMaximum");
+  EdIncrement = named(new QLineEdit(this), "EdIncrement");
+  RgAxisType = named(new QGroupBox(QStringLiteral("Axis Type"), this), "RgAxisType");
+  RbLinear = named(new QRadioButton(QStringLiteral("Li&near"), RgAxisType), "RbLinear");
+  RbLogarithmic =
+      named(new QRadioButton(QStringLiteral("Lo&garithmic"), RgAxisType), "RbLogarithmic");
+  CbAutoScale = named(new QCheckBox(QStringLiteral("&Auto Scale"), this), "CbAutoScale");
+  BtnOK = named(new QPushButton(QStringLiteral("&OK"), this), "BtnOK");
   BtnOK->setDefault(true);
-  BtnCancel = new QPushButton(QStringLiteral("&Cancel"), this);
-  BtnCancel->setObjectName(QStringLiteral("BtnCancel"));
+  BtnCancel = named(new QPushButton(QStringLiteral("&Cancel"), this), "BtnCancel");
 
   auto* type_layout = new QVBoxLayout(RgAxisType);
   type_layout->addWidget(RbLinear);
@@ -67,10 +60,7 @@ TDlgScale::TDlgScale(Dialogs& dialogs, QWidget* parent) : QDialog(parent), dialo
   auto* top = new QHBoxLayout();
   top->addLayout(form, 1);
   top->addLayout(right);
-  auto* buttons = new QHBoxLayout();
-  buttons->addStretch();
-  buttons->addWidget(BtnOK);
-  buttons->addWidget(BtnCancel);
+  auto* buttons = button_row({BtnOK, BtnCancel});
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(top);
   layout->addLayout(buttons);

@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "ui/window_parts.hpp"
+
 namespace vindrel::ui {
 
 void paint_vindrel_emblem(QPainter& painter, const QRectF& area) {
@@ -56,37 +58,28 @@ QIcon vindrel_icon() {
 }
 
 TFmAbout::TFmAbout(const TModelDef& info, QWidget* parent) : QDialog(parent) {
-  setObjectName(QStringLiteral("TFmAbout"));
-  setWindowTitle(QStringLiteral("About"));
-  setModal(true);
+  set_up_dialog(*this, "TFmAbout", QStringLiteral("About"), true);
 
-  auto* emblem = new QLabel(this);
-  emblem->setObjectName(QStringLiteral("ProgramIcon"));
+  auto* emblem = named(new QLabel(this), "ProgramIcon");
   emblem->setPixmap(vindrel_icon().pixmap(64, 64));
-  auto* ProductName = new QLabel(QString::fromStdString(info.ModelName), this);
-  ProductName->setObjectName(QStringLiteral("ProductName"));
+  auto* ProductName =
+      named(new QLabel(QString::fromStdString(info.ModelName), this), "ProductName");
   QFont large = ProductName->font();
   large.setPointSizeF(large.pointSizeF() * 1.6);
   large.setBold(true);
   ProductName->setFont(large);
-  auto* Version =
-      new QLabel(QStringLiteral("Version ") + QString::fromStdString(info.ModelVersion), this);
-  Version->setObjectName(QStringLiteral("Version"));
-  auto* OKButton = new QPushButton(QStringLiteral("&OK"), this);
-  OKButton->setObjectName(QStringLiteral("OKButton"));
+  auto* Version = named(
+      new QLabel(QStringLiteral("Version ") + QString::fromStdString(info.ModelVersion), this),
+      "Version");
+  auto* OKButton = named(new QPushButton(QStringLiteral("&OK"), this), "OKButton");
   OKButton->setDefault(true);
 
   auto* texts = new QVBoxLayout;
   texts->addWidget(ProductName);
   texts->addWidget(Version);
   texts->addStretch();
-  auto* top = new QHBoxLayout;
-  top->addWidget(emblem, 0, Qt::AlignTop);
-  top->addSpacing(12);
-  top->addLayout(texts, 1);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  buttons->addWidget(OKButton);
+  auto* top = picture_beside(emblem, texts, Qt::AlignTop);
+  auto* buttons = button_row({OKButton});
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(18, 18, 18, 12);
   layout->addLayout(top);

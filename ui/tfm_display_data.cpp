@@ -28,6 +28,7 @@
 #include "ui/output_table_view.hpp"
 #include "ui/tdlg_scale.hpp"
 #include "ui/tfm_series.hpp"
+#include "ui/window_parts.hpp"
 
 namespace vindrel::ui {
 namespace {
@@ -48,8 +49,7 @@ TFmDisplayData::TFmDisplayData(ProgramState& program, Dialogs& dialogs, QWidget*
   table_->set_definition(program_.model);
 
   // The time column stays in view while the table scrolls sideways.
-  SgModelOutput = new FrozenColumnTableView(this);
-  SgModelOutput->setObjectName(QStringLiteral("SgModelOutput"));
+  SgModelOutput = named(new FrozenColumnTableView(this), "SgModelOutput");
   SgModelOutput->setModel(table_);
   SgModelOutput->setWordWrap(false);
   SgModelOutput->verticalHeader()->setVisible(false);
@@ -78,8 +78,7 @@ TFmDisplayData::TFmDisplayData(ProgramState& program, Dialogs& dialogs, QWidget*
 
   auto* menu = new QMenuBar(this);
   build_menu(menu);
-  bottom_panel_ = new QWidget(this);
-  bottom_panel_->setObjectName(QStringLiteral("PnlBottom"));
+  bottom_panel_ = named(new QWidget(this), "PnlBottom");
   build_bottom_panel(bottom_panel_);
 
   auto* layout = new QVBoxLayout(this);
@@ -96,40 +95,28 @@ TFmDisplayData::~TFmDisplayData() = default;
 
 void TFmDisplayData::build_menu(QMenuBar* menu) {
   QMenu* window = menu->addMenu(QStringLiteral("&Window"));
-  MINewFile = window->addAction(QStringLiteral("&New File"));
-  MINewFile->setObjectName(QStringLiteral("MINewFile"));
-  MIClose = window->addAction(QStringLiteral("&Close"));
-  MIClose->setObjectName(QStringLiteral("MIClose"));
+  MINewFile = named(window->addAction(QStringLiteral("&New File")), "MINewFile");
+  MIClose = named(window->addAction(QStringLiteral("&Close")), "MIClose");
 
-  MChart = menu->addMenu(QStringLiteral("&Chart"));
-  MChart->setObjectName(QStringLiteral("MChart"));
+  MChart = named(menu->addMenu(QStringLiteral("&Chart")), "MChart");
   QMenu* x_axis = MChart->addMenu(QStringLiteral("&X-axis"));
-  MIXDefine = x_axis->addAction(QStringLiteral("&Define"));
-  MIXDefine->setObjectName(QStringLiteral("MIXDefine"));
-  MIXScale = x_axis->addAction(QStringLiteral("&Scale"));
-  MIXScale->setObjectName(QStringLiteral("MIXScale"));
+  MIXDefine = named(x_axis->addAction(QStringLiteral("&Define")), "MIXDefine");
+  MIXScale = named(x_axis->addAction(QStringLiteral("&Scale")), "MIXScale");
   QMenu* y_axis = MChart->addMenu(QStringLiteral("&Y-axis"));
-  MIYDefine = y_axis->addAction(QStringLiteral("&Define"));
-  MIYDefine->setObjectName(QStringLiteral("MIYDefine"));
-  MIYScale = y_axis->addAction(QStringLiteral("&Scale"));
-  MIYScale->setObjectName(QStringLiteral("MIYScale"));
-  MIUpdate = MChart->addAction(QStringLiteral("&Update"));
-  MIUpdate->setObjectName(QStringLiteral("MIUpdate"));
-  MIPrint = MChart->addAction(QStringLiteral("&Print"));
-  MIPrint->setObjectName(QStringLiteral("MIPrint"));
+  MIYDefine = named(y_axis->addAction(QStringLiteral("&Define")), "MIYDefine");
+  MIYScale = named(y_axis->addAction(QStringLiteral("&Scale")), "MIYScale");
+  MIUpdate = named(MChart->addAction(QStringLiteral("&Update")), "MIUpdate");
+  MIPrint = named(MChart->addAction(QStringLiteral("&Print")), "MIPrint");
 
   QMenu* exports = menu->addMenu(QStringLiteral("&Export"));
-  MIExportPng = exports->addAction(QStringLiteral("Chart as &PNG Image..."));
-  MIExportPng->setObjectName(QStringLiteral("MIExportPng"));
-  MIExportSvg = exports->addAction(QStringLiteral("Chart as &SVG Drawing..."));
-  MIExportSvg->setObjectName(QStringLiteral("MIExportSvg"));
-  MIExportPdf = exports->addAction(QStringLiteral("Chart as P&DF..."));
-  MIExportPdf->setObjectName(QStringLiteral("MIExportPdf"));
+  MIExportPng = named(exports->addAction(QStringLiteral("Chart as &PNG Image...")), "MIExportPng");
+  MIExportSvg =
+      named(exports->addAction(QStringLiteral("Chart as &SVG Drawing...")), "MIExportSvg");
+  MIExportPdf = named(exports->addAction(QStringLiteral("Chart as P&DF...")), "MIExportPdf");
   exports->addSeparator();
-  MIExportTable = exports->addAction(QStringLiteral("&Table as CSV..."));
-  MIExportTable->setObjectName(QStringLiteral("MIExportTable"));
-  MIExportChosen = exports->addAction(QStringLiteral("C&hosen Series as CSV..."));
-  MIExportChosen->setObjectName(QStringLiteral("MIExportChosen"));
+  MIExportTable = named(exports->addAction(QStringLiteral("&Table as CSV...")), "MIExportTable");
+  MIExportChosen =
+      named(exports->addAction(QStringLiteral("C&hosen Series as CSV...")), "MIExportChosen");
 
   const auto command = [this](QAction* action, auto function) {
     connect(action, &QAction::triggered, this,
@@ -151,18 +138,16 @@ void TFmDisplayData::build_menu(QMenuBar* menu) {
 }
 
 void TFmDisplayData::build_bottom_panel(QWidget* panel) {
-  LblSeries = new QLabel(QStringLiteral(" Select a maximum of 10 series to plot."), panel);
-  LblSeries->setObjectName(QStringLiteral("LblSeries"));
-  LbxSeries = new QListWidget(panel);
-  LbxSeries->setObjectName(QStringLiteral("LbxSeries"));
+  LblSeries = named(new QLabel(QStringLiteral(" Select a maximum of 10 series to plot."), panel),
+                    "LblSeries");
+  LbxSeries = named(new QListWidget(panel), "LbxSeries");
   LbxSeries->setSelectionMode(QAbstractItemView::MultiSelection);
   LblSeries->setBuddy(LbxSeries);
   // Columns from the window's width less the right panel's, 200 pixels each.
   keep_list_columns(LbxSeries,
                     [this] { return list_columns_for_width(width() - kRightPanelWidth); });
 
-  RgValueType = new QGroupBox(QStringLiteral("Plot as"), panel);
-  RgValueType->setObjectName(QStringLiteral("RgValueType"));
+  RgValueType = named(new QGroupBox(QStringLiteral("Plot as"), panel), "RgValueType");
   value_types_ = new QButtonGroup(RgValueType);
   auto* types = new QVBoxLayout(RgValueType);
   const QStringList captions = {QStringLiteral("&Actual Values (y)"),
@@ -176,19 +161,17 @@ void TFmDisplayData::build_bottom_panel(QWidget* panel) {
   }
   value_types_->button(kActual)->setChecked(true);
 
-  BtnUpdateChart = new QPushButton(QStringLiteral("&Update Chart"), panel);
-  BtnUpdateChart->setObjectName(QStringLiteral("BtnUpdateChart"));
-  BtnClearSeries = new QPushButton(QStringLiteral("Clear &Selection"), panel);
-  BtnClearSeries->setObjectName(QStringLiteral("BtnClearSeries"));
-  BtnCloseDisplay = new QPushButton(QStringLiteral("Close &Display"), panel);
-  BtnCloseDisplay->setObjectName(QStringLiteral("BtnCloseDisplay"));
+  BtnUpdateChart = named(new QPushButton(QStringLiteral("&Update Chart"), panel), "BtnUpdateChart");
+  BtnClearSeries =
+      named(new QPushButton(QStringLiteral("Clear &Selection"), panel), "BtnClearSeries");
+  BtnCloseDisplay =
+      named(new QPushButton(QStringLiteral("Close &Display"), panel), "BtnCloseDisplay");
 
   auto* left = new QVBoxLayout();
   left->setContentsMargins(0, 0, 0, 0);
   left->addWidget(LblSeries);
   left->addWidget(LbxSeries, 1);
-  right_panel_ = new QWidget(panel);
-  right_panel_->setObjectName(QStringLiteral("PnlRight"));
+  right_panel_ = named(new QWidget(panel), "PnlRight");
   right_panel_->setFixedWidth(kRightPanelWidth);
   auto* right = new QVBoxLayout(right_panel_);
   right->setContentsMargins(4, 0, 0, 0);

@@ -10,35 +10,28 @@
 
 #include "fileio/number_format.hpp"
 #include "run/time_left.hpp"
+#include "ui/window_parts.hpp"
 
 namespace vindrel::ui {
 
 TFmProgress::TFmProgress(const QString& model_name, Dialogs& dialogs, QWidget* parent)
     : QDialog(parent), dialogs_(dialogs) {
-  setObjectName(QStringLiteral("TFmProgress"));
-  setWindowTitle(model_name + QStringLiteral(" run progress."));
-  setModal(false);
+  set_up_dialog(*this, "TFmProgress", model_name + QStringLiteral(" run progress."), false);
 
-  LblBegin = new QLabel(this);
-  LblBegin->setObjectName(QStringLiteral("LblBegin"));
+  LblBegin = named(new QLabel(this), "LblBegin");
   LblBegin->setAccessibleName(QStringLiteral("Start time"));
-  LblEnd = new QLabel(this);
-  LblEnd->setObjectName(QStringLiteral("LblEnd"));
+  LblEnd = named(new QLabel(this), "LblEnd");
   LblEnd->setAccessibleName(QStringLiteral("Stop time"));
   LblEnd->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  runProgressBar = new QProgressBar(this);
-  runProgressBar->setObjectName(QStringLiteral("runProgressBar"));
+  runProgressBar = named(new QProgressBar(this), "runProgressBar");
   runProgressBar->setRange(0, 100);
   runProgressBar->setValue(0);
   runProgressBar->setMinimumWidth(360);
   runProgressBar->setAccessibleName(QStringLiteral("Run progress"));
-  LblPresentTime = new QLabel(this);
-  LblPresentTime->setObjectName(QStringLiteral("LblPresentTime"));
-  LblTimeLeft = new QLabel(this);
-  LblTimeLeft->setObjectName(QStringLiteral("LblTimeLeft"));
+  LblPresentTime = named(new QLabel(this), "LblPresentTime");
+  LblTimeLeft = named(new QLabel(this), "LblTimeLeft");
   LblTimeLeft->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  BtnCancel = new QPushButton(QStringLiteral("&Cancel"), this);
-  BtnCancel->setObjectName(QStringLiteral("BtnCancel"));
+  BtnCancel = named(new QPushButton(QStringLiteral("&Cancel"), this), "BtnCancel");
 
   auto* layout = new QGridLayout(this);
   layout->setContentsMargins(16, 16, 16, 12);

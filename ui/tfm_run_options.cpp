@@ -21,6 +21,7 @@
 #include "fileio/number_format.hpp"
 #include "run/run_options_check.hpp"
 #include "ui/value_cells.hpp"
+#include "ui/window_parts.hpp"
 
 namespace vindrel::ui {
 namespace {
@@ -45,42 +46,35 @@ constexpr char kToleranceCaption[] = "Relative tolerance";
 
 TFmRunOptions::TFmRunOptions(ProgramState& program, Dialogs& dialogs, QWidget* parent)
     : QDialog(parent), program_(program), dialogs_(dialogs) {
-  setObjectName(QStringLiteral("TFmRunOptions"));
-  setWindowTitle(QStringLiteral("Run Options"));
-  setModal(true);
+  set_up_dialog(*this, "TFmRunOptions", QStringLiteral("Run Options"), true);
   const QString unit = QString::fromStdString(program_.model.ModelInfo.TimeUnit);
 
-  RgRunType = new QGroupBox(QStringLiteral("Run Type"), this);
-  RgRunType->setObjectName(QStringLiteral("RgRunType"));
-  normal_button_ = new QRadioButton(QStringLiteral("&Normal"), RgRunType);
-  normal_button_->setObjectName(QStringLiteral("RgRunTypeNormal"));
-  special_button_ = new QRadioButton(QStringLiteral("&Special (Select options below)"), RgRunType);
-  special_button_->setObjectName(QStringLiteral("RgRunTypeSpecial"));
+  RgRunType = named(new QGroupBox(QStringLiteral("Run Type"), this), "RgRunType");
+  normal_button_ = named(new QRadioButton(QStringLiteral("&Normal"), RgRunType), "RgRunTypeNormal");
+  special_button_ =
+      named(new QRadioButton(QStringLiteral("&Special (Select options below)"), RgRunType),
+            "RgRunTypeSpecial");
   auto* group_layout = new QVBoxLayout(RgRunType);
   group_layout->addWidget(normal_button_);
   group_layout->addWidget(special_button_);
 
-  CbRepeatDrivers = new QCheckBox(QStringLiteral("Repeat drivers every "), this);
-  CbRepeatDrivers->setObjectName(QStringLiteral("CbRepeatDrivers"));
-  EdRepeatDriveTime = new QLineEdit(this);
-  EdRepeatDriveTime->setObjectName(QStringLiteral("EdRepeatDriveTime"));
+  CbRepeatDrivers =
+      named(new QCheckBox(QStringLiteral("Repeat drivers every "), this), "CbRepeatDrivers");
+  EdRepeatDriveTime = named(new QLineEdit(this), "EdRepeatDriveTime");
   EdRepeatDriveTime->setAccessibleName(QStringLiteral("Repeat drivers every"));
-  LblTimeUnit1 = new QLabel(unit, this);
-  LblTimeUnit1->setObjectName(QStringLiteral("LblTimeUnit1"));
-  CbResetStates = new QCheckBox(QStringLiteral("Reset selected state variables every "), this);
-  CbResetStates->setObjectName(QStringLiteral("CbResetStates"));
-  EdResetStateTime = new QLineEdit(this);
-  EdResetStateTime->setObjectName(QStringLiteral("EdResetStateTime"));
+  LblTimeUnit1 = named(new QLabel(unit, this), "LblTimeUnit1");
+  CbResetStates =
+      named(new QCheckBox(QStringLiteral("Reset selected state variables every "), this),
+            "CbResetStates");
+  EdResetStateTime = named(new QLineEdit(this), "EdResetStateTime");
   EdResetStateTime->setAccessibleName(QStringLiteral("Reset selected state variables every"));
-  LblTimeUnit2 = new QLabel(unit, this);
-  LblTimeUnit2->setObjectName(QStringLiteral("LblTimeUnit2"));
+  LblTimeUnit2 = named(new QLabel(unit, this), "LblTimeUnit2");
   for (QLineEdit* box : {EdRepeatDriveTime, EdResetStateTime}) {
     box->setFixedWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("0000000")) + 16);
     box->installEventFilter(this);
   }
 
-  MmInfo = new QPlainTextEdit(this);
-  MmInfo->setObjectName(QStringLiteral("MmInfo"));
+  MmInfo = named(new QPlainTextEdit(this), "MmInfo");
   MmInfo->setReadOnly(true);
   MmInfo->setFocusPolicy(Qt::NoFocus);
   MmInfo->setFrameShape(QFrame::NoFrame);
@@ -91,10 +85,8 @@ TFmRunOptions::TFmRunOptions(ProgramState& program, Dialogs& dialogs, QWidget* p
   MmInfo->setFixedHeight(MmInfo->fontMetrics().lineSpacing() * 3);
   MmInfo->setAccessibleName(QStringLiteral("Information"));
 
-  GbIntegrator = new QGroupBox(QStringLiteral("Integrator"), this);
-  GbIntegrator->setObjectName(QStringLiteral("GbIntegrator"));
-  CbIntegrator = new QComboBox(GbIntegrator);
-  CbIntegrator->setObjectName(QStringLiteral("CbIntegrator"));
+  GbIntegrator = named(new QGroupBox(QStringLiteral("Integrator"), this), "GbIntegrator");
+  CbIntegrator = named(new QComboBox(GbIntegrator), "CbIntegrator");
   for (const auto& [kind, description] :
        {std::pair{IntegratorKind::kRk4, "the model's own"},
         std::pair{IntegratorKind::kDopri5, "Dormand-Prince 5(4)"},
@@ -103,8 +95,7 @@ TFmRunOptions::TFmRunOptions(ProgramState& program, Dialogs& dialogs, QWidget* p
     CbIntegrator->addItem(QStringLiteral("%1 (%2)").arg(name, QLatin1String(description)),
                           static_cast<int>(kind));
   }
-  EdRelativeTolerance = new QLineEdit(GbIntegrator);
-  EdRelativeTolerance->setObjectName(QStringLiteral("EdRelativeTolerance"));
+  EdRelativeTolerance = named(new QLineEdit(GbIntegrator), "EdRelativeTolerance");
   EdRelativeTolerance->setFixedWidth(
       EdRelativeTolerance->fontMetrics().horizontalAdvance(QStringLiteral("0.000000001")) + 16);
   EdRelativeTolerance->setToolTip(
@@ -116,8 +107,7 @@ TFmRunOptions::TFmRunOptions(ProgramState& program, Dialogs& dialogs, QWidget* p
   integrator->addRow(QStringLiteral("&Method"), CbIntegrator);
   integrator->addRow(QStringLiteral("&Relative tolerance"), EdRelativeTolerance);
 
-  BtnClose = new QPushButton(QStringLiteral("&Close"), this);
-  BtnClose->setObjectName(QStringLiteral("BtnClose"));
+  BtnClose = named(new QPushButton(QStringLiteral("&Close"), this), "BtnClose");
   BtnClose->setDefault(true);
 
   auto* options = new QGridLayout;
@@ -129,9 +119,7 @@ TFmRunOptions::TFmRunOptions(ProgramState& program, Dialogs& dialogs, QWidget* p
   options->addWidget(EdResetStateTime, 1, 1);
   options->addWidget(LblTimeUnit2, 1, 2);
   options->setColumnStretch(3, 1);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  buttons->addWidget(BtnClose);
+  auto* buttons = button_row({BtnClose});
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(16, 16, 16, 12);
   layout->addWidget(RgRunType);

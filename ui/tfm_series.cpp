@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "ui/window_parts.hpp"
+
 namespace vindrel::ui {
 
 void set_list_columns(QListWidget* list, int columns) {
@@ -61,15 +63,12 @@ QStringList sorted_variable_names(QStringList names) {
 
 TFmSeries::TFmSeries(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("TFmSeries"));
-  LbxChooseSeries = new QListWidget(this);
-  LbxChooseSeries->setObjectName(QStringLiteral("LbxChooseSeries"));
-  BtnOK = new QPushButton(QStringLiteral("OK"), this);
-  BtnOK->setObjectName(QStringLiteral("BtnOK"));
+  LbxChooseSeries = named(new QListWidget(this), "LbxChooseSeries");
+  BtnOK = named(new QPushButton(QStringLiteral("OK"), this), "BtnOK");
   BtnOK->setDefault(true);
-  BtnCancel = new QPushButton(QStringLiteral("Cancel"), this);
-  BtnCancel->setObjectName(QStringLiteral("BtnCancel"));
-  BtnClearSelection = new QPushButton(QStringLiteral("Clear Selection"), this);
-  BtnClearSelection->setObjectName(QStringLiteral("BtnClearSelection"));
+  BtnCancel = named(new QPushButton(QStringLiteral("Cancel"), this), "BtnCancel");
+  BtnClearSelection =
+      named(new QPushButton(QStringLiteral("Clear Selection"), this), "BtnClearSelection");
 
   auto* buttons = new QHBoxLayout();
   buttons->addWidget(BtnClearSelection);

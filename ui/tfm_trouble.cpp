@@ -10,6 +10,8 @@
 #include <QVBoxLayout>
 #include <functional>
 
+#include "ui/window_parts.hpp"
+
 namespace vindrel::ui {
 
 // A glass of milk, drawn: a tapered glass, the milk in it and a highlight.
@@ -65,12 +67,9 @@ class TroublePicture : public QWidget {
 
 TFmTrouble::TFmTrouble(const QString& model_name, Dialogs& dialogs, QWidget* parent)
     : QDialog(parent), dialogs_(dialogs) {
-  setObjectName(QStringLiteral("TFmTrouble"));
-  setWindowTitle(model_name + QStringLiteral(" run error"));
-  setModal(true);
+  set_up_dialog(*this, "TFmTrouble", model_name + QStringLiteral(" run error"), true);
 
-  Image1 = new TroublePicture(this);
-  Image1->setObjectName(QStringLiteral("Image1"));
+  Image1 = named(new TroublePicture(this), "Image1");
   Image1->setToolTip(QStringLiteral("Click me"));
   Image1->setAccessibleName(QStringLiteral("Glass of milk"));
   Image1->clicked = [this] { picture_clicked(); };
@@ -84,18 +83,16 @@ TFmTrouble::TFmTrouble(const QString& model_name, Dialogs& dialogs, QWidget* par
   line1->setFont(large);
   line2->setFont(large);
 
-  MmError = new QPlainTextEdit(this);
-  MmError->setObjectName(QStringLiteral("MmError"));
+  MmError = named(new QPlainTextEdit(this), "MmError");
   MmError->setReadOnly(true);
   MmError->setAccessibleName(QStringLiteral("Error message"));
   MmError->setMinimumWidth(420);
   MmError->setFixedHeight(MmError->fontMetrics().lineSpacing() * 5 + 12);
   MmError->setLineWrapMode(QPlainTextEdit::WidgetWidth);
 
-  LblDetail = new QLabel(QStringLiteral("When and where the run stopped:"), this);
-  LblDetail->setObjectName(QStringLiteral("LblDetail"));
-  MmDetail = new QPlainTextEdit(this);
-  MmDetail->setObjectName(QStringLiteral("MmDetail"));
+  LblDetail =
+      named(new QLabel(QStringLiteral("When and where the run stopped:"), this), "LblDetail");
+  MmDetail = named(new QPlainTextEdit(this), "MmDetail");
   MmDetail->setReadOnly(true);
   MmDetail->setAccessibleName(QStringLiteral("When and where the run stopped"));
   MmDetail->setFixedHeight(MmDetail->fontMetrics().lineSpacing() * 6 + 12);
@@ -104,8 +101,7 @@ TFmTrouble::TFmTrouble(const QString& model_name, Dialogs& dialogs, QWidget* par
   MmDetail->setMinimumWidth(MmDetail->fontMetrics().horizontalAdvance(QLatin1Char('x')) * 72);
   LblDetail->setBuddy(MmDetail);
 
-  BtnOK = new QPushButton(QStringLiteral("OK"), this);
-  BtnOK->setObjectName(QStringLiteral("BtnOK"));
+  BtnOK = named(new QPushButton(QStringLiteral("OK"), this), "BtnOK");
   BtnOK->setDefault(true);
 
   auto* texts = new QVBoxLayout;
@@ -115,13 +111,8 @@ TFmTrouble::TFmTrouble(const QString& model_name, Dialogs& dialogs, QWidget* par
   texts->addSpacing(8);
   texts->addWidget(line3);
   texts->addStretch();
-  auto* top = new QHBoxLayout;
-  top->addWidget(Image1);
-  top->addSpacing(12);
-  top->addLayout(texts, 1);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  buttons->addWidget(BtnOK);
+  auto* top = picture_beside(Image1, texts);
+  auto* buttons = button_row({BtnOK});
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(16, 16, 16, 12);
   layout->addLayout(top);
