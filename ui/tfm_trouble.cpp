@@ -10,9 +10,17 @@
 #include <QVBoxLayout>
 #include <functional>
 
+#include "check/findings.hpp"
 #include "ui/window_parts.hpp"
 
 namespace vindrel::ui {
+
+QString run_failure_detail(const RunResult& result, const Model& started_from,
+                           const RunSettings& settings) {
+  if (result.outcome != RunOutcome::kFailed) return {};
+  return QString::fromStdString(failure_detail_text(result) +
+                                failure_cause_text(result.failure_detail, started_from, settings));
+}
 
 // A glass of milk, drawn: a tapered glass, the milk in it and a highlight.
 class TroublePicture : public QWidget {

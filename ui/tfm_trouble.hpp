@@ -5,6 +5,8 @@
 
 #include <QDialog>
 
+#include "core/model.hpp"
+#include "run/run.hpp"
 #include "ui/dialogs.hpp"
 
 class QLabel;
@@ -14,6 +16,13 @@ class QPushButton;
 namespace vindrel::ui {
 
 class TroublePicture;
+
+// When and where a failed run stopped, one item a line, as the command line
+// prints it below the message; for a value that is not a finite number also
+// the lines of the files it came from. `started_from` holds the values the
+// run started from; "" unless the run failed.
+QString run_failure_detail(const RunResult& result, const Model& started_from,
+                           const RunSettings& settings);
 
 class TFmTrouble : public QDialog {
   Q_OBJECT

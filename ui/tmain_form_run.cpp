@@ -190,6 +190,9 @@ void TMainForm::deliver_result(std::shared_ptr<const RunResult> result, bool int
 }
 
 void TMainForm::finish_run(const RunResult& result, bool interactive) {
+  // Taken while the model still holds the values the run started from.
+  const QString failure_detail =
+      interactive ? run_failure_detail(result, program_.model, program_.settings) : QString();
   commit_run(program_.model, result);
   {
     const ProgramState::Batch batch(program_);
@@ -214,8 +217,7 @@ void TMainForm::finish_run(const RunResult& result, bool interactive) {
     activateWindow();
     if (focus_before_run_ != nullptr) focus_before_run_->setFocus(Qt::OtherFocusReason);
     if (result.outcome == RunOutcome::kFailed) {
-      trouble_->show_failure(QString::fromStdString(result.failure_message()),
-                             QString::fromStdString(failure_detail_text(result)));
+      trouble_->show_failure(QString::fromStdString(result.failure_message()), failure_detail);
     }
   } else if (result.outcome == RunOutcome::kFailed) {
     // Unattended: the failure goes on, unchanged, to the program-wide handler.

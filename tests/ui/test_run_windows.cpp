@@ -3,6 +3,7 @@
 // error window, and the names a screen reader reads in the editors.
 #include <QAccessible>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -127,6 +128,25 @@ class TestRunWindows : public QObject {
                                     "the equation group where it arose: climate and water "
                                     "balance (group a)"));
     QVERIFY(detail_below);
+
+    // A value that is not a finite number is traced to its file's line.
+    QFile example_par(example_file("vindrel-example.par"));
+    QVERIFY(example_par.open(QIODevice::ReadOnly));
+    QList<QByteArray> lines = example_par.readAll().split('\n');
+    lines[1].replace(26, 23, QByteArray("Nan").leftJustified(23));
+    QFile nan_par(path("nan.par"));
+    QVERIFY(nan_par.open(QIODevice::WriteOnly));
+    nan_par.write(lines.join('\n'));
+    nan_par.close();
+    type_into(example.window, "ParamBox", path("nan.par"));
+    when_modal([&](QWidget* trouble) {
+      detail = child<QPlainTextEdit>(*trouble, "MmDetail")->toPlainText();
+      child<QPushButton>(*trouble, "BtnOK")->click();
+    });
+    example.run();
+    QVERIFY(example.finished.wait(kRunTimeout));
+    QVERIFY2(detail.endsWith("from " + path("nan.par") + ":2: state 1 (Cf, C: foliar) is Nan"),
+             qPrintable(detail));
 
     // A failure with no detail to give shows the message alone.
     TFmTrouble& trouble = example.window.trouble_window();
