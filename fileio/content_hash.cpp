@@ -109,9 +109,10 @@ std::string sha256_hex(std::string_view bytes) {
 }
 
 std::string file_sha256(const std::string& file_name) {
+  errno = 0;
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> stream(std::fopen(file_name.c_str(), "rb"),
                                                          &std::fclose);
-  if (!stream) throw_io_error(errno, file_name);
+  if (!stream) throw_io_error(errno != 0 ? errno : ENOENT, file_name);
   Sha256 hash;
   unsigned char buffer[64 * 1024];
   std::size_t read = 0;

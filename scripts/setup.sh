@@ -7,7 +7,7 @@ packages=(
   g++ cmake ninja-build pkgconf
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev libboost-dev
   # The desktop program and its tests and screenshots.
-  qt6-base-dev qt6-charts-dev qt6-svg-dev libqt6opengl6-dev libgl-dev xvfb xauth fonts-dejavu-core
+  qt6-base-dev qt6-svg-dev libqt6opengl6-dev libgl-dev xvfb xauth fonts-dejavu-core
   # Driving the desktop under Xvfb by keyboard and mouse, as a user does.
   xdotool
   # Exported PDF charts turned into pictures to look at, and their fonts listed.
@@ -18,8 +18,6 @@ packages=(
   locales
   # NetCDF output (the C library) and the tools the tests read it back with.
   libnetcdf-dev netcdf-bin
-  # SHA-256 of a study's input files, recorded in its results file (libcrypto).
-  libssl-dev
   # The Python module and its tests, the output-format snippets and the calibration example.
   python3-dev pybind11-dev python3-numpy python3-pandas python3-xarray python3-netcdf4
   python3-pytest python3-scipy python3-emcee python3-matplotlib

@@ -1,7 +1,5 @@
 #include "study/study_definition.hpp"
 
-#include <openssl/evp.h>
-
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -9,6 +7,7 @@
 #include <memory>
 
 #include "core/exceptions.hpp"
+#include "fileio/content_hash.hpp"
 #include "fileio/io_error.hpp"
 #include "study/text_lines.hpp"
 
@@ -48,41 +47,6 @@ std::string joined_values(const std::vector<std::string>& values) {
   for (const std::string& value : values) text += (text.empty() ? "" : ", ") + shown_value(value);
   return text;
 }
-
-struct DigestDeleter {
-  void operator()(EVP_MD_CTX* context) const { EVP_MD_CTX_free(context); }
-};
-
-class Sha256 {
- public:
-  Sha256() : context_(EVP_MD_CTX_new()) {
-    if (!context_ || EVP_DigestInit_ex(context_.get(), EVP_sha256(), nullptr) != 1) {
-      throw std::runtime_error("the SHA-256 digest is not available");
-    }
-  }
-  void add(const char* data, std::size_t size) {
-    if (EVP_DigestUpdate(context_.get(), data, size) != 1) {
-      throw std::runtime_error("the SHA-256 digest failed");
-    }
-  }
-  std::string hex() {
-    std::array<unsigned char, EVP_MAX_MD_SIZE> digest{};
-    unsigned int size = 0;
-    if (EVP_DigestFinal_ex(context_.get(), digest.data(), &size) != 1) {
-      throw std::runtime_error("the SHA-256 digest failed");
-    }
-    constexpr char kDigits[] = "0123456789abcdef";
-    std::string text;
-    for (unsigned int i = 0; i < size; ++i) {
-      text += kDigits[digest[i] >> 4];
-      text += kDigits[digest[i] & 0xF];
-    }
-    return text;
-  }
-
- private:
-  std::unique_ptr<EVP_MD_CTX, DigestDeleter> context_;
-};
 
 }  // namespace
 
@@ -149,25 +113,8 @@ const DefinitionItem* find_item(const StudyDefinition& definition, std::string_v
   return nullptr;
 }
 
-std::string sha256_hex(std::string_view bytes) {
-  Sha256 digest;
-  digest.add(bytes.data(), bytes.size());
-  return digest.hex();
-}
-
 std::string file_content_hash(const std::string& file_name) {
-  errno = 0;
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(file_name.c_str(), "rb"),
-                                                       &std::fclose);
-  if (!file) throw_io_error(errno != 0 ? errno : ENOENT, file_name);
-  Sha256 digest;
-  std::array<char, 64 * 1024> buffer;
-  std::size_t size = 0;
-  while ((size = std::fread(buffer.data(), 1, buffer.size(), file.get())) > 0) {
-    digest.add(buffer.data(), size);
-  }
-  if (std::ferror(file.get()) != 0) throw_io_error(errno != 0 ? errno : EIO, file_name);
-  return std::string(kHashWord) + digest.hex();
+  return std::string(kHashWord) + file_sha256(file_name);
 }
 
 }  // namespace vindrel::study

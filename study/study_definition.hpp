@@ -58,9 +58,6 @@ std::string definition_differences(const StudyDefinition& recorded, const StudyD
 // The value of the first item of this key, or nullptr.
 const DefinitionItem* find_item(const StudyDefinition& definition, std::string_view key);
 
-// The SHA-256 of bytes, as 64 lower-case hex digits.
-std::string sha256_hex(std::string_view bytes);
-
 // "sha256 " and the SHA-256 of a file's bytes. Throws EInOutError ("File not
 // found", ...) when it cannot be read.
 std::string file_content_hash(const std::string& file_name);
