@@ -37,6 +37,22 @@ double respiration_response(double T, double TRmax, double TRopt, double gammaR)
          std::exp((T - TRopt) * gammaR);
 }
 
+// Growth of one tissue in carbon (Gc) and nitrogen (Gn), g m-2 d-1: the
+// season switch times the tissue's rate g (nitrogen at the C:N bG), weighted
+// by the labile carbon and nitrogen ratios with the exponent epsilon. Growth
+// needs both labile carbon and labile nitrogen at hand.
+void tissue_growth(bool labile_at_hand, double season, double g, double bG, double C,
+                   double carbon_ratio, double nitrogen_ratio, double epsilon, double& Gc,
+                   double& Gn) {
+  if (!labile_at_hand) {
+    Gc = 0.0;
+    Gn = 0.0;
+    return;
+  }
+  Gc = season * g * C * carbon_ratio * Power(nitrogen_ratio, 1.0 - epsilon);
+  Gn = season * (g / bG) * C * Power(carbon_ratio, 1.0 - epsilon) * nitrogen_ratio;
+}
+
 }  // namespace
 
 void Evaluation::growth() {
@@ -55,29 +71,12 @@ void Evaluation::growth() {
   // Growth needs both labile carbon and labile nitrogen at hand. The labile
   // carbon of foliage and wood is one pool; so is the labile nitrogen of wood
   // and roots.
-  if (Clfw > 0.0 && Nlf > 0.0) {
-    Gcf = FGrow * gf * Cf * ratio.carbon_above * Power(ratio.nitrogen_foliar, 1.0 - epsilonF);
-    Gnf =
-        FGrow * (gf / bGf) * Cf * Power(ratio.carbon_above, 1.0 - epsilonF) * ratio.nitrogen_foliar;
-  } else {
-    Gcf = 0.0;
-    Gnf = 0.0;
-  }
-  if (Clfw > 0.0 && Nlwr > 0.0) {
-    Gcsw = WGrow * gw * Csw * ratio.carbon_above * Power(ratio.nitrogen_below, 1.0 - epsilonW);
-    Gnsw =
-        WGrow * (gw / bGw) * Csw * Power(ratio.carbon_above, 1.0 - epsilonW) * ratio.nitrogen_below;
-  } else {
-    Gcsw = 0.0;
-    Gnsw = 0.0;
-  }
-  if (Clr > 0.0 && Nlwr > 0.0) {
-    Gcr = RGrow * gr * Cr * ratio.carbon_root * Power(ratio.nitrogen_below, 1.0 - epsilonR);
-    Gnr = RGrow * (gr / bGr) * Cr * Power(ratio.carbon_root, 1.0 - epsilonR) * ratio.nitrogen_below;
-  } else {
-    Gcr = 0.0;
-    Gnr = 0.0;
-  }
+  tissue_growth(Clfw > 0.0 && Nlf > 0.0, FGrow, gf, bGf, Cf, ratio.carbon_above,
+                ratio.nitrogen_foliar, epsilonF, Gcf, Gnf);
+  tissue_growth(Clfw > 0.0 && Nlwr > 0.0, WGrow, gw, bGw, Csw, ratio.carbon_above,
+                ratio.nitrogen_below, epsilonW, Gcsw, Gnsw);
+  tissue_growth(Clr > 0.0 && Nlwr > 0.0, RGrow, gr, bGr, Cr, ratio.carbon_root,
+                ratio.nitrogen_below, epsilonR, Gcr, Gnr);
 
   // Tissue is never un-grown.
   if (Gcf < 0.0) Gcf = 0.0;

@@ -7,9 +7,7 @@
 #include "fileio/output_file.hpp"
 
 namespace vindrel {
-namespace {
-
-const char* table_word(ColumnTable table) {
+std::string_view column_table_word(ColumnTable table) {
   switch (table) {
     case ColumnTable::kDriver:
       return "driver";
@@ -22,8 +20,6 @@ const char* table_word(ColumnTable table) {
   }
   return "time";
 }
-
-}  // namespace
 
 std::vector<ColumnLabel> output_column_labels(const Model& model) {
   const TModelDef& info = model.ModelInfo;
@@ -49,7 +45,7 @@ std::vector<ColumnLabel> output_column_labels(const Model& model) {
     ColumnLabel& label = labels[k];
     if (uses[label.name] > 1 || label.name.empty()) {
       if (!label.name.empty()) label.name += '_';
-      label.name += table_word(label.table);
+      label.name += column_table_word(label.table);
       label.name += std::to_string(label.index);
     }
   }

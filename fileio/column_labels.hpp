@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/model.hpp"
@@ -25,6 +26,9 @@ namespace vindrel {
 
 // Where a column's value comes from.
 enum class ColumnTable : std::uint8_t { kTime, kDriver, kState, kProcess };
+
+// "driver", "state", "process" or "time".
+std::string_view column_table_word(ColumnTable table);
 
 struct ColumnLabel {
   std::size_t position = 0;  // in the output record

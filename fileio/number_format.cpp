@@ -330,28 +330,24 @@ bool parse_number(std::string_view token, double& value) noexcept {
   return true;
 }
 
+namespace {
+// A fixed-width field formatted into its own string.
+std::string field_text(std::size_t width, char* (*format)(char*, double) noexcept, double value) {
+  std::string text(width, ' ');
+  format(text.data(), value);
+  return text;
+}
+}  // namespace
+
 std::string param_real_text(double value) {
-  std::string text(kParamRealWidth, ' ');
-  format_param_real(text.data(), value);
-  return text;
+  return field_text(kParamRealWidth, format_param_real, value);
 }
-
-std::string e13_left_text(double value) {
-  std::string text(kFieldWidth, ' ');
-  format_e13_left(text.data(), value);
-  return text;
-}
-
+std::string e13_left_text(double value) { return field_text(kFieldWidth, format_e13_left, value); }
 std::string e13_right_text(double value) {
-  std::string text(kFieldWidth, ' ');
-  format_e13_right(text.data(), value);
-  return text;
+  return field_text(kFieldWidth, format_e13_right, value);
 }
-
 std::string g15_right_text(double value) {
-  std::string text(kFieldWidth, ' ');
-  format_g15_right(text.data(), value);
-  return text;
+  return field_text(kFieldWidth, format_g15_right, value);
 }
 
 std::string shortest_decimal_text(double value) {

@@ -8,7 +8,7 @@ namespace {
 
 // One table of the output record: its entries first..last and where they sit.
 struct OutputTable {
-  OutputKind kind;
+  ColumnTable kind;
   int first;
   int last;
   int column_offset;  // column = entry + offset
@@ -16,20 +16,20 @@ struct OutputTable {
 
 std::vector<OutputTable> output_tables(const TModelDef& info) {
   // Process p (after the derivatives) sits in column DriverCount + p.
-  return {{OutputKind::kDriver, 1, info.DriverCount, 0},
-          {OutputKind::kState, 1, info.StateCount, info.DriverCount},
-          {OutputKind::kProcess, info.StateCount + 1, info.ProcessCount, info.DriverCount}};
+  return {{ColumnTable::kDriver, 1, info.DriverCount, 0},
+          {ColumnTable::kState, 1, info.StateCount, info.DriverCount},
+          {ColumnTable::kProcess, info.StateCount + 1, info.ProcessCount, info.DriverCount}};
 }
 
-std::string_view symbol_of(const Model& model, OutputKind kind, int i) {
-  if (kind == OutputKind::kDriver) return model.drivers[i].symbol;
-  if (kind == OutputKind::kState) return model.states[i].symbol;
+std::string_view symbol_of(const Model& model, ColumnTable kind, int i) {
+  if (kind == ColumnTable::kDriver) return model.drivers[i].symbol;
+  if (kind == ColumnTable::kState) return model.states[i].symbol;
   return model.processes[i].symbol;
 }
 
-std::string_view name_of(const Model& model, OutputKind kind, int i) {
-  if (kind == OutputKind::kDriver) return model.drivers[i].name;
-  if (kind == OutputKind::kState) return model.states[i].name;
+std::string_view name_of(const Model& model, ColumnTable kind, int i) {
+  if (kind == ColumnTable::kDriver) return model.drivers[i].name;
+  if (kind == ColumnTable::kState) return model.states[i].name;
   return model.processes[i].name;
 }
 
@@ -38,11 +38,11 @@ OutputColumn make_column(const Model& model, const OutputTable& table, int i) {
   column.column = i + table.column_offset;
   column.kind = table.kind;
   column.index = i;
-  if (table.kind == OutputKind::kDriver) {
+  if (table.kind == ColumnTable::kDriver) {
     column.symbol = model.drivers[i].symbol;
     column.name = model.drivers[i].name;
     column.unit = model.drivers[i].units;
-  } else if (table.kind == OutputKind::kState) {
+  } else if (table.kind == ColumnTable::kState) {
     column.symbol = model.states[i].symbol;
     column.name = model.states[i].name;
     column.unit = model.states[i].units;
@@ -55,7 +55,7 @@ OutputColumn make_column(const Model& model, const OutputTable& table, int i) {
 }
 
 OutputColumn time_column(const Model& model) {
-  return {0, OutputKind::kTime, 0, "Time", "Time", model.ModelInfo.TimeUnit};
+  return {0, ColumnTable::kTime, 0, "Time", "Time", model.ModelInfo.TimeUnit};
 }
 
 std::string quoted(std::string_view text) { return '"' + std::string(text) + '"'; }
@@ -90,7 +90,7 @@ bool parse_position(std::string_view digits, int& value) {
 
 std::string position_range(const OutputTable& table, const TModelDef& info) {
   std::string range = "from " + std::to_string(table.first) + " to " + std::to_string(table.last);
-  if (table.kind == OutputKind::kProcess) {
+  if (table.kind == ColumnTable::kProcess) {
     range += " (processes 1 to " + std::to_string(info.StateCount) +
              " are the states' derivatives, which the output does not hold)";
   }
@@ -124,9 +124,9 @@ std::vector<OutputColumn> matches(const Model& model, const std::vector<OutputTa
 }
 
 // The word of a list that stands for every column of a table.
-std::string_view group_word(OutputKind kind) {
-  if (kind == OutputKind::kDriver) return "drivers";
-  if (kind == OutputKind::kState) return "states";
+std::string_view group_word(ColumnTable kind) {
+  if (kind == ColumnTable::kDriver) return "drivers";
+  if (kind == ColumnTable::kState) return "states";
   return "processes";
 }
 
@@ -138,20 +138,6 @@ std::string_view trimmed(std::string_view text) {
 }
 
 }  // namespace
-
-std::string_view output_kind_word(OutputKind kind) {
-  switch (kind) {
-    case OutputKind::kDriver:
-      return "driver";
-    case OutputKind::kState:
-      return "state";
-    case OutputKind::kProcess:
-      return "process";
-    case OutputKind::kTime:
-      break;
-  }
-  return "time";
-}
 
 int output_column_count(const TModelDef& info) { return 1 + info.DriverCount + info.ProcessCount; }
 
@@ -165,8 +151,8 @@ OutputColumn output_column(const Model& model, int column) {
 }
 
 std::string qualified_output_name(const Model& model, const OutputColumn& column) {
-  if (column.kind == OutputKind::kTime) return "Time";
-  const std::string word(output_kind_word(column.kind));
+  if (column.kind == ColumnTable::kTime) return "Time";
+  const std::string word(column_table_word(column.kind));
   for (const OutputTable& table : output_tables(model.ModelInfo)) {
     if (table.kind != column.kind) continue;
     for (int i = table.first; i <= table.last; ++i) {
@@ -201,11 +187,11 @@ OutputColumn resolve_output_name(const Model& model, std::string_view text, Outp
   }
   // A qualified name: the table's word, then ":SYMBOL" or "#N".
   for (const OutputTable& table : output_tables(info)) {
-    const std::string word(output_kind_word(table.kind));
+    const std::string word(column_table_word(table.kind));
     if (text.size() <= word.size() || !text.starts_with(word)) continue;
     const char mark = text[word.size()];
     if (mark != ':' && mark != '#') continue;
-    if (accepted == OutputNames::kStates && table.kind != OutputKind::kState) {
+    if (accepted == OutputNames::kStates && table.kind != ColumnTable::kState) {
       refuse_unknown(accepted, text,
                      "only states are taken here; expected " + output_name_forms(accepted));
     }

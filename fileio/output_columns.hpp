@@ -25,14 +25,13 @@
 #include <vector>
 
 #include "core/model.hpp"
+#include "fileio/column_labels.hpp"
 
 namespace vindrel {
 
-enum class OutputKind { kTime, kDriver, kState, kProcess };
-
 struct OutputColumn {
   int column = 0;  // position among the output file's columns, 0 = the time
-  OutputKind kind = OutputKind::kTime;
+  ColumnTable kind = ColumnTable::kTime;
   int index = 0;       // 1-based entry in its table; 0 for the time
   std::string symbol;  // "Time" for the time
   std::string name;    // as the output file's header holds it
@@ -51,9 +50,6 @@ class OutputNameError : public std::invalid_argument {
  public:
   using std::invalid_argument::invalid_argument;
 };
-
-// "driver", "state", "process" or "time".
-std::string_view output_kind_word(OutputKind kind);
 
 // The number of columns of an output record: 1 + drivers + states + the
 // processes after the derivatives.

@@ -93,13 +93,13 @@ Variable resolve_variable(std::string_view text, std::string_view variable, cons
     refuse(text, message);
   }
   switch (column.kind) {
-    case OutputKind::kDriver:
+    case ColumnTable::kDriver:
       return Variable{MetricTable::kDriver, static_cast<std::size_t>(column.index)};
-    case OutputKind::kState:
+    case ColumnTable::kState:
       return Variable{MetricTable::kState, static_cast<std::size_t>(column.index)};
-    case OutputKind::kProcess:
+    case ColumnTable::kProcess:
       return Variable{MetricTable::kProcess, static_cast<std::size_t>(column.index)};
-    case OutputKind::kTime:
+    case ColumnTable::kTime:
       break;
   }
   refuse(text, "the time is not a variable to reduce; name an output variable or a summary figure");

@@ -193,9 +193,9 @@ std::string metric_definition(const Metric& metric, const Model& model) {
   } else {
     // The one name of the column: TABLE:SYMBOL, or TABLE#N when the symbol is not unique.
     OutputColumn column;
-    column.kind = metric.table == MetricTable::kDriver  ? OutputKind::kDriver
-                  : metric.table == MetricTable::kState ? OutputKind::kState
-                                                        : OutputKind::kProcess;
+    column.kind = metric.table == MetricTable::kDriver  ? ColumnTable::kDriver
+                  : metric.table == MetricTable::kState ? ColumnTable::kState
+                                                        : ColumnTable::kProcess;
     column.index = position;
     column.symbol = metric.table == MetricTable::kDriver  ? model.drivers[position].symbol
                     : metric.table == MetricTable::kState ? model.states[position].symbol

@@ -38,48 +38,40 @@ int table_count(const Model& model, Table table) {
   return 0;
 }
 
+// Calls `use` with the table's rows (states, parameters, drivers or processes).
+template <typename ModelType, typename Use>
+decltype(auto) with_rows(ModelType& model, Table table, Use&& use) {
+  switch (table) {
+    case Table::kState:
+      return use(model.states);
+    case Table::kParameter:
+      return use(model.parameters);
+    case Table::kDriver:
+      return use(model.drivers);
+    case Table::kProcess:
+      break;
+  }
+  return use(model.processes);
+}
+
 // The entry's value field; positions are 1-based as in the model's tables.
 double& value_at(Model& model, Table table, int position) {
   if (position < 1 || position > table_count(model, table)) {
     throw py::index_error("position " + std::to_string(position) + " is outside 1.." +
                           std::to_string(table_count(model, table)));
   }
-  switch (table) {
-    case Table::kState:
-      return model.states[position].value;
-    case Table::kParameter:
-      return model.parameters[position].value;
-    case Table::kDriver:
-      return model.drivers[position].value;
-    case Table::kProcess:
-      return model.processes[position].value;
-  }
-  throw py::value_error("no table");
+  return with_rows(model, table, [&](auto& rows) -> double& { return rows[position].value; });
 }
 
 // Symbol, name and units of every entry of a table, in table order.
 std::vector<std::tuple<std::string, std::string, std::string>> entries(const Model& model,
                                                                        Table table) {
   std::vector<std::tuple<std::string, std::string, std::string>> list;
-  const int count = table_count(model, table);
-  for (int i = 1; i <= count; ++i) {
-    switch (table) {
-      case Table::kState:
-        list.emplace_back(model.states[i].symbol, model.states[i].name, model.states[i].units);
-        break;
-      case Table::kParameter:
-        list.emplace_back(model.parameters[i].symbol, model.parameters[i].name,
-                          model.parameters[i].units);
-        break;
-      case Table::kDriver:
-        list.emplace_back(model.drivers[i].symbol, model.drivers[i].name, model.drivers[i].units);
-        break;
-      case Table::kProcess:
-        list.emplace_back(model.processes[i].symbol, model.processes[i].name,
-                          model.processes[i].units);
-        break;
+  with_rows(model, table, [&](const auto& rows) {
+    for (int i = 1; i <= table_count(model, table); ++i) {
+      list.emplace_back(rows[i].symbol, rows[i].name, rows[i].units);
     }
-  }
+  });
   return list;
 }
 

@@ -18,7 +18,7 @@ struct Accepted {
   const char* text;
   OutputNames accepted;
   int column;
-  OutputKind kind;
+  ColumnTable kind;
   int index;
   const char* symbol;
 };
@@ -27,24 +27,24 @@ TEST(OutputColumns, EveryFormNamesItsColumn) {
   const Model model = MakeModel();
   ASSERT_EQ(model.ModelInfo.DriverCount, kDrivers);
   const std::vector<Accepted> cases = {
-      {"Time", OutputNames::kAll, 0, OutputKind::kTime, 0, "Time"},
-      {"LAI", OutputNames::kAll, kDrivers + 77, OutputKind::kProcess, 77, "LAI"},
-      {"process:LAI", OutputNames::kAll, kDrivers + 77, OutputKind::kProcess, 77, "LAI"},
-      {"process#77", OutputNames::kAll, kDrivers + 77, OutputKind::kProcess, 77, "LAI"},
-      {"Leaf Area Index", OutputNames::kAll, kDrivers + 77, OutputKind::kProcess, 77, "LAI"},
-      {"state#5", OutputNames::kAll, kDrivers + 5, OutputKind::kState, 5, "Nf"},
-      {"state:Cf", OutputNames::kAll, kDrivers + 1, OutputKind::kState, 1, "Cf"},
-      {"Cf", OutputNames::kAll, kDrivers + 1, OutputKind::kState, 1, "Cf"},
-      {"C: foliar", OutputNames::kAll, kDrivers + 1, OutputKind::kState, 1, "Cf"},
-      {"driver:Tamax", OutputNames::kAll, 2, OutputKind::kDriver, 2, "Tamax"},
-      {"driver#3", OutputNames::kAll, 3, OutputKind::kDriver, 3, "Tamin"},
-      {"driver:Ts", OutputNames::kAll, 4, OutputKind::kDriver, 4, "Ts"},
-      {"process:Ts", OutputNames::kAll, kDrivers + 57, OutputKind::kProcess, 57, "Ts"},
-      {"process#189", OutputNames::kAll, kDrivers + 189, OutputKind::kProcess, 189, nullptr},
-      {"Wg", OutputNames::kStates, kDrivers + 22, OutputKind::kState, 22, "Wg"},
-      {"5", OutputNames::kStates, kDrivers + 5, OutputKind::kState, 5, "Nf"},
-      {"state:Nf", OutputNames::kStates, kDrivers + 5, OutputKind::kState, 5, "Nf"},
-      {"state#55", OutputNames::kStates, kDrivers + 55, OutputKind::kState, 55, nullptr},
+      {"Time", OutputNames::kAll, 0, ColumnTable::kTime, 0, "Time"},
+      {"LAI", OutputNames::kAll, kDrivers + 77, ColumnTable::kProcess, 77, "LAI"},
+      {"process:LAI", OutputNames::kAll, kDrivers + 77, ColumnTable::kProcess, 77, "LAI"},
+      {"process#77", OutputNames::kAll, kDrivers + 77, ColumnTable::kProcess, 77, "LAI"},
+      {"Leaf Area Index", OutputNames::kAll, kDrivers + 77, ColumnTable::kProcess, 77, "LAI"},
+      {"state#5", OutputNames::kAll, kDrivers + 5, ColumnTable::kState, 5, "Nf"},
+      {"state:Cf", OutputNames::kAll, kDrivers + 1, ColumnTable::kState, 1, "Cf"},
+      {"Cf", OutputNames::kAll, kDrivers + 1, ColumnTable::kState, 1, "Cf"},
+      {"C: foliar", OutputNames::kAll, kDrivers + 1, ColumnTable::kState, 1, "Cf"},
+      {"driver:Tamax", OutputNames::kAll, 2, ColumnTable::kDriver, 2, "Tamax"},
+      {"driver#3", OutputNames::kAll, 3, ColumnTable::kDriver, 3, "Tamin"},
+      {"driver:Ts", OutputNames::kAll, 4, ColumnTable::kDriver, 4, "Ts"},
+      {"process:Ts", OutputNames::kAll, kDrivers + 57, ColumnTable::kProcess, 57, "Ts"},
+      {"process#189", OutputNames::kAll, kDrivers + 189, ColumnTable::kProcess, 189, nullptr},
+      {"Wg", OutputNames::kStates, kDrivers + 22, ColumnTable::kState, 22, "Wg"},
+      {"5", OutputNames::kStates, kDrivers + 5, ColumnTable::kState, 5, "Nf"},
+      {"state:Nf", OutputNames::kStates, kDrivers + 5, ColumnTable::kState, 5, "Nf"},
+      {"state#55", OutputNames::kStates, kDrivers + 55, ColumnTable::kState, 55, nullptr},
   };
   for (const Accepted& c : cases) {
     SCOPED_TRACE(c.text);
