@@ -4,21 +4,18 @@
 #include <map>
 #include <stdexcept>
 
+#include "core/enum_names.hpp"
 #include "fileio/output_file.hpp"
 
 namespace vindrel {
 std::string_view column_table_word(ColumnTable table) {
-  switch (table) {
-    case ColumnTable::kDriver:
-      return "driver";
-    case ColumnTable::kState:
-      return "state";
-    case ColumnTable::kProcess:
-      return "process";
-    case ColumnTable::kTime:
-      break;
-  }
-  return "time";
+  constexpr EnumNames<ColumnTable, 4> kWords{{{
+      {ColumnTable::kTime, "time"},
+      {ColumnTable::kDriver, "driver"},
+      {ColumnTable::kState, "state"},
+      {ColumnTable::kProcess, "process"},
+  }}};
+  return kWords.name(table, "time");
 }
 
 std::vector<ColumnLabel> output_column_labels(const Model& model) {

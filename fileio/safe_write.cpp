@@ -180,6 +180,14 @@ void AtomicFileWriter::fail_appended(int error_number) {
   throw_io_error(error_number != 0 ? error_number : EIO, path_);
 }
 
+void AtomicFileWriter::mark_published() {
+  // From here on the file under its own name holds every write so far.
+  const long long size = ftello(stream_);
+  flushed_size_ = size > 0 ? size : 0;
+  pending_ = 0;
+  published_ = true;
+}
+
 void AtomicFileWriter::publish() {
   if (stream_ == nullptr) throw EInOutError(std::string(kFileNotOpenForOutput), path_);
   if (std::fflush(stream_) != 0) fail(errno);
@@ -189,19 +197,13 @@ void AtomicFileWriter::publish() {
     temporary_.clear();
     sync_folder(folder_of(target_));
   }
-  const long long size = ftello(stream_);
-  flushed_size_ = size > 0 ? size : 0;
-  pending_ = 0;
-  published_ = true;
+  mark_published();
 }
 
 void AtomicFileWriter::start_appending() {
   if (stream_ == nullptr) throw EInOutError(std::string(kFileNotOpenForOutput), path_);
   if (std::fflush(stream_) != 0) fail(errno);
-  const long long size = ftello(stream_);
-  flushed_size_ = size > 0 ? size : 0;
-  pending_ = 0;
-  published_ = true;
+  mark_published();
 }
 
 void AtomicFileWriter::commit() {

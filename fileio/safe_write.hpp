@@ -99,6 +99,7 @@ class AtomicFileWriter {
   // end of its last whole write.
   void cut_back_to_whole_writes() noexcept;
   void flush_appended();
+  void mark_published();
   // After publish(): cuts the file back to its last whole write, closes the
   // stream and throws EInOutError.
   [[noreturn]] void fail_appended(int error_number);

@@ -29,7 +29,7 @@ void OutputTable::record(const Model& model, double time) {
 
 TableFileSink::TableFileSink(std::string file_name, std::unique_ptr<TableWriter> writer,
                              std::vector<std::size_t> columns, OutputMetadata metadata)
-    : file_name_(std::move(file_name)),
+    : FileRecordSink(std::move(file_name)),
       writer_(std::move(writer)),
       columns_(std::move(columns)),
       metadata_(std::move(metadata)) {}

@@ -10,6 +10,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/model.hpp"
@@ -38,20 +39,28 @@ class NullSink final : public RecordSink {
   void end() override {}
 };
 
+// A sink that writes one file; the name as the user gave it, for messages.
+class FileRecordSink : public RecordSink {
+ public:
+  explicit FileRecordSink(std::string file_name) : file_name_(std::move(file_name)) {}
+  const std::string& file_name() const noexcept { return file_name_; }
+
+ protected:
+  std::string file_name_;
+};
+
 // The output file: begun in a temporary file at begin(), one line per record,
 // put in the place of any file of that name at end(), which every run that
 // began calls (completed, cancelled or failed by the model). A write that fails
 // leaves the previous file as it was.
-class OutputFileSink final : public RecordSink {
+class OutputFileSink final : public FileRecordSink {
  public:
-  explicit OutputFileSink(std::string file_name) : file_name_(std::move(file_name)) {}
+  using FileRecordSink::FileRecordSink;
   void begin(const Model& model) override;
   void record(const Model& model, double time) override;
   void end() override;
-  const std::string& file_name() const noexcept { return file_name_; }
 
  private:
-  std::string file_name_;
   OutputFileWriter writer_;
 };
 
@@ -83,7 +92,7 @@ class OutputTable final : public RecordSink {
 // target at end(), also after a cancel or a failure of the model, so the
 // records written so far are kept. A write that fails (a full disk) ends the
 // run as failed and leaves the previous file as it was.
-class TableFileSink final : public RecordSink {
+class TableFileSink final : public FileRecordSink {
  public:
   // `columns`: positions in the output record (column_labels.hpp), the time
   // left out; empty for every column. `metadata`: what the format records
@@ -93,10 +102,8 @@ class TableFileSink final : public RecordSink {
   void begin(const Model& model) override;
   void record(const Model& model, double time) override;
   void end() override;
-  const std::string& file_name() const noexcept { return file_name_; }
 
  private:
-  std::string file_name_;
   std::unique_ptr<TableWriter> writer_;
   std::vector<std::size_t> columns_;
   OutputMetadata metadata_;

@@ -4,32 +4,27 @@
 #include <cmath>
 #include <utility>
 
+#include "core/enum_names.hpp"
 #include "core/exceptions.hpp"
 #include "fileio/number_format.hpp"
 
 namespace vindrel {
 namespace {
 
-constexpr std::array<std::pair<IntegratorKind, std::string_view>, 3> kIntegratorNames{{
+constexpr EnumNames<IntegratorKind, 3> kIntegratorNames{{{
     {IntegratorKind::kRk4, "rk4"},
     {IntegratorKind::kDopri5, "dopri5"},
     {IntegratorKind::kFehlberg78, "rkf78"},
-}};
+}}};
 
 }  // namespace
 
 std::string_view integrator_name(IntegratorKind kind) {
-  for (const auto& [k, name] : kIntegratorNames) {
-    if (k == kind) return name;
-  }
-  return "unknown";
+  return kIntegratorNames.name(kind, "unknown");
 }
 
 std::optional<IntegratorKind> integrator_from_name(std::string_view name) {
-  for (const auto& [kind, k_name] : kIntegratorNames) {
-    if (k_name == name) return kind;
-  }
-  return std::nullopt;
+  return kIntegratorNames.parse(name);
 }
 
 std::string integrator_description(const RunSettings& settings) {

@@ -6,6 +6,8 @@
 #include <numeric>
 #include <stdexcept>
 
+#include "core/enum_names.hpp"
+
 namespace vindrel::study {
 namespace {
 
@@ -128,6 +130,12 @@ void check_options(std::size_t k, const SampleOptions& options) {
   }
 }
 
+constexpr EnumNames<SampleMethod, 4> kSampleMethodNames{{{
+    {SampleMethod::kOneAtATime, "oat"},
+    {SampleMethod::kMorris, "morris"},
+    {SampleMethod::kSobol, "sobol"},
+    {SampleMethod::kLatinHypercube, "lhs"},
+}}};
 }  // namespace
 
 double SeededUniform::next() { return static_cast<double>(engine_() >> 11U) * 0x1.0p-53; }
@@ -142,29 +150,12 @@ std::size_t SeededUniform::below(std::size_t bound) {
 }
 
 bool parse_sample_method(std::string_view word, SampleMethod& method) {
-  for (const SampleMethod candidate : {SampleMethod::kOneAtATime, SampleMethod::kMorris,
-                                       SampleMethod::kSobol, SampleMethod::kLatinHypercube}) {
-    if (word == sample_method_name(candidate)) {
-      method = candidate;
-      return true;
-    }
-  }
-  return false;
+  const std::optional<SampleMethod> parsed = kSampleMethodNames.parse(word);
+  if (parsed) method = *parsed;
+  return parsed.has_value();
 }
 
-std::string_view sample_method_name(SampleMethod method) {
-  switch (method) {
-    case SampleMethod::kOneAtATime:
-      return "oat";
-    case SampleMethod::kMorris:
-      return "morris";
-    case SampleMethod::kSobol:
-      return "sobol";
-    case SampleMethod::kLatinHypercube:
-      return "lhs";
-  }
-  return "";
-}
+std::string_view sample_method_name(SampleMethod method) { return kSampleMethodNames.name(method); }
 
 double morris_delta(int levels) {
   return static_cast<double>(levels) / (2.0 * static_cast<double>(levels - 1));

@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "core/enum_names.hpp"
 #include "core/exceptions.hpp"
 #include "fileio/column_labels.hpp"
 #include "fileio/csv_output.hpp"
@@ -116,26 +117,20 @@ void read_netcdf(const std::string& file_name, const Model& model,
   }
 }
 
+constexpr EnumNames<OutputFormat, 3> kOutputFormatNames{{{
+    {OutputFormat::kOut, "out"},
+    {OutputFormat::kCsv, "csv"},
+    {OutputFormat::kNetcdf, "netcdf"},
+}}};
+
 }  // namespace
 
 std::string_view output_format_name(OutputFormat format) {
-  switch (format) {
-    case OutputFormat::kCsv:
-      return "csv";
-    case OutputFormat::kNetcdf:
-      return "netcdf";
-    case OutputFormat::kOut:
-      break;
-  }
-  return "out";
+  return kOutputFormatNames.name(format, "out");
 }
 
 std::optional<OutputFormat> output_format_from_name(std::string_view name) {
-  for (const OutputFormat format :
-       {OutputFormat::kOut, OutputFormat::kCsv, OutputFormat::kNetcdf}) {
-    if (name == output_format_name(format)) return format;
-  }
-  return std::nullopt;
+  return kOutputFormatNames.parse(name);
 }
 
 OutputFormat output_format_of_file_name(std::string_view file_name) {

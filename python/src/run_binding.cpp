@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "bindings.hpp"
+#include "core/enum_names.hpp"
 #include "core/exceptions.hpp"
 #include "fileio/output_file.hpp"
 #include "record_columns.hpp"
@@ -320,21 +321,15 @@ void bind_run(py::module_& module) {
       .def_readonly("detail_text", &RunOutput::detail_text)
       .def_property_readonly("place",
                              [](const RunOutput& o) {
-                               switch (o.detail.place) {
-                                 case RunFailurePlace::kPreparation:
-                                   return "preparation";
-                                 case RunFailurePlace::kDrivers:
-                                   return "drivers";
-                                 case RunFailurePlace::kStartTime:
-                                   return "start time";
-                                 case RunFailurePlace::kIntegration:
-                                   return "integration";
-                                 case RunFailurePlace::kStepEnd:
-                                   return "step end";
-                                 case RunFailurePlace::kOutput:
-                                   return "output";
-                               }
-                               return "";
+                               constexpr EnumNames<RunFailurePlace, 6> kPlaces{{{
+                                   {RunFailurePlace::kPreparation, "preparation"},
+                                   {RunFailurePlace::kDrivers, "drivers"},
+                                   {RunFailurePlace::kStartTime, "start time"},
+                                   {RunFailurePlace::kIntegration, "integration"},
+                                   {RunFailurePlace::kStepEnd, "step end"},
+                                   {RunFailurePlace::kOutput, "output"},
+                               }}};
+                               return kPlaces.name(o.detail.place);
                              })
       .def_property_readonly("time_reached",
                              [](const RunOutput& o) { return o.detail.time_reached; })
