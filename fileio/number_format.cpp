@@ -68,6 +68,14 @@ const char* non_finite_text(double value) noexcept {
   return value > 0 ? "+Inf" : "-Inf";
 }
 
+// Writes that spelling, unpadded.
+char* write_non_finite(char* out, double value) noexcept {
+  const char* text = non_finite_text(value);
+  const std::size_t length = std::strlen(text);
+  std::memcpy(out, text, length);
+  return out + length;
+}
+
 char* pad(char* out, std::size_t count) noexcept {
   std::memset(out, ' ', count);
   return out + count;
@@ -165,12 +173,7 @@ char* write_digits(char* out, std::uint32_t value, int count) noexcept {
 // between two integers, where the exact routine decides (as it does for the
 // subnormal doubles).
 char* write_e13(char* out, double value) noexcept {
-  if (!std::isfinite(value)) {
-    const char* text = non_finite_text(value);
-    const std::size_t length = std::strlen(text);
-    std::memcpy(out, text, length);
-    return out + length;
-  }
+  if (!std::isfinite(value)) return write_non_finite(out, value);
   if (value == 0.0) {
     static constexpr char kZero[] = "0.000000000000E+000";
     std::memcpy(out, kZero, sizeof kZero - 1);
@@ -255,12 +258,7 @@ char* format_e13_right(char* out, double value) noexcept {
 }
 
 char* format_general(char* out, double value, int precision) noexcept {
-  if (!std::isfinite(value)) {
-    const char* text = non_finite_text(value);
-    const std::size_t length = std::strlen(text);
-    std::memcpy(out, text, length);
-    return out + length;
-  }
+  if (!std::isfinite(value)) return write_non_finite(out, value);
   if (value == 0.0) {
     *out = '0';
     return out + 1;

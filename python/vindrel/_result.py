@@ -8,6 +8,11 @@ from . import _vindrel
 from ._errors import run_failure
 
 
+def _output_field(name, doc):
+    """A read-only property that passes on the run output's field `name`."""
+    return property(lambda self: getattr(self._output, name), doc=doc)
+
+
 class Result:
     """One run's records and end.
 
@@ -23,23 +28,11 @@ class Result:
         self._values = output.values
         self._arrays = None
 
-    @property
-    def outcome(self):
-        """"completed", or "failed" for the result a RunFailed carries."""
-        return self._output.outcome
-
-    @property
-    def present_time(self):
-        """The model time reached, days."""
-        return self._output.present_time
-
-    @property
-    def steps_completed(self):
-        return self._output.steps_completed
-
-    @property
-    def records_written(self):
-        return self._output.records_written
+    outcome = _output_field(
+        "outcome", '"completed", or "failed" for the result a RunFailed carries.')
+    present_time = _output_field("present_time", "The model time reached, days.")
+    steps_completed = _output_field("steps_completed", "The time steps completed.")
+    records_written = _output_field("records_written", "The output records written.")
 
     @property
     def columns(self):
