@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -20,6 +21,10 @@ namespace {
 
 // The integrator's smallest step, as a fraction of the time step.
 constexpr double kSmallestStepFraction = 1e-6;
+
+// More steps than this are not followed one by one to find the driver records
+// a run reaches (a billion daily steps are 2.7 million years).
+constexpr double kMostCountedSteps = 1e9;
 
 // Settings that would make the loop run forever or divide by zero.
 void check_run_settings(const RunSettings& settings) {
@@ -274,7 +279,16 @@ void RunResult::rethrow_failure() const {
 
 std::shared_ptr<const DriverRecords> read_run_drivers(const Model& model,
                                                       const RunSettings& settings) {
-  const double last = driver_time_range(settings).looked_up_last;
+  // A run whose steps cannot be counted (an endless stop time, more steps
+  // than any run takes, or times so large that a step does not move them)
+  // may reach any record: the whole file is read, rather than following its
+  // steps here without end before the run could be cancelled.
+  const double dt = settings.time_step;
+  const double steps = (settings.stop_time - settings.start_time) / dt;
+  const bool countable = std::isfinite(steps) && steps <= kMostCountedSteps &&
+                         settings.stop_time + dt > settings.stop_time;
+  const double last = countable ? driver_time_range(settings).looked_up_last
+                                : std::numeric_limits<double>::infinity();
   std::shared_ptr<const DriverRecords> records =
       DriverRecords::read(settings.driver_file, model, last);
   if (!records) throw EInOutError(std::string(kDriverFileMissingMessage), settings.driver_file);

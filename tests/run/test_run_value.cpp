@@ -4,6 +4,7 @@
 // past the driver file's last record is announced.
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <stop_token>
 #include <string>
 #include <thread>
@@ -102,6 +103,19 @@ TEST_F(RunValueTest, ACancelledRunCommitsTheStatesOfItsLastStepAndASecondRunCont
   NullSink none;
   const RunResult second = vindrel::Run(model, s, none);
   EXPECT_EQ(second.initial_states[state::Cf].value, result.model.states[state::Cf].value);
+}
+
+TEST_F(RunValueTest, ARunWithoutEndStartsAndIsCancelled) {
+  RunSettings endless = settings_for("endless.out");
+  endless.stop_time = std::numeric_limits<double>::infinity();
+  NullSink none;
+  std::stop_source stop;
+  const RunResult result = vindrel::Run(support::temperate_forest(), endless, none,
+                                        stop.get_token(), [&](int, double present_time) {
+                                          if (present_time >= 6.0) stop.request_stop();
+                                        });
+  ASSERT_EQ(result.outcome, RunOutcome::kCancelled) << result.failure_message();
+  EXPECT_EQ(result.steps_completed, 5);
 }
 
 TEST_F(RunValueTest, AFailedRunReturnsTheStatesOfTheLastCompletedStep) {
