@@ -76,7 +76,7 @@ const ExampleStand& example_stand() {
 }
 
 Model example_model() {
-  Model model = MakeModel();
+  Model model = make_model();
   if (!ReadParamFile(example_stand().parameter_file, model)) {
     throw std::runtime_error(example_stand().parameter_file + ": " +
                              std::string(kIncompatibleParamFileMessage));

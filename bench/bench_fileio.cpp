@@ -28,7 +28,7 @@ constexpr int kFields = 208;
 
 // A model whose values span the magnitudes a run produces, with both signs.
 Model model_with_values() {
-  Model model = vindrel::MakeModel();
+  Model model = vindrel::make_model();
   std::mt19937_64 random(2024);
   std::uniform_real_distribution<double> mantissa(-10.0, 10.0);
   std::uniform_int_distribution<int> exponent(-8, 6);

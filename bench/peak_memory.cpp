@@ -114,7 +114,7 @@ int peak_memory_run(int argc, char** argv) {
     return 2;
   }
   try {
-    Model model = MakeModel();
+    Model model = make_model();
     if (!ReadParamFile(argv[2], model)) {
       std::fprintf(stderr, "%s: %s\n", argv[2], std::string(kIncompatibleParamFileMessage).c_str());
       return 1;

@@ -311,7 +311,7 @@ int print_summary(const std::map<std::string, Figure>& figures,
     }
     if (peaks[0].failure.empty() && peaks[1].failure.empty()) {
       // A record a day of the time and the drivers' values.
-      const double record_bytes = (1.0 + MakeModel().ModelInfo.DriverCount) * sizeof(double);
+      const double record_bytes = (1.0 + make_model().ModelInfo.DriverCount) * sizeof(double);
       const double kept_kilobytes =
           (peaks[1].years - peaks[0].years) * kModelYearDays * record_bytes / 1024.0;
       p.value("driver records kept beyond the short run's", kept_kilobytes, "kB");

@@ -118,7 +118,7 @@ std::int32_t FirstParamIndex(const Model& model, std::int32_t p) {
   return sum;
 }
 
-void DefineModel(Model& model) {
+void define_model(Model& model) {
   TModelDef& info = model.ModelInfo;
   info.ModelName = "Vindrel";
   info.ModelVersion = "6.4.1";
@@ -158,9 +158,9 @@ void DefineModel(Model& model) {
   for (int p = 1; p <= info.ProcessCount; ++p) info.ParameterCount += model.processes[p].parameters;
 }
 
-Model MakeModel() {
+Model make_model() {
   Model model;
-  DefineModel(model);
+  define_model(model);
   return model;
 }
 

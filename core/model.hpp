@@ -74,10 +74,10 @@ struct Model {
 
 // Fills names, units, symbols, counts, parameter counts and families. Leaves every
 // value and flag as it is.
-void DefineModel(Model& model);
+void define_model(Model& model);
 
 // A model with its definition filled and every value zero.
-Model MakeModel();
+Model make_model();
 
 // 0-based position in the parameter table of the first parameter of process p
 // (1-based over the whole process table). Parameter j (from 0) of process p is

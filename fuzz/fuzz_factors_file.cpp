@@ -39,7 +39,7 @@ bool same_factors(const std::vector<study::Factor>& a, const std::vector<study::
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const Model model = MakeModel();
+  static const Model model = make_model();
   const std::string text(reinterpret_cast<const char*>(data), size);
   std::vector<study::Factor> factors;
   try {

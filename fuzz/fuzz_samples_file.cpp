@@ -28,7 +28,7 @@ std::size_t line_count(const std::string& text) {
 const std::vector<study::Factor>& factors() {
   static const std::vector<study::Factor> list =
       study::parse_factors("factor,low,high\nmF,20,40\nstate:Cf,4,8\nparameter#12,0.1,0.3\n",
-                           "factors.csv", MakeModel());
+                           "factors.csv", make_model());
   return list;
 }
 

@@ -39,7 +39,7 @@ inline void fill_with_pattern(Model& model) {
 // The model every target reads into: defined, with the pattern in every value.
 inline const Model& pristine_model() {
   static const Model model = [] {
-    Model m = MakeModel();
+    Model m = make_model();
     fill_with_pattern(m);
     return m;
   }();

@@ -343,7 +343,7 @@ std::vector<std::size_t> summary_input_columns(const TModelDef& info) {
 }
 
 std::vector<YearFigures> summarise_output_file(const std::string& file_name) {
-  const Model model = MakeModel();
+  const Model model = make_model();
   AnnualSummary summary;
   read_output_records(file_name, model, summary_input_columns(model.ModelInfo), "the summary",
                       [&](const double* row) { summary.add(row, model.ModelInfo); });

@@ -140,7 +140,7 @@ int resolve_output_column(const Model& model, const QString& text) {
 }
 
 void export_chart(const ChartExportOptions& options) {
-  const Model model = MakeModel();
+  const Model model = make_model();
   // The names first: a mistake in them is found before a large file is read.
   const int x_column = resolve_output_column(model, options.x);
   QList<int> columns;

@@ -40,7 +40,7 @@ class ProgramState : public QObject {
  public:
   explicit ProgramState(QObject* parent = nullptr) : QObject(parent) {}
 
-  Model model = MakeModel();
+  Model model = make_model();
 
   // Read-only views of the values the setters own.
   const RunSettings& settings = settings_;

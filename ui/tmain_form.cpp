@@ -75,7 +75,7 @@ TMainForm::TMainForm(Dialogs& dialogs, UnattendedModes modes, QWidget* parent)
     : QMainWindow(parent), dialogs_(dialogs) {
   setObjectName(QStringLiteral("TMainForm"));
   // The model definition has filled the tables (ProgramState makes its model
-  // with MakeModel()); the settings take the boxes' initial texts below.
+  // with make_model()); the settings take the boxes' initial texts below.
   build_controls();
   build_menus();
 

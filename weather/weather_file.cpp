@@ -16,7 +16,7 @@ namespace {
 // Writes the days that `produce` hands over, through the driver file writer.
 void write_days(const std::string& file_name,
                 const std::function<void(const std::function<void(const DriverDay&)>&)>& produce) {
-  Model model = MakeModel();
+  Model model = make_model();
   DriverFileWriter file;
   file.open(file_name, model);
   const std::int32_t count = model.ModelInfo.DriverCount;

@@ -31,7 +31,7 @@ void check(const CheckOptions& options) {
 
   // The states the run would start from; a file that cannot be read is one
   // of the findings.
-  Model model = MakeModel();
+  Model model = make_model();
   try {
     ReadParamFile(options.par, model);
   } catch (const EInOutError&) {

@@ -32,7 +32,7 @@ struct EvalOptions {
 };
 
 void evaluate(const EvalOptions& options) {
-  Model model = MakeModel();
+  Model model = make_model();
   if (!ReadParamFile(options.par, model)) {
     throw std::runtime_error(incompatible_param_file_message(options.par, model.ModelInfo));
   }

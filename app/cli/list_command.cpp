@@ -48,7 +48,7 @@ void print_quantities(std::ostream& out, const Quantities& quantities, int count
 }
 
 void print_tables(const std::string& which, bool aligned) {
-  const Model model = MakeModel();
+  const Model model = make_model();
   const TModelDef& info = model.ModelInfo;
   std::ostream& out = std::cout;
   const bool all = which == "all";

@@ -10,7 +10,7 @@
 #include "core/model.hpp"
 
 int main(int argc, char** argv) {
-  const vindrel::Model model = vindrel::MakeModel();
+  const vindrel::Model model = vindrel::make_model();
   CLI::App app{"Vindrel forest ecosystem model, without a display", "vindrel-cli"};
   app.set_version_flag("--version", model.ModelInfo.ModelName + " " + model.ModelInfo.ModelVersion);
   app.require_subcommand(1);

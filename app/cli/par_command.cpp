@@ -53,7 +53,7 @@ std::vector<std::string> tokens_of(const std::string& line) {
 }
 
 void make_par(const std::string& values_file, const std::string& out) {
-  Model model = MakeModel();
+  Model model = make_model();
   const TModelDef& info = model.ModelInfo;
   std::map<std::string, Entry> entries;
   for (int i = 1; i <= info.StateCount; ++i) entries[model.states[i].symbol] = {true, i, 0};

@@ -117,7 +117,7 @@ void run(const CommandOptions& options) {
   check_output_creatable(options.save_states);
   const OutputLock out_lock("--out", options.out);
   const OutputLock states_lock("--save-states", options.save_states);
-  Model model = MakeModel();
+  Model model = make_model();
   if (!ReadParamFile(options.par, model)) {
     throw std::runtime_error(incompatible_param_file_message(options.par, model.ModelInfo));
   }

@@ -105,7 +105,7 @@ void analyze(const AnalyzeArguments& arguments) {
                              {"--results", arguments.results}},
                             {{"--out", arguments.out}});
 
-  const std::vector<study::Factor> factors = study::read_factors(arguments.factors, MakeModel());
+  const std::vector<study::Factor> factors = study::read_factors(arguments.factors, make_model());
   const study::SampleTable samples = study::read_samples(arguments.samples, factors);
   const study::MetricValues values =
       study::read_metric_values(arguments.results, samples, arguments.metric);

@@ -32,7 +32,7 @@ void merge(const StudyMergeOptions& options) {
     return;
   }
   // With the sample, every row must be there, with the sample's values.
-  Model model = MakeModel();
+  Model model = make_model();
   const std::vector<study::Factor> factors = study::read_factors(options.factors, model);
   const study::SampleTable samples = study::read_samples(options.samples, factors);
   study::merge_results(options.parts, options.out, &samples, options.factors);

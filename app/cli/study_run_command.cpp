@@ -96,7 +96,7 @@ void run_study_command(const StudyRunOptions& options) {
                              {"--factors", options.factors}},
                             {{"--results", options.results}});
   if (options.jobs == 0) throw UsageError("--jobs: expected 1 or more");
-  Model model = MakeModel();
+  Model model = make_model();
   if (!ReadParamFile(options.par, model)) {
     throw std::runtime_error(incompatible_param_file_message(options.par, model.ModelInfo));
   }

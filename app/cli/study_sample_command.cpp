@@ -53,7 +53,7 @@ void make_sample_file(const SampleArguments& arguments) {
   }
   refuse_overwriting_inputs({{"--factors", arguments.factors}}, {{"--out", arguments.out}});
 
-  const std::vector<study::Factor> factors = study::read_factors(arguments.factors, MakeModel());
+  const std::vector<study::Factor> factors = study::read_factors(arguments.factors, make_model());
   const study::SampleTable table = study::make_sample(factors, options);
   study::write_samples(arguments.out, table);
 

@@ -60,7 +60,7 @@ const std::string& scratch() {
 }
 
 Model example_model() {
-  Model model = MakeModel();
+  Model model = make_model();
   ReadParamFile(kExamples + "vindrel-example.par", model);
   return model;
 }
@@ -145,7 +145,7 @@ void study_cost(benchmark::State& state) {
 
       start = process_cpu_seconds();
       for (std::size_t i = 0; i < kRunsPerRound; ++i) {
-        Model model = MakeModel();
+        Model model = make_model();
         ReadParamFile(kExamples + "vindrel-example.par", model);
         model.parameters[25].value = settings.samples.rows[i][0];
         model.parameters[9].value = settings.samples.rows[i][1];

@@ -91,7 +91,7 @@ const Century& century() {
     made->file = made->dir.filePath(QStringLiteral("century.out"));
     std::vector<double> times(kRecords);
     for (std::size_t k = 0; k < kRecords; ++k) times[k] = static_cast<double>(k + 1);
-    const int columns = static_cast<int>(output_columns(MakeModel().ModelInfo));
+    const int columns = static_cast<int>(output_columns(make_model().ModelInfo));
     ui::testing::write_output_file(made->file, times, [columns](Model& model, std::size_t k) {
       const double day = static_cast<double>(k);
       for (int c = 1; c < columns; ++c) {
@@ -288,7 +288,7 @@ void BM_ExportChartPdf(benchmark::State& state) { export_chart(state, "pdf"); }
 void BM_CommandLineExportSvg(benchmark::State& state) {
   TFmDisplayData& display = open_display();
   const QStringList names = ten_series(display);
-  Model model = MakeModel();
+  Model model = make_model();
   // Positions in the output table: drivers first, then states and processes.
   QStringList series;
   const OutputTableModel& table = display.table();
@@ -365,7 +365,7 @@ Memory measure_memory() {
 
 void print_summary(const Memory& memory) {
   const double numbers_mb = static_cast<double>(kRecords) *
-                            static_cast<double>(output_columns(MakeModel().ModelInfo)) * 8.0 / 1e6;
+                            static_cast<double>(output_columns(make_model().ModelInfo)) * 8.0 / 1e6;
   std::printf("\nThe output display on %zu daily records (%.0f MB of text, %.1f MB as numbers)\n",
               kRecords, static_cast<double>(century().bytes) / 1e6, numbers_mb);
   std::printf("%-32s %12s %12s\n", "figure", "best", "target");

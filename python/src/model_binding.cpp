@@ -79,7 +79,7 @@ std::vector<std::tuple<std::string, std::string, std::string>> entries(const Mod
 // file opens and starts with a record, so that a wrong name is reported here
 // rather than at the first run.
 ModelHandle from_files(const std::string& parameter_file, const std::string& driver_file) {
-  ModelHandle handle{MakeModel(), parameter_file, driver_file};
+  ModelHandle handle{make_model(), parameter_file, driver_file};
   if (!ReadParamFile(parameter_file, handle.model)) {
     throw EInOutError(std::string(kIncompatibleParamFileMessage) + " Expected the model name \"" +
                           handle.model.ModelInfo.ModelName + "\" and the version \"" +

@@ -20,7 +20,7 @@ namespace {
 // CSV and NetCDF files name them, and the records: rows of the whole record,
 // NaN in the columns that the file does not hold.
 py::tuple read_output_file(const std::string& file_name) {
-  const Model model = MakeModel();
+  const Model model = make_model();
   auto values = std::make_unique<std::vector<double>>();
   const std::size_t width = output_columns(model.ModelInfo);
   OutputFormat format = OutputFormat::kOut;

@@ -59,7 +59,7 @@ class CliEvalTest : public ::testing::Test {
 
   // The same evaluation through the library.
   Model library_evaluation(double time, double start) const {
-    Model model = MakeModel();
+    Model model = make_model();
     EXPECT_TRUE(ReadParamFile(par, model));
     DriverLookup lookup;
     EXPECT_TRUE(lookup.open(drr, model));

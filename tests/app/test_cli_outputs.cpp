@@ -42,7 +42,7 @@ class CliOutputsTest : public ::testing::Test {
 
   // Every record of a file in any format, as rows of the output record.
   static std::vector<std::vector<double>> records(const std::string& file) {
-    const Model model = MakeModel();
+    const Model model = make_model();
     std::vector<std::vector<double>> rows;
     read_output_records(file, model, {}, "the test",
                         [&](const double* row) { rows.emplace_back(row, row + kColumns); });

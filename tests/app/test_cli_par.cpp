@@ -52,7 +52,7 @@ TEST_F(CliPar, WritesTheSameBytesAsTheParameterFileWriter) {
   ASSERT_EQ(result.exit_code, 0) << result.err;
   WriteParamFile(reference, forest);
   EXPECT_TRUE(read_whole_file_bytes(par) == read_whole_file_bytes(reference));
-  Model back = MakeModel();
+  Model back = make_model();
   ASSERT_TRUE(ReadParamFile(par, back));
   for (int i = 1; i <= back.ModelInfo.ParameterCount; ++i) {
     EXPECT_DOUBLE_EQ(back.parameters[i].value, forest.parameters[i].value) << i;

@@ -46,7 +46,7 @@ class CliRunTest : public ::testing::Test {
   // changes the settings and the model's flags before it starts.
   std::string library_run(RunSettings settings,
                           const std::function<void(Model&)>& adjust = {}) const {
-    Model model = MakeModel();
+    Model model = make_model();
     EXPECT_TRUE(ReadParamFile(par, model));
     if (adjust) adjust(model);
     settings.driver_file = drr;
@@ -305,7 +305,7 @@ TEST_F(CliRunTest, ASignalCancelsAfterTheCurrentStepAndLeavesAValidFile) {
     EXPECT_NE(message.find("warning: the run was cancelled; " + saved + " holds the states"),
               std::string::npos)
         << message;
-    Model model = MakeModel();
+    Model model = make_model();
     EXPECT_TRUE(ReadParamFile(saved, model));
 
     // Every line complete, every record readable, the times one day apart.
@@ -357,8 +357,8 @@ TEST_F(CliContinueTest, SavedStatesHoldTheParametersAndTheStatesTheRunEndedWith)
   EXPECT_EQ(first.err, "vindrel-cli: " + saved +
                            " holds the states at time 21, day 21 of model year 1; a run "
                            "continues from them with --start 21 --first-start 1\n");
-  Model original = MakeModel();
-  Model spun_up = MakeModel();
+  Model original = make_model();
+  Model spun_up = make_model();
   ASSERT_TRUE(ReadParamFile(par, original));
   ASSERT_TRUE(ReadParamFile(saved, spun_up));
   const auto last = testing::read_output(out).back();
@@ -395,7 +395,7 @@ TEST_F(CliContinueTest, ACancelledRunSavesItsStatesWithAWarning) {
       err.find("warning: the run was cancelled; " + saved + " holds the states reached at time"),
       std::string::npos)
       << err;
-  Model spun_up = MakeModel();
+  Model spun_up = make_model();
   EXPECT_TRUE(ReadParamFile(saved, spun_up));
 }
 

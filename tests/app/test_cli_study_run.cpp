@@ -120,7 +120,7 @@ TEST_F(CliStudyRunTest, EachRowRunsAsVindrelCliRunAndItsMetricsComeFromItsRecord
     EXPECT_NEAR(std::stod(fields[5]), nep, 1e-9 * std::abs(nep));
     // cf: the foliar carbon of the output file's last record, which holds 14
     // significant digits.
-    Model model = MakeModel();
+    Model model = make_model();
     OutputFileReader reader;
     reader.open(row_out);
     double time = 0.0;
@@ -232,7 +232,7 @@ TEST_F(CliStudyRunTest, RunOptionsAreCheckedAsRunChecksThem) {
       run_cli(study(results, "--hold Cf --keep-outputs '" + file("held") + "'"));
   ASSERT_EQ(held.exit_code, 0) << held.err;
   for (int row = 0; row < 3; ++row) {
-    Model model = MakeModel();
+    Model model = make_model();
     OutputFileReader reader;
     reader.open(file("held/run-00000" + std::to_string(row) + ".out"));
     double time = 0.0;

@@ -94,7 +94,7 @@ TEST(CliSummary, AnnualFiguresAreTheRunningTotalsAtEachYearsEnd) {
   ASSERT_EQ(run.exit_code, 0) << run.err;
 
   // The truth, straight from the records: years end at 366 and 732.
-  Model model = MakeModel();
+  Model model = make_model();
   OutputFileReader file;
   file.open(out);
   std::vector<YearTruth> truth(3);
@@ -240,7 +240,7 @@ TEST(CliSummary, ReportsAMissingOrEmptyOutputFile) {
 
   // A header without records.
   const std::string empty = folder.file("empty.out");
-  Model model = MakeModel();
+  Model model = make_model();
   OutputFileWriter file;
   file.open(empty, model);
   file.close();

@@ -25,7 +25,7 @@ TEST(CliWeather, WritesOneRecordPerDayOf366DayYears) {
   ASSERT_EQ(result.exit_code, 0) << result.err;
   EXPECT_NE(result.out.find("732 daily records"), std::string::npos) << result.out;
 
-  Model model = MakeModel();
+  Model model = make_model();
   DriverFileReader reader;
   ASSERT_TRUE(reader.open(drr));
   double time = 0.0;
@@ -58,7 +58,7 @@ TEST(CliWeather, StartTimeShiftsTheRecordsAndKeepsTheirDayOfYear) {
   testing::ScratchFolder folder;
   const std::string drr = folder.file("w.drr");
   ASSERT_EQ(run_cli("weather --years 1 --start 367 --out '" + drr + "'").exit_code, 0);
-  Model model = MakeModel();
+  Model model = make_model();
   DriverFileReader reader;
   ASSERT_TRUE(reader.open(drr));
   double time = 0.0;
@@ -99,7 +99,7 @@ TEST(CliWeather, RefusesSettingsThatCannotMakeWeather) {
   }
   // The last start time that fits: the last record at day 9999999999999.
   ASSERT_EQ(run_cli("weather --years 1 --start 9999999999634 --out '" + drr + "'").exit_code, 0);
-  Model model = MakeModel();
+  Model model = make_model();
   DriverFileReader reader;
   ASSERT_TRUE(reader.open(drr));
   double time = 0.0;

@@ -11,7 +11,7 @@ namespace {
 
 class ModelDefinition : public ::testing::Test {
  protected:
-  Model model = MakeModel();
+  Model model = make_model();
   const TModelDef& info = model.ModelInfo;
 };
 
@@ -123,7 +123,7 @@ TEST_F(ModelDefinition, DefiningAgainLeavesValuesAndFlagsAlone) {
   model.parameters[25].value = 30.0;
   model.drivers[1].value = 360.0;
   model.processes[77].value = 4.5;
-  DefineModel(model);
+  define_model(model);
   EXPECT_EQ(model.states[1].value, 123.5);
   EXPECT_TRUE(model.states[1].HoldConstant);
   EXPECT_TRUE(model.states[2].Reset);

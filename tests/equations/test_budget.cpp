@@ -170,7 +170,7 @@ constexpr ParameterValue kForest[] = {
 static_assert(std::size(kForest) == parameter::kCount);
 
 Model forest_model() {
-  Model model = MakeModel();
+  Model model = make_model();
   for (const ParameterValue& p : kForest) model.parameters[p.position].value = p.value;
   return model;
 }

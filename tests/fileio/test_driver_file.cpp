@@ -59,7 +59,7 @@ TEST(DriverFileWriting, AFailedSaveKeepsThePreviousFile) {
   TempFolder folder;
   const std::string path = folder.file("keep.drr");
   write_bytes(path, "previous");
-  Model model = MakeModel();
+  Model model = make_model();
   DriverFileWriter writer;
   try {
     testing::FileSizeLimit limit(8192);
@@ -170,7 +170,7 @@ TEST(DriverEditorLines, HaveTheEditorLayout) {
 TEST_P(DriverFileReading, ARoundTripKeepsThirteenSignificantDigits) {
   TempFolder folder;
   const std::string path = folder.file("round.drr");
-  Model model = MakeModel();
+  Model model = make_model();
   std::mt19937_64 random(11);
   std::uniform_real_distribution<double> mantissa(-10.0, 10.0);
   std::uniform_int_distribution<int> exponent(-20, 20);

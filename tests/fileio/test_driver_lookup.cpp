@@ -163,7 +163,7 @@ VINDREL_READ_FROM_FILE_AND_TEXT(DriverLookupLongFiles);
 TEST_P(DriverLookupLongFiles, ReadsTenYearsOfDailyRecordsInOrder) {
   TempFolder folder;
   const std::string path = folder.file("long.drr");
-  Model model = MakeModel();
+  Model model = make_model();
   DriverFileWriter writer;
   writer.open(path, model);
   const int days = 10 * 366;

@@ -39,7 +39,7 @@ void expect_the_reader_s_records(const DriverRecords& records, const std::string
 }
 
 TEST(DriverRecords, HoldTheFileReadersRecordsUpToTheFirstPastTheLastTime) {
-  const Model model = MakeModel();
+  const Model model = make_model();
   const auto whole =
       DriverRecords::read(kExampleDrivers, model, std::numeric_limits<double>::infinity());
   ASSERT_NE(whole, nullptr);
@@ -90,7 +90,7 @@ struct FileAndMemory {
 };
 FileAndMemory look_up_both(const std::string& path, double last_day) {
   FileAndMemory both;
-  Model model = MakeModel();
+  Model model = make_model();
   DriverLookup from_file;
   EXPECT_TRUE(from_file.open(path, model));
   both.file = look_up_daily(from_file, model, last_day);
@@ -122,7 +122,7 @@ TEST(DriverRecords, ABrokenRecordFailsTheLookupWhereTheFileWouldWithItsMessage) 
   EXPECT_EQ(memory.values, file.values);
 
   // A second lookup over the same records meets the same error.
-  Model model = MakeModel();
+  Model model = make_model();
   DriverLookup again;
   again.open(records);
   EXPECT_EQ(look_up_daily(again, model, 600.0).message, file.message);

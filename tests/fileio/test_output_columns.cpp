@@ -24,7 +24,7 @@ struct Accepted {
 };
 
 TEST(OutputColumns, EveryFormNamesItsColumn) {
-  const Model model = MakeModel();
+  const Model model = make_model();
   ASSERT_EQ(model.ModelInfo.DriverCount, kDrivers);
   const std::vector<Accepted> cases = {
       {"Time", OutputNames::kAll, 0, ColumnTable::kTime, 0, "Time"},
@@ -67,7 +67,7 @@ TEST(OutputColumns, EveryFormNamesItsColumn) {
 }
 
 TEST(OutputColumns, EachRefusalSaysWhatWasExpected) {
-  const Model model = MakeModel();
+  const Model model = make_model();
   const std::string all_forms =
       "a symbol (LAI), driver:SYMBOL, state:SYMBOL, process:SYMBOL, driver#N, state#N, "
       "process#N, Time or a name from the output display's list (see vindrel-cli list)";
@@ -127,7 +127,7 @@ TEST(OutputColumns, EachRefusalSaysWhatWasExpected) {
 }
 
 TEST(OutputColumns, AListKeepsItsOrderTakesGroupsAndRefusesRepeats) {
-  const Model model = MakeModel();
+  const Model model = make_model();
   const std::vector<OutputColumn> list =
       resolve_output_list(model, " LAI , state#5,Time,driver:Tamax");
   ASSERT_EQ(list.size(), 4U);

@@ -43,7 +43,7 @@ TEST(OutputFileWriting, WritesTheExactBytesOfTheGoldenFile) {
 TEST(OutputFileWriting, TheModelsRecordsHave208Fields) {
   TempFolder folder;
   const std::string path = folder.file("model.out");
-  Model model = MakeModel();
+  Model model = make_model();
   OutputFileWriter output;
   output.open(path, model);
   for (int t = 2; t <= 10; t += 2) output.write_record(model, t);
@@ -66,7 +66,7 @@ TEST(OutputFileWriting, AFailedCreationKeepsThePreviousFile) {
   TempFolder folder;
   const std::string path = folder.file("keep.out");
   write_bytes(path, "previous run");
-  const Model model = MakeModel();
+  const Model model = make_model();
   OutputFileWriter output;
   try {
     testing::FileSizeLimit limit(4096);  // the header alone needs 10.8 kB
@@ -99,7 +99,7 @@ TEST(OutputFileWriting, AFailedWriteLeavesThePreviousFileAndNoTemporaryFile) {
   TempFolder folder;
   const std::string path = folder.file("partial.out");
   write_bytes(path, "the previous run's records\r\n");
-  const Model model = MakeModel();
+  const Model model = make_model();
   OutputFileWriter output;
   output.open(path, model);
   std::size_t written = 0;
@@ -173,7 +173,7 @@ TEST_P(OutputFileReading, ReadsTheGoldenFile) {
 TEST_P(OutputFileReading, ARoundTripKeepsFifteenDigitsOfTimeAndThirteenOfValues) {
   TempFolder folder;
   const std::string path = folder.file("round.out");
-  Model model = MakeModel();
+  Model model = make_model();
   std::mt19937_64 random(3);
   std::uniform_real_distribution<double> mantissa(-10.0, 10.0);
   std::uniform_int_distribution<int> exponent(-12, 12);
@@ -191,7 +191,7 @@ TEST_P(OutputFileReading, ARoundTripKeepsFifteenDigitsOfTimeAndThirteenOfValues)
   }
   output.close();
 
-  Model read_back = MakeModel();
+  Model read_back = make_model();
   OutputFileReader input;
   input.open(source(path));
   double time = 0.0;

@@ -46,7 +46,7 @@ TEST(ParamFileWriting, WritesTheExactBytesOfTheGoldenFile) {
 }
 
 TEST(ParamFileWriting, TheModelsFileHas170LinesOf74Characters) {
-  const Model model = MakeModel();
+  const Model model = make_model();
   const std::string text =
       format_param_file(model.ModelInfo, model.ModelInfo.ParameterCount, model.parameters,
                         model.ModelInfo.StateCount, model.states);
@@ -75,7 +75,7 @@ TEST(ParamFileWriting, AFailedSaveKeepsThePreviousFile) {
   const std::string path = folder.file("keep.par");
   const std::string previous = "previous content\r\n";
   write_bytes(path, previous);
-  const Model model = MakeModel();
+  const Model model = make_model();
   try {
     testing::FileSizeLimit limit(4096);  // the model's file needs about 12.7 kB
     WriteParamFile(path, model);
@@ -129,7 +129,7 @@ TEST_P(ParamFileReading, ReadsTheGoldenFile) {
 TEST_P(ParamFileReading, ARoundTripKeepsFifteenSignificantDigits) {
   TempFolder folder;
   const std::string path = folder.file("round.par");
-  Model model = MakeModel();
+  Model model = make_model();
   std::mt19937_64 random(5);
   std::uniform_real_distribution<double> mantissa(-10.0, 10.0);
   std::uniform_int_distribution<int> exponent(-30, 30);
@@ -140,7 +140,7 @@ TEST_P(ParamFileReading, ARoundTripKeepsFifteenSignificantDigits) {
     model.parameters[j].value = mantissa(random) * std::pow(10.0, exponent(random));
   }
   WriteParamFile(path, model);
-  Model read_back = MakeModel();
+  Model read_back = make_model();
   ASSERT_TRUE(ReadParamFile(source(path), read_back));
   for (int i = 1; i <= model.ModelInfo.StateCount; ++i) {
     const double x = model.states[i].value;

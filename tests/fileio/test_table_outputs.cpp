@@ -72,7 +72,7 @@ void write_rows(TableWriter& writer, const std::string& path, const Model& model
 // ---- Column names -----------------------------------------------------------------
 
 TEST(ColumnLabels, NamesAreTheSymbolsQualifiedWhereShared) {
-  const Model model = MakeModel();
+  const Model model = make_model();
   const std::vector<ColumnLabel> labels = output_column_labels(model);
   ASSERT_EQ(labels.size(), 208u);
   EXPECT_EQ(labels[0].name, "time");
@@ -104,7 +104,7 @@ TEST(ColumnLabels, NamesAreTheSymbolsQualifiedWhereShared) {
 }
 
 TEST(ColumnLabels, ChosenColumnsKeepTheirOrderAndRefuseBadPositions) {
-  const Model model = MakeModel();
+  const Model model = make_model();
   const std::vector<std::size_t> chosen{18 + process::LAI, 1};
   const std::vector<ColumnLabel> labels = chosen_column_labels(model, chosen);
   ASSERT_EQ(labels.size(), 3u);
@@ -228,7 +228,7 @@ TEST_F(NetcdfOutput, OnAFullDiskThePreviousFileStays) {
   TempFolder folder;
   const std::string path = folder.file("run.nc");
   write_bytes(path, "the previous file");
-  const Model model = MakeModel();
+  const Model model = make_model();
   const auto rows = sample_rows(208, 3 * static_cast<int>(kNetcdfChunkRecords));
   NetcdfTableWriter writer;
   try {
@@ -252,7 +252,7 @@ TEST(CsvOutputFailure, OnAFullDiskThePreviousFileStays) {
   TempFolder folder;
   const std::string path = folder.file("run.csv");
   write_bytes(path, "the previous file");
-  const Model model = MakeModel();
+  const Model model = make_model();
   const auto rows = sample_rows(208, 2000);
   CsvTableWriter writer;
   try {
@@ -314,7 +314,7 @@ TEST(OutputRecords, AFileWithoutTheNeededColumnsIsRefusedNamingThem) {
   TempFolder folder;
   const std::string path = folder.file("lai.csv");
   write_bytes(path, "time,LAI\ndays,m2 leaf m-2 ground\n1,2\n");
-  const Model model = MakeModel();
+  const Model model = make_model();
   const std::vector<std::size_t> needed{18 + process::LAI, 18 + state::PST, 18 + state::Ws};
   try {
     read_output_records(path, model, needed, "the summary", [](const double*) {});

@@ -68,7 +68,7 @@ inline void daily_weather(double day, driverarray& drivers) {
 // drivers after the weather is set.
 inline void write_daily_drivers(const std::string& file_name, int first, int last,
                                 const std::function<void(int, driverarray&)>& change = {}) {
-  Model model = MakeModel();
+  Model model = make_model();
   DriverFileWriter writer;
   writer.open(file_name, model);
   for (int day = first; day <= last; ++day) {
@@ -91,7 +91,7 @@ struct OutputRecord {
 };
 
 inline std::vector<OutputRecord> read_output(const std::string& file_name) {
-  Model model = MakeModel();
+  Model model = make_model();
   OutputFileReader file;
   file.open(file_name);
   std::vector<OutputRecord> records;

@@ -23,7 +23,7 @@ const std::string kExampleDrivers =
     std::string(VINDREL_SOURCE_DIR) + "/examples/vindrel-example.drr";
 
 RunResult run_one_year(IntegratorKind integrator, double rtol, RecordSink& sink) {
-  Model model = MakeModel();
+  Model model = make_model();
   EXPECT_TRUE(ReadParamFile(kExampleParameters, model));
   RunSettings settings;
   settings.start_time = 1.0;

@@ -113,7 +113,7 @@ struct Year {
 class ExampleForest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    Model model = MakeModel();
+    Model model = make_model();
     ASSERT_TRUE(ReadParamFile(kExampleParameters, model)) << kExampleParameters;
     initial_ = new Stocks(stocks_of(model.states));
 
@@ -134,7 +134,7 @@ class ExampleForest : public ::testing::Test {
     // Read the records back as the summary does: year k holds the records at
     // times 366 (k - 1) < t <= 366 k.
     years_ = new std::vector<Year>(kYears);
-    Model records = MakeModel();
+    Model records = make_model();
     OutputFileReader file;
     file.open(settings.output_file);
     double time = 0.0;

@@ -48,7 +48,7 @@ class RunContinuationTest : public ::testing::Test {
   Model saved_and_read(const RunResult& result) {
     const std::string file = folder.file("saved.par");
     WriteParamFile(file, result.model);
-    Model read = MakeModel();
+    Model read = make_model();
     EXPECT_TRUE(ReadParamFile(file, read));
     return read;
   }

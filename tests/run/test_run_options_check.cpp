@@ -70,14 +70,14 @@ TEST(RunOptionsCheckTest, DriverPreReadStopsAtTheFirstRecordAfterTheLastTime) {
   testing::ScratchFolder folder;
   const std::string drivers = folder.file("daily.drr");
   testing::write_daily_drivers(drivers, 1, 20);
-  const Model model = MakeModel();
+  const Model model = make_model();
   EXPECT_EQ(last_driver_time_read(drivers, model, 5.5), 6.0);
   EXPECT_EQ(last_driver_time_read(drivers, model, 100.0), 20.0);  // the file's last
 }
 
 TEST(RunOptionsCheckTest, DriverPreReadOfAMissingFileThrows) {
   testing::ScratchFolder folder;
-  EXPECT_THROW(last_driver_time_read(folder.file("none.drr"), MakeModel(), 10.0), EInOutError);
+  EXPECT_THROW(last_driver_time_read(folder.file("none.drr"), make_model(), 10.0), EInOutError);
 }
 
 }  // namespace

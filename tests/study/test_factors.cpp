@@ -31,7 +31,7 @@ int parameter_position(const Model& model, const std::string& symbol) {
 }
 
 TEST(Factors, SymbolsTablesAndPositionsResolve) {
-  const Model model = MakeModel();
+  const Model model = make_model();
   const std::vector<Factor> factors = parse_factors(
       "\xEF\xBB\xBF# a study\r\nfactor,low,high\r\n\r\nmF, 20 ,40\r\nstate:Cf,4,8\n"
       "parameter#3,-1e-3,2.5E2\n",
@@ -57,7 +57,7 @@ TEST(Factors, SymbolsTablesAndPositionsResolve) {
 }
 
 TEST(Factors, BadLinesAreRefusedWithTheFileAndTheLine) {
-  const Model model = MakeModel();
+  const Model model = make_model();
   const auto bad = [&](const std::string& body) {
     return refusal([&] { parse_factors("factor,low,high\n# c\n" + body, "f.csv", model); });
   };
@@ -83,7 +83,7 @@ TEST(Factors, BadLinesAreRefusedWithTheFileAndTheLine) {
 }
 
 TEST(Factors, ASymbolOfBothTablesMustBeQualified) {
-  Model model = MakeModel();
+  Model model = make_model();
   model.states[2].symbol = model.parameters[5].symbol;  // make one symbol name two entries
   const std::string symbol = model.parameters[5].symbol;
   const std::string message =
@@ -95,7 +95,7 @@ TEST(Factors, ASymbolOfBothTablesMustBeQualified) {
 }
 
 TEST(Samples, HeaderFilesAndPlainMatricesReadTheSame) {
-  const Model model = MakeModel();
+  const Model model = make_model();
   const std::vector<Factor> factors =
       parse_factors("factor,low,high\nmF,20,40\nstate:Cf,4,8\n", "f.csv", model);
   const SampleTable with_header =
@@ -117,7 +117,7 @@ TEST(Samples, HeaderFilesAndPlainMatricesReadTheSame) {
 }
 
 TEST(Samples, BadRowsAreRefusedWithTheLine) {
-  const Model model = MakeModel();
+  const Model model = make_model();
   const std::vector<Factor> factors =
       parse_factors("factor,low,high\nmF,20,40\nCf,4,8\n", "f.csv", model);
   const auto bad = [&](const std::string& text) {

@@ -73,7 +73,7 @@ class StudyDefinitionTest : public ::testing::Test {
   // One folder per test process: CTest runs the tests in parallel.
   const std::string folder =
       ::testing::TempDir() + "vindrel_study_definition_" + std::to_string(getpid());
-  Model model = MakeModel();
+  Model model = make_model();
   StudyRunSettings settings;
 };
 

@@ -27,7 +27,7 @@ namespace {
 const std::string kExamples = std::string(VINDREL_SOURCE_DIR) + "/examples/";
 
 Model example_model() {
-  Model model = MakeModel();
+  Model model = make_model();
   if (!ReadParamFile(kExamples + "vindrel-example.par", model)) {
     throw std::runtime_error("the example parameter file was refused");
   }
@@ -52,7 +52,7 @@ std::string scratch(const std::string& name) {
 
 std::string metric_refusal(const std::string& text) {
   try {
-    parse_metrics({text}, MakeModel(), {"run", "status", "message", "mF"}, 1.0, 10980.0);
+    parse_metrics({text}, make_model(), {"run", "status", "message", "mF"}, 1.0, 10980.0);
   } catch (const std::invalid_argument& e) {
     return e.what();
   }
@@ -60,7 +60,7 @@ std::string metric_refusal(const std::string& text) {
 }
 
 TEST(StudyMetrics, NamesResolveToSummaryFiguresAndOutputColumns) {
-  const Model model = MakeModel();
+  const Model model = make_model();
   const Metric nep = parse_metric("nep=NEP:mean:years=21-30", model);
   EXPECT_EQ(nep.table, MetricTable::kSummary);
   EXPECT_EQ(nep.first_year, 21);

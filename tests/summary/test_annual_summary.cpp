@@ -22,7 +22,7 @@ const std::string kExampleDrivers =
     std::string(VINDREL_SOURCE_DIR) + "/examples/vindrel-example.drr";
 
 TEST(AnnualSummary, TheSameFiguresFromTheFileAndFromMemory) {
-  Model model = MakeModel();
+  Model model = make_model();
   ASSERT_TRUE(ReadParamFile(kExampleParameters, model));
   testing::ScratchFolder folder;
   RunSettings settings;
@@ -71,7 +71,7 @@ TEST(AnnualSummary, TheSameFiguresFromTheFileAndFromMemory) {
 }
 
 TEST(AnnualSummary, YearsWithoutARecordAtTheirEndHaveNoSumsAndAreNotComplete) {
-  Model model = MakeModel();
+  Model model = make_model();
   ASSERT_TRUE(ReadParamFile(kExampleParameters, model));
   RunSettings settings;
   settings.start_time = 1.0;
@@ -121,7 +121,7 @@ TEST(AnnualSummary, AFileWithoutRecordsIsAnError) {
   testing::ScratchFolder folder;
   const std::string empty = folder.file("empty.out");
   OutputFileWriter writer;
-  writer.open(empty, MakeModel());
+  writer.open(empty, make_model());
   writer.close();
   EXPECT_THROW(summarise_output_file(empty), std::runtime_error);
 }

@@ -223,7 +223,7 @@ inline void fill_temperate_forest_parameters(Model& model) {
 // The defined model with the whole stand filled in; no state held, no reset
 // flag, NewYear false.
 inline Model temperate_forest() {
-  Model model = MakeModel();
+  Model model = make_model();
   fill_temperate_forest_drivers(model);
   fill_temperate_forest_states(model);
   fill_temperate_forest_parameters(model);

@@ -23,7 +23,7 @@ inline double& output_value(Model& model, int column) {
 // Writes one record per time; `fill(model, record)` sets the values first.
 inline void write_output_file(const QString& file_name, const std::vector<double>& times,
                               const std::function<void(Model&, std::size_t)>& fill) {
-  Model model = MakeModel();
+  Model model = make_model();
   OutputFileWriter writer;
   writer.open(file_name.toStdString(), model);
   for (std::size_t k = 0; k < times.size(); ++k) {

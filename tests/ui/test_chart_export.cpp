@@ -61,7 +61,7 @@ class TestChartExport : public QObject {
  private slots:
   void initTestCase() {
     QVERIFY(dir_.isValid());
-    const Model model = MakeModel();
+    const Model model = make_model();
     lai_ = resolve_output_column(model, "LAI");
     cf_ = resolve_output_column(model, "Cf");
     file_ = dir_.filePath("year.out");
@@ -77,7 +77,7 @@ class TestChartExport : public QObject {
   }
 
   void SeriesAreNamedBySymbolTableOrPosition() {
-    const Model model = MakeModel();
+    const Model model = make_model();
     const int drivers = model.ModelInfo.DriverCount;
     QCOMPARE(resolve_output_column(model, "Time"), 0);
     QCOMPARE(resolve_output_column(model, "state:Cf"), drivers + 1);

@@ -38,7 +38,7 @@ struct Record {
 };
 
 std::vector<Record> read_records(const std::string& file) {
-  Model model = MakeModel();
+  Model model = make_model();
   DriverFileReader reader;
   if (!reader.open(file)) return {};
   std::vector<Record> records;

@@ -114,7 +114,7 @@ class TestMainForm : public QObject {
     QVERIFY(window.program().flags.parameter_file_new);
     QCOMPARE(model.states[1].value, 0.0);
     QCOMPARE(model.parameters[25].value, 0.0);
-    Model written = MakeModel();
+    Model written = make_model();
     QVERIFY(ReadParamFile(path("new.par").toStdString(), written));
     QCOMPARE(written.states[1].value, first_state);
 
@@ -194,7 +194,7 @@ class TestMainForm : public QObject {
     QTest::keyClick(window.focusWidget(), Qt::Key_S, Qt::ControlModifier);
     QCOMPARE(dialogs.beeps, 1);
     QVERIFY(!window.program().flags.parameters_modified);
-    Model saved = MakeModel();
+    Model saved = make_model();
     QVERIFY(ReadParamFile(path("save.par").toStdString(), saved));
     QCOMPARE(saved.parameters[3].value, 0.125);
 

@@ -159,7 +159,7 @@ class TestRunFromWindow : public QObject {
     // states the program's model now holds.
     OutputFileReader reader;
     reader.open(path("cancel.out").toStdString());
-    Model last = MakeModel();
+    Model last = make_model();
     double time = 0.0;
     int records = 0;
     while (reader.read_record(time, last)) ++records;
@@ -272,7 +272,7 @@ class TestRunFromWindow : public QObject {
     choose_files(window, example_file("vindrel-example.par"), drivers, path("short.out"));
     type_into(window, "MEStopTime", QStringLiteral("20"));
     const std::string warning = drivers_end_warning(
-        window.program().settings, last_driver_record_time(drivers.toStdString(), MakeModel()));
+        window.program().settings, last_driver_record_time(drivers.toStdString(), make_model()));
     QVERIFY(!warning.empty());
     // A sentence of its own, with Continue and Cancel; Cancel makes no run.
     QString sentence = QString::fromStdString(warning) + '.';

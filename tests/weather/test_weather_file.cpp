@@ -31,7 +31,7 @@ TEST(WeatherFile, WrittenSeriesReadsBackThroughTheDriverLookup) {
   const std::string path = temporary_path("vindrel_weather_round_trip.drr");
   write_weather_file(path, days);
 
-  Model model = MakeModel();
+  Model model = make_model();
   DriverLookup lookup;
   ASSERT_TRUE(lookup.open(path, model));
   const double stop = days.back().time + 1.0;
