@@ -16,7 +16,9 @@
 #include <stop_token>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "check/findings.hpp"
 #include "run/run.hpp"
 #include "run/run_settings.hpp"
 #include "ui/dialogs.hpp"
@@ -130,6 +132,14 @@ class TMainForm : public QMainWindow {
   void about();
   // Asks before the window closes with unsaved edits; true when it may close.
   bool may_close();
+
+  // Findings of the run's inputs (tmain_form_findings.cpp). True when the
+  // file may be taken / the run may start: no findings, warnings the user
+  // goes on with, or (when choosing) a refusal the user has been told of.
+  enum class FindingsMoment { kChoosing, kRun };
+  bool findings_allow(const std::vector<Finding>& findings, FindingsMoment moment);
+  bool chosen_file_allowed(FileKind kind, const std::string& name);
+  bool run_inputs_allowed();
 
   // Remembered files (tmain_form_memory.cpp).
   void remember_files();

@@ -132,6 +132,12 @@ void TMainForm::choose_parameter_file(From from, const std::string& recent) {
     }
   }
   if (name != previous || settings.sensitivity_mode) {
+    // Warnings about the file the user may decline: then nothing changes.
+    if (!name.empty() && file_exists(name) && !chosen_file_allowed(FileKind::kParameter, name)) {
+      ParamBox->setText(QString::fromStdString(previous));
+      UpdateMainForm();
+      return;
+    }
     const ProgramState::Batch batch(program_);
     Model& model = program_.model;
     try {
@@ -188,6 +194,11 @@ void TMainForm::choose_driver_file(From from, const std::string& recent) {
     name = chosen->toStdString();
   }
   if (name != previous) {
+    if (!name.empty() && file_exists(name) && !chosen_file_allowed(FileKind::kDriver, name)) {
+      DriverBox->setText(QString::fromStdString(previous));
+      UpdateMainForm();
+      return;
+    }
     const ProgramState::Batch batch(program_);
     Model& model = program_.model;
     if (!name.empty() && file_exists(name)) {

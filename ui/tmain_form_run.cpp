@@ -96,24 +96,10 @@ void TMainForm::start_run() {
   const RunSettings settings = program_.settings;
   const bool interactive = !settings.unattended();
 
-  // Drivers looked up past the file's last record hold its values: say so
-  // before the run, which the user may then leave unmade. A driver file that cannot be read is left
-  // to the run, which reports it as its failure.
-  if (interactive) {
-    std::string warning;
-    try {
-      warning = drivers_end_warning(settings,
-                                    last_driver_record_time(settings.driver_file, program_.model));
-    } catch (const EInOutError&) {
-      warning.clear();
-    }
-    if (!warning.empty() &&
-        dialogs_.message(this, MessageKind::kInformation,
-                         QString::fromStdString(as_sentence(warning)),
-                         MessageButtons::kContinueCancel) != MessageAnswer::kOk) {
-      return;
-    }
-  }
+  // What the check of the files and settings finds, as the command line's
+  // run says it (among it, drivers looked up past the file's last record);
+  // a refusal or a Cancel starts nothing.
+  if (interactive && !run_inputs_allowed()) return;
 
   running_ = true;
   if (interactive) {

@@ -120,6 +120,8 @@ class TestRunWindows : public QObject {
       detail_below = details->isVisible() && details->y() > error->y();
       child<QPushButton>(*trouble, "BtnOK")->click();
     });
+    // Continue past the check's warning of the driver value no weather has.
+    example.dialogs.answers = {MessageAnswer::kOk};
     example.run();
     QVERIFY(example.finished.wait(kRunTimeout));
     QCOMPARE(message, QStringLiteral("Division by zero"));
@@ -138,6 +140,8 @@ class TestRunWindows : public QObject {
     QVERIFY(nan_par.open(QIODevice::WriteOnly));
     nan_par.write(lines.join('\n'));
     nan_par.close();
+    // Continue past the check's warning of the value, when chosen and at Run.
+    example.dialogs.answers = {MessageAnswer::kOk, MessageAnswer::kOk};
     type_into(example.window, "ParamBox", path("nan.par"));
     when_modal([&](QWidget* trouble) {
       detail = child<QPlainTextEdit>(*trouble, "MmDetail")->toPlainText();
