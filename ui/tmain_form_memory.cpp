@@ -128,8 +128,10 @@ void TMainForm::remember_files() {
       {FileKind::kDriver, settings.driver_file},
       {FileKind::kOutput, settings.output_file}};
   for (const auto& [kind, name] : files) {
-    const QString file = QString::fromStdString(name);
-    if (!file.isEmpty() && file != memory_->last_file(kind)) memory_->remember_file(kind, file);
+    if (name.empty()) continue;
+    // Whole paths: the next session may start in another folder.
+    const QString file = QFileInfo(QString::fromStdString(name)).absoluteFilePath();
+    if (file != memory_->last_file(kind)) memory_->remember_file(kind, file);
   }
   fill_recent_menu();
 }
@@ -151,7 +153,10 @@ void TMainForm::fill_recent_menu() {
 }
 
 void TMainForm::open_recent(const RecentFile& file) {
-  if (!QFileInfo::exists(file.name)) {
+  // An output file is written by the next run: its folder must be there.
+  const bool there = file.kind == FileKind::kOutput ? QFileInfo(file.name).absoluteDir().exists()
+                                                    : QFileInfo::exists(file.name);
+  if (!there) {
     dialogs_.message(this, MessageKind::kError,
                      QStringLiteral("%1 no longer exists. It was taken off the recent files.")
                          .arg(QDir::toNativeSeparators(file.name)),

@@ -2,6 +2,7 @@
 // it remembers from the last session, the recent files, the "..." buttons
 // beside the file boxes and the note of a special run.
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -83,6 +84,21 @@ class TestMainFormSession : public QObject {
     QCOMPARE(window.program().settings.parameter_file, kept.toStdString());
     QCOMPARE(recent_captions(window), QStringList{"&1 Parameter file: " + kept});
     QCOMPARE(memory()->recent_files().size(), 1);
+  }
+
+  void aNameTypedRelativeToTheFolderIsRememberedWhole() {
+    const QString par = copy_of("vindrel-example.par", "relative.par");
+    const QString before = QDir::currentPath();
+    QDir::setCurrent(dir_.path());
+    {
+      ScriptedDialogs dialogs;
+      TMainForm window(dialogs);
+      window.remember_with(memory());
+      window.show();
+      type_into(window, "ParamBox", QStringLiteral("relative.par"));
+    }
+    QDir::setCurrent(before);
+    QCOMPARE(memory()->last_file(FileKind::kParameter), par);
   }
 
   void theFileButtonsOpenTheDialogsOfTheLabels() {
