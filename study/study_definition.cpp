@@ -70,16 +70,19 @@ StudyDefinition parse_definition(std::string_view text, const std::string& file_
     const std::string_view key = colon == std::string_view::npos || !content.starts_with("# ")
                                      ? std::string_view()
                                      : content.substr(2, colon - 2);
-    if (!valid_key(key) || colon + 2 >= content.size()) {
-      throw EInOutError(
-          "expected a line of the study's definition, \"# KEY: VALUE\", found " + quoted(content),
-          file_name, number + line.number - 1);
-    }
-    std::string_view value = content.substr(colon + 2);
+    std::string_view value = valid_key(key) && colon + 2 < content.size()
+                                 ? content.substr(colon + 2)
+                                 : std::string_view();
     std::string_view note;
     if (const std::size_t gap = value.find(kNoteSeparator); gap != std::string_view::npos) {
       note = value.substr(gap + kNoteSeparator.size());
       value = value.substr(0, gap);
+    }
+    // A value of blanks alone is no value: it could not be written back.
+    if (value.empty()) {
+      throw EInOutError(
+          "expected a line of the study's definition, \"# KEY: VALUE\", found " + quoted(content),
+          file_name, number + line.number - 1);
     }
     definition.push_back({std::string(key), std::string(value), std::string(note)});
   }

@@ -239,6 +239,10 @@ TEST_F(StudyDefinitionTest, ReadersNameTheLineOfWhatTheyCannotRead) {
   EXPECT_EQ(refusal_of([&] { parse_results("# stop 31\n" + columns, "r.csv"); }),
             "r.csv:1: expected a line of the study's definition, \"# KEY: VALUE\", found \"# "
             "stop 31\"");
+  // A key whose value is only blanks would be written back as a line no reader takes.
+  EXPECT_EQ(refusal_of([&] { parse_results("# samples:   \n" + columns, "r.csv"); }),
+            "r.csv:1: expected a line of the study's definition, \"# KEY: VALUE\", found \"# "
+            "samples:   \"");
   EXPECT_EQ(
       refusal_of([&] { parse_results("# stop: 31\n" + columns + "0,done,,25,1\n", "r.csv"); }),
       "r.csv:3: unknown status \"done\" of run 0: expected completed or failed");
