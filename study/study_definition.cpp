@@ -65,7 +65,10 @@ StudyDefinition parse_definition(std::string_view text, const std::string& file_
   StudyDefinition definition;
   std::size_t number = first_line;
   for (const TextLine& line : split_lines(text)) {
-    const std::string_view content = line.text;
+    // Carriage returns at the end are line-end bytes (a file saved with CRLF
+    // ends, perhaps more than once), not part of the value or the note.
+    std::string_view content = line.text;
+    while (content.ends_with('\r')) content.remove_suffix(1);
     const std::size_t colon = content.find(": ");
     const std::string_view key = colon == std::string_view::npos || !content.starts_with("# ")
                                      ? std::string_view()

@@ -239,6 +239,10 @@ TEST_F(StudyDefinitionTest, ReadersNameTheLineOfWhatTheyCannotRead) {
   EXPECT_EQ(refusal_of([&] { parse_results("# stop 31\n" + columns, "r.csv"); }),
             "r.csv:1: expected a line of the study's definition, \"# KEY: VALUE\", found \"# "
             "stop 31\"");
+  // Carriage returns ending a line are not part of its value.
+  EXPECT_EQ(
+      definition_text(parse_definition("# reset-every: no\r\r\r\n# stop: 800\r\n", "r.csv", 1)),
+      "# reset-every: no\n# stop: 800\n");
   // A key whose value is only blanks would be written back as a line no reader takes.
   EXPECT_EQ(refusal_of([&] { parse_results("# samples:   \n" + columns, "r.csv"); }),
             "r.csv:1: expected a line of the study's definition, \"# KEY: VALUE\", found \"# "
