@@ -181,8 +181,9 @@ void fill(const EvaluationInput& input, equations::Evaluation& e) {
 
 // One iteration is, over the same batch of a run's inputs: the floor with the
 // inputs filled in, the filling alone, ComputeDerivatives with the drivers put
-// into the model's table, and putting the drivers alone. The fill's and the
-// drivers' own times are taken off.
+// into the model's table, putting the drivers alone, and the prepared
+// derivative function prepared with them, beside the preparing alone. The
+// fill's, the drivers' and the preparing's own times are taken off.
 void equations_over_a_run(benchmark::State& state, IntegratorKind integrator) {
   const std::vector<EvaluationInput>& inputs = run_inputs(integrator);
   Moment moment = summer_moment();
@@ -193,6 +194,9 @@ void equations_over_a_run(benchmark::State& state, IntegratorKind integrator) {
   BestTime filling;
   BestTime derivatives;
   BestTime drivers;
+  BestTime prepared_time;
+  BestTime preparing;
+  PreparedDerivatives prepared;
   std::size_t first = 0;
   for (auto _ : state) {
     std::size_t i = first;
@@ -230,10 +234,27 @@ void equations_over_a_run(benchmark::State& state, IntegratorKind integrator) {
       benchmark::DoNotOptimize(&model);
       benchmark::ClobberMemory();
     });
+    i = first;
+    prepared_time.time(kBatch, [&] {
+      const EvaluationInput& input = next();
+      put_drivers(input);
+      prepared.prepare(model, moment.clock);
+      prepared(input.y, dydt, input.x);
+      benchmark::DoNotOptimize(dydt.data());
+      benchmark::ClobberMemory();
+    });
+    i = first;
+    preparing.time(kBatch, [&] {
+      put_drivers(next());
+      prepared.prepare(model, moment.clock);
+      benchmark::DoNotOptimize(&prepared);
+      benchmark::ClobberMemory();
+    });
     first = i;
   }
   state.counters[kFloorNs] = floor.nanoseconds() - filling.nanoseconds();
   state.counters[kComputeDerivativesNs] = derivatives.nanoseconds() - drivers.nanoseconds();
+  state.counters[kPreparedDerivativesNs] = prepared_time.nanoseconds() - preparing.nanoseconds();
   state.counters["inputs"] = static_cast<double>(inputs.size());
 }
 void BM_EquationsOverARun(benchmark::State& state) {

@@ -27,6 +27,7 @@ inline constexpr const char* kRunWithoutOutputDopri5 = "run/without_output_dopri
 inline constexpr const char* kRunWithOutputDopri5 = "run/with_output_dopri5";
 inline constexpr const char* kBestMsPerYear = "best_ms_per_year";  // sum of best steps
 inline constexpr const char* kBestPassMsPerYear = "best_pass_ms_per_year";
+inline constexpr const char* kClockReadNs = "clock_read_ns";  // taken off every step
 // Reading the driver records a run reaches, once, per simulated year.
 inline constexpr const char* kDriverRecordsMsPerYear = "driver_records_ms_per_year";
 inline constexpr const char* kDerivativeEvaluationsPerYear = "derivative_evaluations_per_year";

@@ -11,6 +11,9 @@
 #define VINDREL_EVALUATE_TABLES                                                    \
   "_ZN7vindrel17EvaluateEquationsERNS_5ModelERKNS_15EvaluationClockERSt5arrayINS_" \
   "14TstatevariableELm57EEdRS5_INS_16TprocessvariableELm201EEb"
+#define VINDREL_STEP_END                                                  \
+  "_ZN7vindrel19PreparedDerivatives8step_endERSt5arrayIdLm56EEbdRS1_INS_" \
+  "16TprocessvariableELm201EE"
 
 namespace vindrel::bench {
 
@@ -19,13 +22,15 @@ void real_compute_derivatives(const Model& model, const EvaluationClock& clock,
                               const StateVector& y, StateVector& dydt,
                               double x) __asm__("__real_" VINDREL_COMPUTE_DERIVATIVES);
 // A member function is called with the object as its first argument.
-void real_prepared_call(PreparedDerivatives* derivatives, const StateVector& y,
-                        StateVector& dydt, double x) __asm__("__real_" VINDREL_PREPARED_CALL);
+void real_prepared_call(PreparedDerivatives* derivatives, const StateVector& y, StateVector& dydt,
+                        double x) __asm__("__real_" VINDREL_PREPARED_CALL);
 void real_prepare(PreparedDerivatives* derivatives, const Model& model,
                   const EvaluationClock& clock) __asm__("__real_" VINDREL_PREPARE);
 void real_evaluate_tables(Model& model, const EvaluationClock& clock, statearray& states,
                           double time, processarray& processes,
                           bool StepUpdate) __asm__("__real_" VINDREL_EVALUATE_TABLES);
+bool real_step_end(PreparedDerivatives* derivatives, StateVector& y, bool NewYear, double time,
+                   processarray& processes) __asm__("__real_" VINDREL_STEP_END);
 
 namespace {
 
@@ -55,6 +60,8 @@ void counted_prepare(PreparedDerivatives* derivatives, const Model& model,
 void counted_evaluate_tables(Model& model, const EvaluationClock& clock, statearray& states,
                              double time, processarray& processes,
                              bool StepUpdate) __asm__("__wrap_" VINDREL_EVALUATE_TABLES);
+bool counted_step_end(PreparedDerivatives* derivatives, StateVector& y, bool NewYear, double time,
+                      processarray& processes) __asm__("__wrap_" VINDREL_STEP_END);
 
 void counted_compute_derivatives(const Model& model, const EvaluationClock& clock,
                                  const StateVector& y, StateVector& dydt, double x) {
@@ -81,6 +88,13 @@ void counted_evaluate_tables(Model& model, const EvaluationClock& clock, statear
                              double time, processarray& processes, bool StepUpdate) {
   ++count.tables;
   real_evaluate_tables(model, clock, states, time, processes, StepUpdate);
+}
+
+// The run loop's end-of-step evaluation, on the tables' values.
+bool counted_step_end(PreparedDerivatives* derivatives, StateVector& y, bool NewYear, double time,
+                      processarray& processes) {
+  ++count.tables;
+  return real_step_end(derivatives, y, NewYear, time, processes);
 }
 
 EvaluationCount evaluation_count() { return count; }

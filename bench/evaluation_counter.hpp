@@ -3,7 +3,8 @@
 // The benchmark program is linked with the linker's --wrap for the entry
 // points of the equations that a run calls (bench/CMakeLists.txt): every call
 // of the derivative functions (ComputeDerivatives, PreparedDerivatives and its
-// prepare) and of EvaluateEquations on the model's tables from another object
+// prepare), of EvaluateEquations on the model's tables and of the run loop's
+// end-of-step evaluation (PreparedDerivatives::step_end) from another object
 // file goes through a wrapper here that counts it and calls the library's
 // function. Counting costs one increment per evaluation.
 #pragma once
@@ -19,7 +20,7 @@ namespace vindrel::bench {
 
 struct EvaluationCount {
   std::int64_t derivatives = 0;  // ComputeDerivatives and PreparedDerivatives calls
-  std::int64_t tables = 0;       // EvaluateEquations calls on the model's tables
+  std::int64_t tables = 0;       // EvaluateEquations and step_end calls
 };
 
 // The calls counted since the program started.

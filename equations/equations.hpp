@@ -40,9 +40,10 @@ void EvaluateEquations(Model& model, const EvaluationClock& clock, statearray& s
 // The drivers, the parameters and the HoldConstant flags are copied out of the
 // model's tables once, in prepare(), so that each call takes only the states.
 // A call gives exactly what ComputeDerivatives (testing.hpp) gives on the model
-// as it was at the last prepare(), faults included: prepare again whenever the drivers, parameters,
-// flags, NewYear or the clock may have changed (the run loop does so before
-// every integrator call). The working record is made once, by the constructor;
+// as it was at the last prepare(), faults included: prepare again whenever the
+// parameters, flags or the clock may have changed, and take the drivers and
+// NewYear again with prepare_drivers() whenever only they may have (the run
+// loop prepares once and takes the drivers before every integrator call). The working record is made once, by the constructor;
 // prepare() and the calls allocate nothing.
 class PreparedDerivatives {
  public:
@@ -52,10 +53,26 @@ class PreparedDerivatives {
   PreparedDerivatives& operator=(const PreparedDerivatives&) = delete;
 
   void prepare(const Model& model, const EvaluationClock& clock);
+  // Takes the model's drivers and NewYear flag again and nothing else: for the
+  // next integrator call of a run, whose parameters, flags and clock are
+  // those of the last prepare(). The run loop's drivers change every time
+  // step, its parameters never; copying these out of the tables every step
+  // cost as much as an evaluation.
+  void prepare_drivers(const Model& model);
   // dydt[i - 1] is the derivative of state i for the state values y at time x.
   // Not const: every call works in the object's own record, so one object
   // serves one thread.
   void operator()(const StateVector& y, StateVector& dydt, double x);
+
+  // The end-of-step evaluation of the run loop on the prepared record: what
+  // EvaluateEquations with StepUpdate gives on a state table holding y, with
+  // the prepared drivers, parameters, flags and clock and the given NewYear
+  // flag, without copying them out of the model's tables again. y takes the
+  // state updates (sentinel overrides, annual reset, the once-per-step
+  // updates) and processes[1..] every process value; returns NewYear as the
+  // end-of-step block leaves it. Faults throw as EvaluateEquations's do, and
+  // then y and processes are left as they were.
+  bool step_end(StateVector& y, bool NewYear, double time, processarray& processes);
 
   // The states and the time of the last call that failed with an arithmetic
   // fault (kept only then), so that the fault can be looked into afterwards.
@@ -72,7 +89,8 @@ class PreparedDerivatives {
   std::array<int, kStateCapacity> held_positions_{};  // the held states, in order
   int held_count_ = 0;
   bool NewYear_ = false;
-  bool inputs_finite_ = true;  // every driver, parameter and clock value
+  bool inputs_finite_ = true;        // every driver, parameter and clock value
+  bool fixed_inputs_finite_ = true;  // every parameter and clock value
   EvaluationClock clock_;
   bool has_faulted_ = false;
   StateVector faulted_states_{};

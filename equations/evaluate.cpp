@@ -136,14 +136,20 @@ void apply_end_of_step(const Evaluation& e, States& states) {
   if (e.root_senescence_starts) states.set(state::Jdrs, e.J1);
 }
 
-void store(const Evaluation& e, ProcessValues& processes) {
-#define VINDREL_STATE(id, symbol, name, units) processes[state::id] = e.d##id##dt;
+// Every process value of the evaluation, by position: put(position, value).
+template <class Put>
+void store_with(const Evaluation& e, Put&& put) {
+#define VINDREL_STATE(id, symbol, name, units) put(state::id, e.d##id##dt);
 #include "core/model_definition.def"
 #undef VINDREL_STATE
 
-#define VINDREL_PROCESS(id, symbol, name, units, family, parameters) processes[process::id] = e.id;
+#define VINDREL_PROCESS(id, symbol, name, units, family, parameters) put(process::id, e.id);
 #include "core/model_definition.def"
 #undef VINDREL_PROCESS
+}
+
+void store(const Evaluation& e, ProcessValues& processes) {
+  store_with(e, [&processes](int position, double value) { processes[position] = value; });
 }
 
 // The processes and the derivatives lie together in the evaluation's record,
@@ -283,17 +289,47 @@ void PreparedDerivatives::prepare(const Model& model, const EvaluationClock& clo
     HoldConstant_[i] = model.states[i].HoldConstant;
     if (HoldConstant_[i]) held_positions_[static_cast<std::size_t>(held_count_++)] = i;
   }
-  NewYear_ = model.NewYear;
   clock_ = clock;
-  has_faulted_ = false;
   std::uint64_t marks = non_finite_mark(clock.time_step) | non_finite_mark(clock.start_time);
-#define VINDREL_DRIVER(id, symbol, name, units) marks |= non_finite_mark(work_->id);
-#include "core/model_definition.def"
-#undef VINDREL_DRIVER
 #define VINDREL_PARAMETER(id, symbol, name, units) marks |= non_finite_mark(work_->id);
 #include "core/model_definition.def"
 #undef VINDREL_PARAMETER
-  inputs_finite_ = marks_finite(marks);
+  fixed_inputs_finite_ = marks_finite(marks);
+  prepare_drivers(model);
+}
+
+void PreparedDerivatives::prepare_drivers(const Model& model) {
+  Evaluation& e = *work_;
+  std::uint64_t marks = 0;
+#define VINDREL_DRIVER(id, symbol, name, units) \
+  e.id = model.drivers[driver::id].value;       \
+  marks |= non_finite_mark(e.id);
+#include "core/model_definition.def"
+#undef VINDREL_DRIVER
+  inputs_finite_ = fixed_inputs_finite_ && marks_finite(marks);
+  NewYear_ = model.NewYear;
+  has_faulted_ = false;
+}
+
+bool PreparedDerivatives::step_end(StateVector& y, bool NewYear, double time,
+                                   processarray& processes) {
+  // The states of a table: every value and flag, as EvaluateEquations reads
+  // them; written back only when the evaluation succeeded.
+  StateValues values;
+  for (int i = 1; i <= state::kCount; ++i) {
+    values.value[i] = y[static_cast<std::size_t>(i - 1)];
+    values.HoldConstant[i] = HoldConstant_[static_cast<std::size_t>(i)];
+  }
+  SharedStates states{values};
+  Evaluation& e = *work_;
+  clear_fault_flags();
+  states.copy_in(e);
+  const bool NewYearAfter = run_frame(NewYear, clock_, states, time, e, true);
+  throw_raised_faults();
+  if (!all_results_finite(e)) refuse_non_finite();
+  for (int i = 1; i <= state::kCount; ++i) y[static_cast<std::size_t>(i - 1)] = values.value[i];
+  store_with(e, [&processes](int position, double value) { processes[position].value = value; });
+  return NewYearAfter;
 }
 
 void PreparedDerivatives::operator()(const StateVector& y, StateVector& dydt, double x) {

@@ -103,6 +103,7 @@ class RunLoop {
     // The integrator's derivative function, prepared before every integrator
     // call with the drivers, parameters and flags that hold through it.
     PreparedDerivatives& derivatives = derivatives_;
+    derivatives.prepare(model_, clock);
     // Used only when the settings choose one of the embedded pairs.
     EmbeddedIntegration embedded(settings_, n);
 
@@ -114,8 +115,10 @@ class RunLoop {
       for (int i = 1; i <= n; ++i) y[static_cast<std::size_t>(i - 1)] = model_.states[i].value;
       int nok = 0;
       int nbad = 0;
-      // Drivers hold the values looked up for driver_time through the whole call.
-      derivatives.prepare(model_, clock);
+      // Drivers hold the values looked up for driver_time through the whole
+      // call and the end-of-step evaluation; the parameters and flags hold
+      // through the run.
+      derivatives.prepare_drivers(model_);
       place_ = RunFailurePlace::kIntegration;
       driver_time_ = driver_time;
       if (settings_.integrator == IntegratorKind::kRk4) {
@@ -126,24 +129,14 @@ class RunLoop {
                          kSmallestStepFraction * dt, derivatives);
       }
 
-      // Should the end-of-step evaluation fail, the states go back to those of
-      // the last completed step (the evaluation itself leaves the tables alone).
-      StateVector completed{};
-      for (int i = 1; i <= n; ++i) {
-        completed[static_cast<std::size_t>(i - 1)] = model_.states[i].value;
-        model_.states[i].value = y[static_cast<std::size_t>(i - 1)];
-      }
+      // The end-of-step evaluation, on the states the integrator reached. The
+      // tables take its states and processes only when it succeeds: should it
+      // fail, they keep those of the last completed step.
       place_ = RunFailurePlace::kStepEnd;
       evaluated_states_ = y;
       evaluated_time_ = driver_time + dt;
-      try {
-        EvaluateEquations(model_, clock, model_.states, driver_time + dt, model_.processes, true);
-      } catch (...) {
-        for (int i = 1; i <= n; ++i) {
-          model_.states[i].value = completed[static_cast<std::size_t>(i - 1)];
-        }
-        throw;
-      }
+      model_.NewYear = derivatives.step_end(y, model_.NewYear, evaluated_time_, model_.processes);
+      for (int i = 1; i <= n; ++i) model_.states[i].value = y[static_cast<std::size_t>(i - 1)];
 
       const double reached = result_.present_time + dt;
       if (step_counter == output_every) {

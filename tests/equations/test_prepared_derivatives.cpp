@@ -297,6 +297,76 @@ TEST_F(PreparedDerivativesTest, SeeTheModelAsItWasWhenPrepared) {
   EXPECT_EQ(fresh.dydt[state::Cf - 1], 0.0);  // held
 }
 
+// The run loop prepares once, takes each step's drivers with prepare_drivers
+// and makes its end-of-step evaluation with step_end: the states, the process
+// table and NewYear must be EvaluateEquations' own to the bit, with held
+// states, prescribed soil nitrogen and the annual reset; and a fault must be
+// EvaluateEquations' fault and leave the states and processes alone.
+TEST_F(PreparedDerivativesTest, TheEndOfStepIsThatOfEvaluateEquations) {
+  std::mt19937_64 random(20261208);
+  std::uniform_real_distribution<double> scale(0.5, 1.5);
+  std::uniform_real_distribution<double> shift(-15.0, 15.0);
+  std::uniform_real_distribution<double> day(1.0, 366.0);
+  std::uniform_int_distribution<int> coin(0, 3);
+  const Model stand = model;
+  PreparedDerivatives derivatives;
+  derivatives.prepare(stand, clock);  // with the first drivers only
+  int faults = 0;
+  for (int trial = 0; trial < 200; ++trial) {
+    const std::string where = "trial " + std::to_string(trial);
+    model = stand;
+    for (int i = 1; i <= state::kCount; ++i) model.states[i].value *= scale(random);
+    for (int position : {driver::Tamax, driver::Tamin, driver::Ts}) {
+      model.drivers[position].value += shift(random);
+    }
+    model.drivers[driver::Ppt].value *= 4.0 * scale(random);
+    if (coin(random) == 0) model.drivers[driver::DNnh4].value = 0.8;
+    if (trial % 50 == 7) model.drivers[driver::Ca].value = 0.0;  // a fault
+    model.NewYear = coin(random) == 0;
+    const double x = coin(random) == 0 ? clock.start_time : day(random);
+    // Held states from the hundredth trial on: flags are taken by prepare().
+    if (trial >= 100) {
+      for (int position : {state::Cf, state::Jday, state::Ws, state::PptT}) {
+        model.states[position].HoldConstant = true;
+      }
+    }
+    if (trial == 100) derivatives.prepare(model, clock);
+
+    Model expected = model;
+    std::string expected_fault;
+    try {
+      EvaluateEquations(expected, clock, expected.states, x, expected.processes, true);
+    } catch (const EMathError& fault) {
+      expected_fault = fault.what();
+    }
+
+    derivatives.prepare_drivers(model);
+    StateVector y = state_vector_of(model);
+    processarray processes = model.processes;
+    bool NewYear = model.NewYear;
+    std::string fault;
+    try {
+      NewYear = derivatives.step_end(y, model.NewYear, x, processes);
+    } catch (const EMathError& caught) {
+      fault = caught.what();
+    }
+    EXPECT_EQ(fault, expected_fault) << where;
+    if (!fault.empty()) ++faults;
+    EXPECT_EQ(NewYear, expected.NewYear) << where;
+    for (int i = 1; i <= state::kCount; ++i) {
+      EXPECT_EQ(std::bit_cast<std::uint64_t>(y[i - 1]),
+                std::bit_cast<std::uint64_t>(expected.states[i].value))
+          << where << ", state " << i;
+    }
+    for (int i = 1; i <= process::kCount; ++i) {
+      EXPECT_EQ(std::bit_cast<std::uint64_t>(processes[i].value),
+                std::bit_cast<std::uint64_t>(expected.processes[i].value))
+          << where << ", process " << i;
+    }
+  }
+  EXPECT_EQ(faults, 4);
+}
+
 TEST_F(PreparedDerivativesTest, FlagsRaisedBeforeACallDoNotCount) {
   PreparedDerivatives derivatives;
   derivatives.prepare(model, clock);
