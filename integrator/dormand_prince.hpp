@@ -22,17 +22,30 @@
 // A trial step is some two thousand element operations on short vectors
 // held in the first level of the cache, where the width of the vector unit
 // is what counts: on x86-64 with GCC the trial is compiled twice, for the
-// baseline's two-wide and for AVX2's four-wide vectors, and the processor's
-// own picks one when the program starts. AVX2 brings no fused multiply-add
-// (that is FMA's), so both compute every element with the same operations
-// in the same order and round alike: the results are the same to the bit.
+// baseline's two-wide and for AVX2's four-wide vectors, and the AVX2 one runs
+// where the processor has it. AVX2 brings no fused multiply-add (that is
+// FMA's), so both compute every element with the same operations in the same
+// order and round alike: the results are the same to the bit. (The two are
+// chosen by hand: GCC's own target_clones would treat the trial as unable to
+// throw, and the faults of the derivatives must pass through it.)
 #if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-#define VINDREL_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#define VINDREL_AVX2_TRIAL 1
 #else
-#define VINDREL_VECTOR_CLONES
+#define VINDREL_AVX2_TRIAL 0
 #endif
 
 namespace vindrel::integrator {
+
+#if VINDREL_AVX2_TRIAL
+// True when the processor and the system support AVX2; asked once.
+inline bool use_avx2() {
+  static const bool supported = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2") != 0;
+  }();
+  return supported;
+}
+#endif
 
 // The coefficients of the pair (Dormand and Prince, 1980).
 namespace dormand_prince {
@@ -91,8 +104,37 @@ class DormandPrince54 {
   // ErrorScale). Throws EInvalidOp (kNonFiniteError) when that error or a new
   // state is not a finite number; failures of the derivatives pass through.
   template <class System>
-  VINDREL_VECTOR_CLONES double trial(System& system, const V& y, const V& k1, double x, double h,
-                                     V& ynew, V& k7, const ErrorScale<Capacity>& scale) {
+  double trial(System& system, const V& y, const V& k1, double x, double h, V& ynew, V& k7,
+               const ErrorScale<Capacity>& scale) {
+#if VINDREL_AVX2_TRIAL
+    if (use_avx2()) return trial_avx2(system, y, k1, x, h, ynew, k7, scale);
+#endif
+    return trial_steps(system, y, k1, x, h, ynew, k7, scale);
+  }
+
+  // The same trial on the baseline's vectors whatever the processor has, so
+  // that the two can be compared.
+  template <class System>
+  double baseline_trial(System& system, const V& y, const V& k1, double x, double h, V& ynew, V& k7,
+                        const ErrorScale<Capacity>& scale) {
+    return trial_steps(system, y, k1, x, h, ynew, k7, scale);
+  }
+
+ private:
+#if VINDREL_AVX2_TRIAL
+  template <class System>
+  [[gnu::target("avx2")]] double trial_avx2(System& system, const V& y, const V& k1, double x,
+                                            double h, V& ynew, V& k7,
+                                            const ErrorScale<Capacity>& scale) {
+    return trial_steps(system, y, k1, x, h, ynew, k7, scale);
+  }
+#endif
+
+  // The trial itself, compiled into each caller with the caller's vectors.
+  template <class System>
+  [[gnu::always_inline]] inline double trial_steps(System& system, const V& y, const V& k1,
+                                                   double x, double h, V& ynew, V& k7,
+                                                   const ErrorScale<Capacity>& scale) {
     using namespace dormand_prince;
     V& s = stage_;
     for (std::size_t i = 0; i < Capacity; ++i) s[i] = y[i] + h * a21 * k1[i];
@@ -166,7 +208,6 @@ class DormandPrince54 {
     return worst;
   }
 
- private:
   // The independent maxima of the error pass.
   static constexpr std::size_t kLanes = 4;
   // The inner stages and the state each is taken at (the scaled errors at the

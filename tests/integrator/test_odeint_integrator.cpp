@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <limits>
+#include <random>
 
 #include "core/exceptions.hpp"
 #include "integrator/odeint_integrator.hpp"
@@ -210,6 +213,49 @@ TEST(EmbeddedIntegratorTest, FailuresEndTheIntegrationWithTheirMessagesAndLeaveT
         dydx[1] = x > 0.2 ? std::numeric_limits<double>::quiet_NaN() : 1.0;
       },
       1.0, integrator::kNonFiniteError, EInvalidOp(""));
+}
+
+// The trial runs on the widest vectors the processor has; on every processor
+// it must give the baseline's bits, for the new states, the last stage and the
+// error. A nonlinear system of the run's width, with the elements past the
+// ones in use kept at zero as the integrator keeps them.
+TEST(DormandPrinceTest, TheTrialGivesTheBaselineBitsOnAnyProcessor) {
+  constexpr std::size_t kWidth = 56;
+  using Wide = integrator::Vector<kWidth>;
+  constexpr std::size_t kUsed = 55;
+  auto system = [](const Wide& y, Wide& dydx, double x) {
+    for (std::size_t i = 0; i < kUsed; ++i) {
+      dydx[i] = std::sin(x + y[(i + 1) % kUsed]) - 0.3 * y[i] * std::fabs(y[(i + 7) % kUsed]);
+    }
+    dydx[kUsed] = 0.0;
+  };
+  std::mt19937_64 random(56);
+  std::uniform_real_distribution<double> value(-3.0, 3.0);
+  std::uniform_real_distribution<double> size(0.0, 2.0);
+  Wide floor{};
+  for (std::size_t i = 0; i < kUsed; ++i) floor[i] = size(random);
+  const integrator::ErrorScale<kWidth> scale{kUsed, &floor};
+  integrator::DormandPrince54<kWidth> stepper;
+  for (int trial = 0; trial < 50; ++trial) {
+    Wide y{};
+    for (std::size_t i = 0; i < kUsed; ++i) y[i] = value(random);
+    Wide k1{};
+    system(y, k1, 0.5 * trial);
+    const double h = 0.01 * (trial + 1);
+    Wide ynew{}, k7{}, baseline_ynew{}, baseline_k7{};
+    const double error = stepper.trial(system, y, k1, 0.5 * trial, h, ynew, k7, scale);
+    const double baseline_error =
+        stepper.baseline_trial(system, y, k1, 0.5 * trial, h, baseline_ynew, baseline_k7, scale);
+    EXPECT_GT(error, 0.0);
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(error), std::bit_cast<std::uint64_t>(baseline_error));
+    for (std::size_t i = 0; i < kWidth; ++i) {
+      EXPECT_EQ(std::bit_cast<std::uint64_t>(ynew[i]),
+                std::bit_cast<std::uint64_t>(baseline_ynew[i]))
+          << "trial " << trial << ", element " << i;
+      EXPECT_EQ(std::bit_cast<std::uint64_t>(k7[i]), std::bit_cast<std::uint64_t>(baseline_k7[i]))
+          << "trial " << trial << ", element " << i;
+    }
+  }
 }
 
 }  // namespace
