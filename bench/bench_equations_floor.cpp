@@ -91,10 +91,10 @@ void floor_evaluation(equations::Evaluation& e) {
 }
 
 // One iteration is one batch of each: the floor, ComputeDerivatives, the
-// prepared derivative function of the run loop (prepared once: a run prepares
-// it once per time step), and EvaluateEquations on the model's own tables (as the run loop
-// evaluates at the end of a step; without StepUpdate the states stay as they are, so every pass
-// evaluates the same moment).
+// prepared derivative function of the run loop (prepared once, as a run
+// prepares it), and EvaluateEquations on the model's own tables (the
+// evaluation of the parameter editor; without StepUpdate the states stay as
+// they are, so every pass evaluates the same moment).
 void BM_EquationsFloorAndCallers(benchmark::State& state) {
   Moment moment = summer_moment();
   equations::Evaluation e = filled_evaluation(moment);
@@ -182,8 +182,9 @@ void fill(const EvaluationInput& input, equations::Evaluation& e) {
 // One iteration is, over the same batch of a run's inputs: the floor with the
 // inputs filled in, the filling alone, ComputeDerivatives with the drivers put
 // into the model's table, putting the drivers alone, and the prepared
-// derivative function prepared with them, beside the preparing alone. The
-// fill's, the drivers' and the preparing's own times are taken off.
+// derivative function taking them (as the run loop does at every step), beside
+// the taking alone. The fill's, the drivers' and the taking's own times are
+// taken off.
 void equations_over_a_run(benchmark::State& state, IntegratorKind integrator) {
   const std::vector<EvaluationInput>& inputs = run_inputs(integrator);
   Moment moment = summer_moment();
@@ -197,6 +198,7 @@ void equations_over_a_run(benchmark::State& state, IntegratorKind integrator) {
   BestTime prepared_time;
   BestTime preparing;
   PreparedDerivatives prepared;
+  prepared.prepare(model, moment.clock);
   std::size_t first = 0;
   for (auto _ : state) {
     std::size_t i = first;
@@ -238,7 +240,7 @@ void equations_over_a_run(benchmark::State& state, IntegratorKind integrator) {
     prepared_time.time(kBatch, [&] {
       const EvaluationInput& input = next();
       put_drivers(input);
-      prepared.prepare(model, moment.clock);
+      prepared.prepare_drivers(model);
       prepared(input.y, dydt, input.x);
       benchmark::DoNotOptimize(dydt.data());
       benchmark::ClobberMemory();
@@ -246,7 +248,7 @@ void equations_over_a_run(benchmark::State& state, IntegratorKind integrator) {
     i = first;
     preparing.time(kBatch, [&] {
       put_drivers(next());
-      prepared.prepare(model, moment.clock);
+      prepared.prepare_drivers(model);
       benchmark::DoNotOptimize(&prepared);
       benchmark::ClobberMemory();
     });
