@@ -67,10 +67,10 @@ void Evaluation::nitrogen_uptake() {
   // the root system, temperature and available water, and slowed as the
   // labile wood-and-root nitrogen pool fills up. Nitrate uses the root and
   // labile-nitrogen terms of ammonium.
-  UNH4 = (1.0 - std::exp(-thetaU * Cr)) * HU * Aw * UNH4max * Nnh4aq / (kNH4 + Nnh4aq) /
-         (1.0 + Power(Nlwr / Nlwrmax, epsilsonUn));
-  UNO3 = (1.0 - std::exp(-thetaU * Cr)) * HU * Aw * UNO3max * Nno3aq / (kNO3 + Nno3aq) /
-         (1.0 + Power(Nlwr / Nlwrmax, epsilsonUn));
+  const double root_term = 1.0 - std::exp(-thetaU * Cr);                // unitless
+  const double labile_brake = 1.0 + Power(Nlwr / Nlwrmax, epsilsonUn);  // unitless
+  UNH4 = root_term * HU * Aw * UNH4max * Nnh4aq / (kNH4 + Nnh4aq) / labile_brake;
+  UNO3 = root_term * HU * Aw * UNO3max * Nno3aq / (kNO3 + Nno3aq) / labile_brake;
   Un = UNH4 + UNO3;
 
   // Carbon cost of a gram of nitrogen taken up today, against the saturating

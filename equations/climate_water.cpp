@@ -47,9 +47,10 @@ void Evaluation::climate_and_water_balance() {
   // Atmospheric terms of evapotranspiration.
   G = 0.646 * std::exp(0.00097 * Tamax);
   Rho = 353.0 / (273.2 + Tamax);
-  S = 25029.0 * std::exp(17.269 * Tamax / (237.3 + Tamax)) / Power(237.3 + Tamax, 2.0);
-  D = 6.1078 *
-      (std::exp(17.269 * Tamax / (237.3 + Tamax)) - std::exp(17.269 * Tamin / (237.3 + Tamin)));
+  // The saturation term of the day's highest temperature serves S and D.
+  const double saturation_max = std::exp(17.269 * Tamax / (237.3 + Tamax));  // unitless
+  S = 25029.0 * saturation_max / Power(237.3 + Tamax, 2.0);
+  D = 6.1078 * (saturation_max - std::exp(17.269 * Tamin / (237.3 + Tamin)));
   L = 2.501 - 0.00237 * Tamax;
 
   canopy_water_conductance();  // gsw
@@ -64,14 +65,15 @@ void Evaluation::solar_geometry() {
   Phi = kPi * Deltad / 180.0;
   Dec = kMaximumDeclination * std::cos(2.0 * kPi * (Jday - 171.25) / 365.25);
 
-  // Beyond the polar circles the sun may not set or not rise.
+  // Beyond the polar circles the sun may not set or not rise. (Each tangent
+  // is taken once: -tan(Phi) tan(Dec) is -tangents to the bit.)
   const double tangents = std::tan(Dec) * std::tan(Phi);  // unitless
   if (tangents < -1.0) {
     Hd = 0.0;
   } else if (tangents > 1.0) {
     Hd = 24.0;
   } else {
-    Hd = 24.0 * ArcCos(-std::tan(Phi) * std::tan(Dec)) / kPi;
+    Hd = 24.0 * ArcCos(-tangents) / kPi;
   }
 }
 

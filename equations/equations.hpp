@@ -43,8 +43,8 @@ void EvaluateEquations(Model& model, const EvaluationClock& clock, statearray& s
 // as it was at the last prepare(), faults included: prepare again whenever the
 // parameters, flags or the clock may have changed, and take the drivers and
 // NewYear again with prepare_drivers() whenever only they may have (the run
-// loop prepares once and takes the drivers before every integrator call). The working record is made once, by the constructor;
-// prepare() and the calls allocate nothing.
+// loop prepares once and takes the drivers before every integrator call). The working record is
+// made once, by the constructor; prepare() and the calls allocate nothing.
 class PreparedDerivatives {
  public:
   PreparedDerivatives();

@@ -313,21 +313,17 @@ void PreparedDerivatives::prepare_drivers(const Model& model) {
 
 bool PreparedDerivatives::step_end(StateVector& y, bool NewYear, double time,
                                    processarray& processes) {
-  // The states of a table: every value and flag, as EvaluateEquations reads
-  // them; written back only when the evaluation succeeded.
-  StateValues values;
-  for (int i = 1; i <= state::kCount; ++i) {
-    values.value[i] = y[static_cast<std::size_t>(i - 1)];
-    values.HoldConstant[i] = HoldConstant_[static_cast<std::size_t>(i)];
-  }
-  SharedStates states{values};
+  // The evaluation writes its state updates into a copy, which y takes only
+  // when the evaluation succeeded.
+  StateVector updated = y;
+  VectorStates states{updated, HoldConstant_};
   Evaluation& e = *work_;
   clear_fault_flags();
   states.copy_in(e);
   const bool NewYearAfter = run_frame(NewYear, clock_, states, time, e, true);
   throw_raised_faults();
   if (!all_results_finite(e)) refuse_non_finite();
-  for (int i = 1; i <= state::kCount; ++i) y[static_cast<std::size_t>(i - 1)] = values.value[i];
+  y = updated;
   store_with(e, [&processes](int position, double value) { processes[position].value = value; });
   return NewYearAfter;
 }

@@ -128,7 +128,7 @@ void Evaluation::respiration_and_transport() {
   // the labile pool; the rest is paid from the structural tissue. Foliage and
   // wood draw on the same labile pool.
   fRLF = 1.0 - std::exp(-sL * Clfw);
-  fRLW = 1.0 - std::exp(-sL * Clfw);
+  fRLW = fRLF;
   fRLR = 1.0 - std::exp(-sL * Clr);
   RfmetL = RFmet * fRLF;
   RwmetL = RWmet * fRLW;

@@ -108,4 +108,19 @@ struct PreparedStates {
   }
 };
 
+// The end-of-step form of a run: the values of a state vector, read and
+// written, with the flags copied when the derivative function was prepared.
+struct VectorStates {
+  StateVector& y;
+  const std::array<bool, kStateCapacity + 1>& HoldConstant;
+  double value(int position) const { return y[static_cast<std::size_t>(position - 1)]; }
+  bool held(int position) const { return HoldConstant[static_cast<std::size_t>(position)]; }
+  void set(int position, double value) { y[static_cast<std::size_t>(position - 1)] = value; }
+
+  bool copy_in(Evaluation& e) const { return copy_state_vector_in(y, e); }
+  void zero_held_derivatives(Evaluation& e) const {
+    equations::zero_held_derivatives([this](int position) { return held(position); }, e);
+  }
+};
+
 }  // namespace vindrel::equations
