@@ -11,9 +11,8 @@
 #define VINDREL_EVALUATE_TABLES                                                    \
   "_ZN7vindrel17EvaluateEquationsERNS_5ModelERKNS_15EvaluationClockERSt5arrayINS_" \
   "14TstatevariableELm57EEdRS5_INS_16TprocessvariableELm201EEb"
-#define VINDREL_STEP_END                                                  \
-  "_ZN7vindrel19PreparedDerivatives8step_endERSt5arrayIdLm56EEbdRS1_INS_" \
-  "16TprocessvariableELm201EE"
+#define VINDREL_STEP_END \
+  "_ZN7vindrel19PreparedDerivatives8step_endERSt5arrayIdLm56EEbdRS1_IdLm201EE"
 
 namespace vindrel::bench {
 
@@ -30,7 +29,7 @@ void real_evaluate_tables(Model& model, const EvaluationClock& clock, statearray
                           double time, processarray& processes,
                           bool StepUpdate) __asm__("__real_" VINDREL_EVALUATE_TABLES);
 bool real_step_end(PreparedDerivatives* derivatives, StateVector& y, bool NewYear, double time,
-                   processarray& processes) __asm__("__real_" VINDREL_STEP_END);
+                   ProcessValues& processes) __asm__("__real_" VINDREL_STEP_END);
 
 namespace {
 
@@ -61,7 +60,7 @@ void counted_evaluate_tables(Model& model, const EvaluationClock& clock, statear
                              double time, processarray& processes,
                              bool StepUpdate) __asm__("__wrap_" VINDREL_EVALUATE_TABLES);
 bool counted_step_end(PreparedDerivatives* derivatives, StateVector& y, bool NewYear, double time,
-                      processarray& processes) __asm__("__wrap_" VINDREL_STEP_END);
+                      ProcessValues& processes) __asm__("__wrap_" VINDREL_STEP_END);
 
 void counted_compute_derivatives(const Model& model, const EvaluationClock& clock,
                                  const StateVector& y, StateVector& dydt, double x) {
@@ -92,7 +91,7 @@ void counted_evaluate_tables(Model& model, const EvaluationClock& clock, statear
 
 // The run loop's end-of-step evaluation, on the tables' values.
 bool counted_step_end(PreparedDerivatives* derivatives, StateVector& y, bool NewYear, double time,
-                      processarray& processes) {
+                      ProcessValues& processes) {
   ++count.tables;
   return real_step_end(derivatives, y, NewYear, time, processes);
 }

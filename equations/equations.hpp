@@ -25,6 +25,9 @@ struct EvaluationClock {
 // is state i.
 using StateVector = std::array<double, kStateCapacity>;
 
+// Process values, 1-based like the process table.
+using ProcessValues = std::array<double, kProcessCapacity + 1>;
+
 // Evaluates the equations at `time` on the model's own tables, with its driver
 // and parameter values: the form the run loop and the parameter editor use.
 // Reads and writes `states` (sentinel overrides, annual reset and, with
@@ -72,7 +75,7 @@ class PreparedDerivatives {
   // updates) and processes[1..] every process value; returns NewYear as the
   // end-of-step block leaves it. Faults throw as EvaluateEquations's do, and
   // then y and processes are left as they were.
-  bool step_end(StateVector& y, bool NewYear, double time, processarray& processes);
+  bool step_end(StateVector& y, bool NewYear, double time, ProcessValues& processes);
 
   // The states and the time of the last call that failed with an arithmetic
   // fault (kept only then), so that the fault can be looked into afterwards.

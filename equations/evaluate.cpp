@@ -312,7 +312,7 @@ void PreparedDerivatives::prepare_drivers(const Model& model) {
 }
 
 bool PreparedDerivatives::step_end(StateVector& y, bool NewYear, double time,
-                                   processarray& processes) {
+                                   ProcessValues& processes) {
   // The evaluation writes its state updates into a copy, which y takes only
   // when the evaluation succeeded.
   StateVector updated = y;
@@ -324,7 +324,7 @@ bool PreparedDerivatives::step_end(StateVector& y, bool NewYear, double time,
   throw_raised_faults();
   if (!all_results_finite(e)) refuse_non_finite();
   y = updated;
-  store_with(e, [&processes](int position, double value) { processes[position].value = value; });
+  store(e, processes);
   return NewYearAfter;
 }
 

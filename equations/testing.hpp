@@ -18,9 +18,6 @@ struct StateValues {
   std::array<bool, kStateCapacity + 1> HoldConstant{};
 };
 
-// Process values, 1-based like the process table.
-using ProcessValues = std::array<double, kProcessCapacity + 1>;
-
 StateValues state_values_of(const statearray& states, int state_count);
 
 // Evaluates the equations at `time` with the model's driver and parameter

@@ -342,7 +342,8 @@ TEST_F(PreparedDerivativesTest, TheEndOfStepIsThatOfEvaluateEquations) {
 
     derivatives.prepare_drivers(model);
     StateVector y = state_vector_of(model);
-    processarray processes = model.processes;
+    ProcessValues processes{};
+    for (int i = 1; i <= process::kCount; ++i) processes[i] = model.processes[i].value;
     bool NewYear = model.NewYear;
     std::string fault;
     try {
@@ -359,7 +360,7 @@ TEST_F(PreparedDerivativesTest, TheEndOfStepIsThatOfEvaluateEquations) {
           << where << ", state " << i;
     }
     for (int i = 1; i <= process::kCount; ++i) {
-      EXPECT_EQ(std::bit_cast<std::uint64_t>(processes[i].value),
+      EXPECT_EQ(std::bit_cast<std::uint64_t>(processes[i]),
                 std::bit_cast<std::uint64_t>(expected.processes[i].value))
           << where << ", process " << i;
     }

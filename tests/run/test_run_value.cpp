@@ -141,6 +141,42 @@ TEST_F(RunValueTest, AFailedRunReturnsTheStatesOfTheLastCompletedStep) {
   }
 }
 
+// The process table a run hands back holds the end-of-step processes of its
+// last completed step, whether or not a record was due there: after a whole
+// run and after a cancelled one.
+TEST_F(RunValueTest, TheProcessTableIsThatOfTheLastStepWhateverTheOutputStep) {
+  const auto processes_of = [](const RunResult& result) {
+    std::vector<double> values;
+    for (int i = 1; i <= process::kCount; ++i) values.push_back(result.model.processes[i].value);
+    return values;
+  };
+  const Model stand = support::temperate_forest();
+  NullSink none;
+  RunSettings daily = settings_for("daily.out");
+  RunSettings sparse = settings_for("sparse.out");
+  sparse.output_step = 50.0;  // the last record at day 101, the run ends at 120
+  const RunResult every_day = vindrel::Run(stand, daily, none);
+  const RunResult every_fifty = vindrel::Run(stand, sparse, none);
+  ASSERT_EQ(every_day.outcome, RunOutcome::kCompleted);
+  ASSERT_EQ(every_fifty.outcome, RunOutcome::kCompleted);
+  EXPECT_EQ(every_fifty.records_written, 2);
+  EXPECT_EQ(processes_of(every_fifty), processes_of(every_day));
+  // (and they are the last step's: a day earlier they differ)
+  RunSettings a_day_less = daily;
+  a_day_less.stop_time = 119.0;
+  EXPECT_NE(processes_of(vindrel::Run(stand, a_day_less, none)), processes_of(every_day));
+
+  std::stop_source stop;
+  int steps = 0;
+  const RunResult cancelled = vindrel::Run(stand, sparse, none, stop.get_token(), [&](int, double) {
+    if (++steps == 30) stop.request_stop();
+  });
+  ASSERT_EQ(cancelled.outcome, RunOutcome::kCancelled);
+  RunSettings thirty_days = daily;
+  thirty_days.stop_time = 31.0;
+  EXPECT_EQ(processes_of(cancelled), processes_of(vindrel::Run(stand, thirty_days, none)));
+}
+
 TEST_F(RunValueTest, ATableInMemoryHoldsTheRecordsOfTheFile) {
   const Model model = support::temperate_forest();
   const RunSettings s = settings_for("table.out");
