@@ -12,7 +12,7 @@
   "_ZN7vindrel17EvaluateEquationsERNS_5ModelERKNS_15EvaluationClockERSt5arrayINS_" \
   "14TstatevariableELm57EEdRS5_INS_16TprocessvariableELm201EEb"
 #define VINDREL_STEP_END \
-  "_ZN7vindrel19PreparedDerivatives8step_endERSt5arrayIdLm56EEbdRS1_IdLm201EE"
+  "_ZN7vindrel19PreparedDerivatives8step_endERSt5arrayIdLm56EEbdRS1_IdLm201EEb"
 
 namespace vindrel::bench {
 
@@ -29,7 +29,8 @@ void real_evaluate_tables(Model& model, const EvaluationClock& clock, statearray
                           double time, processarray& processes,
                           bool StepUpdate) __asm__("__real_" VINDREL_EVALUATE_TABLES);
 bool real_step_end(PreparedDerivatives* derivatives, StateVector& y, bool NewYear, double time,
-                   ProcessValues& processes) __asm__("__real_" VINDREL_STEP_END);
+                   ProcessValues& processes,
+                   bool y_is_last_call) __asm__("__real_" VINDREL_STEP_END);
 
 namespace {
 
@@ -60,7 +61,8 @@ void counted_evaluate_tables(Model& model, const EvaluationClock& clock, statear
                              double time, processarray& processes,
                              bool StepUpdate) __asm__("__wrap_" VINDREL_EVALUATE_TABLES);
 bool counted_step_end(PreparedDerivatives* derivatives, StateVector& y, bool NewYear, double time,
-                      ProcessValues& processes) __asm__("__wrap_" VINDREL_STEP_END);
+                      ProcessValues& processes,
+                      bool y_is_last_call) __asm__("__wrap_" VINDREL_STEP_END);
 
 void counted_compute_derivatives(const Model& model, const EvaluationClock& clock,
                                  const StateVector& y, StateVector& dydt, double x) {
@@ -91,9 +93,9 @@ void counted_evaluate_tables(Model& model, const EvaluationClock& clock, statear
 
 // The run loop's end-of-step evaluation, on the tables' values.
 bool counted_step_end(PreparedDerivatives* derivatives, StateVector& y, bool NewYear, double time,
-                      ProcessValues& processes) {
+                      ProcessValues& processes, bool y_is_last_call) {
   ++count.tables;
-  return real_step_end(derivatives, y, NewYear, time, processes);
+  return real_step_end(derivatives, y, NewYear, time, processes, y_is_last_call);
 }
 
 EvaluationCount evaluation_count() { return count; }

@@ -74,8 +74,12 @@ class PreparedDerivatives {
   // state updates (sentinel overrides, annual reset, the once-per-step
   // updates) and processes[1..] every process value; returns NewYear as the
   // end-of-step block leaves it. Faults throw as EvaluateEquations's do, and
-  // then y and processes are left as they were.
-  bool step_end(StateVector& y, bool NewYear, double time, ProcessValues& processes);
+  // then y and processes are left as they were. y_is_last_call says that y
+  // holds the very states of the last call (an integrator whose last stage is
+  // taken at the state it ends with): when that call completed at this time,
+  // its equation groups serve again, which halves the cost.
+  bool step_end(StateVector& y, bool NewYear, double time, ProcessValues& processes,
+                bool y_is_last_call = false);
 
   // The states and the time of the last call that failed with an arithmetic
   // fault (kept only then), so that the fault can be looked into afterwards.
@@ -96,6 +100,9 @@ class PreparedDerivatives {
   bool fixed_inputs_finite_ = true;  // every parameter and clock value
   EvaluationClock clock_;
   bool has_faulted_ = false;
+  // The last call completed (nothing was prepared since), and its time.
+  bool last_call_complete_ = false;
+  double last_call_time_ = 0.0;
   StateVector faulted_states_{};
   double faulted_time_ = 0.0;
 };

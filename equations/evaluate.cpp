@@ -179,10 +179,13 @@ bool derivatives_finite(const Evaluation& e) {
 // are filled in: the prescribed soil nitrogen, the annual reset, the equation groups,
 // the end-of-step block, the derivatives. Every derivative and process is left
 // in `e`; faults are not tested. Returns the NewYear flag as it stands
-// afterwards: set by the end-of-step block, `NewYear` otherwise.
+// afterwards: set by the end-of-step block, `NewYear` otherwise. With
+// `groups_done` the equation groups are not evaluated again: `e` holds them
+// from an evaluation of the same drivers, parameters, states, time and NewYear
+// (they read neither StepUpdate nor what the end-of-step block computes).
 template <class States>
 bool run_frame(bool NewYear, const EvaluationClock& clock, States& states, double time,
-               Evaluation& e, bool StepUpdate) {
+               Evaluation& e, bool StepUpdate, bool groups_done = false) {
   e.time = time;
   e.dt = clock.time_step;
   e.start_time = clock.start_time;
@@ -197,7 +200,7 @@ bool run_frame(bool NewYear, const EvaluationClock& clock, States& states, doubl
   e.Ppts = 0.0;
   e.Ms = 0.0;
 
-  e.equation_groups();
+  if (!groups_done) e.equation_groups();
 
   if (StepUpdate) {
     NewYear = ends_model_year(time);
@@ -309,18 +312,27 @@ void PreparedDerivatives::prepare_drivers(const Model& model) {
   inputs_finite_ = fixed_inputs_finite_ && marks_finite(marks);
   NewYear_ = model.NewYear;
   has_faulted_ = false;
+  last_call_complete_ = false;
 }
 
 bool PreparedDerivatives::step_end(StateVector& y, bool NewYear, double time,
-                                   ProcessValues& processes) {
+                                   ProcessValues& processes, bool y_is_last_call) {
+  // The last call's equation groups serve when it completed at these states,
+  // this time and this NewYear flag: the integrator that says so ends its
+  // time step with the derivatives at its final state (its last stage is
+  // taken there), and an end-of-step evaluation differs from a derivative
+  // call only after the groups.
+  const bool groups_done =
+      y_is_last_call && last_call_complete_ && last_call_time_ == time && NewYear == NewYear_;
   // The evaluation writes its state updates into a copy, which y takes only
   // when the evaluation succeeded.
   StateVector updated = y;
   VectorStates states{updated, HoldConstant_};
   Evaluation& e = *work_;
+  last_call_complete_ = false;
   clear_fault_flags();
   states.copy_in(e);
-  const bool NewYearAfter = run_frame(NewYear, clock_, states, time, e, true);
+  const bool NewYearAfter = run_frame(NewYear, clock_, states, time, e, true, groups_done);
   throw_raised_faults();
   if (!all_results_finite(e)) refuse_non_finite();
   y = updated;
@@ -329,6 +341,7 @@ bool PreparedDerivatives::step_end(StateVector& y, bool NewYear, double time,
 }
 
 void PreparedDerivatives::operator()(const StateVector& y, StateVector& dydt, double x) {
+  last_call_complete_ = false;
   clear_fault_flags();
   // The record keeps the prepared drivers and parameters, which no evaluation
   // writes; everything else it holds is written before it is read (see
@@ -345,6 +358,8 @@ void PreparedDerivatives::operator()(const StateVector& y, StateVector& dydt, do
     keep_fault_and_throw(y, x, false);
   }
   copy_derivatives_out(e, dydt);
+  last_call_complete_ = true;
+  last_call_time_ = x;
 }
 
 void PreparedDerivatives::keep_fault_and_throw(const StateVector& y, double x, bool flags_raised) {

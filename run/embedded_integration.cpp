@@ -62,4 +62,8 @@ void EmbeddedIntegration::advance(StateVector& y, double& h, double x1, double x
   }
 }
 
+bool EmbeddedIntegration::ends_at_its_last_call() const {
+  return pairs_ && pairs_->dopri5 && integrator::Dopri5Stepper<kCapacity>::kReusesLastStage;
+}
+
 }  // namespace vindrel

@@ -34,6 +34,10 @@ class EmbeddedIntegration {
   // smallest step allowed. Failures as EmbeddedIntegrator's.
   void advance(StateVector& y, double& h, double x1, double x2, double hmin,
                PreparedDerivatives& derivatives);
+  // True when a completed advance() has made its last derivative call at the
+  // state it ends with and at x2: the pair's last stage is the derivative at
+  // the new state (dopri5).
+  bool ends_at_its_last_call() const;
 
  private:
   struct Pairs;

@@ -135,7 +135,8 @@ class RunLoop {
       place_ = RunFailurePlace::kStepEnd;
       evaluated_states_ = y;
       evaluated_time_ = driver_time + dt;
-      model_.NewYear = derivatives.step_end(y, model_.NewYear, evaluated_time_, step_processes_);
+      model_.NewYear = derivatives.step_end(y, model_.NewYear, evaluated_time_, step_processes_,
+                                            embedded.ends_at_its_last_call());
       for (int i = 1; i <= n; ++i) model_.states[i].value = y[static_cast<std::size_t>(i - 1)];
       processes_owed_ = true;
 

@@ -298,10 +298,11 @@ TEST_F(PreparedDerivativesTest, SeeTheModelAsItWasWhenPrepared) {
 }
 
 // The run loop prepares once, takes each step's drivers with prepare_drivers
-// and makes its end-of-step evaluation with step_end: the states, the process
-// table and NewYear must be EvaluateEquations' own to the bit, with held
-// states, prescribed soil nitrogen and the annual reset; and a fault must be
-// EvaluateEquations' fault and leave the states and processes alone.
+// and makes its end-of-step evaluation with step_end, after a derivative call
+// at the same states or not: the states, the process table and NewYear must be
+// EvaluateEquations' own to the bit, with held states, prescribed soil
+// nitrogen and the annual reset; and a fault must be EvaluateEquations' fault
+// and leave the states and processes alone.
 TEST_F(PreparedDerivativesTest, TheEndOfStepIsThatOfEvaluateEquations) {
   std::mt19937_64 random(20261208);
   std::uniform_real_distribution<double> scale(0.5, 1.5);
@@ -342,12 +343,23 @@ TEST_F(PreparedDerivativesTest, TheEndOfStepIsThatOfEvaluateEquations) {
 
     derivatives.prepare_drivers(model);
     StateVector y = state_vector_of(model);
+    // As a dopri5 step ends: the last derivative call at these states, at this
+    // time or (now and then) at another, whose groups must not serve.
+    const int before = trial % 3;  // 0: no call, 1: at x, 2: at another time
+    if (before > 0) {
+      StateVector dydt{};
+      try {
+        derivatives(y, dydt, before == 1 ? x : x - 0.25);
+      } catch (const EMathError&) {
+        // The fault of the call is not this test's.
+      }
+    }
     ProcessValues processes{};
     for (int i = 1; i <= process::kCount; ++i) processes[i] = model.processes[i].value;
     bool NewYear = model.NewYear;
     std::string fault;
     try {
-      NewYear = derivatives.step_end(y, model.NewYear, x, processes);
+      NewYear = derivatives.step_end(y, model.NewYear, x, processes, before > 0);
     } catch (const EMathError& caught) {
       fault = caught.what();
     }
