@@ -1,5 +1,5 @@
 // Where an evaluation reads its states and writes what it changes in them.
-// Three forms, one per kind of caller; each knows how its states come into the
+// Four forms, one per kind of caller; each knows how its states come into the
 // evaluation's record and how the derivatives of its held states are zeroed.
 // Internal to the equations.
 #pragma once

@@ -1,7 +1,8 @@
 // Forms of the evaluation that tests and benchmarks call directly: the
 // integrator's derivative function on the model's tables, and the evaluation
 // on a bare copy of the states' values and flags. The run loop uses
-// PreparedDerivatives and EvaluateEquations on the tables (equations.hpp).
+// PreparedDerivatives (its calls and its step_end) and EvaluateEquations on
+// the tables (equations.hpp).
 #pragma once
 
 #include <array>
