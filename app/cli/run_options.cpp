@@ -16,6 +16,15 @@
 namespace vindrel::cli {
 namespace {
 
+// The pairs' default tolerance as the help gives it ("5e-8").
+std::string default_tolerance_text() {
+  std::string text = shortest_decimal_text(kDefaultRelativeTolerance);
+  for (char& c : text) {
+    if (c == 'E') c = 'e';
+  }
+  return text;
+}
+
 // The options given twice or more make one list.
 std::string joined(const std::vector<std::string>& lists) {
   std::string list;
@@ -100,8 +109,8 @@ void add_run_options(CLI::App& command, RunOptions& options) {
                   "(Dormand-Prince 5(4)) or rkf78 (Runge-Kutta-Fehlberg 7(8))")
       ->capture_default_str();
   command.add_option("--rtol", options.rtol,
-                     "Relative tolerance of dopri5 and rkf78, 1e-8 when not given (rk4 keeps the "
-                     "model's 1e-8)");
+                     "Relative tolerance of dopri5 and rkf78, " + default_tolerance_text() +
+                         " when not given (rk4 keeps the model's 1e-8)");
   command.add_flag("--quiet", options.quiet, "No progress bar");
 }
 

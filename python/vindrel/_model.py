@@ -195,7 +195,7 @@ class Model:
         ``reset_every`` with ``reset`` (states put back to their start values),
         ``hold`` (states held constant; both lists of symbols or positions, or
         one text "Cf,Nf"), ``integrator`` ("rk4", "dopri5", "rkf78") and
-        ``rtol`` (the embedded pairs' tolerance, 1e-8 when not given; rk4
+        ``rtol`` (the embedded pairs' tolerance, 5e-8 when not given; rk4
         keeps the model's own). ``variables`` keeps only the
         named output variables (symbols, "process:Ts", "state#5", "Leaf Area
         Index", or the groups "drivers", "states", "processes"); the time is
