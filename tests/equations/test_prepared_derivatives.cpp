@@ -68,6 +68,27 @@ void expect_same(const Outcome& actual, const Outcome& expected, const std::stri
   }
 }
 
+// Stands about the test stand: every state scaled by a half to a half more,
+// the day's temperatures shifted by up to 15 degrees.
+struct RandomStands {
+  explicit RandomStands(std::uint64_t seed) : random(seed) {}
+  Model varied(const Model& stand) {
+    Model model = stand;
+    for (int i = 1; i <= state::kCount; ++i) model.states[i].value *= scale(random);
+    for (int position : {driver::Tamax, driver::Tamin, driver::Ts}) {
+      model.drivers[position].value += shift(random);
+    }
+    return model;
+  }
+  bool one_in_four() { return coin(random) == 0; }
+
+  std::mt19937_64 random;
+  std::uniform_real_distribution<double> scale{0.5, 1.5};
+  std::uniform_real_distribution<double> shift{-15.0, 15.0};
+  std::uniform_real_distribution<double> day{1.0, 366.0};
+  std::uniform_int_distribution<int> coin{0, 3};
+};
+
 class PreparedDerivativesTest : public ::testing::Test {
  protected:
   Model model = support::temperate_forest();
@@ -75,30 +96,22 @@ class PreparedDerivativesTest : public ::testing::Test {
 };
 
 TEST_F(PreparedDerivativesTest, GiveTheBitsOfComputeDerivativesOnRandomStands) {
-  std::mt19937_64 random(20261207);
-  std::uniform_real_distribution<double> scale(0.5, 1.5);
-  std::uniform_real_distribution<double> shift(-15.0, 15.0);
-  std::uniform_real_distribution<double> day(1.0, 366.0);
-  std::uniform_int_distribution<int> coin(0, 3);
+  RandomStands stands(20261207);
   const Model stand = model;
   for (int trial = 0; trial < 300; ++trial) {
-    model = stand;
-    for (int i = 1; i <= state::kCount; ++i) model.states[i].value *= scale(random);
-    for (int position : {driver::Tamax, driver::Tamin, driver::Ts}) {
-      model.drivers[position].value += shift(random);
-    }
-    model.drivers[driver::Ppt].value *= scale(random);
-    model.drivers[driver::II].value *= scale(random);
+    model = stands.varied(stand);
+    model.drivers[driver::Ppt].value *= stands.scale(stands.random);
+    model.drivers[driver::II].value *= stands.scale(stands.random);
     // Now and then: held states, prescribed soil nitrogen, the annual reset.
-    if (coin(random) == 0) {
+    if (stands.one_in_four()) {
       for (int position : {state::Cf, state::Jday, state::Nnh4, state::Wr}) {
         model.states[position].HoldConstant = true;
       }
     }
-    if (coin(random) == 0) model.drivers[driver::DNnh4].value = 0.8;
-    if (coin(random) == 0) model.drivers[driver::DNno3].value = 0.0;
-    model.NewYear = coin(random) == 0;
-    const double x = coin(random) == 0 ? clock.start_time : day(random);
+    if (stands.one_in_four()) model.drivers[driver::DNnh4].value = 0.8;
+    if (stands.one_in_four()) model.drivers[driver::DNno3].value = 0.0;
+    model.NewYear = stands.one_in_four();
+    const double x = stands.one_in_four() ? clock.start_time : stands.day(stands.random);
     const StateVector y = state_vector_of(model);
     expect_same(prepared(model, clock, y, x), computed(model, clock, y, x),
                 "trial " + std::to_string(trial));
@@ -304,27 +317,19 @@ TEST_F(PreparedDerivativesTest, SeeTheModelAsItWasWhenPrepared) {
 // nitrogen and the annual reset; and a fault must be EvaluateEquations' fault
 // and leave the states and processes alone.
 TEST_F(PreparedDerivativesTest, TheEndOfStepIsThatOfEvaluateEquations) {
-  std::mt19937_64 random(20261208);
-  std::uniform_real_distribution<double> scale(0.5, 1.5);
-  std::uniform_real_distribution<double> shift(-15.0, 15.0);
-  std::uniform_real_distribution<double> day(1.0, 366.0);
-  std::uniform_int_distribution<int> coin(0, 3);
+  RandomStands stands(20261208);
   const Model stand = model;
   PreparedDerivatives derivatives;
   derivatives.prepare(stand, clock);  // with the first drivers only
   int faults = 0;
   for (int trial = 0; trial < 200; ++trial) {
     const std::string where = "trial " + std::to_string(trial);
-    model = stand;
-    for (int i = 1; i <= state::kCount; ++i) model.states[i].value *= scale(random);
-    for (int position : {driver::Tamax, driver::Tamin, driver::Ts}) {
-      model.drivers[position].value += shift(random);
-    }
-    model.drivers[driver::Ppt].value *= 4.0 * scale(random);
-    if (coin(random) == 0) model.drivers[driver::DNnh4].value = 0.8;
+    model = stands.varied(stand);
+    model.drivers[driver::Ppt].value *= 4.0 * stands.scale(stands.random);
+    if (stands.one_in_four()) model.drivers[driver::DNnh4].value = 0.8;
     if (trial % 50 == 7) model.drivers[driver::Ca].value = 0.0;  // a fault
-    model.NewYear = coin(random) == 0;
-    const double x = coin(random) == 0 ? clock.start_time : day(random);
+    model.NewYear = stands.one_in_four();
+    const double x = stands.one_in_four() ? clock.start_time : stands.day(stands.random);
     // Held states from the hundredth trial on: flags are taken by prepare().
     if (trial >= 100) {
       for (int position : {state::Cf, state::Jday, state::Ws, state::PptT}) {
