@@ -136,20 +136,14 @@ void apply_end_of_step(const Evaluation& e, States& states) {
   if (e.root_senescence_starts) states.set(state::Jdrs, e.J1);
 }
 
-// Every process value of the evaluation, by position: put(position, value).
-template <class Put>
-void store_with(const Evaluation& e, Put&& put) {
-#define VINDREL_STATE(id, symbol, name, units) put(state::id, e.d##id##dt);
+void store(const Evaluation& e, ProcessValues& processes) {
+#define VINDREL_STATE(id, symbol, name, units) processes[state::id] = e.d##id##dt;
 #include "core/model_definition.def"
 #undef VINDREL_STATE
 
-#define VINDREL_PROCESS(id, symbol, name, units, family, parameters) put(process::id, e.id);
+#define VINDREL_PROCESS(id, symbol, name, units, family, parameters) processes[process::id] = e.id;
 #include "core/model_definition.def"
 #undef VINDREL_PROCESS
-}
-
-void store(const Evaluation& e, ProcessValues& processes) {
-  store_with(e, [&processes](int position, double value) { processes[position] = value; });
 }
 
 // The processes and the derivatives lie together in the evaluation's record,

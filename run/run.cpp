@@ -100,8 +100,8 @@ class RunLoop {
 
     double integrator_step = dt;
     const int n = model_.ModelInfo.StateCount;
-    // The integrator's derivative function, prepared before every integrator
-    // call with the drivers, parameters and flags that hold through it.
+    // The integrator's derivative function, prepared once with the
+    // parameters and flags; it takes the drivers before every integrator call.
     PreparedDerivatives& derivatives = derivatives_;
     derivatives.prepare(model_, clock);
     // Used only when the settings choose one of the embedded pairs.
@@ -237,8 +237,8 @@ class RunLoop {
  private:
   // The process table takes the end-of-step processes of the last completed
   // step when a record is due and when the run ends: the table's 134 entries
-  // lie apart in memory, and writing them at every step of a run with sparse
-  // output (a spin-up with annual records) cost a tenth of a dopri5 step.
+  // lie apart in memory, and a run with sparse output (a spin-up with annual
+  // records) need not write them at every step.
   void processes_into_table() {
     if (!processes_owed_) return;
     for (int i = 1; i <= model_.ModelInfo.ProcessCount; ++i) {
