@@ -6,6 +6,7 @@
 #include <limits>
 #include <optional>
 
+#include "check/finding_parts.hpp"
 #include "core/exceptions.hpp"
 #include "core/model_constants.hpp"
 #include "core/positions.hpp"
@@ -17,27 +18,10 @@
 namespace vindrel {
 namespace {
 
+using namespace finding_parts;
+
 // Records further apart than this, in days, are no longer daily.
 constexpr double kDailyStep = 1.0 + 1e-9;
-// Lines named one by one before the rest are counted.
-constexpr std::size_t kMostNamedLines = 20;
-
-std::string day_text(double value) { return shortest_decimal_text(value); }
-
-Finding refusal(std::string file, std::size_t line, std::string text) {
-  return {FindingLevel::kRefusal, std::move(file), line, std::move(text)};
-}
-
-Finding warning(std::string file, std::size_t line, std::string text) {
-  return {FindingLevel::kWarning, std::move(file), line, std::move(text)};
-}
-
-Finding from_error(const EInOutError& e) { return refusal(e.file(), e.line(), e.message()); }
-
-std::string cut_name(const std::string& name) {
-  std::string cut = name.substr(0, kFieldWidth);
-  return cut.substr(0, cut.find_last_not_of(' ') + 1);
-}
 
 // The first line of a model year boundary at or before `time`, and the next.
 std::pair<double, double> year_boundaries(double time) {
@@ -67,6 +51,39 @@ void add_mid_year_start(const Model& model, const RunSettings& settings,
           day_text(before) + " or " + day_text(after) +
           ", where the model's years turn, or continue the run these states come from with its "
           "first start time"));
+}
+
+// A continuation takes up states saved at the end of an earlier run; their
+// day of the year (Jday) says where in the model year they were saved, and
+// the continuation's first driver time should be there too (a start of 49000
+// typed for states saved at 50000 is not).
+void add_continuation_day(const Model& model, const RunSettings& settings,
+                          std::vector<Finding>& out) {
+  if (!settings.first_start_time || *settings.first_start_time == settings.start_time) return;
+  const double Jday = model.states[state::Jday].value;
+  if (Jday == 0.0 || !std::isfinite(Jday)) return;
+  double driver_time = settings.start_time;
+  try {
+    driver_time = driver_timeline(settings).first;
+  } catch (const ERunTimeError&) {
+    return;  // refused with its own finding
+  }
+  const int day = day_of_model_year(driver_time);
+  const double year = static_cast<double>(kModelYearDays);
+  double apart = std::fmod(std::fabs(Jday - static_cast<double>(day)), year);
+  apart = std::min(apart, year - apart);
+  // Within the first model year of a series the clock runs one day behind
+  // the calendar; a time step more is a step's rounding.
+  if (apart <= 1.0 + settings.time_step) return;
+  out.push_back(warning(
+      "", 0,
+      "the run continues at day " + day_text(settings.start_time) + ", day " +
+          std::to_string(day) + " of a model year" +
+          (driver_time != settings.start_time ? " in its drivers" : "") +
+          ", from states whose day of the year (Jday) is " + day_text(Jday) +
+          ": the states were saved at another day of the year, so the phenology clocks and the "
+          "yearly totals go on out of step with the weather. Continue at the time the states "
+          "were saved"));
 }
 
 void add_sparse_output(const RunSettings& settings, std::vector<Finding>& out) {
@@ -132,6 +149,9 @@ class DriverScan {
   DriverScan(const Model& model, const RunSettings& settings, double first_used, double last_used)
       : model_(model), settings_(settings), first_used_(first_used), last_used_(last_used) {}
 
+  // The scan of an evaluation at one time rather than of a run.
+  void for_evaluation() { evaluation_ = true; }
+
   void visit(const ScannedDriverRecord& record) {
     const double at = std::fabs(record.time);
     if (record.number == 1) {
@@ -193,17 +213,21 @@ class DriverScan {
                                 (backwards_in_use_ == 1 ? " record" : " records") +
                                 " of the days it uses; put the records in time order"));
     }
-    if (first_line_ > 0 && first_time_ > first_used_) {
-      out.push_back(warning(file, first_line_,
-                            "the driver file's first record is for day " + day_text(first_time_) +
-                                ", after the run's first driver time, day " +
-                                day_text(first_used_) + ": days " + day_text(first_used_) + " to " +
-                                day_text(first_time_ - settings_.time_step) +
-                                " take the weather of day " + day_text(first_time_)));
-    }
-    if (last_line_ > 0 && repeat_settings_refusal(settings_).empty()) {
-      const std::string ends = drivers_end_warning(settings_, latest_);
-      if (!ends.empty()) out.push_back(warning(file, latest_line_, ends));
+    if (evaluation_) {
+      add_evaluation_ends(out);
+    } else {
+      if (first_line_ > 0 && first_time_ > first_used_) {
+        out.push_back(warning(file, first_line_,
+                              "the driver file's first record is for day " +
+                                  day_text(first_time_) + ", after the run's first driver time, day " +
+                                  day_text(first_used_) + ": days " + day_text(first_used_) +
+                                  " to " + day_text(first_time_ - settings_.time_step) +
+                                  " take the weather of day " + day_text(first_time_)));
+      }
+      if (last_line_ > 0 && repeat_settings_refusal(settings_).empty()) {
+        const std::string ends = drivers_end_warning(settings_, latest_);
+        if (!ends.empty()) out.push_back(warning(file, latest_line_, ends));
+      }
     }
     for (std::int32_t i = 1; i <= model_.ModelInfo.DriverCount; ++i) {
       const ImpossibleValue& v = impossible_[static_cast<std::size_t>(i)];
@@ -233,6 +257,27 @@ class DriverScan {
   }
 
  private:
+  // An evaluation looks up one time: before the first record it takes the
+  // first record's weather, after the last the last one's.
+  void add_evaluation_ends(std::vector<Finding>& out) const {
+    const std::string& file = settings_.driver_file;
+    const double time = first_used_;
+    if (first_line_ > 0 && first_time_ > time) {
+      out.push_back(warning(file, first_line_,
+                            "the driver file's first record is for day " + day_text(first_time_) +
+                                ", after the time of the evaluation, day " + day_text(time) +
+                                ": the evaluation takes the weather of day " +
+                                day_text(first_time_)));
+    }
+    if (last_line_ > 0 && latest_ < time) {
+      out.push_back(warning(file, latest_line_,
+                            "the driver file ends at day " + day_text(latest_) +
+                                "; its last record holds from there to the time of the "
+                                "evaluation, " +
+                                day_text(time)));
+    }
+  }
+
   void check_values(const ScannedDriverRecord& record, double next_at) {
     const double at = std::fabs(record.time);
     const bool holds = (record.number == 1 || at <= last_used_) && next_at > first_used_;
@@ -276,6 +321,7 @@ class DriverScan {
   std::optional<ScannedDriverRecord> pending_;
   double previous_at_ = 0.0;
   std::array<ImpossibleValue, kDriverCapacity + 1> impossible_{};
+  bool evaluation_ = false;
 };
 
 // The driver times a run's steps begin at; the start and the last step's
@@ -289,39 +335,6 @@ DriverTimeRange used_driver_times(const RunSettings& settings) {
     range.last = std::max(settings.start_time, settings.stop_time - settings.time_step);
     return range;
   }
-}
-
-// ---------------------------------------------------------------- parameters
-
-// Pools that hold an amount and cannot be negative: plant structure, soil
-// organic matter, soil mineral nitrogen, water and snow, leaf area.
-constexpr int kPools[] = {state::Cf,   state::Csw, state::Chw, state::Cr, state::Nf,
-                          state::Nsw,  state::Nhw, state::Nr,  state::Cs, state::Ce,
-                          state::Ci,   state::Ch,  state::Na,  state::Nh, state::Nnh4,
-                          state::Nno3, state::Wr,  state::Wg,  state::Ws, state::Laieos};
-
-bool is_pool(int state_position) {
-  return std::find(std::begin(kPools), std::end(kPools), state_position) != std::end(kPools);
-}
-
-// "state 5 (N: foliar)" or "parameter 12 (...)" for entry `index` (0-based)
-// of the file's entries.
-std::string entry_name(const Model& model, std::size_t index) {
-  const auto states = static_cast<std::size_t>(model.ModelInfo.StateCount);
-  if (index < states) {
-    const auto i = static_cast<int>(index) + 1;
-    return "state " + std::to_string(i) + " (" + model.states[i].symbol + ", " +
-           model.states[i].name + ")";
-  }
-  const auto j = static_cast<int>(index - states) + 1;
-  return "parameter " + std::to_string(j) + " (" + model.parameters[j].symbol + ", " +
-         model.parameters[j].name + ")";
-}
-
-std::string model_name(const Model& model, std::size_t index) {
-  const auto states = static_cast<std::size_t>(model.ModelInfo.StateCount);
-  if (index < states) return cut_name(model.states[static_cast<int>(index) + 1].name);
-  return cut_name(model.parameters[static_cast<int>(index - states) + 1].name);
 }
 
 }  // namespace
@@ -348,14 +361,16 @@ std::vector<Finding> settings_findings(const Model& model, const RunSettings& se
   const std::string refused = repeat_settings_refusal(settings);
   if (!refused.empty()) out.push_back(refusal("", 0, refused));
   add_mid_year_start(model, settings, out);
+  add_continuation_day(model, settings, out);
   add_sparse_output(settings, out);
   return out;
 }
 
-std::vector<Finding> driver_file_findings(const Model& model, const RunSettings& settings) {
+namespace {
+
+std::vector<Finding> scanned_driver_findings(const Model& model, const RunSettings& settings,
+                                             DriverScan& scan) {
   std::vector<Finding> out;
-  const DriverTimeRange range = used_driver_times(settings);
-  DriverScan scan(model, settings, range.first, range.last);
   bool any = false;
   std::size_t end_line = 0;
   try {
@@ -380,58 +395,23 @@ std::vector<Finding> driver_file_findings(const Model& model, const RunSettings&
   return out;
 }
 
-std::vector<Finding> param_file_findings(const std::string& file_name, const Model& model) {
-  std::vector<Finding> out;
-  std::vector<ParamFileLine> lines;
-  try {
-    lines = ReadParamFileLines(file_name, model);
-  } catch (const EInOutError& e) {
-    out.push_back(from_error(e));
-    return out;
-  }
-  if (lines.empty()) {
-    out.push_back(refusal(file_name, 1, std::string(kIncompatibleParamFileMessage)));
-    return out;
-  }
-  std::size_t misnamed = 0;
-  for (std::size_t k = 0; k < lines.size(); ++k) {
-    const ParamFileLine& line = lines[k];
-    const std::string expected = model_name(model, k);
-    if (line.name_field != expected && ++misnamed <= kMostNamedLines) {
-      std::string text = "the name \"" + line.name_field + "\" is not the model's name for " +
-                         entry_name(model, k) + " on this line, \"" + expected + "\"";
-      for (std::size_t other = 0; other < lines.size(); ++other) {
-        if (other != k && model_name(model, other) == line.name_field) {
-          text += " (it is the name of " + entry_name(model, other) + ")";
-          break;
-        }
-      }
-      text += ": values are matched by position, so its value is taken as " + expected;
-      out.push_back(warning(file_name, line.line, text));
-    }
-    const bool is_state = k < static_cast<std::size_t>(model.ModelInfo.StateCount);
-    if (!std::isfinite(line.value)) {
-      out.push_back(warning(file_name, line.line,
-                            "the value of " + entry_name(model, k) + " is " + day_text(line.value) +
-                                ", not a finite number"));
-    } else if (is_state && line.value < 0.0 && is_pool(static_cast<int>(k) + 1)) {
-      out.push_back(warning(file_name, line.line,
-                            "the value of " + entry_name(model, k) + " is " + day_text(line.value) +
-                                ", below 0, which this pool cannot be"));
-    }
-  }
-  if (misnamed > kMostNamedLines) {
-    out.push_back(warning(file_name, 0,
-                          std::to_string(misnamed - kMostNamedLines) +
-                              " more lines have names that are not the model's for their "
-                              "positions"));
-  }
-  return out;
+}  // namespace
+
+std::vector<Finding> driver_file_findings(const Model& model, const RunSettings& settings) {
+  const DriverTimeRange range = used_driver_times(settings);
+  DriverScan scan(model, settings, range.first, range.last);
+  return scanned_driver_findings(model, settings, scan);
+}
+
+std::vector<Finding> evaluation_driver_findings(const Model& model, const RunSettings& settings) {
+  DriverScan scan(model, settings, settings.calculation_time, settings.calculation_time);
+  scan.for_evaluation();
+  return scanned_driver_findings(model, settings, scan);
 }
 
 std::vector<Finding> check_run_inputs(const Model& model, const RunSettings& settings) {
   std::vector<Finding> out;
-  if (!settings.parameter_file.empty()) out = param_file_findings(settings.parameter_file, model);
+  out = param_file_findings(settings.parameter_file, model);
   for (Finding& f : settings_findings(model, settings)) out.push_back(std::move(f));
   for (Finding& f : driver_file_findings(model, settings)) out.push_back(std::move(f));
   return out;
@@ -474,5 +454,40 @@ std::string failure_cause_text(const RunFailureDetail& detail, const Model& mode
   }
   return text;
 }
+
+namespace finding_parts {
+
+std::string day_text(double value) { return shortest_decimal_text(value); }
+
+Finding refusal(std::string file, std::size_t line, std::string text) {
+  return {FindingLevel::kRefusal, std::move(file), line, std::move(text)};
+}
+
+Finding warning(std::string file, std::size_t line, std::string text) {
+  return {FindingLevel::kWarning, std::move(file), line, std::move(text)};
+}
+
+Finding from_error(const EInOutError& error) {
+  return refusal(error.file(), error.line(), error.message());
+}
+
+std::string cut_name(const std::string& name) {
+  std::string cut = name.substr(0, kFieldWidth);
+  return cut.substr(0, cut.find_last_not_of(' ') + 1);
+}
+
+std::string entry_name(const Model& model, std::size_t index) {
+  const auto states = static_cast<std::size_t>(model.ModelInfo.StateCount);
+  if (index < states) {
+    const auto i = static_cast<int>(index) + 1;
+    return "state " + std::to_string(i) + " (" + model.states[i].symbol + ", " +
+           model.states[i].name + ")";
+  }
+  const auto j = static_cast<int>(index - states) + 1;
+  return "parameter " + std::to_string(j) + " (" + model.parameters[j].symbol + ", " +
+         model.parameters[j].name + ")";
+}
+
+}  // namespace finding_parts
 
 }  // namespace vindrel

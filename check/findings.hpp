@@ -30,6 +30,11 @@ struct Finding {
   std::string file;      // the file it is about; "" for the settings
   std::size_t line = 0;  // 1-based line in the file; 0 for none
   std::string text;
+  // A refusal of an option's value: a mistake in how the run was asked for,
+  // not in its files. `unknown_name` when the value names nothing the model
+  // has (or several things).
+  bool usage = false;
+  bool unknown_name = false;
 };
 
 // "FILE:LINE: text", "FILE: text" or "text".
@@ -41,7 +46,8 @@ bool any_refusal(const std::vector<Finding>& findings);
 // The settings, with the states the run starts from: a start at or after
 // the repeat time of the drivers or a first start time that does not fit
 // (refused), a start in mid-year from states with a day of the year (Jday),
-// output too sparse for the annual summary's sums.
+// a continuation whose start is not on the day of the year its states were
+// saved at, output too sparse for the annual summary's sums.
 std::vector<Finding> settings_findings(const Model& model, const RunSettings& settings);
 
 // The driver file (settings.driver_file), in the part a run uses: record
@@ -51,14 +57,24 @@ std::vector<Finding> settings_findings(const Model& model, const RunSettings& se
 // refusal with its own message.
 std::vector<Finding> driver_file_findings(const Model& model, const RunSettings& settings);
 
-// The parameter file: lines whose name is not the model's for their position
-// (values are matched by position), values that are not finite numbers, and
-// pools that cannot be negative but are. A file that cannot be read is a
+// The driver file as an evaluation of the processes at settings.calculation_time
+// reads it: records out of order up to that time (refused), a first record
+// after it, an end before it, and values no weather has in the records used.
+std::vector<Finding> evaluation_driver_findings(const Model& model, const RunSettings& settings);
+
+// The parameter file and the values the run starts from: lines whose name is
+// not the model's for their position (values are matched by position), and
+// among `model`'s values (as read from the file, and perhaps changed since)
+// those that are not finite numbers, pools that cannot be negative but are,
+// and values larger in size than any quantity of a stand. A value still as
+// the file gives it is named with the file's line; one changed since, without
+// a file. With no file name, only the values. A file that cannot be read is a
 // refusal with its own message.
 std::vector<Finding> param_file_findings(const std::string& file_name, const Model& model);
 
-// All of the above for a run: the parameter file (settings.parameter_file,
-// when named), the settings with `model`'s states, and the driver file.
+// All of the above for a run: the parameter file (settings.parameter_file)
+// and the values of `model`, the settings with its states, and the driver
+// file.
 std::vector<Finding> check_run_inputs(const Model& model, const RunSettings& settings);
 
 // For a run that failed on a value that is not a finite number: the lines of

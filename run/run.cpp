@@ -22,14 +22,18 @@ namespace {
 // The integrator's smallest step, as a fraction of the time step.
 constexpr double kSmallestStepFraction = 1e-6;
 
-// More steps than this are not followed one by one to find the driver records
-// a run reaches (a billion daily steps are 2.7 million years).
-constexpr double kMostCountedSteps = 1e9;
-
 // Settings that would make the loop run forever or divide by zero.
 void check_run_settings(const RunSettings& settings) {
   if (!(settings.time_step > 0.0) || !std::isfinite(settings.time_step)) {
     throw ERunTimeError("The simulation time step must be greater than zero.");
+  }
+  if (!time_within_precision(settings.start_time) || !time_within_precision(settings.stop_time)) {
+    throw ERunTimeError("The start and stop times must lie within " +
+                        shortest_decimal_text(kLargestRunTime) +
+                        " days of 0, where a double still holds every day.");
+  }
+  if (!step_advances_time(settings.start_time, settings.stop_time, settings.time_step)) {
+    throw ERunTimeError("The simulation time step is too small to advance the time.");
   }
   if (settings.reset_states && settings.reset_interval <= 0) {
     throw ERunTimeError("The state reset interval must be greater than zero.");
@@ -295,11 +299,7 @@ std::shared_ptr<const DriverRecords> read_run_drivers(const Model& model,
   // than any run takes, or times so large that a step does not move them)
   // may reach any record: the whole file is read, rather than following its
   // steps here without end before the run could be cancelled.
-  const double dt = settings.time_step;
-  const double steps = (settings.stop_time - settings.start_time) / dt;
-  const bool countable = std::isfinite(steps) && steps <= kMostCountedSteps &&
-                         settings.stop_time + dt > settings.stop_time;
-  const double last = countable ? driver_time_range(settings).looked_up_last
+  const double last = steps_countable(settings) ? driver_time_range(settings).looked_up_last
                                 : std::numeric_limits<double>::infinity();
   std::shared_ptr<const DriverRecords> records =
       DriverRecords::read(settings.driver_file, model, last);
@@ -385,7 +385,7 @@ std::string repeat_settings_refusal(const RunSettings& settings) {
   if (settings.first_start_time) {
     const double first = *settings.first_start_time;
     const double steps = (settings.start_time - first) / dt;
-    if (!std::isfinite(first) || first > settings.start_time ||
+    if (!time_within_precision(first) || first > settings.start_time ||
         std::fabs(steps - std::nearbyint(steps)) > 0.001) {
       return "The first start time, " + shortest_decimal_text(first) +
              ", must lie a whole number of time steps before the start time, " +
@@ -416,10 +416,17 @@ DriverTimeline driver_timeline(const RunSettings& settings) {
   timeline.first = settings.start_time;
   const double dt = settings.time_step;
   if (!settings.first_start_time || !(dt > 0.0) || !std::isfinite(dt)) return timeline;
-  auto steps = static_cast<long long>(std::nearbyint((settings.start_time - timeline.origin) / dt));
+  const double step_count = std::nearbyint((settings.start_time - timeline.origin) / dt);
   timeline.first = timeline.origin;
-  if (steps == 0) return timeline;
+  if (step_count == 0.0) return timeline;
   timeline.continued = true;
+  if (!(step_count <= kMostCountedSteps)) {
+    // Too many steps to follow: where they lead, up to their rounding.
+    timeline.first = settings.start_time;
+    timeline.NewYear = ends_model_year(settings.start_time);
+    return timeline;
+  }
+  auto steps = static_cast<long long>(step_count);
   if (settings.repeat_drivers) {
     // Steps in one round of the repeated drivers; only the last round before
     // the start needs following.
@@ -449,6 +456,15 @@ DriverTimeRange driver_time_range(const RunSettings& settings) {
   range.last = timeline.first;
   range.looked_up_last = timeline.first;
   if (!(settings.time_step > 0.0) || !std::isfinite(settings.time_step)) return range;
+  if (!steps_countable(settings)) {
+    // Too many steps to follow one by one: the range they cover.
+    range.last = settings.repeat_drivers
+                     ? std::max(range.first, static_cast<double>(settings.repeat_time))
+                     : range.first + (settings.stop_time - settings.start_time);
+    range.repeats = settings.repeat_drivers;
+    range.looked_up_last = range.last;
+    return range;
+  }
   double present = settings.start_time;
   double driver_time = timeline.first;
   while (present + settings.time_step <= settings.stop_time) {

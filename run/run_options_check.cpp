@@ -2,9 +2,6 @@
 
 #include <cmath>
 
-#include "core/exceptions.hpp"
-#include "core/model.hpp"
-#include "fileio/driver_file.hpp"
 #include "fileio/number_format.hpp"
 
 namespace vindrel {
@@ -41,41 +38,6 @@ std::string relative_tolerance_problem(double rtol, std::string_view option) {
   if (relative_tolerance_fits(rtol)) return {};
   return std::string(option) + ": " + std::string(kRelativeToleranceExpected) + ", found " +
          shortest_decimal_text(rtol);
-}
-
-void set_run_times(RunSettings& settings, double start, double stop, double step,
-                   std::optional<double> output_step, std::optional<std::int32_t> repeat_days,
-                   std::optional<std::int32_t> reset_days) {
-  settings.start_time = start;
-  settings.stop_time = stop;
-  settings.time_step = step;
-  settings.output_step = output_step.value_or(step);
-  settings.calculation_time = start;
-  if (repeat_days) {
-    settings.repeat_drivers = true;
-    settings.repeat_time = *repeat_days;
-  }
-  if (reset_days) {
-    settings.reset_states = true;
-    settings.reset_interval = *reset_days;
-  }
-}
-
-std::optional<double> last_driver_time_read(const std::string& file_name, const Model& model,
-                                            double last_time) {
-  DriverFileReader reader;
-  if (!reader.open(file_name)) {
-    throw EInOutError(std::string(kDriverFileMissingMessage), file_name);
-  }
-  driverarray values = model.drivers;
-  double time = 0.0;
-  std::optional<double> reached;
-  while (reader.read_record(time, model.ModelInfo.DriverCount, values)) {
-    reached = std::fabs(time);
-    if (*reached > last_time) break;
-  }
-  reader.close();
-  return reached;
 }
 
 }  // namespace vindrel

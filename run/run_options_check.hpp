@@ -1,6 +1,6 @@
-// The checks of a run's options that the command line and the Python module
-// both make, with their messages, and the settings those options give. The
-// messages name the option as the caller spells it ("--step", "step").
+// The checks of single run options, with their messages, for the run's
+// preparation (check/run_preparation.hpp). The messages name the option as
+// the caller spells it ("--step", "step").
 #pragma once
 
 #include <cstdint>
@@ -11,8 +11,6 @@
 #include "run/run_settings.hpp"
 
 namespace vindrel {
-
-struct Model;
 
 // "OPTION: expected a finite number of days, found +Inf", or "" when `value` is
 // finite.
@@ -39,22 +37,5 @@ bool relative_tolerance_fits(double rtol);
 // "OPTION: expected a relative tolerance greater than 0 and less than 1,
 // found 2", or "" when `rtol` fits.
 std::string relative_tolerance_problem(double rtol, std::string_view option);
-
-// The times of a run from its options: the output step is the time step when
-// not given; repeated drivers and the periodic reset are on when their days
-// are given. The calculation time is the start time.
-void set_run_times(RunSettings& settings, double start, double stop, double step,
-                   std::optional<double> output_step, std::optional<std::int32_t> repeat_days,
-                   std::optional<std::int32_t> reset_days);
-
-// Reads the records of a driver file that a run up to `last_time` will look up
-// (every record up to the first one after that time), so that a bad driver file
-// is reported before the run replaces its output file. Throws EInOutError with
-// the file, the line and what was expected, as the run would. Returns the
-// absolute time of the last record read: the file's last record when it ends
-// before `last_time`, else the first record after it; nothing when the file
-// holds no record.
-std::optional<double> last_driver_time_read(const std::string& file_name, const Model& model,
-                                            double last_time);
 
 }  // namespace vindrel

@@ -1,5 +1,6 @@
 #include "run/run_settings.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <utility>
@@ -37,6 +38,14 @@ std::string integrator_description(const RunSettings& settings) {
          std::string(text, format_general(text, settings.relative_tolerance, 6));
 }
 
+std::string tolerance_text(double tolerance) {
+  std::string text = shortest_decimal_text(tolerance);
+  for (char& c : text) {
+    if (c == 'E') c = 'e';
+  }
+  return text;
+}
+
 void check_output_step(double output_step, double time_step, double start_time, double stop_time) {
   if (output_step < time_step) throw EOutputStepTooSmall();
   if (stop_time - start_time < output_step) throw EOutputStepTooLarge();
@@ -69,22 +78,18 @@ OutputStepCorrection correct_output_step(double output_step, double time_step, d
   return result;
 }
 
-RunTimesProblem check_run_times(const RunSettings& settings) {
-  if (!(settings.stop_time > settings.start_time)) return RunTimesProblem::kStopNotAfterStart;
-  if (settings.time_step > settings.stop_time - settings.start_time) {
-    return RunTimesProblem::kStepLongerThanRun;
-  }
-  return RunTimesProblem::kNone;
+bool time_within_precision(double time) { return std::fabs(time) <= kLargestRunTime; }
+
+bool step_advances_time(double start, double stop, double step) {
+  const double largest = std::max(std::fabs(start), std::fabs(stop));
+  return step > 0.0 && largest + step != largest;
 }
 
-std::string_view special_run_refusal(const RunSettings& settings) {
-  if (settings.repeat_drivers && settings.repeat_time < 1) {
-    return "The driver repeat time must be greater than zero.";
-  }
-  if (settings.reset_states && settings.reset_interval < 1) {
-    return "The state reset interval must be greater than zero.";
-  }
-  return {};
+bool steps_countable(const RunSettings& settings) {
+  const double dt = settings.time_step;
+  const double steps = (settings.stop_time - settings.start_time) / dt;
+  return std::isfinite(steps) && steps <= kMostCountedSteps &&
+         step_advances_time(settings.start_time, settings.stop_time, dt);
 }
 
 OutputStepCorrection correct_output_step(RunSettings& settings) {

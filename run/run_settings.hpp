@@ -65,23 +65,28 @@ std::optional<IntegratorKind> integrator_from_name(std::string_view name);
 // The integrator and its tolerance for a user to read later: "rk4, tolerance
 // 1E-8" (the model's fixed one) or "dopri5, rtol 1E-8".
 std::string integrator_description(const RunSettings& settings);
+// A tolerance as a user types it: the shortest text, with a small e ("1e-8",
+// "5e-8").
+std::string tolerance_text(double tolerance);
 
-// What keeps a run's times from making a run, checked before the output step.
-enum class RunTimesProblem {
-  kNone,
-  kStopNotAfterStart,  // the stop time is not greater than the start time
-  kStepLongerThanRun,  // the time step is longer than the run: no step would be taken
-};
-RunTimesProblem check_run_times(const RunSettings& settings);
-// The sentence that refuses kStopNotAfterStart, on the command line and in
-// the desktop alike.
-inline constexpr std::string_view kStopNotAfterStartMessage =
-    "the stop time must be greater than the start time";
+// Up to this size, in days, a double holds every whole day; beyond it a
+// daily step no longer moves the time on, and runs are refused.
+inline constexpr double kLargestRunTime = 9007199254740992.0;  // 2^53
 
-// The sentence that refuses the special run's periods, or an empty text. A
-// reset interval under one day would divide the run's time by zero, and
-// drivers repeated every 0 days would give every day the first day's drivers.
-std::string_view special_run_refusal(const RunSettings& settings);
+// True when a time can be followed day by day: finite and within
+// kLargestRunTime in size.
+bool time_within_precision(double time);
+
+// True when a time step changes the time at every time from `start` to
+// `stop`: added to the larger of the two in size, it gives another number.
+bool step_advances_time(double start, double stop, double step);
+
+// More steps than this are not followed one by one by the checks before a
+// run (a billion daily steps are 2.7 million years).
+inline constexpr double kMostCountedSteps = 1e9;
+
+// True when a run's steps are few enough to be followed one by one.
+bool steps_countable(const RunSettings& settings);
 
 // Raises EOutputStepTooSmall, EOutputStepTooLarge or EOutputStepNotMultiple
 // (tested in this order) when the output step does not fit the time step and

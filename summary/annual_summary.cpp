@@ -155,6 +155,12 @@ std::vector<std::int64_t> complete_years_of_run(double start_time, double stop_t
                                                 double time_step, double output_step) {
   std::vector<std::int64_t> years;
   if (!(time_step > 0.0) || !std::isfinite(time_step)) return years;
+  // Runs of more steps than a billion, or of steps that leave the time as it
+  // is, are not followed here.
+  const double largest = std::max(std::fabs(start_time), std::fabs(stop_time));
+  if (!((stop_time - start_time) / time_step <= 1e9) || largest + time_step == largest) {
+    return years;
+  }
   const double steps = std::nearbyint(output_step / time_step);
   if (!(steps >= 1.0) || !(steps < 1e18)) return years;
   const auto every = static_cast<long long>(steps);

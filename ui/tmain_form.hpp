@@ -139,7 +139,10 @@ class TMainForm : public QMainWindow {
   enum class FindingsMoment { kChoosing, kRun };
   bool findings_allow(const std::vector<Finding>& findings, FindingsMoment moment);
   bool chosen_file_allowed(FileKind kind, const std::string& name);
-  bool run_inputs_allowed();
+  // Prepares the run of the program's model and settings: a mistake in the
+  // settings throws with the command line's sentence; interactively, the
+  // findings are shown and may stop the run (false).
+  bool run_inputs_allowed(bool interactive);
 
   // Remembered files (tmain_form_memory.cpp).
   void remember_files();
@@ -148,7 +151,6 @@ class TMainForm : public QMainWindow {
 
   // Runs (tmain_form_run.cpp).
   void BtnRunClick();
-  void check_run_settings();
   void start_run();
   std::jthread start_worker(const RunSettings& settings, bool interactive);
   // Ends a run that could not be carried out or finished: the window is made

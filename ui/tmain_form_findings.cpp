@@ -6,8 +6,11 @@
 #include <QLineEdit>
 #include <QStringList>
 #include <memory>
+#include <stdexcept>
+#include <string>
 
 #include "check/findings.hpp"
+#include "check/run_preparation.hpp"
 #include "fileio/param_file.hpp"
 #include "ui/tmain_form.hpp"
 
@@ -96,8 +99,23 @@ bool TMainForm::chosen_file_allowed(FileKind kind, const std::string& name) {
                         FindingsMoment::kChoosing);
 }
 
-bool TMainForm::run_inputs_allowed() {
-  return findings_allow(check_run_inputs(program_.model, program_.settings), FindingsMoment::kRun);
+bool TMainForm::run_inputs_allowed(bool interactive) {
+  const RunSettings& settings = program_.settings;
+  RunOptions options;
+  options.start = settings.start_time;
+  options.stop = settings.stop_time;
+  options.step = settings.time_step;
+  options.output_step = settings.output_step;
+  if (settings.repeat_drivers) options.repeat_drivers = settings.repeat_time;
+  if (settings.reset_states) options.reset_every = settings.reset_interval;
+  options.integrator = std::string(integrator_name(settings.integrator));
+  if (settings.integrator != IntegratorKind::kRk4) options.rtol = settings.relative_tolerance;
+  // The unattended modes report nothing: only what makes no run is refused.
+  const PreparedRun prepared =
+      prepare_run({program_.model, settings.parameter_file, settings.driver_file, interactive},
+                  options, kDesktopSpelling);
+  if (const Finding* mistake = prepared.usage_mistake()) throw std::runtime_error(mistake->text);
+  return !interactive || findings_allow(prepared.findings, FindingsMoment::kRun);
 }
 
 }  // namespace vindrel::ui

@@ -6,12 +6,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QWindow>
-#include <cctype>
 #include <chrono>
 #include <memory>
 #include <stdexcept>
 #include <string>
-#include <string_view>
 #include <utility>
 
 #include "fileio/driver_file.hpp"
@@ -47,16 +45,6 @@ class ProgressThrottle {
   std::chrono::steady_clock::time_point last_{};
 };
 
-// A message shared with the command line, where it continues a prefix, as a
-// sentence of its own: a capital first and a full stop at the end.
-std::string as_sentence(std::string_view text) {
-  std::string sentence(text);
-  if (!sentence.empty()) {
-    sentence[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(sentence[0])));
-  }
-  return sentence + ".";
-}
-
 }  // namespace
 
 void TMainForm::BtnRunClick() {
@@ -69,37 +57,17 @@ void TMainForm::BtnRunClick() {
   start_run();
 }
 
-// Refuses, with the command line's rules, run settings that would make no
-// run or a run that silently writes nothing, then checks the output step
-// once more.
-void TMainForm::check_run_settings() {
-  const RunSettings& settings = program_.settings;
-  switch (check_run_times(settings)) {
-    case RunTimesProblem::kStopNotAfterStart:
-      throw std::runtime_error(as_sentence(kStopNotAfterStartMessage));
-    case RunTimesProblem::kStepLongerThanRun:
-      throw std::runtime_error("The time step of " + shortest_decimal_text(settings.time_step) +
-                               " days is longer than the run (" +
-                               shortest_decimal_text(settings.stop_time - settings.start_time) +
-                               " days); no step would be taken.");
-    case RunTimesProblem::kNone:
-      break;
-  }
-  if (const std::string_view refusal = special_run_refusal(settings); !refusal.empty()) {
-    throw std::runtime_error(std::string(refusal));
-  }
-  check_output_step();
-}
-
 void TMainForm::start_run() {
-  check_run_settings();
+  // The output step as its box corrects it, with its own information box.
+  check_output_step();
   const RunSettings settings = program_.settings;
   const bool interactive = !settings.unattended();
 
-  // What the check of the files and settings finds, as the command line's
-  // run says it (among it, drivers looked up past the file's last record);
-  // a refusal or a Cancel starts nothing.
-  if (interactive && !run_inputs_allowed()) return;
+  // The run is prepared as the command line prepares it, with the same
+  // sentences: a mistake in the settings is refused; interactively, what the
+  // check of the files and settings finds is shown (among it, drivers looked
+  // up past the file's last record), and a refusal or a Cancel starts nothing.
+  if (!run_inputs_allowed(interactive)) return;
 
   running_ = true;
   if (interactive) {

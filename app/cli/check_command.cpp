@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/cli/commands.hpp"
+#include "app/cli/input_messages.hpp"
 #include "app/cli/run_options.hpp"
 #include "check/findings.hpp"
 #include "core/exceptions.hpp"
@@ -19,16 +20,11 @@ namespace {
 struct CheckOptions {
   std::string par;
   std::string drivers;
-  RunOptions run;
+  RunArguments run;
+  std::vector<std::string> variables;
 };
 
-// Exit status: 0 when clean, 1 when something would be refused, 2 for
-// warnings only.
 void check(const CheckOptions& options) {
-  RunSettings settings = checked_run_settings(options.run);
-  settings.parameter_file = options.par;
-  settings.driver_file = options.drivers;
-
   // The states the run would start from; a file that cannot be read is one
   // of the findings.
   Model model = make_model();
@@ -37,16 +33,18 @@ void check(const CheckOptions& options) {
   } catch (const EInOutError&) {
     // Said among the findings.
   }
-  apply_state_lists(options.run, model);
-  const std::vector<Finding> findings = check_run_inputs(model, settings);
-  for (const Finding& finding : findings) {
+  const PreparedRun prepared =
+      prepare_run({model, options.par, options.drivers},
+                  given_options(options.run, options.variables), kCommandLineSpelling);
+  if (const Finding* mistake = prepared.usage_mistake()) throw UsageError(mistake->text);
+  for (const Finding& finding : prepared.findings) {
     std::printf("%s: %s\n", finding.level == FindingLevel::kRefusal ? "refused" : "warning",
                 finding_text(finding).c_str());
   }
-  if (findings.empty()) std::printf("no findings\n");
+  if (prepared.findings.empty()) std::printf("no findings\n");
   std::fflush(stdout);
-  if (any_refusal(findings)) throw CLI::RuntimeError(1);
-  if (!findings.empty()) throw CLI::RuntimeError(2);
+  if (prepared.refused()) throw CLI::RuntimeError(kCheckRefused);
+  if (!prepared.findings.empty()) throw CLI::RuntimeError(kCheckWarnings);
 }
 
 }  // namespace
@@ -55,11 +53,15 @@ void add_check_command(CLI::App& app) {
   auto* cmd = app.add_subcommand(
       "check",
       "Say what a run of these files and settings would refuse or warn about, one finding a "
-      "line, without running it (exit 0: none, 1: refused, 2: warnings only)");
+      "line, without running it (exit 0: no findings, 1: refused, 2: a mistake in the command "
+      "line, 3: warnings only; with --strict, warnings are refusals)");
   auto options = std::make_shared<CheckOptions>();
   cmd->add_option("--par", options->par, "Parameter file")->required();
   cmd->add_option("--drivers", options->drivers, "Driver file")->required();
   add_run_options(*cmd, options->run);
+  cmd->add_option("--variables", options->variables,
+                  "Output variables the run would write (as for run), checked by name")
+      ->allow_extra_args(false);
   cmd->callback([options] { check(*options); });
 }
 

@@ -8,16 +8,16 @@
 #include <string>
 
 #include "app/cli/commands.hpp"
+#include "app/cli/findings_report.hpp"
 #include "app/cli/input_messages.hpp"
 #include "check/findings.hpp"
+#include "check/run_preparation.hpp"
 #include "core/exceptions.hpp"
 #include "core/model.hpp"
 #include "equations/equations.hpp"
-#include "fileio/driver_file.hpp"
 #include "fileio/number_format.hpp"
 #include "fileio/param_file.hpp"
 #include "run/evaluate_at_time.hpp"
-#include "run/run_options_check.hpp"
 #include "run/run.hpp"
 #include "run/run_settings.hpp"
 
@@ -36,26 +36,19 @@ void evaluate(const EvalOptions& options) {
   if (!ReadParamFile(options.par, model)) {
     throw std::runtime_error(incompatible_param_file_message(options.par, model.ModelInfo));
   }
-  require_finite(options.time, "--time");
-  if (options.start) require_finite(*options.start, "--start");
   // The run settings of a program just started, with the start time given.
   RunSettings settings;
   settings.start_time = options.start.value_or(options.time);
   settings.calculation_time = options.time;
   settings.driver_file = options.drivers;
-
-  // Past the driver file's last record, the lookup holds that record's values.
-  const std::optional<double> last_driver_time =
-      last_driver_time_read(options.drivers, model, options.time);
-  if (last_driver_time && *last_driver_time < options.time) {
-    char day[kMaxGeneralLength];
-    char time[kMaxGeneralLength];
-    std::fprintf(stderr,
-                 "vindrel-cli: warning: the driver file ends at day %.*s; its last record holds "
-                 "from there to the time of the evaluation, %.*s\n",
-                 static_cast<int>(format_general(day, *last_driver_time, 15) - day), day,
-                 static_cast<int>(format_general(time, options.time, 15) - time), time);
+  // What a run over the same days would be refused for or warned about.
+  const std::vector<Finding> findings =
+      prepare_evaluation({model, options.par, options.drivers}, settings.calculation_time,
+                         settings.start_time, kCommandLineSpelling);
+  for (const Finding& finding : findings) {
+    if (finding.usage) throw UsageError(finding.text);
   }
+  report_findings(findings);
   try {
     evaluate_at_time(model, settings);
   } catch (const EMathError& e) {

@@ -24,6 +24,14 @@ class UsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// The exit statuses of vindrel-cli: 0 done, 1 refused or failed, 2 a mistake
+// in the command line (whoever finds it), 3 for `check` when it finds
+// warnings only (and for `study run` when some runs failed), 130, 143 and 129
+// after Ctrl-C, SIGTERM and SIGHUP.
+inline constexpr int kCheckRefused = 1;
+inline constexpr int kUsageMistake = 2;
+inline constexpr int kCheckWarnings = 3;
+
 // Refuses a time option that is not a finite number ("--stop: expected a finite
 // number of days, found inf") with a UsageError.
 void require_finite(double value, std::string_view option);

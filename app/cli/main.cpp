@@ -59,10 +59,10 @@ int main(int argc, char** argv) {
   } catch (const vindrel::cli::UsageError& e) {
     // A mistake in the command line that the command's own checks found.
     std::fprintf(stderr, "vindrel-cli: error: %s\n", e.what());
-    return 2;
+    return vindrel::cli::kUsageMistake;
   } catch (const CLI::ParseError& e) {
     // --help and --version end parsing with code 0; a usage error exits with 2.
-    return app.exit(e) == 0 ? 0 : 2;
+    return app.exit(e) == 0 ? 0 : vindrel::cli::kUsageMistake;
   } catch (const std::exception& e) {
     std::cout.flush();
     std::fprintf(stderr, "vindrel-cli: error: %s\n", e.what());

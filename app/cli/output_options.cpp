@@ -2,39 +2,9 @@
 
 #include <stdexcept>
 
-#include "fileio/output_columns.hpp"
-#include "summary/annual_summary.hpp"
+#include "app/cli/input_messages.hpp"
 
 namespace vindrel::cli {
-namespace {
-
-// The list as the resolver takes it, with the group "summary" written out as
-// the columns the annual summary reads.
-std::string expanded_list(const std::vector<std::string>& given, const Model& model) {
-  std::string list;
-  for (const std::string& text : given) {
-    std::size_t start = 0;
-    while (start <= text.size()) {
-      const std::size_t comma = std::min(text.find(',', start), text.size());
-      std::string item = text.substr(start, comma - start);
-      const std::size_t first = item.find_first_not_of(" \t");
-      const std::size_t last = item.find_last_not_of(" \t");
-      if (first != std::string::npos && item.substr(first, last - first + 1) == "summary") {
-        item.clear();
-        for (const std::size_t k : summary_input_columns(model.ModelInfo)) {
-          if (!item.empty()) item += ',';
-          item += qualified_output_name(model, output_column(model, static_cast<int>(k)));
-        }
-      }
-      if (!list.empty() || start > 0) list += ',';
-      list += item;
-      start = comma + 1;
-    }
-  }
-  return list;
-}
-
-}  // namespace
 
 void add_output_options(CLI::App& command, OutputOptions& options, const std::string& files) {
   command
@@ -55,39 +25,25 @@ void add_output_options(CLI::App& command, OutputOptions& options, const std::st
           ". Without --format, a name ending in .csv or .nc chooses");
 }
 
-OutputChoice checked_output_choice(const OutputOptions& options, const Model& model,
-                                   const std::string& file_name) {
+OutputChoice checked_output_choice(const OutputOptions& options, const std::string& file_name) {
   OutputChoice choice;
   if (options.format.empty()) {
     choice.format = output_format_of_file_name(file_name);
   } else if (const auto format = output_format_from_name(options.format)) {
     choice.format = *format;
   } else {
-    throw std::runtime_error("--format: \"" + options.format + "\" is not one of out, csv, netcdf");
+    throw UsageError("--format: \"" + options.format + "\" is not one of out, csv, netcdf");
   }
   if (choice.format == OutputFormat::kNetcdf && !netcdf_available()) {
-    throw std::runtime_error(
+    throw UsageError(
         (options.format.empty() ? file_name + ": a NetCDF output, but " : "--format netcdf: ") +
         std::string(kNetcdfMissing));
   }
-  if (options.variables.empty()) return choice;
-  if (choice.format == OutputFormat::kOut) {
-    throw std::runtime_error(
+  if (!options.variables.empty() && choice.format == OutputFormat::kOut) {
+    throw UsageError(
         "--variables: the .out format holds every column, as its readers expect; write chosen "
         "variables as CSV or NetCDF (--format csv or netcdf, or an output name ending in .csv "
         "or .nc)");
-  }
-  try {
-    for (const OutputColumn& column :
-         resolve_output_list(model, expanded_list(options.variables, model))) {
-      // The time is always the first column.
-      if (column.column > 0) choice.columns.push_back(static_cast<std::size_t>(column.column));
-    }
-  } catch (const OutputNameError& error) {
-    throw std::runtime_error(std::string("--variables: ") + error.what());
-  }
-  if (choice.columns.empty()) {
-    throw std::runtime_error("--variables: the list names no column beside the time");
   }
   return choice;
 }

@@ -31,12 +31,12 @@ struct OutputChoice {
   std::vector<std::size_t> columns;  // positions in the output record; empty: every column
 };
 
-// Checks the options against the model. `file_name` (may be empty) gives the
-// format when --format does not. Throws std::runtime_error naming the option:
-// a list naming no column or one twice, an unknown format, NetCDF in a
-// program built without it, and a chosen set of variables in the .out format.
-OutputChoice checked_output_choice(const OutputOptions& options, const Model& model,
-                                   const std::string& file_name);
+// Checks the format (and that chosen variables are not asked of an .out
+// file); the columns are the prepared run's (PreparedRun::columns), set by the
+// caller. `file_name` (may be empty) gives the format when --format does not.
+// Throws UsageError naming the option: an unknown format, NetCDF in a program
+// built without it, and a chosen set of variables in the .out format.
+OutputChoice checked_output_choice(const OutputOptions& options, const std::string& file_name);
 
 // The sink that writes a run's records to `file_name` as chosen. The CSV and
 // NetCDF files record the run settings and the inputs' hashes (NetCDF only).

@@ -63,7 +63,7 @@ struct CommandOptions {
   std::string drivers;
   std::string out;
   std::string save_states;
-  RunOptions run;
+  RunArguments run;
   OutputOptions output;
 };
 
@@ -121,16 +121,16 @@ void run(const CommandOptions& options) {
   if (!ReadParamFile(options.par, model)) {
     throw std::runtime_error(incompatible_param_file_message(options.par, model.ModelInfo));
   }
-  apply_state_lists(options.run, model);
-  RunSettings settings = checked_run_settings(options.run);
-  settings.parameter_file = options.par;
-  settings.driver_file = options.drivers;
-  settings.output_file = options.out;
-  const OutputChoice output = checked_output_choice(options.output, model, options.out);
-
+  OutputChoice output = checked_output_choice(options.output, options.out);
   // What would make the run wrong is refused, and a bad driver file reported,
   // before the output file is replaced; warnings are said before the run.
-  report_run_findings(settings, model);
+  const PreparedRun prepared =
+      prepared_run(options.run, options.output.variables, model, options.par, options.drivers);
+  report_findings(prepared.findings);
+  prepared.mark_states(model);
+  RunSettings settings = prepared.settings;
+  settings.output_file = options.out;
+  output.columns = prepared.columns;
   const Model initial = model;
 
   ProgressBar bar(options.run.quiet, settings.start_time, settings.stop_time,

@@ -9,73 +9,21 @@
 #include "app/cli/input_messages.hpp"
 #include "check/findings.hpp"
 #include "fileio/number_format.hpp"
-#include "fileio/output_columns.hpp"
-#include "run/run.hpp"
-#include "run/run_options_check.hpp"
 
 namespace vindrel::cli {
 namespace {
 
-// The pairs' default tolerance as the help gives it ("5e-8").
-std::string default_tolerance_text() {
-  std::string text = shortest_decimal_text(kDefaultRelativeTolerance);
-  for (char& c : text) {
-    if (c == 'E') c = 'e';
-  }
-  return text;
-}
-
 // The options given twice or more make one list.
 std::string joined(const std::vector<std::string>& lists) {
   std::string list;
-  for (const std::string& given : lists) list += (list.empty() ? "" : ",") + given;
+  for (std::size_t i = 0; i < lists.size(); ++i) list += (i == 0 ? "" : ",") + lists[i];
   return list;
-}
-
-void mark_states(const std::vector<std::string>& lists, const char* option, Model& model,
-                 bool Tstatevariable::*flag) {
-  if (lists.empty()) return;
-  try {
-    for (const OutputColumn& state :
-         resolve_output_list(model, joined(lists), OutputNames::kStates)) {
-      model.states[state.index].*flag = true;
-    }
-  } catch (const OutputNameError& error) {
-    throw UsageError(std::string(option) + ": " + error.what());
-  }
-}
-
-void require_positive_days(int days, const char* option) {
-  const std::string problem = whole_days_problem(days, option);
-  if (!problem.empty()) throw UsageError(problem);
-}
-
-void require_positive(double days, const char* option) {
-  const std::string problem = positive_days_problem(days, option);
-  if (!problem.empty()) throw UsageError(problem);
-}
-
-// Refuses a stop time not above the start time and a time step longer than
-// the run; corrects the output step as the desktop does, with a warning.
-void check_run_length(RunSettings& settings) {
-  if (!(settings.stop_time > settings.start_time)) {
-    throw UsageError("--stop: expected a time after the start time " +
-                     shortest_decimal_text(settings.start_time) + ", found " +
-                     shortest_decimal_text(settings.stop_time));
-  }
-  if (settings.time_step > settings.stop_time - settings.start_time) {
-    throw UsageError("--step: the time step of " + shortest_decimal_text(settings.time_step) +
-                     " days is longer than the run from --start to --stop (" +
-                     shortest_decimal_text(settings.stop_time - settings.start_time) +
-                     " days); no step would be taken");
-  }
-  const OutputStepCorrection correction = correct_output_step(settings);
-  if (correction.corrected()) print_warning(correction.information);
 }
 
 }  // namespace
 
-void add_run_options(CLI::App& command, RunOptions& options) {
+void add_run_options(CLI::App& command, RunArguments& arguments) {
+  RunOptions& options = arguments.options;
   command.add_option("--start", options.start, "Start time, days")->capture_default_str();
   command.add_option("--stop", options.stop, "Stop time, days")->capture_default_str();
   command.add_option("--step", options.step, "Simulation time step, days")->capture_default_str();
@@ -92,14 +40,14 @@ void add_run_options(CLI::App& command, RunOptions& options) {
                                          "Reset the states named by --reset every this many days");
   auto* reset =
       command
-          .add_option("--reset", options.reset_list,
+          .add_option("--reset", arguments.reset_list,
                       "States to reset, by symbol or position, separated by commas (given twice, "
                       "the lists are joined)")
           ->allow_extra_args(false);
   reset_every->needs(reset);
   reset->needs(reset_every);
   command
-      .add_option("--hold", options.hold_list,
+      .add_option("--hold", arguments.hold_list,
                   "States to hold constant, by symbol or position, separated by commas (given "
                   "twice, the lists are joined)")
       ->allow_extra_args(false);
@@ -109,51 +57,29 @@ void add_run_options(CLI::App& command, RunOptions& options) {
                   "(Dormand-Prince 5(4)) or rkf78 (Runge-Kutta-Fehlberg 7(8))")
       ->capture_default_str();
   command.add_option("--rtol", options.rtol,
-                     "Relative tolerance of dopri5 and rkf78, " + default_tolerance_text() +
-                         " when not given (rk4 keeps the model's 1e-8)");
-  command.add_flag("--quiet", options.quiet, "No progress bar");
+                     "Relative tolerance of dopri5 and rkf78, " + tolerance_text(kDefaultRelativeTolerance) +
+                         " when not given (rk4 keeps the model's " +
+                         tolerance_text(RunSettings{}.tolerance) + ")");
+  command.add_flag("--strict", options.strict,
+                   "Refuse the run on any warning of the check, before anything is written");
+  command.add_flag("--quiet", arguments.quiet, "No progress bar");
 }
 
-RunSettings checked_run_settings(const RunOptions& options) {
-  require_finite(options.start, "--start");
-  require_finite(options.stop, "--stop");
-  require_finite(options.step, "--step");
-  require_positive(options.step, "--step");
-  if (options.output_step) {
-    require_finite(*options.output_step, "--output-step");
-    require_positive(*options.output_step, "--output-step");
-  }
-  if (options.repeat_drivers) require_positive_days(*options.repeat_drivers, "--repeat-drivers");
-  if (options.reset_every) require_positive_days(*options.reset_every, "--reset-every");
-
-  RunSettings settings;
-  set_run_times(settings, options.start, options.stop, options.step, options.output_step,
-                options.repeat_drivers, options.reset_every);
-  const std::string integrator_mistake = integrator_problem(options.integrator, "--integrator");
-  if (!integrator_mistake.empty()) throw UsageError(integrator_mistake);
-  settings.integrator = *integrator_from_name(options.integrator);
-  if (options.first_start) require_finite(*options.first_start, "--first-start");
-  settings.first_start_time = options.first_start;
-  const double rtol = options.rtol.value_or(kDefaultRelativeTolerance);
-  const std::string tolerance_mistake = relative_tolerance_problem(rtol, "--rtol");
-  if (!tolerance_mistake.empty()) throw UsageError(tolerance_mistake);
-  settings.relative_tolerance = rtol;
-  if (options.rtol && settings.integrator == IntegratorKind::kRk4) {
-    print_warning(
-        "--rtol has no effect with rk4, which keeps the model's tolerance of 1e-8; "
-        "it sets the tolerance of dopri5 and rkf78");
-  }
-  check_run_length(settings);
-  return settings;
+RunOptions given_options(const RunArguments& arguments, const std::vector<std::string>& variables) {
+  RunOptions options = arguments.options;
+  options.reset = joined(arguments.reset_list);
+  options.hold = joined(arguments.hold_list);
+  if (!variables.empty()) options.variables = joined(variables);
+  return options;
 }
 
-void apply_state_lists(const RunOptions& options, Model& model) {
-  mark_states(options.hold_list, "--hold", model, &Tstatevariable::HoldConstant);
-  mark_states(options.reset_list, "--reset", model, &Tstatevariable::Reset);
-}
-
-void report_run_findings(const RunSettings& settings, const Model& model) {
-  report_findings(check_run_inputs(model, settings));
+PreparedRun prepared_run(const RunArguments& arguments, const std::vector<std::string>& variables,
+                         const Model& model, const std::string& parameter_file,
+                         const std::string& driver_file) {
+  PreparedRun prepared = prepare_run({model, parameter_file, driver_file},
+                                     given_options(arguments, variables), kCommandLineSpelling);
+  if (const Finding* mistake = prepared.usage_mistake()) throw UsageError(mistake->text);
+  return prepared;
 }
 
 void print_warning(const std::string& text) {

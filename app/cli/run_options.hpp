@@ -1,6 +1,6 @@
-// The options that define a run, for `run` and `study run` alike: declared,
-// checked and turned into run settings here, with the warnings and the
-// progress line both commands print.
+// The options that define a run, for `run`, `check` and `study run` alike:
+// declared here with their command-line spelling and prepared by the
+// preparation every front end shares; the progress line both commands print.
 #pragma once
 
 #include <CLI/CLI.hpp>
@@ -10,52 +10,40 @@
 #include <string>
 #include <vector>
 
+#include "app/cli/findings_report.hpp"
+#include "check/run_preparation.hpp"
 #include "core/model.hpp"
 #include "run/run_settings.hpp"
 #include "run/time_left.hpp"
 
 namespace vindrel::cli {
 
-inline const double kDefaultRelativeTolerance = RunSettings{}.relative_tolerance;
-
-// The run options as given on the command line.
-struct RunOptions {
-  double start = 1.0;  // days
-  double stop = 2.0;
-  double step = 1.0;
-  std::optional<double> output_step;    // the time step when not given
-  std::optional<int> repeat_drivers;    // the driver time the drivers repeat after, days
-  std::optional<double> first_start;    // the start of the run this one continues, days
-  std::optional<int> reset_every;       // days
+// The run options as given on the command line: the options every front end
+// shares, with the lists that may be given more than once, and the progress.
+struct RunArguments {
+  RunOptions options;
   std::vector<std::string> reset_list;  // each --reset given
   std::vector<std::string> hold_list;   // each --hold given
-  std::string integrator = "rk4";
-  std::optional<double> rtol;  // kDefaultRelativeTolerance when not given
   bool quiet = false;
 };
 
 // Declares --start, --stop, --step, --output-step, --repeat-drivers,
-// --first-start, --reset-every, --reset, --hold, --integrator, --rtol and --quiet on a
-// command, storing into `options` (which must outlive the command).
-void add_run_options(CLI::App& command, RunOptions& options);
+// --first-start, --reset-every, --reset, --hold, --integrator, --rtol, --strict
+// and --quiet on a command, storing into `arguments` (which must outlive the
+// command).
+void add_run_options(CLI::App& command, RunArguments& arguments);
 
-// Checks the options and gives the settings of the run: times and steps,
-// repeat and reset, integrator and tolerance (the file names are the
-// caller's). An output step the run cannot keep is corrected as the desktop
-// does, with a warning; --rtol with rk4 is warned of. Throws UsageError
-// (input_messages.hpp) naming the option:
-// "--rtol: expected a relative tolerance greater than 0 and less than 1,
-// found Nan".
-RunSettings checked_run_settings(const RunOptions& options);
+// The options as the preparation takes them: the lists given more than once
+// joined, and the output variables (each --variables given) among them.
+RunOptions given_options(const RunArguments& arguments, const std::vector<std::string>& variables);
 
-// Marks the states --hold and --reset name (each given once or more, the
-// lists joined). Throws UsageError: "--hold: unknown state "Qq": ...".
-void apply_state_lists(const RunOptions& options, Model& model);
-
-// Prints what check_run_inputs finds about the run's parameter file, driver
-// file and settings (`model` as read from the parameter file), before anything
-// is written: warnings, then refusals, which end the command with status 1.
-void report_run_findings(const RunSettings& settings, const Model& model);
+// Prepares the run of `model` (as read from `parameter_file`) with the options
+// given, the output variables among them. A usage mistake throws UsageError
+// (exit status 2); the other findings are the caller's to report
+// (report_findings, before anything is written).
+PreparedRun prepared_run(const RunArguments& arguments, const std::vector<std::string>& variables,
+                         const Model& model, const std::string& parameter_file,
+                         const std::string& driver_file);
 
 // "vindrel-cli: warning: TEXT" on standard error.
 void print_warning(const std::string& text);

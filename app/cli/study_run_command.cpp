@@ -65,7 +65,7 @@ struct StudyRunOptions {
   unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
   std::string shard;
   std::string keep_outputs;
-  RunOptions run;
+  RunArguments run;
   OutputOptions output;  // of the kept outputs
 };
 
@@ -100,11 +100,19 @@ void run_study_command(const StudyRunOptions& options) {
   if (!ReadParamFile(options.par, model)) {
     throw std::runtime_error(incompatible_param_file_message(options.par, model.ModelInfo));
   }
-  apply_state_lists(options.run, model);
+  std::optional<OutputChoice> kept;
+  if (!options.keep_outputs.empty()) {
+    kept = checked_output_choice(options.output, "");
+  } else if (!options.output.variables.empty() || !options.output.format.empty()) {
+    throw UsageError(
+        std::string(options.output.variables.empty() ? "--format" : "--variables") +
+        ": chooses what the kept outputs hold; name their folder with --keep-outputs");
+  }
+  const PreparedRun prepared =
+      prepared_run(options.run, options.output.variables, model, options.par, options.drivers);
+  prepared.mark_states(model);
   study::StudyRunSettings settings;
-  settings.run = checked_run_settings(options.run);
-  settings.run.parameter_file = options.par;
-  settings.run.driver_file = options.drivers;
+  settings.run = prepared.settings;
   settings.factors = study::read_factors(options.factors, model);
   settings.factors_file = options.factors;
   settings.samples = study::read_samples(options.samples, settings.factors);
@@ -122,10 +130,9 @@ void run_study_command(const StudyRunOptions& options) {
   settings.jobs = options.jobs;
   if (!options.shard.empty()) settings.shard = parse_shard(options.shard);
   if (!options.keep_outputs.empty()) {
-    const OutputChoice kept = checked_output_choice(options.output, model, "");
-    settings.keep_format = kept.format;
-    settings.keep_columns = kept.columns;
-    if (kept.format == OutputFormat::kNetcdf) {
+    settings.keep_format = kept->format;
+    settings.keep_columns = prepared.columns;
+    if (kept->format == OutputFormat::kNetcdf) {
       settings.keep_metadata = run_metadata(settings.run, model);
     }
     // The kept outputs of the shard's rows, checked as any output is.
@@ -149,15 +156,10 @@ void run_study_command(const StudyRunOptions& options) {
                                "\"" + (error ? ": " + error.message() : std::string()));
     }
     settings.keep_outputs = options.keep_outputs;
-  } else if (!options.output.variables.empty() || !options.output.format.empty()) {
-    throw std::runtime_error(
-        std::string(options.output.variables.empty() ? "--format" : "--variables") +
-        ": chooses what the kept outputs hold; name their folder with --keep-outputs");
   }
-
   // What would make every run wrong is refused, and a bad driver file
   // reported, once, before any run; warnings are said before the runs.
-  report_run_findings(settings.run, model);
+  report_findings(prepared.findings);
 
   StudyProgressBar bar(options.run.quiet);
   const auto started = std::chrono::steady_clock::now();

@@ -5,6 +5,7 @@
 
 #include <pybind11/pybind11.h>
 
+#include <optional>
 #include <string>
 
 #include "core/model.hpp"
@@ -19,12 +20,14 @@ struct ModelHandle {
   Model model;
   std::string parameter_file;
   std::string driver_file;
+  // For the model a run ended with: the time its states are at, and the start
+  // of the series of runs they come from.
+  std::optional<double> end_time{};
+  std::optional<double> first_start{};
 };
 
 void bind_model(py::module_& module);
 void bind_run(py::module_& module);
 void bind_output(py::module_& module);
-// Only in a build with the findings library (VINDREL_HAVE_FINDINGS).
-void bind_check(py::module_& module);
 
 }  // namespace vindrel::python

@@ -102,6 +102,8 @@ void bind_model(py::module_& module) {
       .def("copy", [](const ModelHandle& self) { return ModelHandle(self); })
       .def_readwrite("parameter_file", &ModelHandle::parameter_file)
       .def_readwrite("driver_file", &ModelHandle::driver_file)
+      .def_readonly("end_time", &ModelHandle::end_time)
+      .def_readonly("first_start", &ModelHandle::first_start)
       .def_property_readonly("model_name",
                              [](const ModelHandle& self) { return self.model.ModelInfo.ModelName; })
       .def_property_readonly(

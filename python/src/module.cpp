@@ -32,7 +32,4 @@ PYBIND11_MODULE(_vindrel, module) {
   bind_model(module);
   bind_run(module);
   bind_output(module);
-#ifdef VINDREL_HAVE_FINDINGS
-  bind_check(module);
-#endif
 }

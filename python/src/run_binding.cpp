@@ -130,10 +130,10 @@ std::size_t expected_rows(const RunSettings& settings) {
 RunOutput run_one(ModelHandle handle, const RunRequest& request, std::stop_token stop,
                   const RunProgress& progress) {
   Model model = handle.model;
-  for (int p : request.hold) model.states[p].HoldConstant = true;
-  for (int p : request.reset) model.states[p].Reset = true;
-  ColumnSink sink(request.columns, expected_rows(request.settings));
-  RunResult result = Run(std::move(model), request.settings, sink, stop, progress);
+  const PreparedRun& prepared = request.prepared;
+  prepared.mark_states(model);
+  ColumnSink sink(prepared.columns, expected_rows(prepared.settings));
+  RunResult result = Run(std::move(model), prepared.settings, sink, stop, progress);
 
   RunOutput output;
   output.info = handle.model.ModelInfo;
@@ -165,10 +165,15 @@ RunOutput run_one(ModelHandle handle, const RunRequest& request, std::stop_token
   output.width = sink.width() == 0 ? output.column_keys.size() : sink.width();
   output.values = std::move(sink.values());
   output.values.shrink_to_fit();
-  output.whole_record = request.columns.empty();
+  output.whole_record = prepared.columns.empty();
   if (!output.whole_record) output.years = sink.summary().finish();
   output.final_model = std::move(handle);
   commit_run(output.final_model.model, result);
+  // The states are those of the time reached, in the series of runs this
+  // one continues or starts.
+  output.final_model.end_time = result.present_time;
+  output.final_model.first_start =
+      prepared.settings.first_start_time.value_or(prepared.settings.start_time);
   return output;
 }
 
@@ -286,33 +291,49 @@ std::string summary_csv(RunOutput& output) {
 }  // namespace
 
 void bind_run(py::module_& module) {
+  const RunOptions& defaults = kDefaultRunOptions;
+  py::class_<RunOptions>(module, "RunOptions")
+      .def(py::init([](double start, double stop, double step, std::optional<double> output_step,
+                       std::optional<long long> repeat_drivers, std::optional<double> first_start,
+                       std::optional<long long> reset_every, std::string reset, std::string hold,
+                       std::string integrator, std::optional<double> rtol,
+                       std::optional<std::string> variables, bool strict) {
+             return RunOptions{start,          stop,        step,
+                               output_step,    repeat_drivers, first_start,
+                               reset_every,    std::move(reset), std::move(hold),
+                               std::move(integrator), rtol,  std::move(variables),
+                               strict};
+           }),
+           py::kw_only(), py::arg("start") = defaults.start, py::arg("stop") = defaults.stop,
+           py::arg("step") = defaults.step, py::arg("output_step") = defaults.output_step,
+           py::arg("repeat_drivers") = defaults.repeat_drivers,
+           py::arg("first_start") = defaults.first_start,
+           py::arg("reset_every") = defaults.reset_every, py::arg("reset") = defaults.reset,
+           py::arg("hold") = defaults.hold, py::arg("integrator") = defaults.integrator,
+           py::arg("rtol") = defaults.rtol, py::arg("variables") = defaults.variables,
+           py::arg("strict") = defaults.strict)
+      .def_readwrite("start", &RunOptions::start)
+      .def_readwrite("stop", &RunOptions::stop)
+      .def_readwrite("step", &RunOptions::step)
+      .def_readwrite("output_step", &RunOptions::output_step)
+      .def_readwrite("repeat_drivers", &RunOptions::repeat_drivers)
+      .def_readwrite("first_start", &RunOptions::first_start)
+      .def_readwrite("reset_every", &RunOptions::reset_every)
+      .def_readwrite("reset", &RunOptions::reset)
+      .def_readwrite("hold", &RunOptions::hold)
+      .def_readwrite("integrator", &RunOptions::integrator)
+      .def_readwrite("rtol", &RunOptions::rtol)
+      .def_readwrite("variables", &RunOptions::variables)
+      .def_readwrite("strict", &RunOptions::strict);
+  module.attr("DEFAULT_RELATIVE_TOLERANCE") = kDefaultRelativeTolerance;
+
   py::class_<RunRequest>(module, "RunRequest")
-      .def_readonly("warnings", &RunRequest::warnings)
+      .def_property_readonly("findings",
+                             [](const RunRequest& r) { return finding_tuples(r.prepared.findings); })
       .def_readonly("column_keys", &RunRequest::column_keys);
 
-  module.def(
-      "prepare",
-      [](const ModelHandle& model, double start, double stop, double step,
-         std::optional<double> output_step, std::optional<long long> repeat_drivers,
-         std::optional<long long> reset_every, std::string reset, std::string hold,
-         std::string integrator, std::optional<double> rtol, std::optional<std::string> variables,
-         bool read_drivers) {
-        RunOptions options{start,
-                           stop,
-                           step,
-                           output_step,
-                           repeat_drivers,
-                           reset_every,
-                           std::move(reset),
-                           std::move(hold),
-                           std::move(integrator),
-                           rtol,
-                           std::move(variables)};
-        return make_run_request(model, options, read_drivers);
-      },
-      py::arg("model"), py::arg("start"), py::arg("stop"), py::arg("step"), py::arg("output_step"),
-      py::arg("repeat_drivers"), py::arg("reset_every"), py::arg("reset"), py::arg("hold"),
-      py::arg("integrator"), py::arg("rtol"), py::arg("variables"), py::arg("read_drivers") = true);
+  module.def("prepare", &make_run_request, py::arg("model"), py::arg("options"),
+             py::arg("check_files") = true);
 
   py::class_<RunOutput>(module, "RunOutput")
       .def_readonly("outcome", &RunOutput::outcome)

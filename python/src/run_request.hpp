@@ -1,52 +1,33 @@
-// A run asked for from Python: its keyword arguments checked with the rules of
-// the command line's run, and turned into the run's settings.
+// A run asked for from Python: its options prepared as every front end
+// prepares them (check/run_preparation.hpp), with the names Python spells.
 #pragma once
 
 #include <cstddef>
-#include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "bindings.hpp"
-#include "run/run_settings.hpp"
+#include "check/run_preparation.hpp"
 
 namespace vindrel::python {
 
-// The keyword arguments of Model.run, as given (times in days).
-struct RunOptions {
-  double start = 1.0;
-  double stop = 10980.0;
-  double step = 1.0;
-  std::optional<double> output_step;
-  std::optional<long long> repeat_drivers;
-  std::optional<long long> reset_every;
-  std::string reset;  // states, by symbol or position, separated by commas
-  std::string hold;
-  std::string integrator = "rk4";
-  std::optional<double> rtol;  // the embedded pairs' default (RunSettings) when not given
-  // Output variables separated by commas (names, or the groups drivers,
-  // states, processes); the whole record when absent.
-  std::optional<std::string> variables;
-};
-
 // Everything a run needs beside the model.
 struct RunRequest {
-  RunSettings settings;
-  std::vector<int> reset;  // state positions, 1-based
-  std::vector<int> hold;
-  // The record columns kept, in the order asked for (0 is the time); all
-  // when empty.
-  std::vector<std::size_t> columns;
-  std::vector<std::string> column_keys;  // their names, the time first
-  // What the command line prints as warnings before it runs.
-  std::vector<std::string> warnings;
+  PreparedRun prepared;
+  std::vector<std::string> column_keys;  // the record columns kept, the time first
 };
 
-// Checks the options as `vindrel-cli run` checks its own (the messages name
-// the keyword arguments) and, with `read_drivers`, reads the driver records
-// the run will look up. Throws ValueError for an option out of its range,
-// KeyError for an unknown variable, EInOutError for a bad driver file.
+// Each finding as Python takes it: (level, file, line, text, the text as the
+// command line prints it).
+using FindingTuple = std::tuple<std::string, std::string, std::size_t, std::string, std::string>;
+std::vector<FindingTuple> finding_tuples(const std::vector<Finding>& findings);
+
+// Prepares a run of `model` with the options. A usage mistake raises
+// ValueError, or KeyError for a name that picks nothing (with close matches);
+// the findings are the caller's to raise or warn of. With `check_files`
+// false, only the options are checked.
 RunRequest make_run_request(const ModelHandle& model, const RunOptions& options,
-                            bool read_drivers = true);
+                            bool check_files = true);
 
 }  // namespace vindrel::python

@@ -11,7 +11,8 @@ parallel (``run_many``, or a ThreadPoolExecutor).
 """
 
 from ._errors import (ArithmeticFault, DivisionByZero, FileError, FileFailed, IntegratorFailed,
-                      InvalidOperation, RunFailed, StepTooSmall, TooManySteps)
+                      InvalidOperation, RunFailed, RunRefused, StepTooSmall,
+                      TooManySteps)
 from ._model import Entry, Finding, Model, RunWarning, Table, run_many
 from ._result import Result, read_output
 
@@ -19,6 +20,6 @@ __version__ = "6.4.1"
 
 __all__ = [
     "ArithmeticFault", "DivisionByZero", "Entry", "FileError", "Finding", "FileFailed", "IntegratorFailed",
-    "InvalidOperation", "Model", "Result", "RunFailed", "RunWarning", "StepTooSmall", "Table",
+    "InvalidOperation", "Model", "Result", "RunFailed", "RunRefused", "RunWarning", "StepTooSmall", "Table",
     "TooManySteps", "read_output", "run_many",
 ]

@@ -20,6 +20,18 @@ class FileError(OSError):
         return self.args[0]
 
 
+class RunRefused(FileError):
+    """A run that the check refuses before it starts, as ``vindrel-cli run``
+    refuses it: ``findings`` lists every refusal; ``file`` and ``line`` are the
+    first one's ("" and 0 when it is about the settings)."""
+
+    def __init__(self, findings):
+        first = findings[0]
+        super().__init__("\n".join(str(f) for f in findings), file=first.file, line=first.line,
+                         message=first.text)
+        self.findings = list(findings)
+
+
 class RunFailed(Exception):
     """A run that ended in a failure.
 

@@ -3,10 +3,12 @@
 import collections
 import collections.abc
 import difflib
+import numbers
 import os
 import warnings
 
 from . import _vindrel
+from ._errors import RunRefused
 from ._result import Result, run_failure_or_result
 
 Entry = collections.namedtuple("Entry", "symbol name units position value")
@@ -27,8 +29,9 @@ class Finding(collections.namedtuple("Finding", "level file line text")):
 
 
 class RunWarning(UserWarning):
-    """What ``vindrel-cli run`` prints as a warning before it runs: an output
-    step corrected, drivers that end before the stop time."""
+    """What ``vindrel-cli run`` prints as a warning before it runs (the same
+    text): an output step corrected, drivers that end before the stop time, a
+    value no stand or weather has, a continuation out of step with its states."""
 
 
 def _close_matches(key, symbols):
@@ -56,7 +59,8 @@ class Table(collections.abc.MutableMapping):
     def position(self, key):
         """The 1-based position of the entry named by a symbol or a position."""
         count = len(self._entries)
-        if isinstance(key, int) and not isinstance(key, bool):
+        if isinstance(key, numbers.Integral) and not isinstance(key, bool):
+            key = int(key)
             if 1 <= key <= count:
                 return key
             raise KeyError(f"no {self._table} at position {key} (positions run from 1 to {count})")
@@ -127,25 +131,53 @@ class Table(collections.abc.MutableMapping):
 
 def _name_list(given):
     """A list of names as one text, separated by commas as the command line
-    takes them: a text is taken as it is, positions become their digits."""
+    takes them: a text is taken as it is, positions (Python or numpy integers)
+    become their digits."""
     if isinstance(given, str):
         return given
-    return ",".join(str(item) for item in given)
+    if isinstance(given, numbers.Integral):
+        return str(int(given))
+    return ",".join(str(int(item)) if isinstance(item, numbers.Integral) else str(item)
+                    for item in given)
 
 
-def _prepare(core, start=1, stop=10980, step=1, output_step=None, repeat_drivers=None,
-             reset_every=None, reset=(), hold=(), integrator="rk4", rtol=None, variables=None,
-             warn=True, read_drivers=True):
-    request = _vindrel.prepare(
-        core, float(start), float(stop), float(step),
-        None if output_step is None else float(output_step),
-        None if repeat_drivers is None else int(repeat_drivers),
-        None if reset_every is None else int(reset_every),
-        _name_list(reset), _name_list(hold), str(integrator), None if rtol is None else float(rtol),
-        None if variables is None else _name_list(variables), read_drivers)
-    if warn:
-        for text in request.warnings:
-            warnings.warn(text, RunWarning, stacklevel=3)
+def _options(options):
+    """The run options as the preparation every front end shares takes them,
+    with its defaults for those not given."""
+    unknown = set(options) - _OPTION_NAMES
+    if unknown:
+        raise TypeError("unknown run option " + ", ".join(sorted(map(repr, unknown))) +
+                        "; the options are " + ", ".join(sorted(_OPTION_NAMES)))
+    given = dict(options)
+    for key in ("reset", "hold"):
+        if key in given:
+            given[key] = "" if given[key] is None else _name_list(given[key])
+    if given.get("variables") is not None:
+        given["variables"] = _name_list(given["variables"])
+    for key in ("start", "stop", "step", "output_step", "first_start", "rtol"):
+        if given.get(key) is not None:
+            given[key] = float(given[key])
+    for key in ("repeat_drivers", "reset_every"):
+        if given.get(key) is not None:
+            given[key] = int(given[key])
+    return _vindrel.RunOptions(**given)
+
+
+_OPTION_NAMES = {"start", "stop", "step", "output_step", "repeat_drivers", "first_start",
+                 "reset_every", "reset", "hold", "integrator", "rtol", "variables", "strict"}
+
+
+def _prepare(core, options, stacklevel=3):
+    """Prepares a run as the command line does: a mistake in the options
+    raises ValueError (KeyError for a name that picks nothing), a refusal
+    RunRefused, and each warning comes as a RunWarning."""
+    request = _vindrel.prepare(core, _options(options))
+    findings = [Finding(*finding) for finding in request.findings]
+    refusals = [f for f in findings if f.level == "refusal"]
+    if refusals:
+        raise RunRefused(refusals)
+    for finding in findings:
+        warnings.warn(str(finding), RunWarning, stacklevel=stacklevel)
     return request
 
 
@@ -185,42 +217,56 @@ class Model:
     def driver_file(self, path):
         self._core.driver_file = os.fspath(path)
 
-    def run(self, start=1, stop=10980, step=1, output_step=None, repeat_drivers=None,
-            reset_every=None, reset=(), hold=(), integrator="rk4", rtol=None, variables=None):
-        """Runs the model from ``start`` to ``stop`` (days) and returns its
-        Result; the model itself is not changed (``result.final_model`` is the
-        model at the end). The options and their rules are those of
-        ``vindrel-cli run``: ``output_step`` (default: ``step``), ``repeat_drivers``
-        (the driver time at which the drivers start again from the start time),
-        ``reset_every`` with ``reset`` (states put back to their start values),
-        ``hold`` (states held constant; both lists of symbols or positions, or
-        one text "Cf,Nf"), ``integrator`` ("rk4", "dopri5", "rkf78") and
-        ``rtol`` (the embedded pairs' tolerance, 5e-8 when not given; rk4
-        keeps the model's own). ``variables`` keeps only the
-        named output variables (symbols, "process:Ts", "state#5", "Leaf Area
-        Index", or the groups "drivers", "states", "processes"); the time is
-        always kept.
+    @property
+    def end_time(self):
+        """For the model a run ended with: the time its states are at (days);
+        None for a model read from files."""
+        return self._core.end_time
 
-        A bad option raises ValueError, an unknown name KeyError, a bad driver
-        file FileError; a run that fails raises RunFailed (a subclass per
-        kind). Warnings of the command line come as RunWarning."""
-        request = _prepare(self._core, start, stop, step, output_step,
-                           repeat_drivers, reset_every, reset, hold, integrator, rtol, variables)
+    @property
+    def first_start(self):
+        """For the model a run ended with: the start of the series of runs its
+        states come from, which a continuation gives as ``first_start``."""
+        return self._core.first_start
+
+    def run(self, **options):
+        """Runs the model and returns its Result; the model itself is not
+        changed (``result.final_model`` is the model at the end, which knows
+        the time it ended at). The options, their defaults and their rules are
+        those of ``vindrel-cli run``: ``start`` and ``stop`` (days, 1 and 2 when
+        not given), ``step`` (1), ``output_step`` (default: ``step``),
+        ``repeat_drivers`` (the driver time at which the drivers start again
+        from the start time), ``first_start`` (the start of the run this one
+        continues), ``reset_every`` with ``reset`` (states put back to their
+        start values), ``hold`` (states held constant; both lists of symbols
+        or positions, or one text "Cf,Nf"), ``integrator`` ("rk4", "dopri5",
+        "rkf78"), ``rtol`` (the embedded pairs' tolerance, 5e-8 when not
+        given; rk4 keeps the model's own) and ``strict`` (every warning
+        refuses the run). ``variables`` keeps only the named output variables
+        (symbols, "process:Ts", "state#5", "Leaf Area Index", or the groups
+        "drivers", "states", "processes", "summary"); the time is always kept.
+
+        The run is checked as the command line checks it, on the model as it
+        is in memory: a bad option raises ValueError, an unknown name
+        KeyError, what the check refuses RunRefused (a FileError, with the
+        file and the line); warnings of the command line come as RunWarning,
+        with its text. A run that fails raises RunFailed (a subclass per
+        kind)."""
+        request = _prepare(self._core, options)
         outcome = run_failure_or_result(_vindrel.run(self._core, request), Model)
         if isinstance(outcome, BaseException):
             raise outcome
         return outcome
 
-    def check(self, **run_options):
+    def check(self, **options):
         """What a run of this model with these options (those of run()) would
         be refused for or warned about, as ``vindrel-cli check`` finds it: the
-        parameter file as it is on the disk, the settings with this model's
-        states, and the driver file. A list of Finding, empty when all is well;
-        an option out of its range raises as in run()."""
-        if not hasattr(_vindrel, "findings"):
-            raise NotImplementedError("this build of vindrel has no findings library")
-        request = _prepare(self._core, warn=False, read_drivers=False, **run_options)
-        return [Finding(*finding) for finding in _vindrel.findings(self._core, request)]
+        model's values as they are in memory (with the parameter file's lines
+        for those still as it gives them), the settings with its states, and
+        the driver file. A list of Finding, empty when all is well; a mistake
+        in the options raises as in run()."""
+        request = _vindrel.prepare(self._core, _options(options))
+        return [Finding(*finding) for finding in request.findings]
 
     def __repr__(self):
         return (f"<vindrel.Model {self._core.model_name} {self._core.model_version}: "
@@ -230,8 +276,9 @@ class Model:
 def run_many(models, jobs=None, **options):
     """Runs every model with the same options on ``jobs`` threads (default:
     the processors) and returns the results in the models' order; a run that
-    failed, or whose driver file could not be read, has its exception object
-    (RunFailed, FileError) in its place. The options are those of Model.run."""
+    failed, or that the check refused (RunRefused, a FileError), has its
+    exception object in its place. Each model is checked as Model.run checks
+    it, its warnings coming as RunWarning. The options are those of Model.run."""
     models = list(models)
     jobs = (os.cpu_count() or 1) if jobs is None else int(jobs)
     if jobs < 1:
@@ -240,7 +287,7 @@ def run_many(models, jobs=None, **options):
     runs, places = [], []
     for i, model in enumerate(models):
         try:
-            request = _prepare(model._core, **options)
+            request = _prepare(model._core, options)
         except OSError as error:
             slots[i] = error
             continue

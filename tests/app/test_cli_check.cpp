@@ -59,9 +59,9 @@ TEST_F(CliCheckTest, ARefusalExitsOneAndStopsTheRunBeforeItWritesAnything) {
   EXPECT_FALSE(std::filesystem::exists(out));
 }
 
-TEST_F(CliCheckTest, WarningsExitTwoAndTheRunSaysTheSameAndGoesOn) {
+TEST_F(CliCheckTest, WarningsExitThreeAndTheRunSaysTheSameAndGoesOn) {
   const auto check = run_cli("check " + inputs() + " --start 1 --stop 410");
-  EXPECT_EQ(check.exit_code, 2);
+  EXPECT_EQ(check.exit_code, 3);
   const std::string ends = drr +
                            ":402: the driver file ends at day 400; its last record holds "
                            "from there to the stop time";
@@ -100,7 +100,7 @@ TEST_F(CliCheckTest, AFailureCausedByAValueFromAFileNamesTheLine) {
   model.states[state::Cf].value = std::numeric_limits<double>::quiet_NaN();
   WriteParamFile(par, model);
   const auto check = run_cli("check " + inputs() + " --start 1 --stop 20");
-  EXPECT_EQ(check.exit_code, 2);
+  EXPECT_EQ(check.exit_code, 3);
   EXPECT_EQ(
       check.out,
       "warning: " + par + ":2: the value of state 1 (Cf, C: foliar) is Nan, not a finite number\n");

@@ -92,7 +92,8 @@ class TestMainFormGuards : public QObject {
     child<QPushButton>(window, "BtnRun")->click();
     QVERIFY(!window.running());
     QCOMPARE(dialogs.texts(),
-             QStringList{QStringLiteral("The stop time must be greater than the start time.")});
+             QStringList{QStringLiteral(
+                 "Stop Time: expected a time after the start time 1, found 1")});
     QCOMPARE(contents(path("guard.out")), QByteArray("the previous output\n"));
 
     // A later stop time makes a run again, with its records.
@@ -134,7 +135,8 @@ class TestMainFormGuards : public QObject {
     child<QPushButton>(window, "BtnRun")->click();
     QVERIFY(!window.running());
     QCOMPARE(dialogs.texts(),
-             QStringList{QStringLiteral("The driver repeat time must be greater than zero.")});
+             QStringList{QStringLiteral("Repeat drivers every: expected a whole number of days "
+                                            "greater than 0, found 0")});
     QVERIFY(!QFile::exists(path("repeat.out")));
   }
 
