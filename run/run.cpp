@@ -27,9 +27,12 @@ void check_run_settings(const RunSettings& settings) {
   if (!(settings.time_step > 0.0) || !std::isfinite(settings.time_step)) {
     throw ERunTimeError("The simulation time step must be greater than zero.");
   }
-  if (!time_within_precision(settings.start_time) || !time_within_precision(settings.stop_time)) {
+  // A run without an end (an infinite stop time) is followed until it is
+  // cancelled.
+  if (!time_within_precision(settings.start_time) ||
+      (std::isfinite(settings.stop_time) && !time_within_precision(settings.stop_time))) {
     throw ERunTimeError("The start and stop times must lie within " +
-                        shortest_decimal_text(kLargestRunTime) +
+                        std::to_string(static_cast<long long>(kLargestRunTime)) +
                         " days of 0, where a double still holds every day.");
   }
   if (!step_advances_time(settings.start_time, settings.stop_time, settings.time_step)) {

@@ -81,7 +81,8 @@ OutputStepCorrection correct_output_step(double output_step, double time_step, d
 bool time_within_precision(double time) { return std::fabs(time) <= kLargestRunTime; }
 
 bool step_advances_time(double start, double stop, double step) {
-  const double largest = std::max(std::fabs(start), std::fabs(stop));
+  // A run without an end (an infinite stop time) is checked at its start.
+  const double largest = std::max(std::fabs(start), std::isfinite(stop) ? std::fabs(stop) : 0.0);
   return step > 0.0 && largest + step != largest;
 }
 

@@ -78,7 +78,8 @@ inline constexpr double kLargestRunTime = 9007199254740992.0;  // 2^53
 bool time_within_precision(double time);
 
 // True when a time step changes the time at every time from `start` to
-// `stop`: added to the larger of the two in size, it gives another number.
+// `stop`: added to the larger of the two in size (the start alone for a run
+// without an end), it gives another number.
 bool step_advances_time(double start, double stop, double step);
 
 // More steps than this are not followed one by one by the checks before a

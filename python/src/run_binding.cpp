@@ -132,7 +132,13 @@ RunOutput run_one(ModelHandle handle, const RunRequest& request, std::stop_token
   Model model = handle.model;
   const PreparedRun& prepared = request.prepared;
   prepared.mark_states(model);
-  ColumnSink sink(prepared.columns, expected_rows(prepared.settings));
+  // The record columns kept, the time first; all of them when none is chosen.
+  std::vector<std::size_t> columns;
+  if (!prepared.columns.empty()) {
+    columns.push_back(0);
+    columns.insert(columns.end(), prepared.columns.begin(), prepared.columns.end());
+  }
+  ColumnSink sink(columns, expected_rows(prepared.settings));
   RunResult result = Run(std::move(model), prepared.settings, sink, stop, progress);
 
   RunOutput output;

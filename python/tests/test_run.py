@@ -167,7 +167,7 @@ def test_run_many_returns_results_in_order_with_failures_in_their_place(model, t
     models.insert(2, missing)
     results = vindrel.run_many(models, jobs=2, stop=400, integrator="dopri5")
     assert [type(r).__name__ for r in results] == \
-        ["Result", "DivisionByZero", "FileError", "Result", "Result"]
+        ["Result", "DivisionByZero", "RunRefused", "Result", "Result"]
     for m, r in zip(models, results):
         if isinstance(r, vindrel.Result):
             alone = m.run(stop=400, integrator="dopri5")

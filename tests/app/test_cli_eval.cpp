@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <charconv>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -139,11 +140,38 @@ TEST_F(CliEvalTest, DriversAreThoseInForceAtTheTime) {
 TEST_F(CliEvalTest, ATimePastTheLastDriverRecordIsAnnounced) {
   const auto past = run_cli("eval " + files() + " --time 500");
   EXPECT_EQ(past.exit_code, 0);
-  EXPECT_EQ(past.err,
-            "vindrel-cli: warning: the driver file ends at day 400; its last record holds from "
-            "there to the time of the evaluation, 500\n");
+  EXPECT_EQ(past.err, "vindrel-cli: warning: " + drr +
+                          ":402: the driver file ends at day 400; its last record holds from "
+                          "there to the time of the evaluation, 500\n");
   EXPECT_EQ(past.out, run_cli("eval " + files() + " --time 500").out);
   EXPECT_EQ(run_cli("eval " + files() + " --time 400").err, "");
+}
+
+TEST_F(CliEvalTest, TheDriverFileAndTheTimesAreCheckedAsForARun) {
+  // A time before the first record, and a run that starts after the time.
+  testing::write_daily_drivers(drr, 50, 400);
+  const auto early = run_cli("eval " + files() + " --time 10 --start 20");
+  EXPECT_EQ(early.exit_code, 0);
+  EXPECT_EQ(early.err,
+            "vindrel-cli: warning: the evaluation at day 10 belongs to a run that starts later, at "
+            "day 20: a run reaches no time before its start\n"
+            "vindrel-cli: warning: " +
+                drr +
+                ":3: the driver file's first record is for day 50, after the time of the "
+                "evaluation, day 10: the evaluation takes the weather of day 50\n");
+  // Records out of order before the time are refused, and nothing is printed.
+  testing::write_daily_drivers(drr, 1, 400, [](int day, driverarray& d) {
+    if (day == 6) d[driver::Ca].value = 0.0;
+  });
+  std::string text = testing::read_whole_file(drr);
+  text.replace(text.find("6.000000000000E+000"), 19, "4.000000000000E+000");
+  std::ofstream(drr, std::ios::binary) << text;
+  const auto reversed = run_cli("eval " + files() + " --time 100");
+  EXPECT_EQ(reversed.exit_code, 1);
+  EXPECT_EQ(reversed.out, "");
+  EXPECT_NE(reversed.err.find("Driver times out of order"), std::string::npos) << reversed.err;
+  // A time no double can follow day by day is a mistake in the command line.
+  EXPECT_EQ(run_cli("eval " + files() + " --time 1e17").exit_code, 2);
 }
 
 TEST_F(CliEvalTest, MissingDriverFileIsAnError) {

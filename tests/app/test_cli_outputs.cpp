@@ -108,7 +108,7 @@ TEST_F(CliOutputsTest, ChosenVariablesAreWrittenInTheirOrderAfterTheTime) {
 TEST_F(CliOutputsTest, RefusalsNameTheOptionAndWriteNothing) {
   const auto refused = [this](const std::string& out, const std::string& options) {
     const testing::CliResult result = run_to(folder.file(out), options);
-    EXPECT_EQ(result.exit_code, 1) << options;
+    EXPECT_EQ(result.exit_code, 2) << options;  // a mistake in the command line
     EXPECT_FALSE(std::filesystem::exists(folder.file(out))) << options;
     return result.err;
   };
@@ -175,7 +175,7 @@ TEST_F(CliOutputsTest, StudyRunKeepsTheOutputsInTheChosenFormat) {
   }
   const testing::CliResult without =
       run_cli(study + "--results '" + folder.file("r2.csv") + "' --variables LAI --format csv");
-  EXPECT_EQ(without.exit_code, 1);
+  EXPECT_EQ(without.exit_code, 2);
   EXPECT_EQ(without.err,
             "vindrel-cli: error: --variables: chooses what the kept outputs hold; name their "
             "folder with --keep-outputs\n");
