@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <charconv>
 
+#include "core/entry_names.hpp"
+
 namespace vindrel {
 namespace {
 
@@ -101,10 +103,8 @@ OutputColumn by_position(const Model& model, OutputNames accepted, std::string_v
                          const OutputTable& table, std::string_view digits, std::string_view form) {
   int position = 0;
   if (!parse_position(digits, position) || position < table.first || position > table.last) {
-    // A bare position (states only) or TABLE#N.
     refuse_unknown(accepted, text,
-                   (form.empty() ? std::string("positions run ")
-                                 : std::string(form) + " takes a whole number N ") +
+                   std::string(form) + " takes a whole number N " +
                        position_range(table, model.ModelInfo));
   }
   return make_column(model, table, position);
@@ -165,36 +165,30 @@ std::string qualified_output_name(const Model& model, const OutputColumn& column
 }
 
 std::string output_name_forms(OutputNames accepted) {
-  if (accepted == OutputNames::kStates) {
-    return "a state's symbol (Cf), its position (1), state:SYMBOL or state#N (see vindrel-cli "
-           "list states)";
-  }
+  if (accepted == OutputNames::kStates) return entry_name_forms(EntryTables::kStates);
   return "a symbol (LAI), driver:SYMBOL, state:SYMBOL, process:SYMBOL, driver#N, state#N, "
          "process#N, Time or a name from the output display's list (see vindrel-cli list)";
 }
 
 OutputColumn resolve_output_name(const Model& model, std::string_view text, OutputNames accepted) {
   const TModelDef& info = model.ModelInfo;
-  std::vector<OutputTable> tables = output_tables(info);
+  const std::vector<OutputTable> tables = output_tables(info);
   if (accepted == OutputNames::kStates) {
-    tables = {tables[1]};
-    int position = 0;
-    if (parse_position(text, position)) {
-      return by_position(model, accepted, text, tables.front(), text, "");
+    // States alone are named as parameters and states are everywhere.
+    try {
+      return make_column(model, tables[1],
+                         resolve_entry_name(model, text, EntryTables::kStates).position);
+    } catch (const EntryNameError& error) {
+      throw OutputNameError(error.what());
     }
-  } else if (text == "Time") {
-    return time_column(model);
   }
+  if (text == "Time") return time_column(model);
   // A qualified name: the table's word, then ":SYMBOL" or "#N".
   for (const OutputTable& table : output_tables(info)) {
     const std::string word(column_table_word(table.kind));
     if (text.size() <= word.size() || !text.starts_with(word)) continue;
     const char mark = text[word.size()];
     if (mark != ':' && mark != '#') continue;
-    if (accepted == OutputNames::kStates && table.kind != ColumnTable::kState) {
-      refuse_unknown(accepted, text,
-                     "only states are taken here; expected " + output_name_forms(accepted));
-    }
     const std::string_view rest = text.substr(word.size() + 1);
     if (mark == '#') return by_position(model, accepted, text, table, rest, word + "#N");
     std::vector<OutputColumn> found = matches(model, {table}, rest, false);
@@ -205,7 +199,6 @@ OutputColumn resolve_output_name(const Model& model, std::string_view text, Outp
   }
   // A bare symbol, then a name as the header shows it.
   for (const bool by_name : {false, true}) {
-    if (by_name && accepted == OutputNames::kStates) break;
     const std::vector<OutputColumn> found = matches(model, tables, text, by_name);
     if (found.size() == 1) return found.front();
     if (found.size() > 1) refuse_ambiguous(model, accepted, text, found);

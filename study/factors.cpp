@@ -6,6 +6,7 @@
 #include <optional>
 #include <string_view>
 
+#include "core/entry_names.hpp"
 #include "core/exceptions.hpp"
 #include "study/text_lines.hpp"
 
@@ -13,16 +14,9 @@ namespace vindrel::study {
 namespace {
 
 constexpr std::string_view kHeader = "factor,low,high";
-constexpr std::string_view kForms =
-    "a parameter or initial-state symbol, parameter:SYMBOL, state:SYMBOL, parameter#N or "
-    "state#N";
-
-std::string_view kind_word(FactorKind kind) {
-  return kind == FactorKind::kParameter ? "parameter" : "state";
-}
-
 std::string entry_text(FactorKind kind, int position) {
-  return std::string(kind_word(kind)) + "#" + std::to_string(position);
+  return std::string(kind == FactorKind::kParameter ? "parameter" : "state") + "#" +
+         std::to_string(position);
 }
 
 struct Entry {
@@ -30,87 +24,24 @@ struct Entry {
   int position;
 };
 
+// A factor's name, in the grammar every place that names a parameter or a
+// state takes, with the file and the line of a name that picks nothing.
 class Resolver {
  public:
   Resolver(const Model& model, const std::string& file_name)
       : model_(model), file_name_(file_name) {}
 
   Entry resolve(std::string_view text, std::size_t line) const {
-    for (const FactorKind kind : {FactorKind::kParameter, FactorKind::kState}) {
-      const std::string_view word = kind_word(kind);
-      if (text.size() > word.size() && text.starts_with(word)) {
-        const std::string_view rest = text.substr(word.size() + 1);
-        if (text[word.size()] == ':') return by_symbol(kind, rest, text, line);
-        if (text[word.size()] == '#') return by_position(kind, rest, text, line);
-      }
+    try {
+      const EntryName entry = resolve_entry_name(model_, text, EntryTables::kBoth);
+      return {entry.table == EntryTable::kState ? FactorKind::kState : FactorKind::kParameter,
+              entry.position};
+    } catch (const EntryNameError& error) {
+      throw EInOutError(error.what(), file_name_, line);
     }
-    std::vector<Entry> found;
-    for (const FactorKind kind : {FactorKind::kParameter, FactorKind::kState}) {
-      for (int i = 1; i <= count(kind); ++i) {
-        if (symbol(kind, i) == text) found.push_back({kind, i});
-      }
-    }
-    if (found.empty()) fail_unknown(text, line);
-    if (found.size() > 1) {
-      std::string candidates;
-      for (const Entry& entry : found) {
-        candidates += (candidates.empty() ? "" : ", ") + entry_text(entry.kind, entry.position);
-      }
-      throw EInOutError("ambiguous symbol " + quoted(text) + ": it names " + candidates +
-                            "; write the table (parameter:SYMBOL, state:SYMBOL) or the "
-                            "position (parameter#N, state#N)",
-                        file_name_, line);
-    }
-    return found.front();
   }
 
  private:
-  int count(FactorKind kind) const {
-    return kind == FactorKind::kParameter ? model_.ModelInfo.ParameterCount
-                                          : model_.ModelInfo.StateCount;
-  }
-  const std::string& symbol(FactorKind kind, int i) const {
-    return kind == FactorKind::kParameter ? model_.parameters[i].symbol : model_.states[i].symbol;
-  }
-
-  Entry by_symbol(FactorKind kind, std::string_view name, std::string_view text,
-                  std::size_t line) const {
-    std::vector<int> found;
-    for (int i = 1; i <= count(kind); ++i) {
-      if (symbol(kind, i) == name) found.push_back(i);
-    }
-    if (found.empty()) fail_unknown(text, line);
-    if (found.size() > 1) {
-      std::string candidates;
-      for (const int i : found)
-        candidates += (candidates.empty() ? "" : ", ") + entry_text(kind, i);
-      throw EInOutError("ambiguous symbol " + quoted(text) + ": it names " + candidates +
-                            "; give the position instead",
-                        file_name_, line);
-    }
-    return {kind, found.front()};
-  }
-
-  Entry by_position(FactorKind kind, std::string_view digits, std::string_view text,
-                    std::size_t line) const {
-    int position = 0;
-    const auto [end, error] =
-        std::from_chars(digits.data(), digits.data() + digits.size(), position);
-    if (error != std::errc() || end != digits.data() + digits.size() || position < 1 ||
-        position > count(kind)) {
-      throw EInOutError("position out of range in " + quoted(text) + ": expected " +
-                            std::string(kind_word(kind)) + "#N with N from 1 to " +
-                            std::to_string(count(kind)),
-                        file_name_, line);
-    }
-    return {kind, position};
-  }
-
-  [[noreturn]] void fail_unknown(std::string_view text, std::size_t line) const {
-    throw EInOutError("unknown factor " + quoted(text) + ": expected " + std::string(kForms),
-                      file_name_, line);
-  }
-
   const Model& model_;
   const std::string& file_name_;
 };

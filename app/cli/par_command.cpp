@@ -1,6 +1,7 @@
 // vindrel-cli par: a parameter file from a plain list of values.
 //
-// The list names every state and every parameter by its symbol, one per line:
+// The list names every state and every parameter, one per line, by its symbol
+// (or as parameters and states are named everywhere: state:Cf, state#1):
 //
 //   # comment lines and blank lines are skipped
 //   Cf      6.0      # text after the value is a comment too
@@ -23,6 +24,7 @@
 
 #include "app/cli/commands.hpp"
 #include "app/cli/file_clash.hpp"
+#include "core/entry_names.hpp"
 #include "core/model.hpp"
 #include "fileio/number_format.hpp"
 #include "fileio/param_file.hpp"
@@ -40,7 +42,8 @@ std::vector<std::string> tokens_of(const std::string& line) {
   std::vector<std::string> tokens;
   std::string token;
   for (char c : line) {
-    if (c == '#') break;
+    // A comment starts a word: state#5 is a name.
+    if (c == '#' && token.empty()) break;
     if (c == ' ' || c == '\t' || c == '\r') {
       if (!token.empty()) tokens.push_back(token);
       token.clear();
@@ -83,15 +86,17 @@ void make_par(const std::string& values_file, const std::string& out) {
     if (tokens.size() != 2) {
       throw std::runtime_error(where + "expected a symbol and a value");
     }
-    const auto found = entries.find(tokens[0]);
-    if (found == entries.end()) {
-      throw std::runtime_error(where + "no state or parameter has the symbol \"" + tokens[0] +
-                               "\" (see vindrel-cli list)");
+    std::string symbol;
+    try {
+      symbol = entry_symbol(model, resolve_entry_name(model, tokens[0], EntryTables::kBoth));
+    } catch (const EntryNameError& e) {
+      throw std::runtime_error(where + e.what());
     }
-    Entry& entry = found->second;
+    Entry& entry = entries.at(symbol);
     if (entry.line != 0) {
-      throw std::runtime_error(where + "\"" + tokens[0] + "\" was already given on line " +
-                               std::to_string(entry.line));
+      const std::string named = tokens[0] == symbol ? "" : " names " + symbol + ", which";
+      throw std::runtime_error(where + "\"" + tokens[0] + "\"" + named +
+                               " was already given on line " + std::to_string(entry.line));
     }
     double value = 0.0;
     if (!parse_number(tokens[1], value) || !std::isfinite(value)) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "bindings.hpp"
+#include "core/entry_names.hpp"
 #include "core/exceptions.hpp"
 #include "fileio/driver_file.hpp"
 #include "fileio/param_file.hpp"
@@ -111,6 +112,23 @@ void bind_model(py::module_& module) {
           [](const ModelHandle& self) { return self.model.ModelInfo.ModelVersion; })
       .def_property_readonly("time_unit",
                              [](const ModelHandle& self) { return self.model.ModelInfo.TimeUnit; })
+      .def(
+          "position",
+          [](const ModelHandle& self, const std::string& table, const std::string& name) {
+            const Table t = table_of(table);
+            if (t != Table::kState && t != Table::kParameter) {
+              throw py::value_error("only states and parameters are named here");
+            }
+            try {
+              return resolve_entry_name(self.model, name,
+                                        t == Table::kState ? EntryTables::kStates
+                                                           : EntryTables::kParameters)
+                  .position;
+            } catch (const EntryNameError& error) {
+              throw py::key_error(error.what());
+            }
+          },
+          py::arg("table"), py::arg("name"))
       .def("entries", [](const ModelHandle& self,
                          const std::string& table) { return entries(self.model, table_of(table)); })
       .def("get", [](ModelHandle& self, const std::string& table,

@@ -1,5 +1,6 @@
 """A model's parameters and states by symbol, its copies and its files."""
 
+import numpy as np
 import pytest
 
 import vindrel
@@ -25,19 +26,27 @@ def test_parameters_and_states_read_and_set_by_symbol_and_position(model):
     assert table.loc[25, "symbol"] == "mF" and table.loc[25, "value"] == 32.0
 
 
-def test_unknown_symbols_are_key_errors_that_list_close_matches(model):
+def test_names_are_those_of_the_whole_program_and_unknown_ones_list_close_matches(model):
+    forms = ("expected a parameter's symbol (mF), its position (25), parameter:SYMBOL or "
+             "parameter#N (see vindrel-cli list parameters)")
     with pytest.raises(KeyError) as error:
         model.parameters["mf"]
-    assert error.value.args[0] == 'no parameter has the symbol "mf"; close matches: mF'
+    assert error.value.args[0] == f'unknown parameter "mf": {forms}; close matches: mF'
     with pytest.raises(KeyError) as error:
         model.states["Clfx"] = 1.0
-    assert error.value.args[0].startswith('no state has the symbol "Clfx"; close matches: Clfw')
+    assert error.value.args[0].startswith('unknown state "Clfx": expected a state')
+    assert "; close matches: Clfw" in error.value.args[0]
     with pytest.raises(KeyError) as error:
         model.states[56]
-    assert error.value.args[0] == "no state at position 56 (positions run from 1 to 55)"
+    assert error.value.args[0] == 'unknown state "56": positions run from 1 to 55'
     with pytest.raises(KeyError) as error:
         model.parameters["zzz"]
-    assert error.value.args[0] == 'no parameter has the symbol "zzz"'
+    assert error.value.args[0] == f'unknown parameter "zzz": {forms}'
+    with pytest.raises(KeyError) as error:
+        model.states["parameter:mF"]
+    assert error.value.args[0].startswith('unknown state "parameter:mF": only states are taken')
+    assert model.states["state#1"] == model.states["state:Cf"] == model.states["Cf"]
+    assert model.parameters[np.int64(25)] == model.parameters["mF"]
     with pytest.raises(TypeError):
         del model.parameters["mF"]
     assert "mF" in model.parameters and "mf" not in model.parameters

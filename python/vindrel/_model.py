@@ -57,24 +57,21 @@ class Table(collections.abc.MutableMapping):
             self._by_symbol.setdefault(symbol, []).append(position)
 
     def position(self, key):
-        """The 1-based position of the entry named by a symbol or a position."""
-        count = len(self._entries)
+        """The 1-based position of the entry a name picks: its symbol ("Cf"),
+        its table and symbol ("state:Cf") or position ("state#1"), or its
+        position (1, a Python or numpy integer), as names are taken
+        everywhere in the program."""
         if isinstance(key, numbers.Integral) and not isinstance(key, bool):
             key = int(key)
-            if 1 <= key <= count:
-                return key
-            raise KeyError(f"no {self._table} at position {key} (positions run from 1 to {count})")
-        positions = self._by_symbol.get(key)
-        if positions is None:
-            message = f'no {self._table} has the symbol "{key}"'
-            close = _close_matches(key, list(self._by_symbol))
-            if close:
-                message += "; close matches: " + ", ".join(close)
-            raise KeyError(message)
-        if len(positions) > 1:
-            raise KeyError(f'{self._table}s {", ".join(map(str, positions))} share the symbol '
-                           f'"{key}"; name the {self._table} by its position')
-        return positions[0]
+        try:
+            return self._core.position(self._table, str(key))
+        except KeyError as error:
+            message = error.args[0]
+            if message.startswith("unknown") and not isinstance(key, int):
+                close = _close_matches(key, list(self._by_symbol))
+                if close:
+                    message += "; close matches: " + ", ".join(close)
+            raise KeyError(message) from None
 
     def __getitem__(self, key):
         return self._core.get(self._table, self.position(key))

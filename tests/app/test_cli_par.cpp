@@ -83,7 +83,14 @@ TEST_F(CliPar, RefusesUnknownRepeatedAndNonNumericEntriesWithTheirLine) {
   write_text(values, values_list(forest) + "Bogus 1\n");
   auto result = run_cli("par --values '" + values + "' --out '" + par + "'");
   EXPECT_EQ(result.exit_code, 1);
-  EXPECT_NE(result.err.find(":172: no state or parameter has the symbol \"Bogus\""),
+  EXPECT_NE(result.err.find(":172: unknown parameter or state \"Bogus\": expected"),
+            std::string::npos)
+      << result.err;
+
+  // Entries are named as everywhere: the table and the position too.
+  write_text(values, values_list(forest) + "state#1 2  # the foliage again\n");
+  result = run_cli("par --values '" + values + "' --out '" + par + "'");
+  EXPECT_NE(result.err.find(":172: \"state#1\" names Cf, which was already given on line 3"),
             std::string::npos)
       << result.err;
 

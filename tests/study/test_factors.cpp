@@ -62,18 +62,24 @@ TEST(Factors, BadLinesAreRefusedWithTheFileAndTheLine) {
     return refusal([&] { parse_factors("factor,low,high\n# c\n" + body, "f.csv", model); });
   };
   EXPECT_EQ(bad("mF,1,2\nnoSuchSymbol,1,2\n"),
-            "f.csv:4: unknown factor \"noSuchSymbol\": expected a parameter or initial-state "
-            "symbol, parameter:SYMBOL, state:SYMBOL, parameter#N or state#N");
+            "f.csv:4: unknown parameter or state \"noSuchSymbol\": expected a parameter's or a "
+            "state's symbol (mF, Cf), parameter:SYMBOL, state:SYMBOL, parameter#N or state#N "
+            "(see vindrel-cli list)");
   EXPECT_EQ(bad("mF,2,2\n"), "f.csv:3: the low value 2 of \"mF\" is not below its high value 2");
   EXPECT_EQ(bad("mF,1\n"), "f.csv:3: expected 3 fields (factor,low,high), found 2 in \"mF,1\"");
   EXPECT_EQ(bad("mF,1,inf\n"),
             "f.csv:3: expected a finite number for the high value of \"mF\", found \"inf\"");
   EXPECT_EQ(bad("mF,x,2\n"),
             "f.csv:3: expected a finite number for the low value of \"mF\", found \"x\"");
-  EXPECT_EQ(bad("state:mF,1,2\n").substr(0, 32), "f.csv:3: unknown factor \"state:m");
+  EXPECT_EQ(bad("state:mF,1,2\n"),
+            "f.csv:3: unknown parameter or state \"state:mF\": no state has the symbol \"mF\"");
   EXPECT_EQ(bad("state#0,1,2\n"),
-            "f.csv:3: position out of range in \"state#0\": expected state#N with N from 1 to " +
+            "f.csv:3: unknown parameter or state \"state#0\": state#N takes a whole number N from "
+            "1 to " +
                 std::to_string(model.ModelInfo.StateCount));
+  EXPECT_EQ(bad("5,1,2\n"),
+            "f.csv:3: unknown parameter or state \"5\": a position alone names no table; write "
+            "parameter#5 or state#5");
   const std::string mf = "parameter#" + std::to_string(parameter_position(model, "mF"));
   EXPECT_EQ(bad("mF,1,2\n\n" + mf + ",1,2\n"),
             "f.csv:5: \"" + mf + "\" names " + mf + ", already a factor on line 3 (\"mF\")");
@@ -89,7 +95,8 @@ TEST(Factors, ASymbolOfBothTablesMustBeQualified) {
   const std::string message =
       refusal([&] { parse_factors("factor,low,high\n" + symbol + ",1,2\n", "f.csv", model); });
   EXPECT_EQ(message.substr(0, message.find(';')),
-            "f.csv:2: ambiguous symbol \"" + symbol + "\": it names parameter#5, state#2");
+            "f.csv:2: ambiguous parameter or state \"" + symbol + "\": it names parameter:" +
+                symbol + ", state:" + symbol);
   EXPECT_EQ(
       parse_factors("factor,low,high\nstate:" + symbol + ",1,2\n", "f.csv", model)[0].position, 2);
 }
