@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "core/exceptions.hpp"
+#include "fileio/formats/cf_attributes.hpp"
 #include "fileio/io_error.hpp"
 #include "fileio/safe_write.hpp"
 
@@ -52,6 +53,80 @@ void put_number(int ncid, int varid, const char* name, double value, int& status
   if (status == NC_NOERR) status = nc_put_att_double(ncid, varid, name, NC_DOUBLE, 1, &value);
 }
 
+// Sets the library's default chunk cache to nothing for as long as it lives,
+// then puts back what was in force (another user of the library in this
+// process keeps its settings).
+class NoChunkCache {
+ public:
+  NoChunkCache() {
+    saved_ = nc_get_chunk_cache(&size_, &elements_, &preemption_) == NC_NOERR;
+    if (saved_) (void)nc_set_chunk_cache(0, 0, 0.0f);
+  }
+  ~NoChunkCache() {
+    if (saved_) (void)nc_set_chunk_cache(size_, elements_, preemption_);
+  }
+  NoChunkCache(const NoChunkCache&) = delete;
+  NoChunkCache& operator=(const NoChunkCache&) = delete;
+
+ private:
+  bool saved_ = false;
+  std::size_t size_ = 0;
+  std::size_t elements_ = 0;
+  float preemption_ = 0.0f;
+};
+
+// The CF attributes of a value column, and the model's own texts beside them.
+void put_column_attributes(int ncid, int varid, const ColumnLabel& column, int& status) {
+  const CfDescription cf = cf_description(column);
+  if (!cf.standard_name.empty()) put_text(ncid, varid, "standard_name", cf.standard_name, status);
+  put_text(ncid, varid, "long_name", cf.long_name, status);
+  if (!cf.units.empty()) put_text(ncid, varid, "units", cf.units, status);
+  if (!cf.cell_methods.empty()) put_text(ncid, varid, "cell_methods", cf.cell_methods, status);
+  if (cf.fill_value) {
+    // The fill value (set with the variable) is also the missing value, as
+    // older tools look for that name.
+    put_number(ncid, varid, "missing_value", *cf.fill_value, status);
+    put_text(ncid, varid, "comment", cf.comment, status);
+  }
+  put_text(ncid, varid, "vindrel_name", column.long_name, status);
+  put_text(ncid, varid, "vindrel_units", column.units, status);
+  put_text(ncid, varid, "model_table", std::string(column_table_word(column.table)), status);
+  if (status == NC_NOERR) {
+    const int index = column.index;
+    status = nc_put_att_int(ncid, varid, "model_index", NC_INT, 1, &index);
+  }
+}
+
+const MetadataItem* find_item(const OutputMetadata& metadata, std::string_view name) {
+  for (const MetadataItem& item : metadata) {
+    if (item.name == name) return &item;
+  }
+  return nullptr;
+}
+
+// Conventions, title, source and history first, then the run's metadata.
+void put_global_attributes(int ncid, const TModelDef& info, const OutputMetadata& metadata,
+                           int& status) {
+  const std::string model = info.ModelName + " " + info.ModelVersion;
+  put_text(ncid, NC_GLOBAL, "Conventions", "CF-1.9", status);
+  const MetadataItem* title = find_item(metadata, "title");
+  put_text(ncid, NC_GLOBAL, "title", title ? title->text : model + " run", status);
+  put_text(ncid, NC_GLOBAL, "source", model + " forest ecosystem model", status);
+  if (const MetadataItem* history = find_item(metadata, "history")) {
+    put_text(ncid, NC_GLOBAL, "history", history->text, status);
+  }
+  put_text(ncid, NC_GLOBAL, "model", info.ModelName, status);
+  put_text(ncid, NC_GLOBAL, "model_version", info.ModelVersion, status);
+  for (const MetadataItem& item : metadata) {
+    if (item.name == "title" || item.name == "history") continue;
+    if (item.number) {
+      put_number(ncid, NC_GLOBAL, item.name.c_str(), *item.number, status);
+    } else {
+      put_text(ncid, NC_GLOBAL, item.name.c_str(), item.text, status);
+    }
+  }
+}
+
 }  // namespace
 
 struct NetcdfTableWriter::File {
@@ -63,13 +138,13 @@ struct NetcdfTableWriter::File {
   std::size_t held = 0;        // rows in the block
   std::size_t written = 0;     // rows in the file
 
-  // Closes the file, removes it and throws the failure of a NetCDF call.
+  // Removes the file and throws the failure of a NetCDF call. A file whose
+  // writing failed (a full disk) is not closed: closing or aborting it then
+  // crashes the NetCDF library (4.9), so its handle is given up; the
+  // temporary file is removed all the same.
   [[noreturn]] void fail(int status) {
     const int error_number = errno;
-    if (ncid >= 0) {
-      (void)nc_abort(ncid);
-      ncid = -1;
-    }
+    ncid = -1;
     temporary.reset();
     throw EInOutError(netcdf_message(status, error_number), file_name);
   }
@@ -103,6 +178,11 @@ void NetcdfTableWriter::open(const std::string& file_name, const TModelDef& info
   file->file_name = file_name;
   file->temporary.emplace(file_name);
   const std::lock_guard lock(library_lock());
+  // Every chunk goes to the file whole, once: a chunk cache would only keep
+  // the data in memory until the file is closed (all of it, as each
+  // variable's default cache holds a long run's column). A variable takes the
+  // cache size in force when it is defined.
+  const NoChunkCache no_cache;
   errno = 0;
   file->check(nc_create(file->temporary->name().c_str(), NC_NETCDF4 | NC_CLOBBER, &file->ncid));
   const int ncid = file->ncid;
@@ -120,7 +200,9 @@ void NetcdfTableWriter::open(const std::string& file_name, const TModelDef& info
       status = nc_def_var(ncid, name.c_str(), NC_DOUBLE, 1, &time_dimension, &varid);
     if (status == NC_NOERR) status = nc_def_var_chunking(ncid, varid, NC_CHUNKED, &chunk);
     if (status == NC_NOERR) status = nc_def_var_deflate(ncid, varid, 1, 1, kDeflateLevel);
-    if (status == NC_NOERR) status = nc_def_var_fill(ncid, varid, 1, nullptr);
+    const std::optional<double> fill = time ? std::nullopt : cf_description(column).fill_value;
+    if (status == NC_NOERR)
+      status = nc_def_var_fill(ncid, varid, fill ? 0 : 1, fill ? &*fill : nullptr);
     if (time) {
       put_text(ncid, varid, "standard_name", "time", status);
       put_text(ncid, varid, "long_name", column.long_name, status);
@@ -128,31 +210,12 @@ void NetcdfTableWriter::open(const std::string& file_name, const TModelDef& info
       put_text(ncid, varid, "calendar", "366_day", status);
       put_text(ncid, varid, "axis", "T", status);
     } else {
-      put_text(ncid, varid, "long_name", column.long_name, status);
-      put_text(ncid, varid, "units", column.units, status);
-      put_text(ncid, varid, "model_table",
-               column.table == ColumnTable::kDriver  ? "driver"
-               : column.table == ColumnTable::kState ? "state"
-                                                     : "process",
-               status);
-      if (status == NC_NOERR) {
-        const int index = column.index;
-        status = nc_put_att_int(ncid, varid, "model_index", NC_INT, 1, &index);
-      }
+      put_column_attributes(ncid, varid, column, status);
     }
     file->variables.push_back(varid);
   }
-  put_text(ncid, NC_GLOBAL, "Conventions", "CF-1.9", status);
-  put_text(ncid, NC_GLOBAL, "title", info.ModelName + " " + info.ModelVersion + " run", status);
-  put_text(ncid, NC_GLOBAL, "model", info.ModelName, status);
-  put_text(ncid, NC_GLOBAL, "model_version", info.ModelVersion, status);
-  for (const MetadataItem& item : metadata) {
-    if (item.number) {
-      put_number(ncid, NC_GLOBAL, item.name.c_str(), *item.number, status);
-    } else {
-      put_text(ncid, NC_GLOBAL, item.name.c_str(), item.text, status);
-    }
-  }
+  put_global_attributes(ncid, info, metadata, status);
+  errno = 0;
   if (status == NC_NOERR) status = nc_enddef(ncid);
   file->check(status);
   file->block.resize(columns.size() * kNetcdfChunkRecords);

@@ -5,10 +5,16 @@
 //   time       double; units "days since 0000-12-31 00:00:00", calendar
 //              "366_day", standard_name "time", axis "T"
 //   NAME       double (time), one per chosen column, named as column_labels.hpp
-//              names it, with units and long_name (the model's texts) and
-//              model_table/model_index (its table and 1-based position)
-//   globals    Conventions, title, model, model_version, and the run's
-//              metadata (run settings, input files and their SHA-256)
+//              names it, with the CF description of cf_attributes.hpp (units
+//              that UDUNITS reads, long_name, standard_name and cell_methods
+//              where CF has them, _FillValue and missing_value for the
+//              model's marker values), the model's own texts (vindrel_name,
+//              vindrel_units) and model_table/model_index (its table and
+//              1-based position)
+//   globals    Conventions, title (naming the input files when the metadata
+//              gives one), source, history (when the metadata gives one),
+//              model, model_version, and the run's metadata (run settings,
+//              input files and their SHA-256)
 //
 // Time. The model counts days from its day 0 in years of 366 days; year k
 // holds the times 366 (k - 1) < t <= 366 k, and a record at a whole time t
@@ -20,8 +26,9 @@
 //
 // Every variable is chunked along time (4096 records a chunk), shuffled and
 // deflated (level 1); records gather in memory and go to the file a whole
-// chunk at a time. The NetCDF and HDF5 libraries are not thread-safe: every
-// call into them holds one process-wide lock, so several runs of a study may
+// chunk at a time, without a chunk cache, so that the memory a file takes is
+// one chunk of every column however long the run. The NetCDF and HDF5 libraries are not
+// thread-safe: every call into them holds one process-wide lock, so several runs of a study may
 // write NetCDF files at once.
 #pragma once
 

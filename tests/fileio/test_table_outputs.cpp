@@ -137,8 +137,8 @@ TEST(CsvOutput, WritesNamesUnitsAndShortestNumbers) {
   EXPECT_EQ(read_bytes(path),
             "time,Tmax,Pr,Cf,Nnh4,LAI\n"
             "days,deg C,mm day-1,g C m-2 ground,\"g N, m-2 \"\"ground\"\"\",m2 leaf m-2 ground\n"
-            "2,1.5,-0.00125,0.1,4.25,365\n"
-            "2.5,NaN,-Inf,1e-300,0,1e-05\n");
+            "2,1.5,-0.00125,0.1,4.25,365.0\n"
+            "2.5,NaN,-Inf,1e-300,0.0,1e-05\n");
 }
 
 TEST(CsvOutput, ReadsBackEveryValueExactly) {
@@ -231,16 +231,19 @@ TEST_F(NetcdfOutput, OnAFullDiskThePreviousFileStays) {
   const Model model = make_model();
   const auto rows = sample_rows(208, 3 * static_cast<int>(kNetcdfChunkRecords));
   NetcdfTableWriter writer;
-  try {
-    FileSizeLimit limit(200000);
-    write_rows(writer, path, model, rows, {});
-    ADD_FAILURE() << "the write did not fail";
-  } catch (const EInOutError& e) {
-    EXPECT_EQ(e.message(), "Disk full");
-    EXPECT_EQ(e.file(), path);
+  // The disk fills while the header is written, then while records are.
+  for (const long limit_bytes : {200000L, 2000000L}) {
+    try {
+      FileSizeLimit limit(limit_bytes);
+      write_rows(writer, path, model, rows, {});
+      ADD_FAILURE() << "the write did not fail";
+    } catch (const EInOutError& e) {
+      EXPECT_EQ(e.message(), "Disk full");
+      EXPECT_EQ(e.file(), path);
+    }
+    EXPECT_EQ(read_bytes(path), "the previous file");
+    EXPECT_EQ(folder.entries(), std::vector<std::string>{"run.nc"});
   }
-  EXPECT_EQ(read_bytes(path), "the previous file");
-  EXPECT_EQ(folder.entries(), std::vector<std::string>{"run.nc"});
   // With room again, the next file is written.
   write_rows(writer, path, model, sample_rows(208, 2), {});
   NetcdfOutputReader reader;
