@@ -24,12 +24,16 @@
 // the model's own year and day: 1 is 0001-01-01, 366 is 0001-12-31, 367 is
 // 0002-01-01. The time values are the model's times unchanged.
 //
-// Every variable is chunked along time (4096 records a chunk), shuffled and
-// deflated (level 1); records gather in memory and go to the file a whole
-// chunk at a time, without a chunk cache, so that the memory a file takes is
-// one chunk of every column however long the run. The NetCDF and HDF5 libraries are not
-// thread-safe: every call into them holds one process-wide lock, so several runs of a study may
-// write NetCDF files at once.
+// Records gather in memory, kNetcdfChunkRecords of them, and the file is
+// made when they first fill that block or at close(). A run of more records
+// is NetCDF-4, every variable chunked along time by that many records,
+// shuffled and deflated (level 1), and goes to the file a whole chunk at a
+// time without a chunk cache, so that writing takes one block of memory
+// however long the run. A run of at most kNetcdfClassicRecords records is
+// written in the 64-bit-offset format; one of more, up to a block, as
+// NetCDF-4 in a single chunk. The NetCDF and HDF5 libraries are not
+// thread-safe: every call into them holds one process-wide lock, so several
+// runs of a study may write NetCDF files at once.
 #pragma once
 
 #include <memory>
@@ -42,6 +46,10 @@ namespace vindrel {
 
 // Records per chunk of every variable.
 inline constexpr std::size_t kNetcdfChunkRecords = 4096;
+// Files of at most this many records are written in the 64-bit-offset
+// format: uncompressed, without NetCDF-4's fixed cost of about 3 kB a
+// variable, which outweighs what deflating so few records saves.
+inline constexpr std::size_t kNetcdfClassicRecords = 512;
 
 class NetcdfTableWriter final : public TableWriter {
  public:
