@@ -102,9 +102,9 @@ class Udunits:
         return self.lib.cv_convert_double(self.lib.ut_get_converter(a, b), value)
 
 
-def run(out, *options):
+def run(out, *options, stop=STOP):
     subprocess.run([CLI, "run", "--quiet", "--par", PAR, "--drivers", DRR, "--start", "1",
-                    "--stop", str(STOP), "--out", out, *options], check=True)
+                    "--stop", str(stop), "--out", out, *options], check=True)
 
 
 class Standards(unittest.TestCase):
@@ -197,6 +197,24 @@ class Standards(unittest.TestCase):
         run("quoted name.nc", "--variables", "LAI,  Cf")
         history = xr.open_dataset("quoted name.nc").attrs["history"]
         self.assertIn("--out 'quoted name.nc' --variables 'LAI,  Cf' (Vindrel", history)
+
+    def test_a_short_run_makes_a_small_netcdf_file(self):
+        # One record: the 64-bit-offset format, without NetCDF-4's fixed cost
+        # of about 3 kB a variable; its size is mostly the attributes.
+        run("one.nc", stop=2)
+        run("one.out", stop=2)
+        run("one-lai.nc", "--variables", "LAI,NEP", stop=2)
+        with open("one.nc", "rb") as f:
+            self.assertEqual(f.read(4), b"CDF\x02")
+        self.assertLess(os.path.getsize("one.nc"), 5 * os.path.getsize("one.out"))
+        self.assertLess(os.path.getsize("one-lai.nc"), 2000)
+        one = xr.open_dataset("one.nc", decode_times=False)
+        self.assertEqual(one["LAI"].attrs["units"], "1")
+        self.assertTrue(bool(one["DlambdaCF"].isnull().all()))
+        whole = xr.open_dataset("run.nc", decode_times=False)
+        self.assertEqual(float(one["LAI"].values[0]), float(whole["LAI"].values[0]))
+        # The longer run is NetCDF-4, deflated.
+        self.assertTrue(whole["LAI"].encoding["zlib"])
 
     def test_pandas_reads_every_csv_value_column_as_floating_point(self):
         csv = pd.read_csv("run.csv", skiprows=[1])
