@@ -12,11 +12,13 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "bench/bench_data.hpp"
 #include "core/model_constants.hpp"
 #include "fileio/driver_file.hpp"
+#include "fileio/formats/output_format.hpp"
 #include "fileio/param_file.hpp"
 #include "run/record_sink.hpp"
 #include "run/run.hpp"
@@ -28,10 +30,10 @@ namespace {
 constexpr double kDaysPerYear = kModelYearDays;
 
 PeakMemory run_child(const char* program, const std::string& par, const std::string& drr, int years,
-                     bool yearly_reset) {
+                     bool yearly_reset, const std::string& extension = ".out") {
   PeakMemory result;
   result.years = years;
-  const std::string out = scratch_file("peak-" + std::to_string(years) + "y.out");
+  const std::string out = scratch_file("peak-" + std::to_string(years) + "y" + extension);
   const std::string years_text = std::to_string(years);
   // The child reports its peak on a pipe: ru_maxrss would also count the
   // memory of this process, which the child holds between fork and exec.
@@ -132,8 +134,16 @@ int peak_memory_run(int argc, char** argv) {
       settings.reset_interval = static_cast<std::int32_t>(kDaysPerYear);
       for (int i = 1; i <= model.ModelInfo.StateCount; ++i) model.states[i].Reset = true;
     }
-    OutputFileSink sink(settings.output_file);
-    if (Run(model, settings, sink).outcome != RunOutcome::kCompleted) return 1;
+    // An output named .nc is the NetCDF file of every column.
+    std::unique_ptr<RecordSink> sink;
+    if (output_format_of_file_name(settings.output_file) == OutputFormat::kNetcdf) {
+      sink = std::make_unique<TableFileSink>(settings.output_file,
+                                             make_table_writer(OutputFormat::kNetcdf),
+                                             std::vector<std::size_t>{});
+    } else {
+      sink = std::make_unique<OutputFileSink>(settings.output_file);
+    }
+    if (Run(model, settings, *sink).outcome != RunOutcome::kCompleted) return 1;
     const long peak = peak_resident_kilobytes();
     std::printf("%ld\n", peak);
     return peak > 0 ? 0 : 1;
@@ -141,6 +151,13 @@ int peak_memory_run(int argc, char** argv) {
     std::fprintf(stderr, "%s\n", failure.what());
     return 1;
   }
+}
+
+PeakMemory measure_output_peak_memory(const char* program, int years,
+                                      const std::string& extension) {
+  const std::string drr = synthetic_driver_file(years);
+  return run_child(program, example_stand().parameter_file, drr, years,
+                   !example_stand().from_examples, extension);
 }
 
 std::vector<PeakMemory> measure_peak_memory(const char* program, const std::vector<int>& years) {

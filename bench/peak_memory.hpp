@@ -16,7 +16,8 @@ inline constexpr const char* kPeakMemoryRunArgument = "--peak-memory-run";
 inline constexpr const char* kYearlyResetArgument = "--yearly-reset";
 
 // The run mode: one run of YEARS model years from time 1 with a daily time step
-// and a record every day, optionally with every state reset yearly; prints the
+// and a record every day (into the .out file, or the NetCDF file of every
+// column when OUTFILE ends in .nc), optionally with every state reset yearly; prints the
 // process's peak resident set size in kB. Returns the process's exit status.
 int peak_memory_run(int argc, char** argv);
 
@@ -33,5 +34,9 @@ struct PeakMemory {
 // A stand made in the scratch folder (no example stand in examples/) is reset
 // to its initial states every year.
 std::vector<PeakMemory> measure_peak_memory(const char* program, const std::vector<int>& years);
+
+// The same for one length, written to an output of the format that
+// `extension` names: ".out", or ".nc" for the NetCDF file of every column.
+PeakMemory measure_output_peak_memory(const char* program, int years, const std::string& extension);
 
 }  // namespace vindrel::bench

@@ -30,7 +30,7 @@ void CsvTableWriter::open(const std::string& file_name, const TModelDef&,
                           std::span<const ColumnLabel> columns, const OutputMetadata&) {
   writer_.abandon();
   columns_ = columns.size();
-  line_.resize(columns_ * (kMaxRoundTripLength + 1) + 1);
+  line_.resize(columns_ * (kMaxRoundTripRealLength + 1) + 1);
   std::string header;
   for (const bool units : {false, true}) {
     for (std::size_t k = 0; k < columns.size(); ++k) {
@@ -46,8 +46,9 @@ void CsvTableWriter::open(const std::string& file_name, const TModelDef&,
 void CsvTableWriter::write_row(const double* values) {
   char* p = line_.data();
   for (std::size_t k = 0; k < columns_; ++k) {
+    // The time as the model counts it; every value as a real number.
     if (k > 0) *p++ = ',';
-    p = format_round_trip(p, values[k]);
+    p = k == 0 ? format_round_trip(p, values[k]) : format_round_trip_real(p, values[k]);
   }
   *p++ = '\n';
   writer_.write(line_.data(), static_cast<std::size_t>(p - line_.data()));

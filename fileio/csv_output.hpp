@@ -5,7 +5,12 @@
 //   line 1   the column names: "time", then the names of column_labels.hpp
 //   line 2   the units: TimeUnit ("days"), then each column's units text
 //   records  the time and the values, each the shortest text that reads back
-//            as the same double ("0.5", "1e-05"; "NaN", "Inf", "-Inf")
+//            as the same double ("0.5", "1e-05"; "NaN", "Inf", "-Inf"); a
+//            whole value keeps its point ("365.0"), so that every value
+//            column reads as real numbers whatever a run's values are. The
+//            time is written as it is ("2", "2.5"). The model's marker values
+//            (the driver value -1 that prescribes nothing, the senescence day
+//            999) are written as the numbers they are.
 // A name or units text holding a comma, a quote or a line end is quoted as
 // RFC 4180 says ("a, b" -> "\"a, b\""). pandas reads the file with
 // read_csv(name, skiprows=[1]), R with read.csv(name)[-1, ] or as

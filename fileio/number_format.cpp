@@ -1,5 +1,6 @@
 #include "fileio/number_format.hpp"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
@@ -366,6 +367,18 @@ char* format_round_trip(char* out, double value) noexcept {
     return out + 1;
   }
   return std::to_chars(out, out + kMaxRoundTripLength, value).ptr;
+}
+
+char* format_round_trip_real(char* out, double value) noexcept {
+  char* end = format_round_trip(out, value);
+  // Fixed notation without a point: only digits after an optional sign.
+  const char* digits = *out == '-' ? out + 1 : out;
+  if (digits < end && std::all_of(digits, static_cast<const char*>(end),
+                                  [](char c) { return c >= '0' && c <= '9'; })) {
+    *end++ = '.';
+    *end++ = '0';
+  }
+  return end;
 }
 
 std::string round_trip_text(double value) {

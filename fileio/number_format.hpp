@@ -74,6 +74,15 @@ inline constexpr std::size_t kMaxRoundTripLength = 24;
 // Writes at most kMaxRoundTripLength characters, unpadded.
 char* format_round_trip(char* out, double value) noexcept;
 
+// Longest text format_round_trip_real can produce.
+inline constexpr std::size_t kMaxRoundTripRealLength = kMaxRoundTripLength + 2;
+
+// As format_round_trip, but a whole number keeps a decimal point ("365.0",
+// "0.0", "-12.0"), so that every reader that guesses a column's type from its
+// text (pandas, R, spreadsheets) takes it for a real number, whatever values
+// a run happens to produce. Writes at most kMaxRoundTripRealLength characters.
+char* format_round_trip_real(char* out, double value) noexcept;
+
 // Reads one whole token as a number: an optional "+" or "-", digits with an
 // optional "." and fraction, and an optional exponent ("E" or "e", optional
 // sign, digits); also the non-finite spellings above in any letter case

@@ -1,5 +1,7 @@
 #include "run/record_sink.hpp"
 
+#include <ctime>
+
 #include "fileio/content_hash.hpp"
 #include "fileio/number_format.hpp"
 #include "run/run_settings.hpp"
@@ -49,8 +51,29 @@ void TableFileSink::record(const Model& model, double time) {
 // After a failed write the writer has dropped its file: closing does nothing.
 void TableFileSink::end() { writer_->close(); }
 
-OutputMetadata run_metadata(const RunSettings& settings, const Model& model) {
+std::string utc_time_text(std::chrono::system_clock::time_point time) {
+  const std::time_t seconds = std::chrono::system_clock::to_time_t(time);
+  std::tm utc{};
+  gmtime_r(&seconds, &utc);
+  char text[32];
+  const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+  return std::string(text, length);
+}
+
+OutputMetadata run_metadata(const RunSettings& settings, const Model& model,
+                            std::string_view command_line) {
   OutputMetadata items;
+  const std::string model_name = model.ModelInfo.ModelName + " " + model.ModelInfo.ModelVersion;
+  items.push_back({"title",
+                   model_name + " run of the parameter file " + settings.parameter_file +
+                       " with the driver file " + settings.driver_file,
+                   std::nullopt});
+  if (!command_line.empty()) {
+    items.push_back({"history",
+                     utc_time_text(std::chrono::system_clock::now()) + ": " +
+                         std::string(command_line) + " (" + model_name + ")",
+                     std::nullopt});
+  }
   const auto number = [&items](const char* name, double value) {
     items.push_back({name, shortest_decimal_text(value), value});
   };

@@ -5,11 +5,13 @@
 // a failure are kept.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -113,10 +115,17 @@ class TableFileSink final : public FileRecordSink {
 
 struct RunSettings;
 
-// What a run's outputs record about it: the run settings (times, steps,
+// What a run's outputs record about it: a title naming the input files, the
+// history (the time in UTC, the command line and the model's name and
+// version: "2026-05-04T10:11:12Z: vindrel-cli run ... (Vindrel 6.4.1)"; no
+// history without a command line), the run settings (times, steps,
 // integrator, tolerance, repeat and reset options, held and reset states of
 // `model`) and the input files' names and SHA-256 content hashes. Throws
 // EInOutError when an input file cannot be read.
-OutputMetadata run_metadata(const RunSettings& settings, const Model& model);
+OutputMetadata run_metadata(const RunSettings& settings, const Model& model,
+                            std::string_view command_line = {});
+
+// The time as the history records it: "2026-05-04T10:11:12Z" (UTC).
+std::string utc_time_text(std::chrono::system_clock::time_point time);
 
 }  // namespace vindrel

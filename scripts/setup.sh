@@ -18,6 +18,8 @@ packages=(
   locales
   # NetCDF output (the C library) and the tools the tests read it back with.
   libnetcdf-dev netcdf-bin
+  # The units library that checks every units attribute of the NetCDF output.
+  libudunits2-dev udunits-bin
   # The Python module and its tests, the output-format snippets and the calibration example.
   python3-dev pybind11-dev python3-numpy python3-pandas python3-xarray python3-netcdf4
   python3-pytest python3-scipy python3-emcee python3-matplotlib

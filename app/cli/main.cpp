@@ -7,6 +7,7 @@
 #include "app/cli/commands.hpp"
 #include "app/cli/input_messages.hpp"
 #include "app/cli/interrupt.hpp"
+#include "app/cli/output_options.hpp"
 #include "core/model.hpp"
 
 int main(int argc, char** argv) {
@@ -21,13 +22,14 @@ int main(int argc, char** argv) {
   });
 
   vindrel::cli::add_list_command(app);
-  vindrel::cli::add_run_command(app);
+  const std::string command_line = vindrel::cli::command_line_text(argc, argv);
+  vindrel::cli::add_run_command(app, command_line);
   vindrel::cli::add_eval_command(app);
   vindrel::cli::add_check_command(app);
   vindrel::cli::add_weather_command(app);
   vindrel::cli::add_summary_command(app);
   vindrel::cli::add_par_command(app);
-  vindrel::cli::add_study_command(app);
+  vindrel::cli::add_study_command(app, command_line);
 
   // The first word that is not an option names the command; one the program
   // does not have is named, with the commands it has.

@@ -1,6 +1,9 @@
 #include "app/cli/output_options.hpp"
 
+#include <algorithm>
+#include <cctype>
 #include <stdexcept>
+#include <string_view>
 
 #include "app/cli/input_messages.hpp"
 
@@ -46,6 +49,33 @@ OutputChoice checked_output_choice(const OutputOptions& options, const std::stri
         "or .nc)");
   }
   return choice;
+}
+
+std::string command_line_text(int argc, const char* const* argv) {
+  std::string text;
+  for (int k = 0; k < argc; ++k) {
+    const std::string_view argument = argv[k];
+    if (k > 0) text += ' ';
+    const bool plain =
+        !argument.empty() && std::all_of(argument.begin(), argument.end(), [](char c) {
+          return std::isalnum(static_cast<unsigned char>(c)) ||
+                 std::string_view("-_./=:,+@%").find(c) != std::string_view::npos;
+        });
+    if (plain) {
+      text += argument;
+      continue;
+    }
+    text += '\'';
+    for (const char c : argument) {
+      if (c == '\'') {
+        text += "'\\''";
+      } else {
+        text += c;
+      }
+    }
+    text += '\'';
+  }
+  return text;
 }
 
 std::unique_ptr<RecordSink> make_output_sink(const OutputChoice& choice,

@@ -38,6 +38,10 @@ struct OutputChoice {
 // built without it, and a chosen set of variables in the .out format.
 OutputChoice checked_output_choice(const OutputOptions& options, const std::string& file_name);
 
+// The command line as a shell would take it back: each argument that holds
+// anything but letters, digits and "-_./=:,+@%" is put in single quotes.
+std::string command_line_text(int argc, const char* const* argv);
+
 // The sink that writes a run's records to `file_name` as chosen. The CSV and
 // NetCDF files record the run settings and the inputs' hashes (NetCDF only).
 std::unique_ptr<RecordSink> make_output_sink(const OutputChoice& choice,

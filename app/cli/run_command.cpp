@@ -59,6 +59,7 @@ class ProgressBar {
 };
 
 struct CommandOptions {
+  std::string command_line;
   std::string par;
   std::string drivers;
   std::string out;
@@ -138,7 +139,8 @@ void run(const CommandOptions& options) {
   const bool had_previous_output = std::filesystem::exists(options.out);
   const std::unique_ptr<RecordSink> sink = make_output_sink(
       output, settings.output_file,
-      output.format == OutputFormat::kNetcdf ? run_metadata(settings, model) : OutputMetadata{});
+      output.format == OutputFormat::kNetcdf ? run_metadata(settings, model, options.command_line)
+                                             : OutputMetadata{});
   RunResult result;
   {
     InterruptGuard guard;
@@ -186,10 +188,11 @@ void run(const CommandOptions& options) {
 
 }  // namespace
 
-void add_run_command(CLI::App& app) {
+void add_run_command(CLI::App& app, const std::string& command_line) {
   auto* cmd = app.add_subcommand(
       "run", "Run the model from a parameter file and a driver file into an output file");
   auto options = std::make_shared<CommandOptions>();
+  options->command_line = command_line;
   cmd->add_option("--par", options->par, "Parameter file (parameters and initial states)")
       ->required();
   cmd->add_option("--drivers", options->drivers, "Driver file")->required();

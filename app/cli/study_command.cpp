@@ -19,12 +19,12 @@ std::uint64_t parse_seed(const std::string& text, std::string_view option) {
   return seed;
 }
 
-void add_study_command(CLI::App& app) {
+void add_study_command(CLI::App& app, const std::string& command_line) {
   CLI::App* study = app.add_subcommand(
       "study", "Sensitivity and ensemble studies: sample factors, run the samples, analyse");
   study->require_subcommand(1);
   add_study_sample(*study);
-  add_study_run(*study);
+  add_study_run(*study, command_line);
   add_study_merge(*study);
   add_study_analyze(*study);
 }

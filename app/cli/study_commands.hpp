@@ -11,7 +11,7 @@ namespace vindrel::cli {
 
 void add_study_sample(CLI::App& study);
 void add_study_analyze(CLI::App& study);
-void add_study_run(CLI::App& study);
+void add_study_run(CLI::App& study, const std::string& command_line);
 void add_study_merge(CLI::App& study);
 
 // A seed option's value, a whole number from 0 to 2^64 - 1; throws

@@ -56,6 +56,7 @@ class StudyProgressBar {
 };
 
 struct StudyRunOptions {
+  std::string command_line;
   std::string par;
   std::string drivers;
   std::string samples;
@@ -133,7 +134,7 @@ void run_study_command(const StudyRunOptions& options) {
     settings.keep_format = kept->format;
     settings.keep_columns = prepared.columns;
     if (kept->format == OutputFormat::kNetcdf) {
-      settings.keep_metadata = run_metadata(settings.run, model);
+      settings.keep_metadata = run_metadata(settings.run, model, options.command_line);
     }
     // The kept outputs of the shard's rows, checked as any output is.
     const std::size_t rows = settings.samples.rows.size();
@@ -207,10 +208,11 @@ void run_study_command(const StudyRunOptions& options) {
 
 }  // namespace
 
-void add_study_run(CLI::App& study) {
+void add_study_run(CLI::App& study, const std::string& command_line) {
   CLI::App* command = study.add_subcommand(
       "run", "Run the model once per sample row and write each run's metrics to a results file");
   auto options = std::make_shared<StudyRunOptions>();
+  options->command_line = command_line;
   command->add_option("--par", options->par, "Base parameter file; each run sets its row's factors")
       ->required();
   command->add_option("--drivers", options->drivers, "Driver file")->required();

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "core/exceptions.hpp"
+#include "fileio/formats/cf_attributes.hpp"
 #include "fileio/io_error.hpp"
 #include "fileio/safe_write.hpp"
 
@@ -52,24 +53,103 @@ void put_number(int ncid, int varid, const char* name, double value, int& status
   if (status == NC_NOERR) status = nc_put_att_double(ncid, varid, name, NC_DOUBLE, 1, &value);
 }
 
+// Sets the library's default chunk cache to nothing for as long as it lives,
+// then puts back what was in force (another user of the library in this
+// process keeps its settings).
+class NoChunkCache {
+ public:
+  NoChunkCache() {
+    saved_ = nc_get_chunk_cache(&size_, &elements_, &preemption_) == NC_NOERR;
+    if (saved_) (void)nc_set_chunk_cache(0, 0, 0.0f);
+  }
+  ~NoChunkCache() {
+    if (saved_) (void)nc_set_chunk_cache(size_, elements_, preemption_);
+  }
+  NoChunkCache(const NoChunkCache&) = delete;
+  NoChunkCache& operator=(const NoChunkCache&) = delete;
+
+ private:
+  bool saved_ = false;
+  std::size_t size_ = 0;
+  std::size_t elements_ = 0;
+  float preemption_ = 0.0f;
+};
+
+// The CF attributes of a value column, and the model's own texts beside them.
+void put_column_attributes(int ncid, int varid, const ColumnLabel& column, int& status) {
+  const CfDescription cf = cf_description(column);
+  if (!cf.standard_name.empty()) put_text(ncid, varid, "standard_name", cf.standard_name, status);
+  put_text(ncid, varid, "long_name", cf.long_name, status);
+  if (!cf.units.empty()) put_text(ncid, varid, "units", cf.units, status);
+  if (!cf.cell_methods.empty()) put_text(ncid, varid, "cell_methods", cf.cell_methods, status);
+  if (cf.fill_value) {
+    // The fill value (set with the variable) is also the missing value, as
+    // older tools look for that name.
+    put_number(ncid, varid, "missing_value", *cf.fill_value, status);
+    put_text(ncid, varid, "comment", cf.comment, status);
+  }
+  put_text(ncid, varid, "vindrel_name", column.long_name, status);
+  put_text(ncid, varid, "vindrel_units", column.units, status);
+  put_text(ncid, varid, "model_table", std::string(column_table_word(column.table)), status);
+  if (status == NC_NOERR) {
+    const int index = column.index;
+    status = nc_put_att_int(ncid, varid, "model_index", NC_INT, 1, &index);
+  }
+}
+
+const MetadataItem* find_item(const OutputMetadata& metadata, std::string_view name) {
+  for (const MetadataItem& item : metadata) {
+    if (item.name == name) return &item;
+  }
+  return nullptr;
+}
+
+// Conventions, title, source and history first, then the run's metadata.
+void put_global_attributes(int ncid, const std::string& model_name,
+                           const std::string& model_version, const OutputMetadata& metadata,
+                           int& status) {
+  const std::string model = model_name + " " + model_version;
+  put_text(ncid, NC_GLOBAL, "Conventions", "CF-1.9", status);
+  const MetadataItem* title = find_item(metadata, "title");
+  put_text(ncid, NC_GLOBAL, "title", title ? title->text : model + " run", status);
+  put_text(ncid, NC_GLOBAL, "source", model + " forest ecosystem model", status);
+  if (const MetadataItem* history = find_item(metadata, "history")) {
+    put_text(ncid, NC_GLOBAL, "history", history->text, status);
+  }
+  put_text(ncid, NC_GLOBAL, "model", model_name, status);
+  put_text(ncid, NC_GLOBAL, "model_version", model_version, status);
+  for (const MetadataItem& item : metadata) {
+    if (item.name == "title" || item.name == "history") continue;
+    if (item.number) {
+      put_number(ncid, NC_GLOBAL, item.name.c_str(), *item.number, status);
+    } else {
+      put_text(ncid, NC_GLOBAL, item.name.c_str(), item.text, status);
+    }
+  }
+}
+
 }  // namespace
 
 struct NetcdfTableWriter::File {
   std::string file_name;
   std::optional<NamedTemporaryFile> temporary;
-  int ncid = -1;
+  std::string model_name;
+  std::string model_version;
+  std::vector<ColumnLabel> columns;  // the time first
+  OutputMetadata metadata;
+  int ncid = -1;               // once the file is defined
   std::vector<int> variables;  // one per column, the time first
   std::vector<double> block;   // column by column, kNetcdfChunkRecords rows each
   std::size_t held = 0;        // rows in the block
   std::size_t written = 0;     // rows in the file
 
-  // Closes the file, removes it and throws the failure of a NetCDF call.
+  // Removes the file and throws the failure of a NetCDF call. A file whose
+  // writing failed (a full disk) is not closed: closing or aborting it then
+  // crashes the NetCDF library (4.9), so its handle is given up; the
+  // temporary file is removed all the same.
   [[noreturn]] void fail(int status) {
     const int error_number = errno;
-    if (ncid >= 0) {
-      (void)nc_abort(ncid);
-      ncid = -1;
-    }
+    ncid = -1;
     temporary.reset();
     throw EInOutError(netcdf_message(status, error_number), file_name);
   }
@@ -78,7 +158,55 @@ struct NetcdfTableWriter::File {
     if (status != NC_NOERR) fail(status);
   }
 
+  // Creates the file with its variables and attributes: NetCDF-4, chunked
+  // along time by `chunk_records` and deflated, or, when `chunk_records` is
+  // 0, the 64-bit-offset format, uncompressed.
+  void define(std::size_t chunk_records) {
+    const bool netcdf4 = chunk_records > 0;
+    // Every chunk goes to the file whole, once: a chunk cache would only keep
+    // the data in memory until the file is closed (all of it, as each
+    // variable's default cache holds a long run's column). A variable takes
+    // the cache size in force when it is defined.
+    const NoChunkCache no_cache;
+    errno = 0;
+    check(nc_create(temporary->name().c_str(),
+                    (netcdf4 ? NC_NETCDF4 : NC_64BIT_OFFSET) | NC_CLOBBER, &ncid));
+    int old_fill = 0;
+    int status = nc_set_fill(ncid, NC_NOFILL, &old_fill);
+    int time_dimension = -1;
+    if (status == NC_NOERR) status = nc_def_dim(ncid, "time", NC_UNLIMITED, &time_dimension);
+    for (const ColumnLabel& column : columns) {
+      int varid = -1;
+      const bool time = column.table == ColumnTable::kTime;
+      const std::string name = time ? "time" : column.name;
+      if (status == NC_NOERR)
+        status = nc_def_var(ncid, name.c_str(), NC_DOUBLE, 1, &time_dimension, &varid);
+      if (netcdf4 && status == NC_NOERR)
+        status = nc_def_var_chunking(ncid, varid, NC_CHUNKED, &chunk_records);
+      if (netcdf4 && status == NC_NOERR)
+        status = nc_def_var_deflate(ncid, varid, 1, 1, kDeflateLevel);
+      const std::optional<double> fill = time ? std::nullopt : cf_description(column).fill_value;
+      if (status == NC_NOERR)
+        status = nc_def_var_fill(ncid, varid, fill ? 0 : 1, fill ? &*fill : nullptr);
+      if (time) {
+        put_text(ncid, varid, "standard_name", "time", status);
+        put_text(ncid, varid, "long_name", column.long_name, status);
+        put_text(ncid, varid, "units", column.units + kTimeUnitsReference, status);
+        put_text(ncid, varid, "calendar", "366_day", status);
+        put_text(ncid, varid, "axis", "T", status);
+      } else {
+        put_column_attributes(ncid, varid, column, status);
+      }
+      variables.push_back(varid);
+    }
+    put_global_attributes(ncid, model_name, model_version, metadata, status);
+    errno = 0;
+    if (status == NC_NOERR) status = nc_enddef(ncid);
+    check(status);
+  }
+
   void flush() {
+    if (ncid < 0) define(kNetcdfChunkRecords);
     for (std::size_t c = 0; c < variables.size() && held > 0; ++c) {
       const std::size_t start = written;
       const std::size_t count = held;
@@ -94,7 +222,7 @@ struct NetcdfTableWriter::File {
 NetcdfTableWriter::NetcdfTableWriter() = default;
 NetcdfTableWriter::~NetcdfTableWriter() { abandon(); }
 
-bool NetcdfTableWriter::is_open() const noexcept { return file_ && file_->ncid >= 0; }
+bool NetcdfTableWriter::is_open() const noexcept { return file_ && file_->temporary; }
 
 void NetcdfTableWriter::open(const std::string& file_name, const TModelDef& info,
                              std::span<const ColumnLabel> columns, const OutputMetadata& metadata) {
@@ -102,59 +230,10 @@ void NetcdfTableWriter::open(const std::string& file_name, const TModelDef& info
   auto file = std::make_unique<File>();
   file->file_name = file_name;
   file->temporary.emplace(file_name);
-  const std::lock_guard lock(library_lock());
-  errno = 0;
-  file->check(nc_create(file->temporary->name().c_str(), NC_NETCDF4 | NC_CLOBBER, &file->ncid));
-  const int ncid = file->ncid;
-  int status = NC_NOERR;
-  int old_fill = 0;
-  status = nc_set_fill(ncid, NC_NOFILL, &old_fill);
-  int time_dimension = -1;
-  if (status == NC_NOERR) status = nc_def_dim(ncid, "time", NC_UNLIMITED, &time_dimension);
-  const std::size_t chunk = kNetcdfChunkRecords;
-  for (const ColumnLabel& column : columns) {
-    int varid = -1;
-    const bool time = column.table == ColumnTable::kTime;
-    const std::string name = time ? "time" : column.name;
-    if (status == NC_NOERR)
-      status = nc_def_var(ncid, name.c_str(), NC_DOUBLE, 1, &time_dimension, &varid);
-    if (status == NC_NOERR) status = nc_def_var_chunking(ncid, varid, NC_CHUNKED, &chunk);
-    if (status == NC_NOERR) status = nc_def_var_deflate(ncid, varid, 1, 1, kDeflateLevel);
-    if (status == NC_NOERR) status = nc_def_var_fill(ncid, varid, 1, nullptr);
-    if (time) {
-      put_text(ncid, varid, "standard_name", "time", status);
-      put_text(ncid, varid, "long_name", column.long_name, status);
-      put_text(ncid, varid, "units", column.units + kTimeUnitsReference, status);
-      put_text(ncid, varid, "calendar", "366_day", status);
-      put_text(ncid, varid, "axis", "T", status);
-    } else {
-      put_text(ncid, varid, "long_name", column.long_name, status);
-      put_text(ncid, varid, "units", column.units, status);
-      put_text(ncid, varid, "model_table",
-               column.table == ColumnTable::kDriver  ? "driver"
-               : column.table == ColumnTable::kState ? "state"
-                                                     : "process",
-               status);
-      if (status == NC_NOERR) {
-        const int index = column.index;
-        status = nc_put_att_int(ncid, varid, "model_index", NC_INT, 1, &index);
-      }
-    }
-    file->variables.push_back(varid);
-  }
-  put_text(ncid, NC_GLOBAL, "Conventions", "CF-1.9", status);
-  put_text(ncid, NC_GLOBAL, "title", info.ModelName + " " + info.ModelVersion + " run", status);
-  put_text(ncid, NC_GLOBAL, "model", info.ModelName, status);
-  put_text(ncid, NC_GLOBAL, "model_version", info.ModelVersion, status);
-  for (const MetadataItem& item : metadata) {
-    if (item.number) {
-      put_number(ncid, NC_GLOBAL, item.name.c_str(), *item.number, status);
-    } else {
-      put_text(ncid, NC_GLOBAL, item.name.c_str(), item.text, status);
-    }
-  }
-  if (status == NC_NOERR) status = nc_enddef(ncid);
-  file->check(status);
+  file->model_name = info.ModelName;
+  file->model_version = info.ModelVersion;
+  file->columns.assign(columns.begin(), columns.end());
+  file->metadata = metadata;
   file->block.resize(columns.size() * kNetcdfChunkRecords);
   file_ = std::move(file);
 }
@@ -163,7 +242,7 @@ void NetcdfTableWriter::write_row(const double* values) {
   if (!is_open())
     throw EInOutError(std::string(kFileNotOpenForOutput), file_ ? file_->file_name : "");
   File& file = *file_;
-  for (std::size_t c = 0; c < file.variables.size(); ++c) {
+  for (std::size_t c = 0; c < file.columns.size(); ++c) {
     file.block[c * kNetcdfChunkRecords + file.held] = values[c];
   }
   if (++file.held < kNetcdfChunkRecords) return;
@@ -180,6 +259,12 @@ void NetcdfTableWriter::close() {
   if (!is_open()) return;
   std::unique_ptr<File> file = std::move(file_);
   const std::lock_guard lock(library_lock());
+  if (file->ncid < 0) {
+    // A run whose records all fit in the block: a short one is written in
+    // the 64-bit-offset format, which has no fixed cost per variable
+    // (NetCDF-4 has about 3 kB); a longer one as NetCDF-4 in one chunk.
+    file->define(file->held <= kNetcdfClassicRecords ? 0 : file->held);
+  }
   file->flush();
   errno = 0;
   const int status = nc_close(file->ncid);

@@ -1,9 +1,11 @@
-"""The CSV and NetCDF outputs as Python tools read them.
+"""docs/outputs.md as written, and the CSV and NetCDF outputs as Python tools read them.
 
-Runs the example for a little over two model years into .out, CSV and NetCDF
-files, then checks what pandas and xarray see (the CF attributes that tools
-rely on, the calendar's years and days, the values against the .out file) and
-runs every Python snippet of docs/outputs.md on those files.
+Runs the shell commands of docs/outputs.md in an empty folder (with the
+examples beside them and vindrel-cli on the PATH): three years of the example
+into .out, CSV and NetCDF files, and more. Then checks what pandas and xarray
+see in those files (the CF attributes that tools rely on, the calendar's years
+and days, the values against the .out file) and runs every Python snippet of
+the document on them.
 
 Usage: outputs_doc_test.py VINDREL_CLI DOCS_OUTPUTS_MD EXAMPLES_DIR
 """
@@ -26,14 +28,15 @@ except ImportError as missing:
     sys.exit(77)
 
 CLI, DOC, EXAMPLES = sys.argv[1:4]
-PAR = os.path.join(EXAMPLES, "vindrel-example.par")
-DRR = os.path.join(EXAMPLES, "vindrel-example.drr")
-STOP = 800
+# As the document's commands name them, from the top of the source tree.
+PAR = "examples/vindrel-example.par"
+DRR = "examples/vindrel-example.drr"
+STOP = 1098
 
 
-def run(out, *options):
-    subprocess.run([CLI, "run", "--quiet", "--par", PAR, "--drivers", DRR, "--start", "1",
-                    "--stop", str(STOP), "--out", out, *options], check=True)
+def shell_blocks():
+    with open(DOC) as f:
+        return re.findall(r"```sh\n(.*?)```", f.read(), re.S)
 
 
 class Outputs(unittest.TestCase):
@@ -41,8 +44,18 @@ class Outputs(unittest.TestCase):
     def setUpClass(cls):
         cls.folder = tempfile.TemporaryDirectory()
         os.chdir(cls.folder.name)
-        for name in ("run.out", "run.csv", "run.nc"):
-            run(name)
+        os.symlink(os.path.abspath(EXAMPLES), "examples")
+        environment = dict(os.environ)
+        environment["PATH"] = os.path.dirname(os.path.abspath(CLI)) + os.pathsep + \
+            environment["PATH"]
+        cls.shell_output = []
+        for block in shell_blocks():
+            done = subprocess.run(["bash", "-e", "-o", "pipefail", "-c", block], env=environment,
+                                  capture_output=True, text=True)
+            if done.returncode != 0:
+                raise AssertionError("the document's commands failed:\n%s\n%s"
+                                     % (block, done.stderr))
+            cls.shell_output.append(done.stdout)
         cls.out = np.loadtxt("run.out", skiprows=2)
         with open("run.out") as f:
             header = f.readline()
@@ -53,6 +66,16 @@ class Outputs(unittest.TestCase):
         os.chdir("/")
         cls.folder.cleanup()
 
+    def test_the_documents_commands_make_the_files_it_reads(self):
+        self.assertGreaterEqual(len(self.shell_output), 1)
+        for name in ("run.out", "run.csv", "run.nc", "lai.csv", "year.csv"):
+            self.assertTrue(os.path.getsize(name) > 0, name)
+        self.assertEqual(list(pd.read_csv("lai.csv", skiprows=[1]).columns),
+                         ["time", "LAI", "NEP", "Cf", "Tamin"])
+        output = "".join(self.shell_output)
+        self.assertIn("Conventions", output)               # ncdump -h
+        self.assertRegex(output, r"(?m)^\s*1\b")            # the summary's first year
+
     def test_netcdf_carries_the_cf_attributes_tools_rely_on(self):
         ds = xr.open_dataset("run.nc", decode_times=False)
         self.assertEqual(ds.attrs["Conventions"], "CF-1.9")
@@ -62,6 +85,7 @@ class Outputs(unittest.TestCase):
         self.assertEqual(ds.attrs["integrator"], "rk4, tolerance 1E-8")
         for name, path in (("parameter_file", PAR), ("driver_file", DRR)):
             self.assertEqual(ds.attrs[name], path)
+            self.assertIn(path, ds.attrs["title"])
             with open(path, "rb") as f:
                 self.assertEqual(ds.attrs[name + "_sha256"], hashlib.sha256(f.read()).hexdigest())
         time = ds["time"]
@@ -72,17 +96,18 @@ class Outputs(unittest.TestCase):
         self.assertEqual(time.attrs["axis"], "T")
         self.assertEqual(len(ds.data_vars), 207)
         lai = ds["LAI"]
-        self.assertEqual(lai.attrs["units"], "m2 leaf m-2 ground")
-        self.assertEqual(lai.attrs["long_name"], "Leaf Area Index")
+        self.assertEqual(lai.attrs["units"], "1")
+        self.assertEqual(lai.attrs["vindrel_units"], "m2 leaf m-2 ground")
+        self.assertEqual(lai.attrs["long_name"], "Leaf Area Index, leaf area per ground area")
+        self.assertEqual(lai.attrs["vindrel_name"], "Leaf Area Index")
         self.assertEqual(lai.attrs["model_table"], "process")
         self.assertEqual(int(lai.attrs["model_index"]), 77)
-        self.assertEqual(ds["Ts_driver4"].attrs["long_name"], "Avg Soil Temp")
+        self.assertEqual(ds["Ts_driver4"].attrs["vindrel_name"], "Avg Soil Temp")
         self.assertTrue(lai.encoding["zlib"])
         self.assertTrue(lai.encoding["shuffle"])
         for name, variable in ds.data_vars.items():
             self.assertIn("units", variable.attrs, name)
             self.assertIn("long_name", variable.attrs, name)
-            self.assertNotIn("_FillValue", variable.encoding, name)
 
     def test_decoded_dates_are_the_models_years_and_days(self):
         ds = xr.open_dataset("run.nc", use_cftime=True)
@@ -100,7 +125,8 @@ class Outputs(unittest.TestCase):
 
     def test_values_equal_the_out_file_at_its_precision(self):
         csv = pd.read_csv("run.csv", skiprows=[1], float_precision="round_trip")
-        nc = xr.open_dataset("run.nc", decode_times=False)
+        # Unmasked: the marker values as the CSV file writes them.
+        nc = xr.open_dataset("run.nc", decode_times=False, mask_and_scale=False)
         self.assertEqual(list(csv.columns), ["time"] + list(nc.data_vars))
         self.assertEqual(len(csv.columns), len(self.out_names))
         self.assertEqual(csv.shape, self.out.shape)

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <charconv>
 #include <clocale>
-#include <cstdint>
-#include <cstring>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -300,6 +298,42 @@ TEST(RoundTripFormat, RandomValuesReadBackExactly) {
     double y = 0.0;
     ASSERT_TRUE(parse_number(std::string_view(text, static_cast<std::size_t>(end - text)), y));
     ASSERT_EQ(y, x) << std::string(text, end);
+  }
+}
+
+std::string real_text(double value) {
+  char text[kMaxRoundTripRealLength];
+  const char* end = format_round_trip_real(text, value);
+  return std::string(text, static_cast<std::size_t>(end - text));
+}
+
+TEST(RoundTripRealFormat, WholeNumbersKeepAPointAndOthersAreUnchanged) {
+  EXPECT_EQ(real_text(365.0), "365.0");
+  EXPECT_EQ(real_text(-1.0), "-1.0");
+  EXPECT_EQ(real_text(0.0), "0.0");
+  EXPECT_EQ(real_text(-0.0), "0.0");
+  EXPECT_EQ(real_text(999.0), "999.0");
+  EXPECT_EQ(real_text(0.5), "0.5");
+  EXPECT_EQ(real_text(1e-05), "1e-05");
+  EXPECT_EQ(real_text(1e20), "1e+20");
+  EXPECT_EQ(real_text(kNaN), "NaN");
+  EXPECT_EQ(real_text(-kInf), "-Inf");
+  // A long whole number in fixed notation (its exact digits) still fits.
+  EXPECT_EQ(real_text(-1234567890123456800000.0), "-1234567890123456774144.0");
+  EXPECT_LE(real_text(-1234567890123456800000.0).size(), kMaxRoundTripRealLength);
+  // Random whole and fractional values read back exactly and always hold a
+  // point, an exponent or a non-finite spelling.
+  std::mt19937_64 random(11);
+  std::uniform_real_distribution<double> magnitude(-25.0, 25.0);
+  for (int n = 0; n < 20000; ++n) {
+    double x = std::pow(10.0, magnitude(random));
+    if (n % 2 == 0) x = std::round(x);
+    if (n % 3 == 0) x = -x;
+    const std::string text = real_text(x);
+    double y = 0.0;
+    ASSERT_TRUE(parse_number(text, y)) << text;
+    ASSERT_EQ(y, x) << text;
+    ASSERT_NE(text.find_first_of(".e"), std::string::npos) << text;
   }
 }
 

@@ -15,6 +15,7 @@
 #include "fileio/column_labels.hpp"
 #include "fileio/content_hash.hpp"
 #include "fileio/csv_output.hpp"
+#include "fileio/formats/cf_attributes.hpp"
 #include "fileio/formats/netcdf_output.hpp"
 #include "fileio/formats/output_format.hpp"
 #include "fileio/output_file.hpp"
@@ -125,6 +126,57 @@ TEST(ColumnLabels, ChosenColumnsKeepTheirOrderAndRefuseBadPositions) {
   EXPECT_EQ(message({3, 3}), "Tamin is chosen twice");
 }
 
+// ---- CF description ---------------------------------------------------------------
+
+TEST(CfDescription, UnitsQuantitiesStandardNamesAndMarkersOfTheModelsColumns) {
+  const Model model = make_model();
+  const std::vector<ColumnLabel> labels = output_column_labels(model);
+  const std::size_t drivers = 18;
+  const CfDescription gpp = cf_description(labels[drivers + process::Ps]);
+  EXPECT_EQ(gpp.units, "g m-2 d-1");
+  EXPECT_EQ(gpp.long_name, "GPP: daily, carbon");
+  EXPECT_EQ(gpp.standard_name, "gross_primary_productivity_of_biomass_expressed_as_carbon");
+  EXPECT_FALSE(gpp.fill_value);
+  const CfDescription total = cf_description(labels[drivers + state::PST]);
+  EXPECT_EQ(total.units, "g m-2");
+  EXPECT_EQ(total.long_name, "Cum. GPP, carbon, total since the start of the model year");
+  const CfDescription snow = cf_description(labels[drivers + state::Ws]);
+  EXPECT_EQ(snow.units, "mm");
+  EXPECT_EQ(snow.standard_name, "lwe_thickness_of_surface_snow_amount");
+  const CfDescription tamin = cf_description(labels[driver::Tamin]);
+  EXPECT_EQ(tamin.units, "degC");
+  EXPECT_EQ(tamin.cell_methods, "time: minimum");
+  // The soil temperature process shares its symbol with the driver.
+  EXPECT_EQ(cf_description(labels[drivers + process::TsMean]).standard_name, "soil_temperature");
+  EXPECT_EQ(cf_description(labels[drivers + process::TsMean]).cell_methods, "time: mean");
+  EXPECT_EQ(cf_description(labels[driver::DNnh4]).units, "g m-2");  // "g N m-2 " with a blank
+  // Markers: ten drivers that may prescribe nothing, three senescence days.
+  int minus_one = 0;
+  int nine_nine_nine = 0;
+  for (std::size_t k = 1; k < labels.size(); ++k) {
+    const CfDescription cf = cf_description(labels[k]);
+    EXPECT_FALSE(cf.units.empty()) << labels[k].name << " " << labels[k].units;
+    if (cf.fill_value == -1.0) ++minus_one;
+    if (cf.fill_value == 999.0) ++nine_nine_nine;
+  }
+  EXPECT_EQ(minus_one, 10);
+  EXPECT_EQ(nine_nine_nine, 3);
+  EXPECT_EQ(cf_description(labels[driver::DlambdaCF]).fill_value, -1.0);
+  EXPECT_EQ(cf_description(labels[drivers + state::Jdrs]).fill_value, 999.0);
+}
+
+TEST(CfDescription, AnotherModelsColumnsGetNoBorrowedNamesAndUnknownUnitsNone) {
+  // The small model's driver 2 sits where the model's Tamax does.
+  const Model model = small_model_with_symbols();
+  const std::vector<ColumnLabel> labels = output_column_labels(model);
+  const CfDescription pr = cf_description(labels[2]);
+  EXPECT_EQ(pr.standard_name, "");
+  EXPECT_EQ(pr.units, "");  // "mm day-1" is not one of the model's texts
+  EXPECT_EQ(pr.long_name, labels[2].long_name);
+  EXPECT_FALSE(cf_units_of("furlongs per fortnight"));
+  EXPECT_EQ(cf_units_of("oC")->units, "degC");
+}
+
 // ---- CSV --------------------------------------------------------------------------
 
 TEST(CsvOutput, WritesNamesUnitsAndShortestNumbers) {
@@ -137,8 +189,8 @@ TEST(CsvOutput, WritesNamesUnitsAndShortestNumbers) {
   EXPECT_EQ(read_bytes(path),
             "time,Tmax,Pr,Cf,Nnh4,LAI\n"
             "days,deg C,mm day-1,g C m-2 ground,\"g N, m-2 \"\"ground\"\"\",m2 leaf m-2 ground\n"
-            "2,1.5,-0.00125,0.1,4.25,365\n"
-            "2.5,NaN,-Inf,1e-300,0,1e-05\n");
+            "2,1.5,-0.00125,0.1,4.25,365.0\n"
+            "2.5,NaN,-Inf,1e-300,0.0,1e-05\n");
 }
 
 TEST(CsvOutput, ReadsBackEveryValueExactly) {
@@ -231,16 +283,19 @@ TEST_F(NetcdfOutput, OnAFullDiskThePreviousFileStays) {
   const Model model = make_model();
   const auto rows = sample_rows(208, 3 * static_cast<int>(kNetcdfChunkRecords));
   NetcdfTableWriter writer;
-  try {
-    FileSizeLimit limit(200000);
-    write_rows(writer, path, model, rows, {});
-    ADD_FAILURE() << "the write did not fail";
-  } catch (const EInOutError& e) {
-    EXPECT_EQ(e.message(), "Disk full");
-    EXPECT_EQ(e.file(), path);
+  // The disk fills while the header is written, then while records are.
+  for (const long limit_bytes : {200000L, 2000000L}) {
+    try {
+      FileSizeLimit limit(limit_bytes);
+      write_rows(writer, path, model, rows, {});
+      ADD_FAILURE() << "the write did not fail";
+    } catch (const EInOutError& e) {
+      EXPECT_EQ(e.message(), "Disk full");
+      EXPECT_EQ(e.file(), path);
+    }
+    EXPECT_EQ(read_bytes(path), "the previous file");
+    EXPECT_EQ(folder.entries(), std::vector<std::string>{"run.nc"});
   }
-  EXPECT_EQ(read_bytes(path), "the previous file");
-  EXPECT_EQ(folder.entries(), std::vector<std::string>{"run.nc"});
   // With room again, the next file is written.
   write_rows(writer, path, model, sample_rows(208, 2), {});
   NetcdfOutputReader reader;
