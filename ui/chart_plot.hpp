@@ -30,10 +30,20 @@ QString titled_with_unit(const QString& name, const QString& unit);
 // plotted.
 QString dependent_axis_title(const OutputTableModel& table, const QList<int>& columns, PlotAs how);
 
+// A unit as a chart prints it: exponents raised ("g C m-2 day-1" becomes
+// "g C m⁻² day⁻¹", "m2 leaf" "m² leaf") and "oC" as "°C". Files keep the
+// model's own text.
+QString chart_unit(const QString& unit);
+
+// Why a series cannot be drawn as y/y0, or empty when it can.
+QString relative_note(const std::vector<QPointF>& points, double y0);
+
 // The chart of `columns` against `x_column`, as the window and the command
 // line draw it: the axis titles, one series per column (in order, at most
-// ten), and the axes rescaled.
+// ten), and the axes rescaled. Against time the points are joined by lines;
+// against another variable they are a scatter of markers unless `join` asks
+// for lines.
 void plot_columns(OutputChart& chart, const OutputTableModel& table, int x_column,
-                  const QList<int>& columns, PlotAs how);
+                  const QList<int>& columns, PlotAs how, bool join = false);
 
 }  // namespace vindrel::ui

@@ -85,7 +85,7 @@ void OutputChart::set_x_title(const QString& title, const QString& unit) {
 }
 
 QString OutputChart::axis_title(ChartAxis axis) const {
-  return axis == ChartAxis::kX ? titled_with_unit(x_name_, x_unit_) : y_title_;
+  return axis == ChartAxis::kX ? titled_with_unit(x_name_, chart_unit(x_unit_)) : y_title_;
 }
 
 void OutputChart::set_y_title(const QString& title) {
@@ -99,12 +99,18 @@ void OutputChart::clear_series() {
 }
 
 void OutputChart::set_series(int index, const QString& title, std::vector<QPointF> points,
-                             const QString& unit) {
+                             const QString& unit, const QString& note) {
   Series& series = series_[static_cast<std::size_t>(index)];
   series.title = title;
   series.unit = unit.trimmed();
+  series.note = note;
   series.points = std::move(points);
   series.visible = true;
+  changed();
+}
+
+void OutputChart::set_joined(bool joined) {
+  joined_ = joined;
   changed();
 }
 
@@ -119,7 +125,8 @@ QString OutputChart::legend_text(int index) const {
   // Units in the legend when the dependent axis holds several.
   bool mixed = false;
   for (const Series& other : series_) mixed |= other.visible && other.unit != series.unit;
-  if (mixed && !series.unit.isEmpty()) text += QStringLiteral(" [") + series.unit + ']';
+  if (mixed && !series.unit.isEmpty()) text += QStringLiteral(" [") + chart_unit(series.unit) + ']';
+  if (!series.note.isEmpty()) return text + QStringLiteral(" (") + series.note + ')';
   DrawnColumns axes;
   axes.x_logarithmic = scales_[0].logarithmic;
   axes.y_logarithmic = scales_[1].logarithmic;
@@ -127,12 +134,24 @@ QString OutputChart::legend_text(int index) const {
     const std::size_t hidden = points_below_logarithmic_axis(series.points, axes);
     if (hidden > 0) {
       text += QStringLiteral(" (%1 of %2 points at or below 0 not drawn)")
-                  .arg(QString::fromStdString(independent_label(static_cast<double>(hidden), 0))
-                           .chopped(2))
+                  .arg(QString::fromStdString(independent_label(static_cast<double>(hidden), 0)))
                   .arg(QString::fromStdString(
-                           independent_label(static_cast<double>(series.points.size()), 0))
-                           .chopped(2));
+                      independent_label(static_cast<double>(series.points.size()), 0)));
     }
+  }
+  // Values that differ only in their last digits are drawn flat: the legend
+  // says over which range they vary.
+  double low = std::numeric_limits<double>::infinity();
+  double high = -low;
+  for (const QPointF& p : series.points) {
+    if (!std::isfinite(p.y())) continue;
+    low = std::min(low, p.y());
+    high = std::max(high, p.y());
+  }
+  if (high > low && rounding_noise(low, high)) {
+    const std::vector<std::string> ends = dependent_labels({low, high}, (high - low) / 10.0);
+    text += QStringLiteral(" (varies only by rounding noise, %1 to %2)")
+                .arg(QString::fromStdString(ends[0]), QString::fromStdString(ends[1]));
   }
   return text;
 }
@@ -163,6 +182,12 @@ void OutputChart::rescale_axis(ChartAxis which) {
   double low = 0.0;
   double high = 0.0;
   if (data_range(which, low, high, scale.logarithmic)) {
+    // Values that differ by rounding alone are not stretched over the plot:
+    // the axis treats them as the one value they stand for.
+    if (which == ChartAxis::kY && !scale.logarithmic && rounding_noise(low, high)) {
+      const double middle = low / 2.0 + high / 2.0;
+      low = high = rounding_noise(-std::abs(middle), std::abs(middle)) ? 0.0 : middle;
+    }
     if (which == ChartAxis::kY && low > 0.0 && !scale.logarithmic) low = 0.0;
   } else {
     low = scale.logarithmic ? 1.0 : 0.0;
@@ -250,15 +275,21 @@ QPointF OutputChart::widget_position(QPointF point) const {
   return layout(QSizeF(size())).to_position(point);
 }
 
+std::vector<std::size_t> OutputChart::drawn_of(const Layout& at, int index, double detail) const {
+  const Series& series = slot(index);
+  if (!series.visible || !at.plot) return {};
+  DrawnColumns columns{at.range[0].first, at.range[0].second, at.data.width() * detail,
+                       at.logarithmic[0], at.logarithmic[1]};
+  if (joined_) return drawn_indices(series.points, columns);
+  const DrawnCells cells{columns, at.range[1].first, at.range[1].second, at.data.height() * detail};
+  return scattered_indices(series.points, cells, 8.0 * detail);
+}
+
 std::vector<QPointF> OutputChart::drawn_points(int index) const {
   const Layout at = layout(QSizeF(size()));
-  DrawnColumns columns{at.range[0].first, at.range[0].second, at.data.width(), at.logarithmic[0],
-                       at.logarithmic[1]};
   std::vector<QPointF> drawn;
-  const Series& series = slot(index);
-  if (!series.visible || !at.plot) return drawn;
-  for (const std::size_t k : drawn_indices(series.points, columns)) {
-    if (k != kLineBreak) drawn.push_back(series.points[k]);
+  for (const std::size_t k : drawn_of(at, index, 1.0)) {
+    if (k != kLineBreak) drawn.push_back(slot(index).points[k]);
   }
   return drawn;
 }
@@ -390,13 +421,11 @@ void OutputChart::update_hover(QPointF position) {
   QString text;
   QPointF nearest;
   if (at.plot && at.frame.contains(position)) {
-    DrawnColumns columns{at.range[0].first, at.range[0].second, at.data.width(), at.logarithmic[0],
-                         at.logarithmic[1]};
     double best = kHoverReach * kHoverReach;
     for (int i = 0; i < kSeriesCount; ++i) {
       const Series& series = slot(i);
       if (!series.visible) continue;
-      for (const std::size_t k : drawn_indices(series.points, columns)) {
+      for (const std::size_t k : drawn_of(at, i, 1.0)) {
         if (k == kLineBreak) continue;
         const QPointF p = at.to_position(series.points[k]);
         const QPointF d = p - position;
@@ -406,11 +435,13 @@ void OutputChart::update_hover(QPointF position) {
         nearest = p;
         const QPointF& point = series.points[k];
         const QString x = x_name_ == QLatin1String("Time")
-                              ? QString::fromStdString(independent_label(point.x()))
+                              ? QString::fromStdString(independent_label(
+                                    point.x(), point.x() == std::floor(point.x()) ? 0 : 1))
                               : number_text(point.x());
         text = series.title + '\n' + x_name_ + QStringLiteral(": ") + x +
-               (x_unit_.isEmpty() ? QString() : ' ' + x_unit_) + '\n' + number_text(point.y()) +
-               (series.unit.isEmpty() ? QString() : ' ' + series.unit);
+               (x_unit_.isEmpty() ? QString() : ' ' + chart_unit(x_unit_)) + '\n' +
+               number_text(point.y()) +
+               (series.unit.isEmpty() ? QString() : ' ' + chart_unit(series.unit));
       }
     }
   }

@@ -40,7 +40,7 @@ const std::array<SeriesStyle, OutputChart::kSeriesCount> kStyles = {{
 constexpr double kMargin = 10.0;         // around the whole chart
 constexpr double kPadding = 8.0;         // between the frame and the data
 constexpr double kTickLength = 4.0;      // outside the frame
-constexpr double kMarkerRadius = 3.8;  // half a marker's width, its white rim included
+constexpr double kMarkerRadius = 3.8;    // half a marker's width, its white rim included
 constexpr double kMarkerSpacing = 16.0;  // least distance of markers along a dense line
 constexpr double kLineWidth = 1.25;
 constexpr qsizetype kRasterPiece = 16;  // points of a line stroked at once into an image
@@ -83,18 +83,28 @@ void add_marker(QPainterPath& path, Marker marker, QPointF p, double r) {
 }
 
 // Markers with a white rim, so that they stand out from a dense line of
-// their own colour.
-void draw_markers(QPainter& painter, const QPainterPath& path, const SeriesStyle& style) {
-  if (path.isEmpty()) return;
-  if (style.marker == Marker::kCross) {
-    painter.strokePath(path, QPen(Qt::white, 3.6, Qt::SolidLine, Qt::FlatCap));
-    painter.strokePath(path, QPen(style.colour, 2.0, Qt::SolidLine, Qt::FlatCap));
-  } else {
-    painter.setPen(QPen(Qt::white, 0.9));
-    painter.setBrush(style.colour);
-    painter.drawPath(path);
-    painter.setBrush(Qt::NoBrush);
+// their own colour. Each is drawn whole over those before it, so that
+// overlapping markers cover one another as points on paper do.
+void draw_markers(QPainter& painter, Marker marker, const std::vector<QPointF>& centres,
+                  const QColor& colour) {
+  if (centres.empty()) return;
+  QPainterPath shape;
+  add_marker(shape, marker, QPointF(0.0, 0.0), kMarkerRadius);
+  const QPen rim = marker == Marker::kCross ? QPen(Qt::white, 3.6, Qt::SolidLine, Qt::FlatCap)
+                                            : QPen(Qt::white, 0.9);
+  const QPen ink(colour, 2.0, Qt::SolidLine, Qt::FlatCap);
+  for (const QPointF& centre : centres) {
+    const QPainterPath placed = shape.translated(centre);
+    if (marker == Marker::kCross) {
+      painter.strokePath(placed, rim);
+      painter.strokePath(placed, ink);
+    } else {
+      painter.setPen(rim);
+      painter.setBrush(colour);
+      painter.drawPath(placed);
+    }
   }
+  painter.setBrush(Qt::NoBrush);
 }
 
 // The dependent axis's title in lines no longer than `room`, broken between
@@ -246,20 +256,24 @@ OutputChart::Layout OutputChart::layout(QSizeF size) const {
     } else {
       ticks = linear_ticks(low, high, scale.increment, scale.minimum);
     }
-    int decimals = 1;
-    if (axis == ChartAxis::kX && !scale.logarithmic && ticks.size() > 1) {
-      decimals = std::max(1, label_decimals(ticks[1].value - ticks[0].value));
-    }
+    // Whole days need no decimals; finer ticks the decimals that tell them apart.
+    const double step = ticks.size() > 1 ? ticks[1].value - ticks[0].value : high - low;
+    std::vector<double> values;
+    for (const Tick& tick : ticks) values.push_back(tick.value);
+    const std::vector<std::string> linear = axis == ChartAxis::kY && !scale.logarithmic
+                                                ? dependent_labels(values, step)
+                                                : std::vector<std::string>{};
     QStringList labels;
-    for (const Tick& tick : ticks) {
+    for (std::size_t k = 0; k < ticks.size(); ++k) {
+      const Tick& tick = ticks[k];
       if (!tick.labelled) {
         labels << QString();
       } else if (scale.logarithmic) {
         labels << QString::fromStdString(logarithmic_label(tick.value, axis == ChartAxis::kX));
       } else if (axis == ChartAxis::kX) {
-        labels << QString::fromStdString(independent_label(tick.value, decimals));
+        labels << QString::fromStdString(independent_label(tick.value, label_decimals(step)));
       } else {
-        labels << QString::fromStdString(dependent_label(tick.value));
+        labels << QString::fromStdString(linear[k]);
       }
     }
     out.ticks[slot(axis)] = std::move(ticks);
@@ -341,11 +355,18 @@ void OutputChart::paint(QPainter& painter, QSizeF size, double detail, bool scre
       const Series& series = series_[static_cast<std::size_t>(i)];
       if (!series.visible) continue;
       const SeriesStyle& style = kStyles[static_cast<std::size_t>(i)];
-      const std::vector<std::size_t> drawn = drawn_indices(series.points, columns);
+      const std::vector<std::size_t> drawn = drawn_of(at, i, detail);
+      std::vector<QPointF> markers;
+      if (!joined_) {
+        // A scatter: a marker on every point kept, no line.
+        markers.reserve(drawn.size());
+        for (const std::size_t k : drawn) markers.push_back(at.to_position(series.points[k]));
+        draw_markers(painter, style.marker, markers, style.colour);
+        continue;
+      }
       QPen pen(style.colour, kLineWidth);
       pen.setJoinStyle(Qt::BevelJoin);
       QPolygonF line;
-      QPainterPath markers;
       const bool dense = static_cast<double>(drawn.size()) * kMarkerSpacing > 2.0 * at.data.width();
       const auto finish = [&] {
         painter.setPen(pen);
@@ -368,7 +389,7 @@ void OutputChart::paint(QPainter& painter, QSizeF size, double detail, bool scre
           line << p;
         }
         // Markers on every point of a sparse line.
-        if (!dense) add_marker(markers, style.marker, p, kMarkerRadius);
+        if (!dense) markers.push_back(p);
       }
       finish();
       // On a dense line, markers at evenly spaced times on the record there,
@@ -382,7 +403,7 @@ void OutputChart::paint(QPainter& painter, QSizeF size, double detail, bool scre
               std::lower_bound(series.points.begin(), series.points.end(), wanted, by_x);
           if (found == series.points.end() || !drawable_point(found->x(), found->y(), columns))
             continue;
-          add_marker(markers, style.marker, at.to_position(*found), kMarkerRadius);
+          markers.push_back(at.to_position(*found));
         }
       } else if (dense) {
         double last_marker = -1e300;
@@ -390,11 +411,11 @@ void OutputChart::paint(QPainter& painter, QSizeF size, double detail, bool scre
           if (k == kLineBreak) continue;
           const QPointF p = at.to_position(series.points[k]);
           if (std::abs(p.x() - last_marker) < kMarkerSpacing) continue;
-          add_marker(markers, style.marker, p, kMarkerRadius);
+          markers.push_back(p);
           last_marker = p.x();
         }
       }
-      draw_markers(painter, markers, style);
+      draw_markers(painter, style.marker, markers, style.colour);
     }
     painter.restore();
 
@@ -447,11 +468,11 @@ void OutputChart::paint(QPainter& painter, QSizeF size, double detail, bool scre
   for (const auto& [i, box] : at.legend) {
     const SeriesStyle& style = kStyles[static_cast<std::size_t>(i)];
     const double y = box.center().y();
-    painter.setPen(QPen(style.colour, kLineWidth));
-    painter.drawLine(QPointF(box.left(), y), QPointF(box.left() + 24.0, y));
-    QPainterPath marker;
-    add_marker(marker, style.marker, QPointF(box.left() + 12.0, y), kMarkerRadius);
-    draw_markers(painter, marker, style);
+    if (joined_) {
+      painter.setPen(QPen(style.colour, kLineWidth));
+      painter.drawLine(QPointF(box.left(), y), QPointF(box.left() + 24.0, y));
+    }
+    draw_markers(painter, style.marker, {QPointF(box.left() + 12.0, y)}, style.colour);
     painter.setPen(ink);
     painter.drawText(box.adjusted(30.0, 0.0, 0.0, 0.0), Qt::AlignLeft | Qt::AlignVCenter,
                      legend_text(i));
