@@ -60,9 +60,9 @@ ChartExportOptions parse_chart_export_arguments(const QStringList& arguments) {
       name = name.left(equals);
       inline_value = true;
     }
-    if (name == QLatin1String("--log-y")) {
-      if (inline_value) throw ChartExportUsageError("--log-y takes no value");
-      options.log_y = true;
+    if (name == QLatin1String("--log-y") || name == QLatin1String("--lines")) {
+      if (inline_value) throw ChartExportUsageError(name.toStdString() + " takes no value");
+      (name == QLatin1String("--log-y") ? options.log_y : options.lines) = true;
       continue;
     }
     static const QStringList kValued = {"--export-chart", "--output-file", "--series", "--x",
@@ -116,6 +116,7 @@ ChartExportOptions parse_chart_export_arguments(const QStringList& arguments) {
       options.dpi = dpi;
     } else {
       options.title = value;
+      options.title_given = true;
     }
   }
   if (options.image_file.isEmpty()) throw ChartExportUsageError("--export-chart needs a file name");
@@ -155,9 +156,9 @@ void export_chart(const ChartExportOptions& options) {
 
   // The window's chart, laid out at the picture's size without being shown.
   OutputChart chart;
-  chart.set_title(options.title.isEmpty() ? QString::fromStdString(model.ModelInfo.ModelName)
-                                          : options.title);
-  plot_columns(chart, table, x_column, columns, options.plot_as);
+  chart.set_title(options.title_given ? options.title
+                                      : QString::fromStdString(model.ModelInfo.ModelName));
+  plot_columns(chart, table, x_column, columns, options.plot_as, options.lines);
   if (options.log_y) chart.set_logarithmic(ChartAxis::kY, true);
 
   const QString suffix = QFileInfo(options.image_file).suffix().toLower();
@@ -201,7 +202,7 @@ const char* chart_export_usage() {
   return "\n"
          "usage: vindrel --export-chart FILE --output-file OUTPUT_FILE --series LIST\n"
          "               [--x NAME] [--plot-as actual|relative|change] [--log-y]\n"
-         "               [--size WIDTHxHEIGHT] [--dpi DPI] [--title TEXT]\n"
+         "               [--lines] [--size WIDTHxHEIGHT] [--dpi DPI] [--title TEXT]\n"
          "Writes the output display's chart of OUTPUT_FILE to FILE without a window\n"
          "(PNG, SVG or PDF by FILE's extension). A PNG has --size pixels (1600x1000 by\n"
          "default) at --dpi dots per inch (200 by default; 50 to 1200), and its text\n"
@@ -213,6 +214,9 @@ const char* chart_export_usage() {
          "or by its position in the table, driver#4, state#1, process#77 (see\n"
          "vindrel-cli list; processes 1 to 55 are derivatives and not in the file); or\n"
          "by its name as the display's list shows it when the name holds no comma.\n"
+         "Against time the points are joined by lines; against another variable they\n"
+         "are drawn as a scatter of markers, joined only with --lines. --title \"\"\n"
+         "draws no title (the model's name by default).\n"
          "--plot-as relative plots y/y0 and change y-y0, y0 being the first record.\n"
          "Exit status 1 for an unknown series or a file that cannot be read or written,\n"
          "2 for a mistake in the command line.\n";

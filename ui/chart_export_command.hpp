@@ -2,7 +2,7 @@
 // or PDF file without a window, for servers and scripts:
 //
 //   vindrel --export-chart chart.png --output-file run.out --series LAI,Ps
-//           [--x Time] [--plot-as actual|relative|change] [--log-y]
+//           [--x Time] [--plot-as actual|relative|change] [--log-y] [--lines]
 //           [--size 1600x1000] [--dpi 200] [--title TEXT]
 //
 // Series are named as the command-line program names output variables: by
@@ -30,11 +30,13 @@ struct ChartExportOptions {
   QString x = QStringLiteral("Time");
   PlotAs plot_as = PlotAs::kActual;
   bool log_y = false;
+  bool lines = false;  // join the points of a scatter against another variable
   // Pixels of the PNG (1600x1000 when empty) and of the SVG (the PNG's size
   // on paper at 96 dpi when empty, 768x480); the PDF fills an A4 page.
   QSize size;
   int dpi = 200;  // the PNG's resolution: text keeps its size on paper
-  QString title;  // the model's name when empty
+  QString title;  // the model's name unless given; given empty, no title
+  bool title_given = false;
 };
 
 // A command line that cannot be understood (exit status 2).

@@ -3,6 +3,7 @@
 #include <QRegularExpression>
 #include <QStringList>
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "ui/output_chart.hpp"
@@ -70,9 +71,47 @@ QString dependent_axis_title(const OutputTableModel& table, const QList<int>& co
   return unit;
 }
 
+std::vector<int> SeriesStyles::assign(const QList<int>& columns) {
+  const int count = OutputChart::kSeriesCount;
+  std::vector<int> chosen(static_cast<std::size_t>(columns.size()), -1);
+  std::array<bool, OutputChart::kSeriesCount> taken{};
+  // Variables seen before keep their style, unless an earlier series has it.
+  for (qsizetype i = 0; i < columns.size() && i < count; ++i) {
+    const auto known = styles_.find(columns[i]);
+    if (known == styles_.end() || taken[static_cast<std::size_t>(known->second)]) continue;
+    chosen[static_cast<std::size_t>(i)] = known->second;
+    taken[static_cast<std::size_t>(known->second)] = true;
+  }
+  std::array<bool, OutputChart::kSeriesCount> owned{};
+  for (const auto& [column, style] : styles_) owned[static_cast<std::size_t>(style)] = true;
+  std::vector<qsizetype> fresh;
+  for (qsizetype i = 0; i < columns.size() && i < count; ++i) {
+    if (chosen[static_cast<std::size_t>(i)] < 0) fresh.push_back(i);
+  }
+  std::stable_sort(fresh.begin(), fresh.end(),
+                   [&](qsizetype a, qsizetype b) { return columns[a] < columns[b]; });
+  for (const qsizetype i : fresh) {
+    int style = -1;
+    for (int pass = 0; pass < 2 && style < 0; ++pass) {
+      for (int k = 0; k < count && style < 0; ++k) {
+        const auto at = static_cast<std::size_t>(k);
+        if (!taken[at] && (pass == 1 || !owned[at])) style = k;
+      }
+    }
+    if (style < 0) break;  // more series than styles: never, with ten at most
+    chosen[static_cast<std::size_t>(i)] = style;
+    taken[static_cast<std::size_t>(style)] = true;
+    owned[static_cast<std::size_t>(style)] = true;
+    styles_[columns[i]] = style;
+  }
+  return chosen;
+}
+
 void plot_columns(OutputChart& chart, const OutputTableModel& table, int x_column,
-                  const QList<int>& columns, PlotAs how, bool join) {
+                  const QList<int>& columns, PlotAs how, bool join, SeriesStyles* styles) {
   chart.clear_series();
+  SeriesStyles fresh;
+  const std::vector<int> style = (styles != nullptr ? *styles : fresh).assign(columns);
   chart.set_joined(join || x_column == 0);
   if (x_column >= 0) chart.set_x_title(table.names()[x_column], table.units()[x_column]);
   const qsizetype count = std::min<qsizetype>(columns.size(), OutputChart::kSeriesCount);
@@ -84,6 +123,7 @@ void plot_columns(OutputChart& chart, const OutputTableModel& table, int x_colum
                              ? relative_note(points, table.value(0, column))
                              : QString();
     chart.set_series(static_cast<int>(i), table.names()[column], std::move(points), unit, note);
+    chart.set_style(static_cast<int>(i), style[static_cast<std::size_t>(i)]);
   }
   chart.set_y_title(chart_unit(
       dependent_axis_title(table, x_column >= 0 ? columns.first(count) : QList<int>{}, how)));

@@ -104,8 +104,14 @@ void OutputChart::set_series(int index, const QString& title, std::vector<QPoint
   series.title = title;
   series.unit = unit.trimmed();
   series.note = note;
+  series.style = index;
   series.points = std::move(points);
   series.visible = true;
+  changed();
+}
+
+void OutputChart::set_style(int index, int style) {
+  series_[static_cast<std::size_t>(index)].style = std::clamp(style, 0, kSeriesCount - 1);
   changed();
 }
 

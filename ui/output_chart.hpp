@@ -73,6 +73,9 @@ class OutputChart final : public QWidget {
   // `note` says in the legend why the series cannot be drawn, if it cannot.
   void set_series(int index, const QString& title, std::vector<QPointF> points,
                   const QString& unit = {}, const QString& note = {});
+  // Series `index` drawn in style `style` (colour and point style, 0 to 9).
+  void set_style(int index, int style);
+  int style(int index) const { return slot(index).style; }
   int visible_series() const;
   bool series_visible(int index) const { return slot(index).visible; }
   QString series_title(int index) const { return slot(index).title; }
@@ -144,6 +147,7 @@ class OutputChart final : public QWidget {
     QString title;
     QString unit;
     QString note;
+    int style = 0;
     std::vector<QPointF> points;
     bool visible = false;
   };

@@ -354,7 +354,8 @@ void OutputChart::paint(QPainter& painter, QSizeF size, double detail, bool scre
     for (int i = 0; i < kSeriesCount; ++i) {
       const Series& series = series_[static_cast<std::size_t>(i)];
       if (!series.visible) continue;
-      const SeriesStyle& style = kStyles[static_cast<std::size_t>(i)];
+      const SeriesStyle& style =
+          kStyles[static_cast<std::size_t>(series_[static_cast<std::size_t>(i)].style)];
       const std::vector<std::size_t> drawn = drawn_of(at, i, detail);
       std::vector<QPointF> markers;
       if (!joined_) {
@@ -466,7 +467,8 @@ void OutputChart::paint(QPainter& painter, QSizeF size, double detail, bool scre
   }
   // The legend: each series' line and point style, then its entry.
   for (const auto& [i, box] : at.legend) {
-    const SeriesStyle& style = kStyles[static_cast<std::size_t>(i)];
+    const SeriesStyle& style =
+        kStyles[static_cast<std::size_t>(series_[static_cast<std::size_t>(i)].style)];
     const double y = box.center().y();
     if (joined_) {
       painter.setPen(QPen(style.colour, kLineWidth));

@@ -288,7 +288,8 @@ void TFmDisplayData::update_chart() {
     valid = column >= 0;
     if (valid) plotted << column;
   }
-  plot_columns(*ChOutput, table, x_column, plotted, static_cast<PlotAs>(value_type()));
+  plot_columns(*ChOutput, table, x_column, plotted, static_cast<PlotAs>(value_type()), false,
+               &styles_);
   if (!valid) {
     dialogs_.message(this, MessageKind::kInformation,
                      QStringLiteral("Cannot update chart. Invalid series."), MessageButtons::kOk);

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <optional>
 
+#include "ui/chart_plot.hpp"
 #include "ui/dialogs.hpp"
 #include "ui/output_chart.hpp"
 #include "ui/program_state.hpp"
@@ -127,6 +128,7 @@ class TFmDisplayData : public QDialog {
   QString image_size_text_ = QStringLiteral("1600x1000 at 200 dpi");
   QString independent_ = QStringLiteral("Time");
   QStringList chosen_;
+  SeriesStyles styles_;  // each variable's colour and point style for the session
   bool reload_needed_ = true;
   bool table_mode_ = false;
   double output_step_ = 0.0;

@@ -101,10 +101,11 @@ class TestChartExport : public QObject {
     };
     // Ts is a driver's symbol and a process's: the message says how to choose.
     QCOMPARE(message("Ts"), QString("ambiguous output variable \"Ts\": it names driver:Ts, "
-                                     "process:Ts; name one of them"));
+                                    "process:Ts; name one of them"));
     QVERIFY(message("NoSuch").startsWith("unknown output variable \"NoSuch\": expected a symbol"));
     QVERIFY(message("state:LAI").contains("no state has the symbol \"LAI\""));
-    QVERIFY(message("process#1").contains("process#N takes a whole number N from 56 to"));  // derivatives
+    QVERIFY(message("process#1")
+                .contains("process#N takes a whole number N from 56 to"));  // derivatives
     QVERIFY(message("state#x").contains("state#N takes a whole number N from 1 to 55"));
   }
 
@@ -125,6 +126,7 @@ class TestChartExport : public QObject {
     QCOMPARE(options.x, QString("Cf"));
     QVERIFY(options.plot_as == PlotAs::kChange && options.log_y);
     QCOMPARE(options.size, QSize(640, 480));
+    QVERIFY(!options.lines && !options.title_given);
     const QStringList base = {"--export-chart", "a.png", "--output-file", "r.out"};
     QCOMPARE(usage(base), QString("--export-chart needs --series"));
     QVERIFY(usage(base + QStringList{"--series", "LAI,,Cf"}).startsWith("empty name"));
@@ -134,6 +136,11 @@ class TestChartExport : public QObject {
     QVERIFY(usage(base + QStringList{"--series", "LAI", "--colour"}).contains("\"--colour\""));
     QVERIFY(
         usage(base + QStringList{"--series", "1,2,3,4,5,6,7,8,9,10,11"}).contains("at most 10"));
+    // An empty title is no title; a scatter's points joined when asked.
+    const ChartExportOptions figure = parse_chart_export_arguments(
+        base + QStringList{"--series", "LAI", "--title", "", "--lines"});
+    QVERIFY(figure.title_given && figure.title.isEmpty() && figure.lines);
+    QVERIFY(usage(base + QStringList{"--series", "LAI", "--lines=yes"}).contains("takes no value"));
     QVERIFY(usage({"--export-chart", "a.jpg", "--output-file", "r.out", "--series", "LAI"})
                 .contains(".png, .svg or .pdf"));
   }
@@ -208,7 +215,8 @@ class TestChartExport : public QObject {
     Result result =
         run_vindrel({"--export-chart", png, "--output-file", file_, "--series", "LAI,NoSuch"});
     QCOMPARE(result.status, 1);
-    QVERIFY2(result.err.startsWith("vindrel: unknown output variable \"NoSuch\""), qPrintable(result.err));
+    QVERIFY2(result.err.startsWith("vindrel: unknown output variable \"NoSuch\""),
+             qPrintable(result.err));
     QCOMPARE(result.err.count('\n'), 1);
     QVERIFY(!QFile::exists(png));
 

@@ -139,6 +139,27 @@ class TestDisplayChartFigures : public QObject {
     QVERIFY(!table_.units().join(' ').contains(QChar(0x207b)));
   }
 
+  void EachVariableKeepsItsColourInEveryChartAndTheExport() {
+    plot({1.0, 2.0}, [](Model& m, std::size_t) { output_value(m, 1) = 1.0; }, 0, {1});
+    // The window's session: its first chart lists 7 before 5 (alphabetical).
+    SeriesStyles session;
+    plot_columns(chart_, table_, 0, {7, 5}, PlotAs::kActual, false, &session);
+    const int style_7 = chart_.style(0);
+    const int style_5 = chart_.style(1);
+    QVERIFY(style_7 != style_5);
+    // The command line names them the other way round: the same colours.
+    plot_columns(chart_, table_, 0, {5, 7}, PlotAs::kActual);
+    QCOMPARE(chart_.style(0), style_5);
+    QCOMPARE(chart_.style(1), style_7);
+    // A later chart in the session keeps 5's colour and gives the newcomer
+    // one that 7 does not have.
+    plot_columns(chart_, table_, 0, {3, 5}, PlotAs::kActual, false, &session);
+    QCOMPARE(chart_.style(1), style_5);
+    QVERIFY(chart_.style(0) != style_5 && chart_.style(0) != style_7);
+    plot_columns(chart_, table_, 0, {7}, PlotAs::kActual, false, &session);
+    QCOMPARE(chart_.style(0), style_7);
+  }
+
  private:
   QTemporaryDir dir_;
   OutputTableModel table_;
