@@ -287,8 +287,11 @@ std::vector<std::size_t> OutputChart::drawn_of(const Layout& at, int index, doub
   DrawnColumns columns{at.range[0].first, at.range[0].second, at.data.width() * detail,
                        at.logarithmic[0], at.logarithmic[1]};
   if (joined_) return drawn_indices(series.points, columns);
-  const DrawnCells cells{columns, at.range[1].first, at.range[1].second, at.data.height() * detail};
-  return scattered_indices(series.points, cells, 8.0 * detail);
+  // Markers are a few pixels wide: one per pixel of the chart's layout is
+  // as many as any target can tell apart, at any resolution.
+  columns.columns = at.data.width();
+  const DrawnCells cells{columns, at.range[1].first, at.range[1].second, at.data.height()};
+  return scattered_indices(series.points, cells, 8.0);
 }
 
 std::vector<QPointF> OutputChart::drawn_points(int index) const {

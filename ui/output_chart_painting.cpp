@@ -1,6 +1,7 @@
 // The output display's chart laid out at one size and painted: the same
 // routine serves the window, the picture files and the printer.
 #include <QFontMetricsF>
+#include <QImage>
 #include <QPaintEngine>
 #include <QPainter>
 #include <QPainterPath>
@@ -82,28 +83,67 @@ void add_marker(QPainterPath& path, Marker marker, QPointF p, double r) {
   }
 }
 
+// One marker with its rim, drawn centred on p.
+void draw_marker(QPainter& painter, Marker marker, QPointF p, const QPen& rim, const QPen& ink) {
+  const double r = kMarkerRadius;
+  if (marker == Marker::kCross) {
+    QPainterPath cross;
+    add_marker(cross, marker, p, r);
+    painter.strokePath(cross, rim);
+    painter.strokePath(cross, ink);
+  } else if (marker == Marker::kRectangle) {
+    painter.drawRect(QRectF(p.x() - r * 0.9, p.y() - r * 0.9, r * 1.8, r * 1.8));
+  } else if (marker == Marker::kCircle) {
+    painter.drawEllipse(p, r, r);
+  } else {
+    QPainterPath shape;
+    add_marker(shape, marker, p, r);
+    painter.drawPath(shape);
+  }
+}
+
 // Markers with a white rim, so that they stand out from a dense line of
 // their own colour. Each is drawn whole over those before it, so that
-// overlapping markers cover one another as points on paper do.
+// overlapping markers cover one another as points on paper do. Into an image,
+// many markers are stamped from one drawn at the image's resolution.
 void draw_markers(QPainter& painter, Marker marker, const std::vector<QPointF>& centres,
                   const QColor& colour) {
   if (centres.empty()) return;
-  QPainterPath shape;
-  add_marker(shape, marker, QPointF(0.0, 0.0), kMarkerRadius);
   const QPen rim = marker == Marker::kCross ? QPen(Qt::white, 3.6, Qt::SolidLine, Qt::FlatCap)
                                             : QPen(Qt::white, 0.9);
   const QPen ink(colour, 2.0, Qt::SolidLine, Qt::FlatCap);
-  for (const QPointF& centre : centres) {
-    const QPainterPath placed = shape.translated(centre);
-    if (marker == Marker::kCross) {
-      painter.strokePath(placed, rim);
-      painter.strokePath(placed, ink);
-    } else {
-      painter.setPen(rim);
-      painter.setBrush(colour);
-      painter.drawPath(placed);
-    }
+  painter.setPen(rim);
+  painter.setBrush(colour);
+  const QTransform device = painter.deviceTransform();
+  const bool stamp = centres.size() > 64 && painter.paintEngine()->type() == QPaintEngine::Raster &&
+                     device.type() <= QTransform::TxScale;
+  if (!stamp) {
+    for (const QPointF& centre : centres) draw_marker(painter, marker, centre, rim, ink);
+    painter.setBrush(Qt::NoBrush);
+    return;
   }
+  const double scale = device.m11();
+  const int half = static_cast<int>(std::ceil((kMarkerRadius * 1.2 + 2.0) * scale));
+  QImage sprite(2 * half + 1, 2 * half + 1, QImage::Format_ARGB32_Premultiplied);
+  sprite.fill(Qt::transparent);
+  {
+    QPainter on_sprite(&sprite);
+    on_sprite.setRenderHint(QPainter::Antialiasing);
+    on_sprite.translate(half + 0.5, half + 0.5);
+    on_sprite.scale(scale, scale);
+    on_sprite.setPen(rim);
+    on_sprite.setBrush(colour);
+    draw_marker(on_sprite, marker, QPointF(0.0, 0.0), rim, ink);
+  }
+  painter.save();
+  painter.resetTransform();  // the clip stays where it was set
+  for (const QPointF& centre : centres) {
+    const QPointF at = device.map(centre);
+    painter.drawImage(QPoint(static_cast<int>(std::floor(at.x())) - half,
+                             static_cast<int>(std::floor(at.y())) - half),
+                      sprite);
+  }
+  painter.restore();
   painter.setBrush(Qt::NoBrush);
 }
 
