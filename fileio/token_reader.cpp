@@ -5,7 +5,6 @@
 #include <array>
 #include <cerrno>
 #include <charconv>
-#include <cstdint>
 #include <cstring>
 
 #include "fileio/number_format.hpp"
@@ -21,56 +20,6 @@ constexpr std::array<bool, 256> kSeparators = [] {
 }();
 
 inline bool is_separator(char c) noexcept { return kSeparators[static_cast<unsigned char>(c)]; }
-
-// A decimal number of at most 15 or so significant digits and a small
-// exponent ("1.2345678901234E+0003", "0.5", "42"), the form of nearly every
-// number in the program's files, read without the general parser: its digits
-// make a whole number w <= 2^53 and its exponent a power 10^k with |k| <= 22,
-// both exact as doubles, so that w * 10^k or w / 10^-k, one correctly rounded
-// operation, is the correctly rounded value that std::from_chars gives.
-// Returns the end of the number, or nullptr when the number is not of this
-// form (the general parser then reads it).
-const char* read_exact_decimal(const char* p, const char* limit, double& out) noexcept {
-  static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                       1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                       1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-  const auto digit = [](char c) { return static_cast<unsigned>(c - '0') < 10u; };
-  std::uint64_t whole = 0;
-  int significant = 0;
-  int scale = 0;
-  bool any = false;
-  const auto take = [&](char c) {
-    if (whole == 0 && c == '0') return true;  // a leading zero
-    if (++significant > 19) return false;
-    whole = whole * 10 + static_cast<std::uint64_t>(c - '0');
-    return true;
-  };
-  for (; p != limit && digit(*p); ++p, any = true) {
-    if (!take(*p)) return nullptr;
-  }
-  if (p != limit && *p == '.') {
-    for (++p; p != limit && digit(*p); ++p, any = true, --scale) {
-      if (!take(*p)) return nullptr;
-    }
-  }
-  if (!any) return nullptr;
-  if (p != limit && (*p == 'e' || *p == 'E')) {
-    const char* e = p + 1;
-    const bool negative = e != limit && *e == '-';
-    if (e != limit && (*e == '+' || *e == '-')) ++e;
-    if (e == limit || !digit(*e)) return nullptr;
-    int exponent = 0;
-    for (; e != limit && digit(*e); ++e) {
-      if (exponent < 10000) exponent = exponent * 10 + (*e - '0');
-    }
-    scale += negative ? -exponent : exponent;
-    p = e;
-  }
-  if (whole > (std::uint64_t{1} << 53) || scale < -22 || scale > 22) return nullptr;
-  const auto w = static_cast<double>(whole);
-  out = scale < 0 ? w / kPowers[-scale] : w * kPowers[scale];
-  return p;
-}
 
 // A token as it may appear inside a message: control characters become '?'.
 std::string printable(std::string_view text) {
@@ -171,15 +120,6 @@ TokenReader::NumberToken TokenReader::next_number() {
     if (*q == '+' || *q == '-') ++q;
     double value = 0.0;
     if (q != limit && *q != '+' && *q != '-') {
-      if (const char* end = read_exact_decimal(q, limit, value);
-          end != nullptr && (end != limit ? is_separator(*end) : end_ == limit && memory_) &&
-          static_cast<std::size_t>(end - start) <= kMaxTokenLength) {
-        position_ = end;
-        token.status = TokenStatus::kNumber;
-        token.value = negative ? -value : value;
-        token.text = std::string_view(start, static_cast<std::size_t>(end - start));
-        return token;
-      }
       const auto result = std::from_chars(q, limit, value, std::chars_format::general);
       const bool ends = result.ptr != limit ? is_separator(*result.ptr) : end_ == limit && memory_;
       if (result.ec == std::errc{} && ends &&

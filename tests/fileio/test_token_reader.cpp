@@ -1,12 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <bit>
-#include <charconv>
-#include <cmath>
-#include <cstdint>
-#include <random>
 #include <string>
-#include <vector>
 
 #include "core/exceptions.hpp"
 #include "fileio/token_reader.hpp"
@@ -188,49 +182,6 @@ TEST_P(TokenReading, TokensAcrossTheBufferBoundaryReadWhole) {
     sum += token.value;
   }
   EXPECT_EQ(sum, expected_sum);
-}
-
-TEST(TokenReaderNumbers, EveryNumberReadsAsTheGeneralParserReadsIt) {
-  // Random doubles of every size written in the files' forms (13-digit
-  // exponent, shortest, fixed and a few hand-made spellings), each read back
-  // and compared bit for bit with std::from_chars on the same text.
-  std::mt19937_64 bits(20261208);
-  std::string text;
-  std::vector<double> expected;
-  const auto add = [&](const std::string& token) {
-    double value = 0.0;
-    const char* first = token.data() + (token[0] == '-' ? 1 : 0);
-    std::from_chars(first, token.data() + token.size(), value);
-    expected.push_back(token[0] == '-' ? -value : value);
-    text += token + (expected.size() % 7 == 0 ? "\r\n" : " ");
-  };
-  char buffer[64];
-  for (int k = 0; k < 20000; ++k) {
-    double value = std::bit_cast<double>(bits());
-    if (!std::isfinite(value)) continue;
-    if (k % 2 == 0) value = std::ldexp(std::fmod(value, 1.0) + 0.5, static_cast<int>(k % 160) - 80);
-    const auto formats = {std::chars_format::scientific, std::chars_format::general};
-    for (const auto format : formats) {
-      const auto end = format == std::chars_format::scientific
-                           ? std::to_chars(buffer, buffer + 64, value, format, 13).ptr
-                           : std::to_chars(buffer, buffer + 64, value).ptr;
-      add(std::string(buffer, end));
-    }
-  }
-  for (const char* token :
-       {"0", "-0", "5.", ".5", "1e22", "1e23", "9007199254740993", "123456789012345678901",
-        "0.000000000000000000001", "1E+0003", "2.5e-0022", "7e-23", "00000.0001"}) {
-    add(token);
-  }
-  TokenReader reader;
-  reader.open_memory(text, "numbers");
-  for (std::size_t k = 0; k < expected.size(); ++k) {
-    const TokenReader::NumberToken token = reader.next_number();
-    ASSERT_EQ(token.status, Status::kNumber) << k;
-    ASSERT_EQ(std::bit_cast<std::uint64_t>(token.value), std::bit_cast<std::uint64_t>(expected[k]))
-        << token.text;
-  }
-  EXPECT_EQ(reader.next_number().status, Status::kEndOfFile);
 }
 
 TEST(TokenReaderFile, AMissingFileIsFileNotFound) {
