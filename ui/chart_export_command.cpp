@@ -50,6 +50,7 @@ bool wants_chart_export(int argc, char** argv) {
 ChartExportOptions parse_chart_export_arguments(const QStringList& arguments) {
   ChartExportOptions options;
   bool have_series = false;
+  bool dpi_given = false;
   for (qsizetype i = 0; i < arguments.size(); ++i) {
     QString name = arguments[i];
     QString value;
@@ -114,6 +115,7 @@ ChartExportOptions parse_chart_export_arguments(const QStringList& arguments) {
         throw ChartExportUsageError("--dpi must be a whole number from 50 to 1200, not " +
                                     quoted(value));
       options.dpi = dpi;
+      dpi_given = true;
     } else {
       options.title = value;
       options.title_given = true;
@@ -133,6 +135,12 @@ ChartExportOptions parse_chart_export_arguments(const QStringList& arguments) {
     throw ChartExportUsageError("cannot tell the picture's format from " +
                                 quoted(options.image_file) + ": end it in .png, .svg or .pdf");
   }
+  // A PDF fills an A4 page and an SVG has no pixels: a size or resolution
+  // that would not be used is refused rather than ignored.
+  if (suffix == QLatin1String("pdf") && (!options.size.isEmpty() || dpi_given))
+    throw ChartExportUsageError("--size and --dpi do not apply to a PDF, which fills an A4 page");
+  if (suffix == QLatin1String("svg") && dpi_given)
+    throw ChartExportUsageError("--dpi does not apply to an SVG drawing; --size gives its size");
   return options;
 }
 
@@ -207,7 +215,8 @@ const char* chart_export_usage() {
          "(PNG, SVG or PDF by FILE's extension). A PNG has --size pixels (1600x1000 by\n"
          "default) at --dpi dots per inch (200 by default; 50 to 1200), and its text\n"
          "keeps its size on paper; an SVG is --size pixels at 96 dpi (768x480 by\n"
-         "default); a PDF fills an A4 landscape page. LIST names up to ten series, separated\n"
+         "default; --dpi is refused); a PDF fills an A4 landscape page (--size and --dpi\n"
+         "are refused). LIST names up to ten series, separated\n"
          "by commas; --x names the independent variable (Time by default). A series is\n"
          "named by its symbol (LAI, Cf) when exactly one column has that symbol; where\n"
          "several do (Ts, RrmetL, none), by its table, driver:Ts, state:Cf, process:Ts,\n"

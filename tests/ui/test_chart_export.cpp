@@ -141,6 +141,15 @@ class TestChartExport : public QObject {
         base + QStringList{"--series", "LAI", "--title", "", "--lines"});
     QVERIFY(figure.title_given && figure.title.isEmpty() && figure.lines);
     QVERIFY(usage(base + QStringList{"--series", "LAI", "--lines=yes"}).contains("takes no value"));
+    // A size or resolution that the picture would not use is refused.
+    const QStringList pdf = {"--export-chart", "a.pdf",    "--output-file",
+                             "r.out",          "--series", "LAI"};
+    QVERIFY(usage(pdf + QStringList{"--dpi", "600"}).contains("do not apply to a PDF"));
+    QVERIFY(usage(pdf + QStringList{"--size", "800x600"}).contains("do not apply to a PDF"));
+    const QStringList svg = {"--export-chart", "a.svg",    "--output-file",
+                             "r.out",          "--series", "LAI"};
+    QVERIFY(usage(svg + QStringList{"--dpi", "600"}).contains("--dpi does not apply to an SVG"));
+    QVERIFY(usage(svg + QStringList{"--size", "800x600"}).isEmpty());
     QVERIFY(usage({"--export-chart", "a.jpg", "--output-file", "r.out", "--series", "LAI"})
                 .contains(".png, .svg or .pdf"));
   }
