@@ -17,6 +17,7 @@ class QAction;
 class QButtonGroup;
 class QGroupBox;
 class QLabel;
+class QLineEdit;
 class QListWidget;
 class QMenu;
 class QMenuBar;
@@ -81,6 +82,7 @@ class TFmDisplayData : public QDialog {
   OutputChart* ChOutput = nullptr;
   QLabel* LblSeries = nullptr;
   QListWidget* LbxSeries = nullptr;
+  QLineEdit* EdSearchSeries = nullptr;  // narrows LbxSeries to the names holding its text
   QGroupBox* RgValueType = nullptr;
   QPushButton* BtnUpdateChart = nullptr;
   QPushButton* BtnClearSeries = nullptr;
@@ -113,6 +115,7 @@ class TFmDisplayData : public QDialog {
   void build_bottom_panel(QWidget* panel);
   void apply_layout();
   void fill_series_list();
+  void filter_series_list();
   int value_type() const;
   std::optional<QString> ask_file(const QString& title, const QString& suffix,
                                   const QString& filter);
