@@ -54,6 +54,11 @@ void OutputChart::set_title(const QString& title) {
   update();
 }
 
+void OutputChart::set_font_size(double points) {
+  font_points_ = std::clamp(points, 4.0, 36.0);
+  update();
+}
+
 void OutputChart::set_x_title(const QString& title, const QString& unit) {
   x_name_ = title;
   x_unit_ = unit;

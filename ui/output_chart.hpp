@@ -56,6 +56,10 @@ class OutputChart final : public QWidget {
   ~OutputChart() override;
 
   void set_title(const QString& title);
+  // The size of the axes' and the legend's text in points on paper (9 at
+  // first); the title is a third larger.
+  void set_font_size(double points);
+  double font_size() const { return font_points_; }
   QString title() const { return title_; }
   // The independent variable's name; the axis shows it with its unit, if any.
   void set_x_title(const QString& title, const QString& unit = {});
@@ -173,6 +177,7 @@ class OutputChart final : public QWidget {
   QString y_title_;
   std::array<Series, kSeriesCount> series_;
   bool joined_ = true;
+  double font_points_ = 9.0;
   std::array<AxisScale, 2> scales_{};
   std::array<std::optional<std::pair<double, double>>, 2> zoom_;
   QToolButton* reset_button_ = nullptr;

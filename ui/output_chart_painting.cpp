@@ -100,9 +100,11 @@ QPointF OutputChart::Layout::to_position(QPointF point) const {
 OutputChart::Layout OutputChart::layout(QSizeF size) const {
   Layout out;
   out.text_font = font();
-  out.text_font.setPixelSize(12);
+  // Points on paper as pixels of the layout, which is laid out at 96 dpi.
+  const double text_pixels = font_points_ * 96.0 / 72.0;
+  out.text_font.setPixelSize(std::max(1, static_cast<int>(std::lround(text_pixels))));
   out.title_font = out.text_font;
-  out.title_font.setPixelSize(16);
+  out.title_font.setPixelSize(std::max(1, static_cast<int>(std::lround(text_pixels * 4.0 / 3.0))));
   out.title_font.setBold(true);
   const QFontMetricsF text(out.text_font);
   const QFontMetricsF heading(out.title_font);

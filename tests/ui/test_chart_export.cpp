@@ -140,6 +140,11 @@ class TestChartExport : public QObject {
     const ChartExportOptions figure = parse_chart_export_arguments(
         base + QStringList{"--series", "LAI", "--title", "", "--lines"});
     QVERIFY(figure.title_given && figure.title.isEmpty() && figure.lines);
+    QCOMPARE(parse_chart_export_arguments(base + QStringList{"--series", "LAI", "--font-size=11"})
+                 .font_size,
+             11.0);
+    QVERIFY(usage(base + QStringList{"--series", "LAI", "--font-size", "3"})
+                .startsWith("--font-size must be a size in points from 5 to 24"));
     QVERIFY(usage(base + QStringList{"--series", "LAI", "--lines=yes"}).contains("takes no value"));
     // A size or resolution that the picture would not use is refused.
     const QStringList pdf = {"--export-chart", "a.pdf",    "--output-file",

@@ -160,6 +160,18 @@ class TestDisplayChartFigures : public QObject {
     QCOMPARE(chart_.style(0), style_7);
   }
 
+  void ALargerFontLeavesTheTextRoomAndKeepsEveryLabel() {
+    plot({1.0, 2.0, 3.0}, [](Model& m, std::size_t k) { output_value(m, 1) = 1000.0 * k; }, 0, {1});
+    const QRectF at_nine = chart_.plot_frame();
+    const QStringList labels = chart_.tick_labels(ChartAxis::kY);
+    chart_.set_font_size(14.0);
+    const QRectF at_fourteen = chart_.plot_frame();
+    chart_.set_font_size(9.0);
+    // Larger text takes more of the picture from the plot, on both sides.
+    QVERIFY(at_fourteen.left() > at_nine.left() && at_fourteen.bottom() < at_nine.bottom());
+    QVERIFY(!labels.isEmpty());
+  }
+
  private:
   QTemporaryDir dir_;
   OutputTableModel table_;
