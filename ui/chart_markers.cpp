@@ -1,6 +1,7 @@
 #include "ui/chart_markers.hpp"
 
 #include <QImage>
+#include <QPaintDevice>
 #include <QPaintEngine>
 #include <QPainter>
 #include <QPainterPath>
@@ -100,15 +101,19 @@ void draw_markers(QPainter& painter, Marker marker, const std::vector<QPointF>& 
   const QPen ink(colour, 2.0, Qt::SolidLine, Qt::FlatCap);
   painter.setPen(rim);
   painter.setBrush(colour);
-  const QTransform device = painter.deviceTransform();
+  // The painter's own transformation: a widget's painter also moves to the
+  // widget's place in its window, which Qt keeps applying after a reset.
+  const QTransform world = painter.worldTransform();
   const bool stamp = centres.size() > 64 && painter.paintEngine()->type() == QPaintEngine::Raster &&
-                     device.type() <= QTransform::TxScale;
+                     world.type() <= QTransform::TxScale;
   if (!stamp) {
     for (const QPointF& centre : centres) draw_marker(painter, marker, centre, rim, ink);
     painter.setBrush(Qt::NoBrush);
     return;
   }
-  const double scale = device.m11();
+  // The stamp is drawn at the device's pixels (a high-density screen's too).
+  const double ratio = painter.device()->devicePixelRatioF();
+  const double scale = world.m11() * ratio;
   const int half = static_cast<int>(std::ceil((kMarkerRadius * 1.2 + 2.0) * scale));
   QImage sprite(2 * half + 1, 2 * half + 1, QImage::Format_ARGB32_Premultiplied);
   sprite.fill(Qt::transparent);
@@ -121,13 +126,13 @@ void draw_markers(QPainter& painter, Marker marker, const std::vector<QPointF>& 
     on_sprite.setBrush(colour);
     draw_marker(on_sprite, marker, QPointF(0.0, 0.0), rim, ink);
   }
+  sprite.setDevicePixelRatio(ratio);
   painter.save();
   painter.resetTransform();  // the clip stays where it was set
   for (const QPointF& centre : centres) {
-    const QPointF at = device.map(centre);
-    painter.drawImage(QPoint(static_cast<int>(std::floor(at.x())) - half,
-                             static_cast<int>(std::floor(at.y())) - half),
-                      sprite);
+    const QPointF at = world.map(centre) * ratio;
+    painter.drawImage(
+        QPointF((std::floor(at.x()) - half) / ratio, (std::floor(at.y()) - half) / ratio), sprite);
   }
   painter.restore();
   painter.setBrush(Qt::NoBrush);

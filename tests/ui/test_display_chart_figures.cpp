@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QTemporaryDir>
+#include <QWidget>
 #include <QtTest>
 #include <cmath>
 
@@ -71,6 +72,14 @@ class TestDisplayChartFigures : public QObject {
     const QPoint overlap = chart_.widget_position(QPointF(5.01, 5.0)).toPoint();
     const QRgb centre = image.pixel(overlap);
     QVERIFY2(qRed(centre) > 150 && qBlue(centre) < 80, qPrintable(QString::number(centre, 16)));
+    // The same in a window, where the chart sits below and beside other parts.
+    QWidget window;
+    window.resize(1020, 760);
+    chart_.setParent(&window);
+    chart_.move(10, 50);
+    const QImage shown = window.grab().toImage();
+    chart_.setParent(nullptr);
+    QCOMPARE(shown.pixel(overlap + QPoint(10, 50)), centre);
     // No line runs between the corners through the empty middle.
     const QPoint middle = chart_.widget_position(QPointF(2.5, 2.5)).toPoint();
     QVERIFY(white(image.pixel(middle)));
