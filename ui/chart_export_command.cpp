@@ -68,7 +68,7 @@ ChartExportOptions parse_chart_export_arguments(const QStringList& arguments) {
     }
     static const QStringList kValued = {"--export-chart", "--output-file", "--series", "--x",
                                         "--plot-as",      "--size",        "--dpi",    "--title",
-                                        "--font-size"};
+                                        "--font-size",    "--time-axis"};
     if (!kValued.contains(name)) {
       throw ChartExportUsageError("unknown argument " + quoted(arguments[i]) +
                                   " with --export-chart (see vindrel --help)");
@@ -117,6 +117,10 @@ ChartExportOptions parse_chart_export_arguments(const QStringList& arguments) {
                                     quoted(value));
       options.dpi = dpi;
       dpi_given = true;
+    } else if (name == QLatin1String("--time-axis")) {
+      if (value != QLatin1String("days") && value != QLatin1String("years"))
+        throw ChartExportUsageError("--time-axis must be days or years, not " + quoted(value));
+      options.time_in_years = value == QLatin1String("years");
     } else if (name == QLatin1String("--font-size")) {
       bool number = false;
       const double points = value.toDouble(&number);
@@ -175,6 +179,7 @@ void export_chart(const ChartExportOptions& options) {
   chart.set_title(options.title_given ? options.title
                                       : QString::fromStdString(model.ModelInfo.ModelName));
   chart.set_font_size(options.font_size);
+  chart.set_time_in_years(options.time_in_years);
   plot_columns(chart, table, x_column, columns, options.plot_as, options.lines);
   if (options.log_y) chart.set_logarithmic(ChartAxis::kY, true);
 
@@ -220,7 +225,7 @@ const char* chart_export_usage() {
          "usage: vindrel --export-chart FILE --output-file OUTPUT_FILE --series LIST\n"
          "               [--x NAME] [--plot-as actual|relative|change] [--log-y]\n"
          "               [--lines] [--size WIDTHxHEIGHT] [--dpi DPI] [--title TEXT]\n"
-         "               [--font-size POINTS]\n"
+         "               [--font-size POINTS] [--time-axis days|years]\n"
          "Writes the output display's chart of OUTPUT_FILE to FILE without a window\n"
          "(PNG, SVG or PDF by FILE's extension). A PNG has --size pixels (1600x1000 by\n"
          "default) at --dpi dots per inch (200 by default; 50 to 1200), and its text\n"
@@ -237,6 +242,8 @@ const char* chart_export_usage() {
          "are drawn as a scatter of markers, joined only with --lines. --title \"\"\n"
          "draws no title (the model's name by default). --font-size sets the text's size\n"
          "in points on paper (9 by default, 5 to 24; the title a third larger).\n"
+         "--time-axis years labels time in model years of 366 days, each tick on the\n"
+         "first day of its year.\n"
          "--plot-as relative plots y/y0 and change y-y0, y0 being the first record.\n"
          "Exit status 1 for an unknown series or a file that cannot be read or written,\n"
          "2 for a mistake in the command line.\n";

@@ -4,6 +4,7 @@
 //   vindrel --export-chart chart.png --output-file run.out --series LAI,Ps
 //           [--x Time] [--plot-as actual|relative|change] [--log-y] [--lines]
 //           [--size 1600x1000] [--dpi 200] [--title TEXT] [--font-size 9]
+//           [--time-axis days|years]
 //
 // Series are named as the command-line program names output variables: by
 // symbol when exactly one column has it (LAI, Cf), qualified by the table
@@ -30,9 +31,9 @@ struct ChartExportOptions {
   QString x = QStringLiteral("Time");
   PlotAs plot_as = PlotAs::kActual;
   bool log_y = false;
-  bool lines = false;
-  double font_size =
-      9.0;  // points on paper, 5 to 24  // join the points of a scatter against another variable
+  bool lines = false;          // join the points of a scatter against another variable
+  double font_size = 9.0;      // points on paper, 5 to 24
+  bool time_in_years = false;  // --time-axis years: time in model years
   // Pixels of the PNG (1600x1000 when empty) and of the SVG (the PNG's size
   // on paper at 96 dpi when empty, 768x480); the PDF fills an A4 page.
   QSize size;

@@ -66,7 +66,18 @@ void OutputChart::set_x_title(const QString& title, const QString& unit) {
 }
 
 QString OutputChart::axis_title(ChartAxis axis) const {
+  if (axis == ChartAxis::kX && years_in_use())
+    return titled_with_unit(x_name_, QStringLiteral("model years"));
   return axis == ChartAxis::kX ? titled_with_unit(x_name_, chart_unit(x_unit_)) : y_title_;
+}
+
+void OutputChart::set_time_in_years(bool years) {
+  years_ = years;
+  changed();
+}
+
+bool OutputChart::years_in_use() const {
+  return years_ && x_name_ == QLatin1String("Time") && !scales_[0].logarithmic;
 }
 
 void OutputChart::set_y_title(const QString& title) {

@@ -89,6 +89,10 @@ class OutputChart final : public QWidget {
   // drawn at all, or that its values differ only by rounding noise.
   QString legend_text(int index) const;
 
+  // A time axis in days, or in model years with a tick on each year's first day.
+  void set_time_in_years(bool years);
+  bool time_in_years() const { return years_; }
+
   // Points joined by lines (a series over time) or markers alone (a scatter
   // against another variable).
   void set_joined(bool joined);
@@ -162,6 +166,8 @@ class OutputChart final : public QWidget {
   const Series& slot(int index) const { return series_[static_cast<std::size_t>(index)]; }
   bool data_range(ChartAxis which, double& low, double& high, bool positive_only) const;
   Layout layout(QSizeF size) const;
+  // The time axis is in model years: asked for, against time, linear.
+  bool years_in_use() const;
   // The indices drawn of series `index` at `layout`, `detail` columns per pixel.
   std::vector<std::size_t> drawn_of(const Layout& layout, int index, double detail) const;
   void paint(QPainter& painter, QSizeF size, double detail, bool screen) const;
@@ -177,6 +183,7 @@ class OutputChart final : public QWidget {
   QString y_title_;
   std::array<Series, kSeriesCount> series_;
   bool joined_ = true;
+  bool years_ = false;
   double font_points_ = 9.0;
   std::array<AxisScale, 2> scales_{};
   std::array<std::optional<std::pair<double, double>>, 2> zoom_;

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/model_constants.hpp"
 #include "ui/chart_markers.hpp"
 #include "ui/chart_reduction.hpp"
 #include "ui/output_chart_layout.hpp"
@@ -166,7 +167,10 @@ OutputChart::Layout OutputChart::layout(QSizeF size) const {
     const auto [low, high] = out.range[slot(axis)];
     const int wanted = std::clamp(static_cast<int>(length / label_size), 2, 10);
     std::vector<Tick> ticks;
-    if (scale.logarithmic) {
+    const bool years = axis == ChartAxis::kX && years_in_use();
+    if (years) {
+      ticks = model_year_ticks(low, high, kModelYearDays, wanted);
+    } else if (scale.logarithmic) {
       ticks = logarithmic_ticks(low, high, wanted);
     } else if (scale.automatic || zoom_[slot(axis)]) {
       ticks = linear_ticks(low, high, nice_increment(low, high, wanted), 0.0);
@@ -187,6 +191,9 @@ OutputChart::Layout OutputChart::layout(QSizeF size) const {
         labels << QString();
       } else if (scale.logarithmic) {
         labels << QString::fromStdString(logarithmic_label(tick.value, axis == ChartAxis::kX));
+      } else if (years) {
+        labels << QString::fromStdString(
+            independent_label(model_year_of(tick.value, kModelYearDays), 0));
       } else if (axis == ChartAxis::kX) {
         labels << QString::fromStdString(independent_label(tick.value, label_decimals(step)));
       } else {

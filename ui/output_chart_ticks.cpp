@@ -153,6 +153,27 @@ std::vector<Tick> logarithmic_ticks(double low, double high, int most_labels) {
   return linear_ticks(low, high, nice_increment(low, high, 5), 0.0);
 }
 
+std::vector<Tick> model_year_ticks(double low, double high, double year_days, int wanted) {
+  std::vector<Tick> ticks;
+  if (!(high > low) || !std::isfinite(low) || !std::isfinite(high) || !(year_days > 0.0))
+    return ticks;
+  const double first_year = model_year_of(low, year_days);
+  const double last_year = model_year_of(high, year_days);
+  // Every year, or the years that are multiples of a nice number of years.
+  const double every = std::max(1.0, std::round(nice_increment(first_year, last_year, wanted)));
+  for (double year = std::ceil(first_year); year <= last_year + 1e-9; ++year) {
+    const double day = year_days * (year - 1.0) + 1.0;
+    if (day < low - 1e-9 || day > high + 1e-9) continue;
+    if (every > 1.0 && std::fmod(year, every) != 0.0) continue;
+    ticks.push_back({day, true});
+  }
+  return ticks;
+}
+
+double model_year_of(double first_day, double year_days) {
+  return (first_day - 1.0) / year_days + 1.0;
+}
+
 std::string independent_label(double value, int decimals) {
   return with_thousands(fixed_text(value, std::max(0, decimals)));
 }

@@ -33,6 +33,13 @@ std::vector<Tick> linear_ticks(double low, double high, double increment, double
 // than two labels.
 std::vector<Tick> logarithmic_ticks(double low, double high, int most_labels = 10);
 
+// A time axis in model years of `year_days` days: ticks on the first day of
+// every year, or of the years that are multiples of 2, 5, 10... when there
+// would be more than about `wanted` (year k begins at day year_days (k - 1) + 1).
+std::vector<Tick> model_year_ticks(double low, double high, double year_days, int wanted = 8);
+// The model year (1, 2, ...) that begins on day `first_day`.
+double model_year_of(double first_day, double year_days);
+
 // Labels are typeset for print: a true minus sign (U+2212), thousands
 // separated by commas on both axes, and exponents as superscripts ("2×10⁻¹¹");
 // the text is UTF-8.

@@ -143,6 +143,11 @@ class TestChartExport : public QObject {
     QCOMPARE(parse_chart_export_arguments(base + QStringList{"--series", "LAI", "--font-size=11"})
                  .font_size,
              11.0);
+    QVERIFY(
+        parse_chart_export_arguments(base + QStringList{"--series", "LAI", "--time-axis", "years"})
+            .time_in_years);
+    QVERIFY(usage(base + QStringList{"--series", "LAI", "--time-axis", "months"})
+                .startsWith("--time-axis must be days or years"));
     QVERIFY(usage(base + QStringList{"--series", "LAI", "--font-size", "3"})
                 .startsWith("--font-size must be a size in points from 5 to 24"));
     QVERIFY(usage(base + QStringList{"--series", "LAI", "--lines=yes"}).contains("takes no value"));

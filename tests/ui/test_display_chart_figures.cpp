@@ -144,6 +144,12 @@ class TestDisplayChartFigures : public QObject {
     QVERIFY2(x.contains("35,000") && !x.join(' ').contains(".0"), qPrintable(x.join(" | ")));
     const QStringList y = chart_.tick_labels(ChartAxis::kY);
     QVERIFY2(y.contains(QStringLiteral("\u22121,000")), qPrintable(y.join(" | ")));
+    // Time in model years: whole years on the ticks.
+    chart_.set_time_in_years(true);
+    QCOMPARE(chart_.axis_title(ChartAxis::kX), QStringLiteral("Time (model years)"));
+    QVERIFY2(chart_.tick_labels(ChartAxis::kX).contains("100"),
+             qPrintable(chart_.tick_labels(ChartAxis::kX).join(" | ")));
+    chart_.set_time_in_years(false);
     // The table and its files keep the model's unit text.
     QVERIFY(!table_.units().join(' ').contains(QChar(0x207b)));
   }

@@ -89,5 +89,17 @@ TEST(ChartTicks, LinearTicksStartAtTheAnchor) {
   EXPECT_DOUBLE_EQ(linear_ticks(-1.0, 1.0, 0.1, 0.0)[10].value, 0.0);
 }
 
+TEST(ChartTicks, ModelYearsTickOnTheirFirstDay) {
+  // Thirty years of 366 days: every fifth year, on its first day.
+  std::vector<double> days;
+  for (const Tick& t : model_year_ticks(1.0, 10980.0, 366.0, 8)) days.push_back(t.value);
+  EXPECT_EQ(days, (std::vector<double>{1465, 3295, 5125, 6955, 8785, 10615}));
+  EXPECT_EQ(model_year_of(10615.0, 366.0), 30.0);
+  // Three years: each, the first included.
+  days.clear();
+  for (const Tick& t : model_year_ticks(1.0, 1098.0, 366.0, 8)) days.push_back(t.value);
+  EXPECT_EQ(days, (std::vector<double>{1, 367, 733}));
+}
+
 }  // namespace
 }  // namespace vindrel::ui
