@@ -103,6 +103,9 @@ void TFmDisplayData::build_menu(QMenuBar* menu) {
   QMenu* x_axis = MChart->addMenu(QStringLiteral("&X-axis"));
   MIXDefine = named(x_axis->addAction(QStringLiteral("&Define")), "MIXDefine");
   MIXScale = named(x_axis->addAction(QStringLiteral("&Scale")), "MIXScale");
+  // Time in days or in model years (ticks on each year's first day).
+  MIXYears = named(x_axis->addAction(QStringLiteral("Time in Model &Years")), "MIXYears");
+  MIXYears->setCheckable(true);
   QMenu* y_axis = MChart->addMenu(QStringLiteral("&Y-axis"));
   MIYDefine = named(y_axis->addAction(QStringLiteral("&Define")), "MIYDefine");
   MIYScale = named(y_axis->addAction(QStringLiteral("&Scale")), "MIYScale");
@@ -130,6 +133,7 @@ void TFmDisplayData::build_menu(QMenuBar* menu) {
   command(MIYDefine, [this] { define_axis(ChartAxis::kY); });
   command(MIYScale, [this] { scale_axis(ChartAxis::kY); });
   command(MIUpdate, [this] { update_chart(); });
+  connect(MIXYears, &QAction::toggled, ChOutput, &OutputChart::set_time_in_years);
   command(MIPrint, [this] { print_chart(); });
   command(MIExportPng, [this] { export_chart(QStringLiteral("png")); });
   command(MIExportSvg, [this] { export_chart(QStringLiteral("svg")); });

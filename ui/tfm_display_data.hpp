@@ -92,6 +92,7 @@ class TFmDisplayData : public QDialog {
   QAction* MIClose = nullptr;
   QAction* MIXDefine = nullptr;
   QAction* MIXScale = nullptr;
+  QAction* MIXYears = nullptr;
   QAction* MIYDefine = nullptr;
   QAction* MIYScale = nullptr;
   QAction* MIUpdate = nullptr;

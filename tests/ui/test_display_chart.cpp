@@ -298,7 +298,7 @@ class TestDisplayChart : public QObject {
     QCOMPARE(highest, 50.0 + std::sin(20000 * 0.0172));
   }
 
-  void TheSearchBoxNarrowsTheListAndKeepsTheSelection() {
+  void TheSearchBoxNarrowsTheListAndTheMenuShowsYears() {
     ScriptedDialogs dialogs;
     TFmDisplayData window(program_, dialogs);
     window.set_output_file(file_);
@@ -321,6 +321,11 @@ class TestDisplayChart : public QObject {
     QCOMPARE(window.chart().series_title(0), QStringLiteral("Leaf Area Index"));
     window.EdSearchSeries->clear();
     QCOMPARE(shown().size(), all);
+    // The chart's menu puts the time axis in model years and back.
+    window.MIXYears->trigger();
+    QCOMPARE(window.chart().axis_title(ChartAxis::kX), QStringLiteral("Time (model years)"));
+    window.MIXYears->trigger();
+    QCOMPARE(window.chart().axis_title(ChartAxis::kX), QStringLiteral("Time (days)"));
   }
 
   void PrintingWithoutAPrinterOffersAPdfAndExportsWrite() {
