@@ -66,9 +66,9 @@ ChartExportOptions parse_chart_export_arguments(const QStringList& arguments) {
       (name == QLatin1String("--log-y") ? options.log_y : options.lines) = true;
       continue;
     }
-    static const QStringList kValued = {"--export-chart", "--output-file", "--series", "--x",
-                                        "--plot-as",      "--size",        "--dpi",    "--title",
-                                        "--font-size",    "--time-axis"};
+    static const QStringList kValued = {"--export-chart", "--output-file", "--series",  "--x",
+                                        "--plot-as",      "--size",        "--dpi",     "--title",
+                                        "--font-size",    "--time-axis",   "--markers", "--labels"};
     if (!kValued.contains(name)) {
       throw ChartExportUsageError("unknown argument " + quoted(arguments[i]) +
                                   " with --export-chart (see vindrel --help)");
@@ -117,6 +117,13 @@ ChartExportOptions parse_chart_export_arguments(const QStringList& arguments) {
                                     quoted(value));
       options.dpi = dpi;
       dpi_given = true;
+    } else if (name == QLatin1String("--markers")) {
+      if (value != QLatin1String("on") && value != QLatin1String("off"))
+        throw ChartExportUsageError("--markers must be on or off, not " + quoted(value));
+      options.markers = value == QLatin1String("on");
+    } else if (name == QLatin1String("--labels")) {
+      options.labels.clear();
+      for (const QString& part : value.split(QLatin1Char(','))) options.labels << part.trimmed();
     } else if (name == QLatin1String("--time-axis")) {
       if (value != QLatin1String("days") && value != QLatin1String("years"))
         throw ChartExportUsageError("--time-axis must be days or years, not " + quoted(value));
@@ -146,6 +153,11 @@ ChartExportOptions parse_chart_export_arguments(const QStringList& arguments) {
       suffix != QLatin1String("pdf")) {
     throw ChartExportUsageError("cannot tell the picture's format from " +
                                 quoted(options.image_file) + ": end it in .png, .svg or .pdf");
+  }
+  if (!options.labels.isEmpty() && options.labels.size() != options.series.size()) {
+    throw ChartExportUsageError("--labels names " + std::to_string(options.labels.size()) +
+                                " series and --series " + std::to_string(options.series.size()) +
+                                ": give one name for each");
   }
   // A PDF fills an A4 page and an SVG has no pixels: a size or resolution
   // that would not be used is refused rather than ignored.
@@ -182,6 +194,11 @@ void export_chart(const ChartExportOptions& options) {
   chart.set_time_in_years(options.time_in_years);
   plot_columns(chart, table, x_column, columns, options.plot_as, options.lines);
   if (options.log_y) chart.set_logarithmic(ChartAxis::kY, true);
+  chart.set_markers_on_lines(options.markers);
+  for (qsizetype i = 0; i < options.labels.size(); ++i) {
+    if (!options.labels[i].isEmpty())
+      chart.set_series_title(static_cast<int>(i), options.labels[i]);
+  }
 
   const QString suffix = QFileInfo(options.image_file).suffix().toLower();
   const QSize pixels = options.size.isEmpty() ? QSize(1600, 1000) : options.size;
@@ -226,6 +243,7 @@ const char* chart_export_usage() {
          "               [--x NAME] [--plot-as actual|relative|change] [--log-y]\n"
          "               [--lines] [--size WIDTHxHEIGHT] [--dpi DPI] [--title TEXT]\n"
          "               [--font-size POINTS] [--time-axis days|years]\n"
+         "               [--markers on|off] [--labels LIST]\n"
          "Writes the output display's chart of OUTPUT_FILE to FILE without a window\n"
          "(PNG, SVG or PDF by FILE's extension). A PNG has --size pixels (1600x1000 by\n"
          "default) at --dpi dots per inch (200 by default; 50 to 1200), and its text\n"
@@ -243,7 +261,9 @@ const char* chart_export_usage() {
          "draws no title (the model's name by default). --font-size sets the text's size\n"
          "in points on paper (9 by default, 5 to 24; the title a third larger).\n"
          "--time-axis years labels time in model years of 366 days, each tick on the\n"
-         "first day of its year.\n"
+         "first day of its year. --markers off draws lines without markers (a scatter\n"
+         "keeps its markers). --labels gives the legend's names, one for each series in\n"
+         "--series order, separated by commas (an empty one keeps the variable's name).\n"
          "--plot-as relative plots y/y0 and change y-y0, y0 being the first record.\n"
          "Exit status 1 for an unknown series or a file that cannot be read or written,\n"
          "2 for a mistake in the command line.\n";

@@ -4,7 +4,7 @@
 //   vindrel --export-chart chart.png --output-file run.out --series LAI,Ps
 //           [--x Time] [--plot-as actual|relative|change] [--log-y] [--lines]
 //           [--size 1600x1000] [--dpi 200] [--title TEXT] [--font-size 9]
-//           [--time-axis days|years]
+//           [--time-axis days|years] [--markers on|off] [--labels LIST]
 //
 // Series are named as the command-line program names output variables: by
 // symbol when exactly one column has it (LAI, Cf), qualified by the table
@@ -34,6 +34,8 @@ struct ChartExportOptions {
   bool lines = false;          // join the points of a scatter against another variable
   double font_size = 9.0;      // points on paper, 5 to 24
   bool time_in_years = false;  // --time-axis years: time in model years
+  bool markers = true;         // --markers off: lines without markers
+  QStringList labels;          // the series' names in the legend, in order
   // Pixels of the PNG (1600x1000 when empty) and of the SVG (the PNG's size
   // on paper at 96 dpi when empty, 768x480); the PDF fills an A4 page.
   QSize size;

@@ -71,6 +71,16 @@ QString OutputChart::axis_title(ChartAxis axis) const {
   return axis == ChartAxis::kX ? titled_with_unit(x_name_, chart_unit(x_unit_)) : y_title_;
 }
 
+void OutputChart::set_markers_on_lines(bool markers) {
+  markers_on_lines_ = markers;
+  changed();
+}
+
+void OutputChart::set_series_title(int index, const QString& title) {
+  series_[static_cast<std::size_t>(index)].title = title;
+  changed();
+}
+
 void OutputChart::set_time_in_years(bool years) {
   years_ = years;
   changed();

@@ -89,6 +89,11 @@ class OutputChart final : public QWidget {
   // drawn at all, or that its values differ only by rounding noise.
   QString legend_text(int index) const;
 
+  // Markers on joined lines (a scatter always has them).
+  void set_markers_on_lines(bool markers);
+  // Gives series `index` the name that its legend shows.
+  void set_series_title(int index, const QString& title);
+
   // A time axis in days, or in model years with a tick on each year's first day.
   void set_time_in_years(bool years);
   bool time_in_years() const { return years_; }
@@ -184,6 +189,7 @@ class OutputChart final : public QWidget {
   std::array<Series, kSeriesCount> series_;
   bool joined_ = true;
   bool years_ = false;
+  bool markers_on_lines_ = true;
   double font_points_ = 9.0;
   std::array<AxisScale, 2> scales_{};
   std::array<std::optional<std::pair<double, double>>, 2> zoom_;

@@ -339,7 +339,7 @@ void OutputChart::paint(QPainter& painter, QSizeF size, double detail, bool scre
           last_marker = p.x();
         }
       }
-      draw_markers(painter, style.marker, markers, style.colour);
+      if (markers_on_lines_) draw_markers(painter, style.marker, markers, style.colour);
     }
     painter.restore();
 
@@ -396,7 +396,8 @@ void OutputChart::paint(QPainter& painter, QSizeF size, double detail, bool scre
       painter.setPen(QPen(style.colour, kLineWidth));
       painter.drawLine(QPointF(box.left(), y), QPointF(box.left() + 24.0, y));
     }
-    draw_markers(painter, style.marker, {QPointF(box.left() + 12.0, y)}, style.colour);
+    if (!joined_ || markers_on_lines_)
+      draw_markers(painter, style.marker, {QPointF(box.left() + 12.0, y)}, style.colour);
     painter.setPen(ink);
     painter.drawText(box.adjusted(30.0, 0.0, 0.0, 0.0), Qt::AlignLeft | Qt::AlignVCenter,
                      legend_text(i));

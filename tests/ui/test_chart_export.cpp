@@ -146,6 +146,14 @@ class TestChartExport : public QObject {
     QVERIFY(
         parse_chart_export_arguments(base + QStringList{"--series", "LAI", "--time-axis", "years"})
             .time_in_years);
+    const ChartExportOptions named = parse_chart_export_arguments(
+        base + QStringList{"--series", "LAI,Cf", "--labels", "Leaf area, ", "--markers", "off"});
+    QCOMPARE(named.labels, (QStringList{"Leaf area", ""}));
+    QVERIFY(!named.markers);
+    QVERIFY(usage(base + QStringList{"--series", "LAI,Cf", "--labels", "Leaf area"})
+                .startsWith("--labels names 1 series and --series 2"));
+    QVERIFY(usage(base + QStringList{"--series", "LAI", "--markers", "sparse"})
+                .startsWith("--markers must be on or off"));
     QVERIFY(usage(base + QStringList{"--series", "LAI", "--time-axis", "months"})
                 .startsWith("--time-axis must be days or years"));
     QVERIFY(usage(base + QStringList{"--series", "LAI", "--font-size", "3"})
