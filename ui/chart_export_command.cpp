@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -172,7 +173,7 @@ int resolve_output_column(const Model& model, const QString& text) {
   return resolve_output_name(model, text.toStdString()).column;
 }
 
-void export_chart(const ChartExportOptions& options) {
+QStringList export_chart(const ChartExportOptions& options) {
   const Model model = make_model();
   // The names first: a mistake in them is found before a large file is read.
   const int x_column = resolve_output_column(model, options.x);
@@ -202,6 +203,39 @@ void export_chart(const ChartExportOptions& options) {
 
   const QString suffix = QFileInfo(options.image_file).suffix().toLower();
   const QSize pixels = options.size.isEmpty() ? QSize(1600, 1000) : options.size;
+  QStringList warnings;
+  if (options.font_size < 6.0) {
+    warnings << QStringLiteral("text of %1 pt prints below the 6 pt that journals ask for")
+                    .arg(options.font_size);
+  }
+  if (suffix != QLatin1String("pdf")) {
+    // The chart laid out as the picture will be, in pixels of 1/96 inch.
+    const QSize on_paper =
+        suffix == QLatin1String("png")
+            ? QSize(static_cast<int>(std::lround(pixels.width() * 96.0 / options.dpi)),
+                    static_cast<int>(std::lround(pixels.height() * 96.0 / options.dpi)))
+        : options.size.isEmpty() ? QSize(768, 480)
+                                 : options.size;
+    chart.setMinimumSize(1, 1);
+    chart.resize(on_paper);
+    const QRectF frame = chart.plot_frame();
+    const double millimetres = 25.4 / 96.0;
+    if (frame.isEmpty()) {
+      warnings << QStringLiteral(
+          "there is no room for the plot at this size, only for the title and the legend: "
+          "choose a larger --size, fewer series or a smaller --font-size");
+    } else if (frame.width() * millimetres < 25.0 || frame.height() * millimetres < 20.0) {
+      warnings << QStringLiteral(
+                      "the plot is only %1 x %2 mm at this size: choose a larger --size or a "
+                      "smaller --font-size")
+                      .arg(std::lround(frame.width() * millimetres))
+                      .arg(std::lround(frame.height() * millimetres));
+    } else if (chart.tick_labels(ChartAxis::kX).size() < 2) {
+      warnings << QStringLiteral(
+          "the horizontal axis has fewer than two labels at this size: choose a larger --size "
+          "or a smaller --font-size");
+    }
+  }
   if (suffix == QLatin1String("png")) {
     chart.save_png(options.image_file, ImageSize{pixels, options.dpi});
   } else if (suffix == QLatin1String("svg")) {
@@ -210,6 +244,7 @@ void export_chart(const ChartExportOptions& options) {
   } else {
     chart.save_pdf(options.image_file);
   }
+  return warnings;
 }
 
 int chart_export_main(int argc, char** argv) {
@@ -228,7 +263,8 @@ int chart_export_main(int argc, char** argv) {
     // Qt has taken its own options out of the arguments.
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
-    export_chart(parse_chart_export_arguments(arguments));
+    for (const QString& warning : export_chart(parse_chart_export_arguments(arguments)))
+      std::fprintf(stderr, "vindrel: warning: %s\n", qPrintable(warning));
     return 0;
   } catch (const ChartExportUsageError& error) {
     return fail(error.what(), 2);

@@ -63,12 +63,15 @@ int resolve_output_column(const Model& model, const QString& text);
 
 // Reads the output file and writes the chart. Needs a QApplication. Throws
 // std::invalid_argument (series), EInOutError (files) or ChartExportUsageError.
-void export_chart(const ChartExportOptions& options);
+// Returns warnings about a picture that a journal would find too small: text
+// below 6 pt, a plot under 25 x 20 mm, fewer than two labels on the
+// horizontal axis.
+QStringList export_chart(const ChartExportOptions& options);
 
 // The whole command: makes its own QApplication on the offscreen platform
 // (unless a platform was chosen), writes the chart and returns the exit
 // status: 0 written, 1 a series or file problem, 2 a command-line mistake.
-// Messages go to stderr as one line each.
+// Messages and warnings go to stderr as one line each.
 int chart_export_main(int argc, char** argv);
 
 // The command's part of `vindrel --help`.

@@ -173,7 +173,9 @@ OutputChart::Layout OutputChart::layout(QSizeF size) const {
     } else if (scale.logarithmic) {
       ticks = logarithmic_ticks(low, high, wanted);
     } else if (scale.automatic || zoom_[slot(axis)]) {
-      ticks = linear_ticks(low, high, nice_increment(low, high, wanted), 0.0);
+      // At least two labels where a finer increment gives them.
+      for (int more = wanted; ticks.size() < 2 && more <= 4 * wanted; more *= 2)
+        ticks = linear_ticks(low, high, nice_increment(low, high, more), 0.0);
     } else {
       ticks = linear_ticks(low, high, scale.increment, scale.minimum);
     }

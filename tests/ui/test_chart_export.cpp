@@ -218,6 +218,24 @@ class TestChartExport : public QObject {
                                  "\"2000\"\n"));
   }
 
+  void AJournalSizeThatLeavesNoRoomIsWarnedAbout() {
+    // A column-wide picture at 600 dpi with ten series: the legend takes it all.
+    const QString png = dir_.filePath("column.png");
+    Result result = run_vindrel({"--export-chart", png, "--output-file", file_, "--series",
+                                 "driver#1,driver#2,driver#3,driver#4,driver#5,driver#6,driver#7,"
+                                 "driver#8,driver#9,driver#10",
+                                 "--size", "2126x1400", "--dpi", "600"});
+    QVERIFY2(result.status == 0, qPrintable(result.err));
+    QVERIFY2(result.err.contains("vindrel: warning: there is no room for the plot"),
+             qPrintable(result.err));
+    // One series at the same size has its plot, and small text is named.
+    result = run_vindrel({"--export-chart", png, "--output-file", file_, "--series", "LAI",
+                          "--size", "2126x1400", "--dpi", "600", "--font-size", "5"});
+    QCOMPARE(result.status, 0);
+    QCOMPARE(result.err.trimmed(),
+             QString("vindrel: warning: text of 5 pt prints below the 6 pt that journals ask for"));
+  }
+
   void SvgAndPdfFollowTheExtension() {
     const QString svg = dir_.filePath("relative.svg");
     Result result = run_vindrel({"--export-chart", svg, "--output-file", file_, "--series", "Cf",
