@@ -94,8 +94,12 @@ double nice_increment(double low, double high, int ticks) {
 
 int label_decimals(double increment) {
   if (!std::isfinite(increment) || increment <= 0.0) return 1;
-  const int decimals = static_cast<int>(std::ceil(-std::log10(increment) - 1e-9));
-  return std::clamp(decimals, 0, 5);
+  // The fewest decimals that write the increment (0.25 needs two, 0.5 one).
+  for (int decimals = 0; decimals < 5; ++decimals) {
+    const double scaled = increment * std::pow(10.0, decimals);
+    if (std::abs(scaled - std::round(scaled)) <= 1e-6 * scaled) return decimals;
+  }
+  return 5;
 }
 
 std::vector<Tick> linear_ticks(double low, double high, double increment, double anchor, int most) {

@@ -16,7 +16,7 @@ struct Tick {
 // A "nice" tick interval (1, 2 or 5 times a power of ten) giving about
 // `ticks` intervals over low..high.
 double nice_increment(double low, double high, int ticks = 8);
-// The decimals a label needs to tell ticks `increment` apart, 0 to 5.
+// The decimals that write ticks `increment` apart, 0 to 5 (0.25 needs two).
 int label_decimals(double increment);
 
 // The ticks of a linear axis over low..high: `anchor` + k * increment. An

@@ -45,6 +45,9 @@ TEST(ChartTicks, TinyRangesKeepTheirDigitsAndNoiseIsNamed) {
   EXPECT_EQ(labels.front(), "0");
   EXPECT_EQ(labels[1], "0.5\u00d710\u207b\u00b9\u00b9");  // 5e-12 under the axis's 10^-11
   EXPECT_EQ(std::set<std::string>(labels.begin(), labels.end()).size(), labels.size());
+  // A typed increment of 0.25 keeps its second decimal.
+  EXPECT_EQ(dependent_labels({0.25, 0.5, 0.75}, 0.25),
+            (std::vector<std::string>{"0.25", "0.5", "0.75"}));
   // Ticks a hundred-thousandth apart still read in the axis's own format.
   EXPECT_EQ(dependent_labels({0.00001, 0.00002}, 0.00001),
             (std::vector<std::string>{"0.00001", "0.00002"}));
