@@ -6,6 +6,7 @@
 #include <QList>
 #include <QPointF>
 #include <QString>
+#include <map>
 #include <vector>
 
 namespace vindrel::ui {
@@ -30,10 +31,37 @@ QString titled_with_unit(const QString& name, const QString& unit);
 // plotted.
 QString dependent_axis_title(const OutputTableModel& table, const QList<int>& columns, PlotAs how);
 
+// A unit as a chart prints it: exponents raised ("g C m-2 day-1" becomes
+// "g C m⁻² day⁻¹", "m2 leaf" "m² leaf") and "oC" as "°C". Files keep the
+// model's own text.
+QString chart_unit(const QString& unit);
+
+// Why a series cannot be drawn as y/y0, or empty when it can.
+QString relative_note(const std::vector<QPointF>& points, double y0);
+
+// Which of the chart's ten styles (colour and point style) each output column
+// has: a variable keeps its style in every chart drawn with the same
+// assignment (the window keeps one for the session). A variable new to it
+// takes the first style that no other series of the chart has and, while
+// there is one, that no variable seen before has; new variables are placed
+// in the order of the output file, so that a chart of the same variables
+// looks the same in the window and from the command line.
+class SeriesStyles {
+ public:
+  // The styles for `columns`, in their order, all different.
+  std::vector<int> assign(const QList<int>& columns);
+
+ private:
+  std::map<int, int> styles_;  // output column -> style
+};
+
 // The chart of `columns` against `x_column`, as the window and the command
 // line draw it: the axis titles, one series per column (in order, at most
-// ten), and the axes rescaled.
+// ten), and the axes rescaled. Against time the points are joined by lines;
+// against another variable they are a scatter of markers unless `join` asks
+// for lines.
 void plot_columns(OutputChart& chart, const OutputTableModel& table, int x_column,
-                  const QList<int>& columns, PlotAs how);
+                  const QList<int>& columns, PlotAs how, bool join = false,
+                  SeriesStyles* styles = nullptr);
 
 }  // namespace vindrel::ui

@@ -134,4 +134,59 @@ std::vector<std::size_t> drawn_indices(const Points& points, const DrawnColumns&
   return drawn;
 }
 
+// The shown X and Y ranges spread over a grid of `columns` by `rows` pixel
+// cells, for points drawn as markers without a line.
+struct DrawnCells {
+  DrawnColumns x;
+  double y_minimum = 0.0;
+  double y_maximum = 1.0;
+  double rows = 100.0;
+};
+
+// The indices of the points to draw as markers, in order: of the points that
+// fall in one pixel cell only the last is kept, since it is the one painted
+// over the others; points outside the shown ranges (beyond a margin of a few
+// cells, where a marker still reaches into the plot) are left out. A scatter
+// of a century of daily values against a driver so draws at most one marker
+// per pixel, however dense its cloud.
+template <class Points>
+std::vector<std::size_t> scattered_indices(const Points& points, const DrawnCells& cells,
+                                           double margin = 4.0) {
+  std::vector<std::size_t> drawn;
+  const DrawnColumns& axes = cells.x;
+  const bool x_log = axes.x_logarithmic;
+  const bool y_log = axes.y_logarithmic;
+  if (!(axes.maximum > axes.minimum) || !(cells.y_maximum > cells.y_minimum) ||
+      (x_log && !(axes.minimum > 0.0)) || (y_log && !(cells.y_minimum > 0.0))) {
+    return drawn;
+  }
+  const auto fraction = [](double v, double low, double high, bool logarithmic) {
+    if (logarithmic) return (std::log(v) - std::log(low)) / (std::log(high) - std::log(low));
+    return (v - low) / (high - low);
+  };
+  const double width = axes.columns < 1.0 ? 1.0 : std::floor(axes.columns);
+  const double height = cells.rows < 1.0 ? 1.0 : std::floor(cells.rows);
+  const auto across = static_cast<std::size_t>(width + 2.0 * margin) + 1;
+  const auto down = static_cast<std::size_t>(height + 2.0 * margin) + 1;
+  std::vector<bool> taken(across * down, false);
+  for (std::size_t k = points.size(); k-- > 0;) {
+    const double x = points[k].x();
+    const double y = points[k].y();
+    if (!drawable_point(x, y, axes)) continue;
+    const double column =
+        std::floor(fraction(x, axes.minimum, axes.maximum, x_log) * width) + margin;
+    const double row =
+        std::floor(fraction(y, cells.y_minimum, cells.y_maximum, y_log) * height) + margin;
+    if (!(column >= 0.0 && row >= 0.0 && column < static_cast<double>(across) &&
+          row < static_cast<double>(down)))
+      continue;
+    const std::size_t cell =
+        static_cast<std::size_t>(row) * across + static_cast<std::size_t>(column);
+    if (taken[cell]) continue;
+    taken[cell] = true;
+    drawn.push_back(k);
+  }
+  return {drawn.rbegin(), drawn.rend()};
+}
+
 }  // namespace vindrel::ui

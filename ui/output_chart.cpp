@@ -1,20 +1,13 @@
 #include "ui/output_chart.hpp"
 
-#include <QFileInfo>
-#include <QImage>
 #include <QMouseEvent>
-#include <QPageSize>
 #include <QPainter>
-#include <QPdfWriter>
-#include <QRegularExpression>
-#include <QSvgGenerator>
 #include <QToolButton>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
-#include "core/exceptions.hpp"
 #include "ui/chart_plot.hpp"
 #include "ui/chart_reduction.hpp"
 #include "ui/output_chart_layout.hpp"
@@ -25,28 +18,11 @@ namespace {
 
 bool finite(const QPointF& p) { return std::isfinite(p.x()) && std::isfinite(p.y()); }
 
-constexpr double kScreenDpi = 96.0;
 constexpr double kHoverReach = 16.0;  // pixels from the mouse to a point that it shows
 
 QString number_text(double value) { return printf_g_text(value, 6); }
 
 }  // namespace
-
-std::optional<ImageSize> parse_image_size(const QString& text, int default_dpi) {
-  static const QRegularExpression pattern(QStringLiteral(
-      R"(^\s*(\d+)\s*[xX\x{00d7}]\s*(\d+)\s*(?:(?:at|@|,)?\s*(\d+)\s*(?:dpi)?)?\s*$)"));
-  const QRegularExpressionMatch match = pattern.match(text);
-  if (!match.hasMatch()) return std::nullopt;
-  ImageSize size;
-  size.pixels = QSize(match.captured(1).toInt(), match.captured(2).toInt());
-  size.dpi = match.captured(3).isEmpty() ? default_dpi : match.captured(3).toInt();
-  const auto in = [](int v, int low, int high) { return v >= low && v <= high; };
-  if (!in(size.pixels.width(), 100, 10000) || !in(size.pixels.height(), 100, 10000) ||
-      !in(size.dpi, 50, 1200)) {
-    return std::nullopt;
-  }
-  return size;
-}
 
 OutputChart::OutputChart(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("ChOutput"));
@@ -78,6 +54,11 @@ void OutputChart::set_title(const QString& title) {
   update();
 }
 
+void OutputChart::set_font_size(double points) {
+  font_points_ = std::clamp(points, 4.0, 36.0);
+  update();
+}
+
 void OutputChart::set_x_title(const QString& title, const QString& unit) {
   x_name_ = title;
   x_unit_ = unit;
@@ -85,7 +66,28 @@ void OutputChart::set_x_title(const QString& title, const QString& unit) {
 }
 
 QString OutputChart::axis_title(ChartAxis axis) const {
-  return axis == ChartAxis::kX ? titled_with_unit(x_name_, x_unit_) : y_title_;
+  if (axis == ChartAxis::kX && years_in_use())
+    return titled_with_unit(x_name_, QStringLiteral("model years"));
+  return axis == ChartAxis::kX ? titled_with_unit(x_name_, chart_unit(x_unit_)) : y_title_;
+}
+
+void OutputChart::set_markers_on_lines(bool markers) {
+  markers_on_lines_ = markers;
+  changed();
+}
+
+void OutputChart::set_series_title(int index, const QString& title) {
+  series_[static_cast<std::size_t>(index)].title = title;
+  changed();
+}
+
+void OutputChart::set_time_in_years(bool years) {
+  years_ = years;
+  changed();
+}
+
+bool OutputChart::years_in_use() const {
+  return years_ && x_name_ == QLatin1String("Time") && !scales_[0].logarithmic;
 }
 
 void OutputChart::set_y_title(const QString& title) {
@@ -99,12 +101,24 @@ void OutputChart::clear_series() {
 }
 
 void OutputChart::set_series(int index, const QString& title, std::vector<QPointF> points,
-                             const QString& unit) {
+                             const QString& unit, const QString& note) {
   Series& series = series_[static_cast<std::size_t>(index)];
   series.title = title;
   series.unit = unit.trimmed();
+  series.note = note;
+  series.style = index;
   series.points = std::move(points);
   series.visible = true;
+  changed();
+}
+
+void OutputChart::set_style(int index, int style) {
+  series_[static_cast<std::size_t>(index)].style = std::clamp(style, 0, kSeriesCount - 1);
+  changed();
+}
+
+void OutputChart::set_joined(bool joined) {
+  joined_ = joined;
   changed();
 }
 
@@ -119,7 +133,8 @@ QString OutputChart::legend_text(int index) const {
   // Units in the legend when the dependent axis holds several.
   bool mixed = false;
   for (const Series& other : series_) mixed |= other.visible && other.unit != series.unit;
-  if (mixed && !series.unit.isEmpty()) text += QStringLiteral(" [") + series.unit + ']';
+  if (mixed && !series.unit.isEmpty()) text += QStringLiteral(" [") + chart_unit(series.unit) + ']';
+  if (!series.note.isEmpty()) return text + QStringLiteral(" (") + series.note + ')';
   DrawnColumns axes;
   axes.x_logarithmic = scales_[0].logarithmic;
   axes.y_logarithmic = scales_[1].logarithmic;
@@ -127,12 +142,24 @@ QString OutputChart::legend_text(int index) const {
     const std::size_t hidden = points_below_logarithmic_axis(series.points, axes);
     if (hidden > 0) {
       text += QStringLiteral(" (%1 of %2 points at or below 0 not drawn)")
-                  .arg(QString::fromStdString(independent_label(static_cast<double>(hidden), 0))
-                           .chopped(2))
+                  .arg(QString::fromStdString(independent_label(static_cast<double>(hidden), 0)))
                   .arg(QString::fromStdString(
-                           independent_label(static_cast<double>(series.points.size()), 0))
-                           .chopped(2));
+                      independent_label(static_cast<double>(series.points.size()), 0)));
     }
+  }
+  // Values that differ only in their last digits are drawn flat: the legend
+  // says over which range they vary.
+  double low = std::numeric_limits<double>::infinity();
+  double high = -low;
+  for (const QPointF& p : series.points) {
+    if (!std::isfinite(p.y())) continue;
+    low = std::min(low, p.y());
+    high = std::max(high, p.y());
+  }
+  if (high > low && rounding_noise(low, high)) {
+    const std::vector<std::string> ends = dependent_labels({low, high}, (high - low) / 10.0);
+    text += QStringLiteral(" (varies only by rounding noise, %1 to %2)")
+                .arg(QString::fromStdString(ends[0]), QString::fromStdString(ends[1]));
   }
   return text;
 }
@@ -163,6 +190,12 @@ void OutputChart::rescale_axis(ChartAxis which) {
   double low = 0.0;
   double high = 0.0;
   if (data_range(which, low, high, scale.logarithmic)) {
+    // Values that differ by rounding alone are not stretched over the plot:
+    // the axis treats them as the one value they stand for.
+    if (which == ChartAxis::kY && !scale.logarithmic && rounding_noise(low, high)) {
+      const double middle = low / 2.0 + high / 2.0;
+      low = high = rounding_noise(-std::abs(middle), std::abs(middle)) ? 0.0 : middle;
+    }
     if (which == ChartAxis::kY && low > 0.0 && !scale.logarithmic) low = 0.0;
   } else {
     low = scale.logarithmic ? 1.0 : 0.0;
@@ -250,15 +283,24 @@ QPointF OutputChart::widget_position(QPointF point) const {
   return layout(QSizeF(size())).to_position(point);
 }
 
+std::vector<std::size_t> OutputChart::drawn_of(const Layout& at, int index, double detail) const {
+  const Series& series = slot(index);
+  if (!series.visible || !at.plot) return {};
+  DrawnColumns columns{at.range[0].first, at.range[0].second, at.data.width() * detail,
+                       at.logarithmic[0], at.logarithmic[1]};
+  if (joined_) return drawn_indices(series.points, columns);
+  // Markers are a few pixels wide: one per pixel of the chart's layout is
+  // as many as any target can tell apart, at any resolution.
+  columns.columns = at.data.width();
+  const DrawnCells cells{columns, at.range[1].first, at.range[1].second, at.data.height()};
+  return scattered_indices(series.points, cells, 8.0);
+}
+
 std::vector<QPointF> OutputChart::drawn_points(int index) const {
   const Layout at = layout(QSizeF(size()));
-  DrawnColumns columns{at.range[0].first, at.range[0].second, at.data.width(), at.logarithmic[0],
-                       at.logarithmic[1]};
   std::vector<QPointF> drawn;
-  const Series& series = slot(index);
-  if (!series.visible || !at.plot) return drawn;
-  for (const std::size_t k : drawn_indices(series.points, columns)) {
-    if (k != kLineBreak) drawn.push_back(series.points[k]);
+  for (const std::size_t k : drawn_of(at, index, 1.0)) {
+    if (k != kLineBreak) drawn.push_back(slot(index).points[k]);
   }
   return drawn;
 }
@@ -390,13 +432,11 @@ void OutputChart::update_hover(QPointF position) {
   QString text;
   QPointF nearest;
   if (at.plot && at.frame.contains(position)) {
-    DrawnColumns columns{at.range[0].first, at.range[0].second, at.data.width(), at.logarithmic[0],
-                         at.logarithmic[1]};
     double best = kHoverReach * kHoverReach;
     for (int i = 0; i < kSeriesCount; ++i) {
       const Series& series = slot(i);
       if (!series.visible) continue;
-      for (const std::size_t k : drawn_indices(series.points, columns)) {
+      for (const std::size_t k : drawn_of(at, i, 1.0)) {
         if (k == kLineBreak) continue;
         const QPointF p = at.to_position(series.points[k]);
         const QPointF d = p - position;
@@ -406,11 +446,13 @@ void OutputChart::update_hover(QPointF position) {
         nearest = p;
         const QPointF& point = series.points[k];
         const QString x = x_name_ == QLatin1String("Time")
-                              ? QString::fromStdString(independent_label(point.x()))
+                              ? QString::fromStdString(independent_label(
+                                    point.x(), point.x() == std::floor(point.x()) ? 0 : 1))
                               : number_text(point.x());
         text = series.title + '\n' + x_name_ + QStringLiteral(": ") + x +
-               (x_unit_.isEmpty() ? QString() : ' ' + x_unit_) + '\n' + number_text(point.y()) +
-               (series.unit.isEmpty() ? QString() : ' ' + series.unit);
+               (x_unit_.isEmpty() ? QString() : ' ' + chart_unit(x_unit_)) + '\n' +
+               number_text(point.y()) +
+               (series.unit.isEmpty() ? QString() : ' ' + chart_unit(series.unit));
       }
     }
   }
@@ -419,68 +461,6 @@ void OutputChart::update_hover(QPointF position) {
     hover_point_ = nearest;
     update();
   }
-}
-
-void OutputChart::render_chart(QPainter& painter, const QRectF& target, double scale,
-                               double detail) const {
-  painter.save();
-  painter.translate(target.topLeft());
-  painter.scale(scale, scale);
-  paint(painter, target.size() / scale, detail * scale, false);
-  painter.restore();
-}
-
-void OutputChart::save_png(const QString& file_name, const ImageSize& size) const {
-  QImage image(size.pixels, QImage::Format_RGB32);
-  const int dots_per_metre = static_cast<int>(std::lround(size.dpi / 0.0254));
-  image.setDotsPerMeterX(dots_per_metre);
-  image.setDotsPerMeterY(dots_per_metre);
-  {
-    QPainter painter(&image);
-    render_chart(painter, QRectF(QPointF(0, 0), size.pixels), size.dpi / kScreenDpi);
-  }
-  if (!image.save(file_name, "PNG")) {
-    throw EInOutError("Could not write the image file", file_name.toStdString());
-  }
-}
-
-void OutputChart::save_svg(const QString& file_name, QSize size) const {
-  if (size.isEmpty()) size = this->size();
-  QSvgGenerator generator;
-  generator.setFileName(file_name);
-  generator.setSize(size);
-  generator.setViewBox(QRect(QPoint(0, 0), size));
-  // At 96 dpi the drawing's size in millimetres is its size in CSS pixels.
-  generator.setResolution(96);
-  generator.setTitle(title_);
-  {
-    QPainter painter;
-    if (!painter.begin(&generator)) {
-      throw EInOutError("Could not write the image file", file_name.toStdString());
-    }
-    // Two columns per pixel: zooming into the drawing shows more detail.
-    render_chart(painter, QRectF(QPointF(0, 0), size), 1.0, 2.0);
-  }
-  if (!QFileInfo(file_name).isFile()) {
-    throw EInOutError("Could not write the image file", file_name.toStdString());
-  }
-}
-
-void OutputChart::save_pdf(const QString& file_name) const {
-  QPdfWriter writer(file_name);
-  writer.setPageSize(QPageSize(QPageSize::A4));
-  writer.setPageOrientation(QPageLayout::Landscape);
-  writer.setPageMargins(QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter);
-  writer.setTitle(title_);
-  writer.setCreator(QStringLiteral("Vindrel"));
-  QPainter painter;
-  if (!painter.begin(&writer)) {
-    throw EInOutError("Could not write the PDF file", file_name.toStdString());
-  }
-  // The chart fills the page inside its margins, laid out at the page's size.
-  const QRectF page(QPointF(0, 0), QSizeF(writer.width(), writer.height()));
-  render_chart(painter, page, writer.resolution() / kScreenDpi,
-               2.0 * kScreenDpi / writer.resolution());
 }
 
 }  // namespace vindrel::ui

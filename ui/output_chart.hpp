@@ -56,6 +56,10 @@ class OutputChart final : public QWidget {
   ~OutputChart() override;
 
   void set_title(const QString& title);
+  // The size of the axes' and the legend's text in points on paper (9 at
+  // first); the title is a third larger.
+  void set_font_size(double points);
+  double font_size() const { return font_points_; }
   QString title() const { return title_; }
   // The independent variable's name; the axis shows it with its unit, if any.
   void set_x_title(const QString& title, const QString& unit = {});
@@ -70,15 +74,34 @@ class OutputChart final : public QWidget {
   void clear_series();
   // Gives series `index` (0-based) its title, unit and points and shows it.
   // Points that the axes cannot show are kept but not drawn.
+  // `note` says in the legend why the series cannot be drawn, if it cannot.
   void set_series(int index, const QString& title, std::vector<QPointF> points,
-                  const QString& unit = {});
+                  const QString& unit = {}, const QString& note = {});
+  // Series `index` drawn in style `style` (colour and point style, 0 to 9).
+  void set_style(int index, int style);
+  int style(int index) const { return slot(index).style; }
   int visible_series() const;
   bool series_visible(int index) const { return slot(index).visible; }
   QString series_title(int index) const { return slot(index).title; }
   const std::vector<QPointF>& series_points(int index) const { return slot(index).points; }
-  // The series' entry in the legend, with its unit when the units differ and
-  // the count of points a logarithmic axis cannot show.
+  // The series' entry in the legend, with its unit when the units differ,
+  // the count of points a logarithmic axis cannot show, why it cannot be
+  // drawn at all, or that its values differ only by rounding noise.
   QString legend_text(int index) const;
+
+  // Markers on joined lines (a scatter always has them).
+  void set_markers_on_lines(bool markers);
+  // Gives series `index` the name that its legend shows.
+  void set_series_title(int index, const QString& title);
+
+  // A time axis in days, or in model years with a tick on each year's first day.
+  void set_time_in_years(bool years);
+  bool time_in_years() const { return years_; }
+
+  // Points joined by lines (a series over time) or markers alone (a scatter
+  // against another variable).
+  void set_joined(bool joined);
+  bool joined() const { return joined_; }
 
   // The dependent axis from the plotted values: minimum the smallest value, or
   // 0 when that is above 0 (the smallest positive value on a logarithmic
@@ -106,7 +129,8 @@ class OutputChart final : public QWidget {
   QStringList y_title_lines() const;
   QRectF plot_frame() const;
   QPointF widget_position(QPointF point) const;
-  // The points drawn for series `index` at the widget's size, breaks left out.
+  // The points drawn for series `index` at the widget's size, breaks left out
+  // (a scatter: the points that get a marker).
   std::vector<QPointF> drawn_points(int index) const;
 
   // Draws the chart into `target` on `painter`; `scale` is the target's units
@@ -135,6 +159,8 @@ class OutputChart final : public QWidget {
   struct Series {
     QString title;
     QString unit;
+    QString note;
+    int style = 0;
     std::vector<QPointF> points;
     bool visible = false;
   };
@@ -145,6 +171,10 @@ class OutputChart final : public QWidget {
   const Series& slot(int index) const { return series_[static_cast<std::size_t>(index)]; }
   bool data_range(ChartAxis which, double& low, double& high, bool positive_only) const;
   Layout layout(QSizeF size) const;
+  // The time axis is in model years: asked for, against time, linear.
+  bool years_in_use() const;
+  // The indices drawn of series `index` at `layout`, `detail` columns per pixel.
+  std::vector<std::size_t> drawn_of(const Layout& layout, int index, double detail) const;
   void paint(QPainter& painter, QSizeF size, double detail, bool screen) const;
   // Data coordinates of a widget position, and back, at the widget's layout.
   QPointF to_data(const Layout& layout, QPointF position) const;
@@ -157,6 +187,10 @@ class OutputChart final : public QWidget {
   QString x_unit_;
   QString y_title_;
   std::array<Series, kSeriesCount> series_;
+  bool joined_ = true;
+  bool years_ = false;
+  bool markers_on_lines_ = true;
+  double font_points_ = 9.0;
   std::array<AxisScale, 2> scales_{};
   std::array<std::optional<std::pair<double, double>>, 2> zoom_;
   QToolButton* reset_button_ = nullptr;

@@ -1,101 +1,27 @@
 // The output display's chart laid out at one size and painted: the same
 // routine serves the window, the picture files and the printer.
 #include <QFontMetricsF>
+#include <QImage>
 #include <QPaintEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <algorithm>
 #include <cmath>
 
+#include "core/model_constants.hpp"
+#include "ui/chart_markers.hpp"
 #include "ui/chart_reduction.hpp"
 #include "ui/output_chart_layout.hpp"
 
 namespace vindrel::ui {
 namespace {
 
-enum class Marker { kRectangle, kCircle, kTriangle, kCross, kDownTriangle, kDiamond };
-
-struct SeriesStyle {
-  Marker marker;
-  QColor colour;
-};
-
-// The ten series' point styles, and colours that readers with the common
-// forms of colour blindness tell apart, that stay apart when printed, and
-// that differ most where two series share a point style (1 and 9, 2 and 7,
-// 3 and 6, 5 and 10). Series 1, 2 and 4 keep red, green and blue.
-const std::array<SeriesStyle, OutputChart::kSeriesCount> kStyles = {{
-    {Marker::kRectangle, QColor(213, 94, 0)},       // vermilion
-    {Marker::kCircle, QColor(0, 158, 115)},         // bluish green
-    {Marker::kTriangle, QColor(230, 159, 0)},       // orange
-    {Marker::kCross, QColor(0, 114, 178)},          // blue
-    {Marker::kDownTriangle, QColor(0, 0, 0)},       // black
-    {Marker::kTriangle, QColor(120, 120, 120)},     // grey
-    {Marker::kCircle, QColor(136, 34, 85)},         // wine
-    {Marker::kDiamond, QColor(153, 153, 51)},       // olive
-    {Marker::kRectangle, QColor(86, 180, 233)},     // sky blue
-    {Marker::kDownTriangle, QColor(170, 68, 153)},  // purple
-}};
-
 constexpr double kMargin = 10.0;         // around the whole chart
 constexpr double kPadding = 8.0;         // between the frame and the data
 constexpr double kTickLength = 4.0;      // outside the frame
-constexpr double kMarkerRadius = 3.8;  // half a marker's width, its white rim included
 constexpr double kMarkerSpacing = 16.0;  // least distance of markers along a dense line
 constexpr double kLineWidth = 1.25;
 constexpr qsizetype kRasterPiece = 16;  // points of a line stroked at once into an image
-
-// A marker centred on p, added to the series' one path.
-void add_marker(QPainterPath& path, Marker marker, QPointF p, double r) {
-  switch (marker) {
-    case Marker::kRectangle:
-      path.addRect(QRectF(p.x() - r * 0.9, p.y() - r * 0.9, r * 1.8, r * 1.8));
-      break;
-    case Marker::kCircle:
-      path.addEllipse(p, r, r);
-      break;
-    case Marker::kTriangle:
-      path.moveTo(p.x(), p.y() - r * 1.1);
-      path.lineTo(p.x() + r, p.y() + r * 0.8);
-      path.lineTo(p.x() - r, p.y() + r * 0.8);
-      path.closeSubpath();
-      break;
-    case Marker::kDownTriangle:
-      path.moveTo(p.x() - r, p.y() - r * 0.8);
-      path.lineTo(p.x() + r, p.y() - r * 0.8);
-      path.lineTo(p.x(), p.y() + r * 1.1);
-      path.closeSubpath();
-      break;
-    case Marker::kDiamond:
-      path.moveTo(p.x(), p.y() - r * 1.2);
-      path.lineTo(p.x() + r * 1.2, p.y());
-      path.lineTo(p.x(), p.y() + r * 1.2);
-      path.lineTo(p.x() - r * 1.2, p.y());
-      path.closeSubpath();
-      break;
-    case Marker::kCross:
-      path.moveTo(p.x() - r * 1.2, p.y());
-      path.lineTo(p.x() + r * 1.2, p.y());
-      path.moveTo(p.x(), p.y() - r * 1.2);
-      path.lineTo(p.x(), p.y() + r * 1.2);
-      break;
-  }
-}
-
-// Markers with a white rim, so that they stand out from a dense line of
-// their own colour.
-void draw_markers(QPainter& painter, const QPainterPath& path, const SeriesStyle& style) {
-  if (path.isEmpty()) return;
-  if (style.marker == Marker::kCross) {
-    painter.strokePath(path, QPen(Qt::white, 3.6, Qt::SolidLine, Qt::FlatCap));
-    painter.strokePath(path, QPen(style.colour, 2.0, Qt::SolidLine, Qt::FlatCap));
-  } else {
-    painter.setPen(QPen(Qt::white, 0.9));
-    painter.setBrush(style.colour);
-    painter.drawPath(path);
-    painter.setBrush(Qt::NoBrush);
-  }
-}
 
 // The dependent axis's title in lines no longer than `room`, broken between
 // its units ("; ") and, only where one unit is longer than a line, at spaces,
@@ -175,9 +101,11 @@ QPointF OutputChart::Layout::to_position(QPointF point) const {
 OutputChart::Layout OutputChart::layout(QSizeF size) const {
   Layout out;
   out.text_font = font();
-  out.text_font.setPixelSize(12);
+  // Points on paper as pixels of the layout, which is laid out at 96 dpi.
+  const double text_pixels = font_points_ * 96.0 / 72.0;
+  out.text_font.setPixelSize(std::max(1, static_cast<int>(std::lround(text_pixels))));
   out.title_font = out.text_font;
-  out.title_font.setPixelSize(16);
+  out.title_font.setPixelSize(std::max(1, static_cast<int>(std::lround(text_pixels * 4.0 / 3.0))));
   out.title_font.setBold(true);
   const QFontMetricsF text(out.text_font);
   const QFontMetricsF heading(out.title_font);
@@ -239,27 +167,39 @@ OutputChart::Layout OutputChart::layout(QSizeF size) const {
     const auto [low, high] = out.range[slot(axis)];
     const int wanted = std::clamp(static_cast<int>(length / label_size), 2, 10);
     std::vector<Tick> ticks;
-    if (scale.logarithmic) {
+    const bool years = axis == ChartAxis::kX && years_in_use();
+    if (years) {
+      ticks = model_year_ticks(low, high, kModelYearDays, wanted);
+    } else if (scale.logarithmic) {
       ticks = logarithmic_ticks(low, high, wanted);
     } else if (scale.automatic || zoom_[slot(axis)]) {
-      ticks = linear_ticks(low, high, nice_increment(low, high, wanted), 0.0);
+      // At least two labels where a finer increment gives them.
+      for (int more = wanted; ticks.size() < 2 && more <= 4 * wanted; more *= 2)
+        ticks = linear_ticks(low, high, nice_increment(low, high, more), 0.0);
     } else {
       ticks = linear_ticks(low, high, scale.increment, scale.minimum);
     }
-    int decimals = 1;
-    if (axis == ChartAxis::kX && !scale.logarithmic && ticks.size() > 1) {
-      decimals = std::max(1, label_decimals(ticks[1].value - ticks[0].value));
-    }
+    // Whole days need no decimals; finer ticks the decimals that tell them apart.
+    const double step = ticks.size() > 1 ? ticks[1].value - ticks[0].value : high - low;
+    std::vector<double> values;
+    for (const Tick& tick : ticks) values.push_back(tick.value);
+    const std::vector<std::string> linear = axis == ChartAxis::kY && !scale.logarithmic
+                                                ? dependent_labels(values, step)
+                                                : std::vector<std::string>{};
     QStringList labels;
-    for (const Tick& tick : ticks) {
+    for (std::size_t k = 0; k < ticks.size(); ++k) {
+      const Tick& tick = ticks[k];
       if (!tick.labelled) {
         labels << QString();
       } else if (scale.logarithmic) {
         labels << QString::fromStdString(logarithmic_label(tick.value, axis == ChartAxis::kX));
+      } else if (years) {
+        labels << QString::fromStdString(
+            independent_label(model_year_of(tick.value, kModelYearDays), 0));
       } else if (axis == ChartAxis::kX) {
-        labels << QString::fromStdString(independent_label(tick.value, decimals));
+        labels << QString::fromStdString(independent_label(tick.value, label_decimals(step)));
       } else {
-        labels << QString::fromStdString(dependent_label(tick.value));
+        labels << QString::fromStdString(linear[k]);
       }
     }
     out.ticks[slot(axis)] = std::move(ticks);
@@ -340,12 +280,19 @@ void OutputChart::paint(QPainter& painter, QSizeF size, double detail, bool scre
     for (int i = 0; i < kSeriesCount; ++i) {
       const Series& series = series_[static_cast<std::size_t>(i)];
       if (!series.visible) continue;
-      const SeriesStyle& style = kStyles[static_cast<std::size_t>(i)];
-      const std::vector<std::size_t> drawn = drawn_indices(series.points, columns);
+      const SeriesStyle& style = series_style(series_[static_cast<std::size_t>(i)].style);
+      const std::vector<std::size_t> drawn = drawn_of(at, i, detail);
+      std::vector<QPointF> markers;
+      if (!joined_) {
+        // A scatter: a marker on every point kept, no line.
+        markers.reserve(drawn.size());
+        for (const std::size_t k : drawn) markers.push_back(at.to_position(series.points[k]));
+        draw_markers(painter, style.marker, markers, style.colour);
+        continue;
+      }
       QPen pen(style.colour, kLineWidth);
       pen.setJoinStyle(Qt::BevelJoin);
       QPolygonF line;
-      QPainterPath markers;
       const bool dense = static_cast<double>(drawn.size()) * kMarkerSpacing > 2.0 * at.data.width();
       const auto finish = [&] {
         painter.setPen(pen);
@@ -368,7 +315,7 @@ void OutputChart::paint(QPainter& painter, QSizeF size, double detail, bool scre
           line << p;
         }
         // Markers on every point of a sparse line.
-        if (!dense) add_marker(markers, style.marker, p, kMarkerRadius);
+        if (!dense) markers.push_back(p);
       }
       finish();
       // On a dense line, markers at evenly spaced times on the record there,
@@ -382,7 +329,7 @@ void OutputChart::paint(QPainter& painter, QSizeF size, double detail, bool scre
               std::lower_bound(series.points.begin(), series.points.end(), wanted, by_x);
           if (found == series.points.end() || !drawable_point(found->x(), found->y(), columns))
             continue;
-          add_marker(markers, style.marker, at.to_position(*found), kMarkerRadius);
+          markers.push_back(at.to_position(*found));
         }
       } else if (dense) {
         double last_marker = -1e300;
@@ -390,11 +337,11 @@ void OutputChart::paint(QPainter& painter, QSizeF size, double detail, bool scre
           if (k == kLineBreak) continue;
           const QPointF p = at.to_position(series.points[k]);
           if (std::abs(p.x() - last_marker) < kMarkerSpacing) continue;
-          add_marker(markers, style.marker, p, kMarkerRadius);
+          markers.push_back(p);
           last_marker = p.x();
         }
       }
-      draw_markers(painter, markers, style);
+      if (markers_on_lines_) draw_markers(painter, style.marker, markers, style.colour);
     }
     painter.restore();
 
@@ -445,13 +392,14 @@ void OutputChart::paint(QPainter& painter, QSizeF size, double detail, bool scre
   }
   // The legend: each series' line and point style, then its entry.
   for (const auto& [i, box] : at.legend) {
-    const SeriesStyle& style = kStyles[static_cast<std::size_t>(i)];
+    const SeriesStyle& style = series_style(series_[static_cast<std::size_t>(i)].style);
     const double y = box.center().y();
-    painter.setPen(QPen(style.colour, kLineWidth));
-    painter.drawLine(QPointF(box.left(), y), QPointF(box.left() + 24.0, y));
-    QPainterPath marker;
-    add_marker(marker, style.marker, QPointF(box.left() + 12.0, y), kMarkerRadius);
-    draw_markers(painter, marker, style);
+    if (joined_) {
+      painter.setPen(QPen(style.colour, kLineWidth));
+      painter.drawLine(QPointF(box.left(), y), QPointF(box.left() + 24.0, y));
+    }
+    if (!joined_ || markers_on_lines_)
+      draw_markers(painter, style.marker, {QPointF(box.left() + 12.0, y)}, style.colour);
     painter.setPen(ink);
     painter.drawText(box.adjusted(30.0, 0.0, 0.0, 0.0), Qt::AlignLeft | Qt::AlignVCenter,
                      legend_text(i));

@@ -3,9 +3,19 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdlib>
+#include <string>
 
 namespace vindrel::ui {
 namespace {
+
+constexpr const char* kMinus = "\u2212";
+
+// A leading '-' as a true minus sign.
+std::string typeset_minus(std::string text) {
+  if (!text.empty() && text.front() == '-') text.replace(0, 1, kMinus);
+  return text;
+}
 
 std::string fixed_text(double value, int decimals) {
   char buffer[400];
@@ -18,12 +28,49 @@ std::string fixed_text(double value, int decimals) {
   return text;
 }
 
-std::string exponent_text(double value) {
-  char buffer[64];
-  const auto result =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 6);
-  return std::string(buffer, result.ptr);
+// Commas before every third digit of the whole part, counted from the point.
+std::string with_thousands(const std::string& digits) {
+  const std::size_t sign = digits.front() == '-' ? 1 : 0;
+  std::size_t point = digits.find('.');
+  if (point == std::string::npos) point = digits.size();
+  std::string text;
+  text.reserve(digits.size() + point / 3);
+  for (std::size_t k = 0; k < digits.size(); ++k) {
+    if (k > sign && k < point && (point - k) % 3 == 0) text += ',';
+    text += digits[k];
+  }
+  return typeset_minus(text);
 }
+
+// Trailing zeros go, and the point with them when nothing follows it.
+std::string without_trailing_zeros(std::string text) {
+  if (text.find('.') == std::string::npos) return text;
+  std::size_t end = text.find_last_not_of('0') + 1;
+  if (text[end - 1] == '.') --end;
+  return text.substr(0, end);
+}
+
+std::string superscript(int number) {
+  static const char* const kDigits[] = {"\u2070", "\u00b9", "\u00b2", "\u00b3", "\u2074",
+                                        "\u2075", "\u2076", "\u2077", "\u2078", "\u2079"};
+  std::string text = number < 0 ? "\u207b" : "";
+  for (const char digit : std::to_string(std::abs(number))) text += kDigits[digit - '0'];
+  return text;
+}
+
+// value as mantissa × 10^exponent, the mantissa with `decimals` decimals;
+// a mantissa of 1 is left out ("10⁻⁷").
+std::string exponent_text(double value, int exponent, int decimals, bool bare_powers) {
+  if (value == 0.0) return "0";
+  const double mantissa = value / std::pow(10.0, exponent);
+  const std::string digits = fixed_text(mantissa, decimals);
+  const std::string power = "10" + superscript(exponent);
+  if (bare_powers && std::abs(std::abs(mantissa) - 1.0) < 1e-9)
+    return (mantissa < 0 ? std::string(kMinus) : std::string()) + power;
+  return typeset_minus(digits) + "\u00d7" + power;
+}
+
+int decade(double value) { return static_cast<int>(std::floor(std::log10(std::abs(value)))); }
 
 // Whether v lies within low..high, allowing for rounding in the tick's arithmetic.
 bool within(double v, double low, double high) {
@@ -47,8 +94,12 @@ double nice_increment(double low, double high, int ticks) {
 
 int label_decimals(double increment) {
   if (!std::isfinite(increment) || increment <= 0.0) return 1;
-  const int decimals = static_cast<int>(std::ceil(-std::log10(increment) - 1e-9));
-  return std::clamp(decimals, 0, 5);
+  // The fewest decimals that write the increment (0.25 needs two, 0.5 one).
+  for (int decimals = 0; decimals < 5; ++decimals) {
+    const double scaled = increment * std::pow(10.0, decimals);
+    if (std::abs(scaled - std::round(scaled)) <= 1e-6 * scaled) return decimals;
+  }
+  return 5;
 }
 
 std::vector<Tick> linear_ticks(double low, double high, double increment, double anchor, int most) {
@@ -106,27 +157,60 @@ std::vector<Tick> logarithmic_ticks(double low, double high, int most_labels) {
   return linear_ticks(low, high, nice_increment(low, high, 5), 0.0);
 }
 
-std::string independent_label(double value, int decimals) {
-  const std::string digits = fixed_text(value, std::max(1, decimals));
-  const std::size_t sign = digits.front() == '-' ? 1 : 0;
-  std::size_t point = digits.find('.');
-  if (point == std::string::npos) point = digits.size();
-  // A comma before every third digit of the whole part, counted from the point.
-  std::string text;
-  text.reserve(digits.size() + point / 3);
-  for (std::size_t k = 0; k < digits.size(); ++k) {
-    if (k > sign && k < point && (point - k) % 3 == 0) text += ',';
-    text += digits[k];
+std::vector<Tick> model_year_ticks(double low, double high, double year_days, int wanted) {
+  std::vector<Tick> ticks;
+  if (!(high > low) || !std::isfinite(low) || !std::isfinite(high) || !(year_days > 0.0))
+    return ticks;
+  const double first_year = model_year_of(low, year_days);
+  const double last_year = model_year_of(high, year_days);
+  // Every year, or the years that are multiples of a nice number of years.
+  const double every = std::max(1.0, std::round(nice_increment(first_year, last_year, wanted)));
+  for (double year = std::ceil(first_year); year <= last_year + 1e-9; ++year) {
+    const double day = year_days * (year - 1.0) + 1.0;
+    if (day < low - 1e-9 || day > high + 1e-9) continue;
+    if (every > 1.0 && std::fmod(year, every) != 0.0) continue;
+    ticks.push_back({day, true});
   }
-  return text;
+  return ticks;
+}
+
+double model_year_of(double first_day, double year_days) {
+  return (first_day - 1.0) / year_days + 1.0;
+}
+
+std::string independent_label(double value, int decimals) {
+  return with_thousands(fixed_text(value, std::max(0, decimals)));
 }
 
 std::string dependent_label(double value) {
-  const std::string text = fixed_text(value, 5);
-  // Trailing zeros go, and the point with them when nothing follows it.
-  std::size_t end = text.find_last_not_of('0') + 1;
-  if (text[end - 1] == '.') --end;
-  return text.substr(0, end);
+  return with_thousands(without_trailing_zeros(fixed_text(value, 5)));
+}
+
+std::vector<std::string> dependent_labels(const std::vector<double>& values, double increment) {
+  std::vector<std::string> labels;
+  double largest = 0.0;
+  for (const double v : values) largest = std::max(largest, std::abs(v));
+  const bool step_known = std::isfinite(increment) && increment > 0.0;
+  const bool fixed = largest < 1e9 && (!step_known || increment >= 1e-5 * (1.0 - 1e-9));
+  if (fixed || largest == 0.0 || !std::isfinite(largest)) {
+    const int decimals = step_known ? label_decimals(increment) : 5;
+    for (const double v : values)
+      labels.push_back(with_thousands(without_trailing_zeros(fixed_text(v, decimals))));
+    return labels;
+  }
+  // One exponent for the axis, that of its largest value; the mantissas get
+  // the decimals that tell the ticks apart.
+  const int exponent = decade(largest);
+  const int decimals =
+      step_known
+          ? std::clamp(exponent - static_cast<int>(std::floor(std::log10(increment) + 1e-9)), 0, 15)
+          : 3;
+  for (const double v : values) {
+    // A tick at 0 computed with rounding is 0.
+    const bool zero = step_known && std::abs(v) < increment * 1e-6;
+    labels.push_back(exponent_text(zero ? 0.0 : v, exponent, decimals, false));
+  }
+  return labels;
 }
 
 std::string logarithmic_label(double value, bool independent) {
@@ -137,7 +221,16 @@ std::string logarithmic_label(double value, bool independent) {
     const int decimals = size >= 1.0 ? 1 : std::clamp(label_decimals(size), 1, 5);
     return independent_label(value, decimals);
   }
-  return exponent_text(value);
+  if (!(size > 0.0) || !std::isfinite(size)) return typeset_minus(fixed_text(value, 0));
+  const int exponent = decade(value);
+  // Ticks on a logarithmic axis are whole multiples of their decade.
+  return exponent_text(value, exponent, 0, true);
+}
+
+bool rounding_noise(double low, double high) {
+  if (!std::isfinite(low) || !std::isfinite(high) || high < low) return false;
+  const double largest = std::max(std::abs(low), std::abs(high));
+  return largest <= 1e-15 || high - low <= largest * 1e-13;
 }
 
 }  // namespace vindrel::ui

@@ -16,7 +16,7 @@ struct Tick {
 // A "nice" tick interval (1, 2 or 5 times a power of ten) giving about
 // `ticks` intervals over low..high.
 double nice_increment(double low, double high, int ticks = 8);
-// The decimals a label needs to tell ticks `increment` apart, 0 to 5.
+// The decimals that write ticks `increment` apart, 0 to 5 (0.25 needs two).
 int label_decimals(double increment);
 
 // The ticks of a linear axis over low..high: `anchor` + k * increment. An
@@ -33,14 +33,36 @@ std::vector<Tick> linear_ticks(double low, double high, double increment, double
 // than two labels.
 std::vector<Tick> logarithmic_ticks(double low, double high, int most_labels = 10);
 
-// The independent axis's "#,##0.0": thousands separated by commas, at least
-// one decimal ("35,000.0"); `decimals` more where the ticks need them.
+// A time axis in model years of `year_days` days: ticks on the first day of
+// every year, or of the years that are multiples of 2, 5, 10... when there
+// would be more than about `wanted` (year k begins at day year_days (k - 1) + 1).
+std::vector<Tick> model_year_ticks(double low, double high, double year_days, int wanted = 8);
+// The model year (1, 2, ...) that begins on day `first_day`.
+double model_year_of(double first_day, double year_days);
+
+// Labels are typeset for print: a true minus sign (U+2212), thousands
+// separated by commas on both axes, and exponents as superscripts ("2×10⁻¹¹");
+// the text is UTF-8.
+
+// The independent axis's "#,##0.0": thousands separated by commas and
+// `decimals` decimals ("35,000.0"; "35,000" with none).
 std::string independent_label(double value, int decimals = 1);
 // The dependent axis's "####0.#####": up to five decimals, trailing zeros
-// dropped ("2400", "0.5", "0.00012").
+// dropped ("2,400", "0.5", "0.00012").
 std::string dependent_label(double value);
+// The labels of ticks `increment` apart on a dependent axis: the axis's own
+// format while its five decimals tell the ticks apart and the values stay
+// below a billion; otherwise each in exponent form with the significant
+// digits the increment needs ("5.5×10⁻¹¹", "5.6×10⁻¹¹"), 0 as "0".
+std::vector<std::string> dependent_labels(const std::vector<double>& values, double increment);
 // A logarithmic axis's label: as the axis's own format between 0.0001 and a
-// million, otherwise in exponent form ("1e-07", "1e+09").
+// million, otherwise in exponent form ("10⁻⁷", "2×10⁹").
 std::string logarithmic_label(double value, bool independent);
+
+// Whether values from `low` to `high` differ by no more than the rounding of
+// the arithmetic that made them: in their last two or three significant
+// digits, or all within 1e-15 of 0 (the residue of subtracting quantities of
+// the model's usual size, which no model quantity is in its units).
+bool rounding_noise(double low, double high);
 
 }  // namespace vindrel::ui

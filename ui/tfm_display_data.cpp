@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
@@ -102,6 +103,9 @@ void TFmDisplayData::build_menu(QMenuBar* menu) {
   QMenu* x_axis = MChart->addMenu(QStringLiteral("&X-axis"));
   MIXDefine = named(x_axis->addAction(QStringLiteral("&Define")), "MIXDefine");
   MIXScale = named(x_axis->addAction(QStringLiteral("&Scale")), "MIXScale");
+  // Time in days or in model years (ticks on each year's first day).
+  MIXYears = named(x_axis->addAction(QStringLiteral("Time in Model &Years")), "MIXYears");
+  MIXYears->setCheckable(true);
   QMenu* y_axis = MChart->addMenu(QStringLiteral("&Y-axis"));
   MIYDefine = named(y_axis->addAction(QStringLiteral("&Define")), "MIYDefine");
   MIYScale = named(y_axis->addAction(QStringLiteral("&Scale")), "MIYScale");
@@ -129,6 +133,7 @@ void TFmDisplayData::build_menu(QMenuBar* menu) {
   command(MIYDefine, [this] { define_axis(ChartAxis::kY); });
   command(MIYScale, [this] { scale_axis(ChartAxis::kY); });
   command(MIUpdate, [this] { update_chart(); });
+  connect(MIXYears, &QAction::toggled, ChOutput, &OutputChart::set_time_in_years);
   command(MIPrint, [this] { print_chart(); });
   command(MIExportPng, [this] { export_chart(QStringLiteral("png")); });
   command(MIExportSvg, [this] { export_chart(QStringLiteral("svg")); });
@@ -143,6 +148,12 @@ void TFmDisplayData::build_bottom_panel(QWidget* panel) {
   LbxSeries = named(new QListWidget(panel), "LbxSeries");
   LbxSeries->setSelectionMode(QAbstractItemView::MultiSelection);
   LblSeries->setBuddy(LbxSeries);
+  // A search over the names: the list shows those that hold the text typed,
+  // whatever its letter case; the selection of hidden names is kept.
+  EdSearchSeries = named(new QLineEdit(panel), "EdSearchSeries");
+  EdSearchSeries->setPlaceholderText(QStringLiteral("Search the names"));
+  EdSearchSeries->setClearButtonEnabled(true);
+  connect(EdSearchSeries, &QLineEdit::textChanged, this, [this] { filter_series_list(); });
   // Columns from the window's width less the right panel's, 200 pixels each.
   keep_list_columns(LbxSeries,
                     [this] { return list_columns_for_width(width() - kRightPanelWidth); });
@@ -169,7 +180,10 @@ void TFmDisplayData::build_bottom_panel(QWidget* panel) {
 
   auto* left = new QVBoxLayout();
   left->setContentsMargins(0, 0, 0, 0);
-  left->addWidget(LblSeries);
+  auto* heading = new QHBoxLayout();
+  heading->addWidget(LblSeries, 1);
+  heading->addWidget(EdSearchSeries);
+  left->addLayout(heading);
   left->addWidget(LbxSeries, 1);
   right_panel_ = named(new QWidget(panel), "PnlRight");
   right_panel_->setFixedWidth(kRightPanelWidth);
@@ -201,6 +215,15 @@ void TFmDisplayData::build_bottom_panel(QWidget* panel) {
 void TFmDisplayData::fill_series_list() {
   LbxSeries->clear();
   LbxSeries->addItems(sorted_variable_names(table_->names()));
+  filter_series_list();
+}
+
+void TFmDisplayData::filter_series_list() {
+  const QString text = EdSearchSeries->text().trimmed();
+  for (int i = 0; i < LbxSeries->count(); ++i) {
+    QListWidgetItem* item = LbxSeries->item(i);
+    item->setHidden(!text.isEmpty() && !item->text().contains(text, Qt::CaseInsensitive));
+  }
 }
 
 void TFmDisplayData::apply_layout() {
@@ -210,6 +233,7 @@ void TFmDisplayData::apply_layout() {
   for (QAction* action : {MIExportPng, MIExportSvg, MIExportPdf}) action->setEnabled(!table_mode_);
   LblSeries->setVisible(!table_mode_);
   LbxSeries->setVisible(!table_mode_);
+  EdSearchSeries->setVisible(!table_mode_);
   RgValueType->setVisible(!table_mode_);
   BtnUpdateChart->setEnabled(!table_mode_);
   BtnUpdateChart->setVisible(!table_mode_);
@@ -288,7 +312,8 @@ void TFmDisplayData::update_chart() {
     valid = column >= 0;
     if (valid) plotted << column;
   }
-  plot_columns(*ChOutput, table, x_column, plotted, static_cast<PlotAs>(value_type()));
+  plot_columns(*ChOutput, table, x_column, plotted, static_cast<PlotAs>(value_type()), false,
+               &styles_);
   if (!valid) {
     dialogs_.message(this, MessageKind::kInformation,
                      QStringLiteral("Cannot update chart. Invalid series."), MessageButtons::kOk);

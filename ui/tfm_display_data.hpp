@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <optional>
 
+#include "ui/chart_plot.hpp"
 #include "ui/dialogs.hpp"
 #include "ui/output_chart.hpp"
 #include "ui/program_state.hpp"
@@ -16,6 +17,7 @@ class QAction;
 class QButtonGroup;
 class QGroupBox;
 class QLabel;
+class QLineEdit;
 class QListWidget;
 class QMenu;
 class QMenuBar;
@@ -80,6 +82,7 @@ class TFmDisplayData : public QDialog {
   OutputChart* ChOutput = nullptr;
   QLabel* LblSeries = nullptr;
   QListWidget* LbxSeries = nullptr;
+  QLineEdit* EdSearchSeries = nullptr;  // narrows LbxSeries to the names holding its text
   QGroupBox* RgValueType = nullptr;
   QPushButton* BtnUpdateChart = nullptr;
   QPushButton* BtnClearSeries = nullptr;
@@ -89,6 +92,7 @@ class TFmDisplayData : public QDialog {
   QAction* MIClose = nullptr;
   QAction* MIXDefine = nullptr;
   QAction* MIXScale = nullptr;
+  QAction* MIXYears = nullptr;
   QAction* MIYDefine = nullptr;
   QAction* MIYScale = nullptr;
   QAction* MIUpdate = nullptr;
@@ -112,6 +116,7 @@ class TFmDisplayData : public QDialog {
   void build_bottom_panel(QWidget* panel);
   void apply_layout();
   void fill_series_list();
+  void filter_series_list();
   int value_type() const;
   std::optional<QString> ask_file(const QString& title, const QString& suffix,
                                   const QString& filter);
@@ -127,6 +132,7 @@ class TFmDisplayData : public QDialog {
   QString image_size_text_ = QStringLiteral("1600x1000 at 200 dpi");
   QString independent_ = QStringLiteral("Time");
   QStringList chosen_;
+  SeriesStyles styles_;  // each variable's colour and point style for the session
   bool reload_needed_ = true;
   bool table_mode_ = false;
   double output_step_ = 0.0;

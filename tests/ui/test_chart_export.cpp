@@ -101,10 +101,11 @@ class TestChartExport : public QObject {
     };
     // Ts is a driver's symbol and a process's: the message says how to choose.
     QCOMPARE(message("Ts"), QString("ambiguous output variable \"Ts\": it names driver:Ts, "
-                                     "process:Ts; name one of them"));
+                                    "process:Ts; name one of them"));
     QVERIFY(message("NoSuch").startsWith("unknown output variable \"NoSuch\": expected a symbol"));
     QVERIFY(message("state:LAI").contains("no state has the symbol \"LAI\""));
-    QVERIFY(message("process#1").contains("process#N takes a whole number N from 56 to"));  // derivatives
+    QVERIFY(message("process#1")
+                .contains("process#N takes a whole number N from 56 to"));  // derivatives
     QVERIFY(message("state#x").contains("state#N takes a whole number N from 1 to 55"));
   }
 
@@ -125,6 +126,7 @@ class TestChartExport : public QObject {
     QCOMPARE(options.x, QString("Cf"));
     QVERIFY(options.plot_as == PlotAs::kChange && options.log_y);
     QCOMPARE(options.size, QSize(640, 480));
+    QVERIFY(!options.lines && !options.title_given);
     const QStringList base = {"--export-chart", "a.png", "--output-file", "r.out"};
     QCOMPARE(usage(base), QString("--export-chart needs --series"));
     QVERIFY(usage(base + QStringList{"--series", "LAI,,Cf"}).startsWith("empty name"));
@@ -134,6 +136,38 @@ class TestChartExport : public QObject {
     QVERIFY(usage(base + QStringList{"--series", "LAI", "--colour"}).contains("\"--colour\""));
     QVERIFY(
         usage(base + QStringList{"--series", "1,2,3,4,5,6,7,8,9,10,11"}).contains("at most 10"));
+    // An empty title is no title; a scatter's points joined when asked.
+    const ChartExportOptions figure = parse_chart_export_arguments(
+        base + QStringList{"--series", "LAI", "--title", "", "--lines"});
+    QVERIFY(figure.title_given && figure.title.isEmpty() && figure.lines);
+    QCOMPARE(parse_chart_export_arguments(base + QStringList{"--series", "LAI", "--font-size=11"})
+                 .font_size,
+             11.0);
+    QVERIFY(
+        parse_chart_export_arguments(base + QStringList{"--series", "LAI", "--time-axis", "years"})
+            .time_in_years);
+    const ChartExportOptions named = parse_chart_export_arguments(
+        base + QStringList{"--series", "LAI,Cf", "--labels", "Leaf area, ", "--markers", "off"});
+    QCOMPARE(named.labels, (QStringList{"Leaf area", ""}));
+    QVERIFY(!named.markers);
+    QVERIFY(usage(base + QStringList{"--series", "LAI,Cf", "--labels", "Leaf area"})
+                .startsWith("--labels names 1 series and --series 2"));
+    QVERIFY(usage(base + QStringList{"--series", "LAI", "--markers", "sparse"})
+                .startsWith("--markers must be on or off"));
+    QVERIFY(usage(base + QStringList{"--series", "LAI", "--time-axis", "months"})
+                .startsWith("--time-axis must be days or years"));
+    QVERIFY(usage(base + QStringList{"--series", "LAI", "--font-size", "3"})
+                .startsWith("--font-size must be a size in points from 5 to 24"));
+    QVERIFY(usage(base + QStringList{"--series", "LAI", "--lines=yes"}).contains("takes no value"));
+    // A size or resolution that the picture would not use is refused.
+    const QStringList pdf = {"--export-chart", "a.pdf",    "--output-file",
+                             "r.out",          "--series", "LAI"};
+    QVERIFY(usage(pdf + QStringList{"--dpi", "600"}).contains("do not apply to a PDF"));
+    QVERIFY(usage(pdf + QStringList{"--size", "800x600"}).contains("do not apply to a PDF"));
+    const QStringList svg = {"--export-chart", "a.svg",    "--output-file",
+                             "r.out",          "--series", "LAI"};
+    QVERIFY(usage(svg + QStringList{"--dpi", "600"}).contains("--dpi does not apply to an SVG"));
+    QVERIFY(usage(svg + QStringList{"--size", "800x600"}).isEmpty());
     QVERIFY(usage({"--export-chart", "a.jpg", "--output-file", "r.out", "--series", "LAI"})
                 .contains(".png, .svg or .pdf"));
   }
@@ -184,6 +218,24 @@ class TestChartExport : public QObject {
                                  "\"2000\"\n"));
   }
 
+  void AJournalSizeThatLeavesNoRoomIsWarnedAbout() {
+    // A column-wide picture at 600 dpi with ten series: the legend takes it all.
+    const QString png = dir_.filePath("column.png");
+    Result result = run_vindrel({"--export-chart", png, "--output-file", file_, "--series",
+                                 "driver#1,driver#2,driver#3,driver#4,driver#5,driver#6,driver#7,"
+                                 "driver#8,driver#9,driver#10",
+                                 "--size", "2126x1400", "--dpi", "600"});
+    QVERIFY2(result.status == 0, qPrintable(result.err));
+    QVERIFY2(result.err.contains("vindrel: warning: there is no room for the plot"),
+             qPrintable(result.err));
+    // One series at the same size has its plot, and small text is named.
+    result = run_vindrel({"--export-chart", png, "--output-file", file_, "--series", "LAI",
+                          "--size", "2126x1400", "--dpi", "600", "--font-size", "5"});
+    QCOMPARE(result.status, 0);
+    QCOMPARE(result.err.trimmed(),
+             QString("vindrel: warning: text of 5 pt prints below the 6 pt that journals ask for"));
+  }
+
   void SvgAndPdfFollowTheExtension() {
     const QString svg = dir_.filePath("relative.svg");
     Result result = run_vindrel({"--export-chart", svg, "--output-file", file_, "--series", "Cf",
@@ -208,7 +260,8 @@ class TestChartExport : public QObject {
     Result result =
         run_vindrel({"--export-chart", png, "--output-file", file_, "--series", "LAI,NoSuch"});
     QCOMPARE(result.status, 1);
-    QVERIFY2(result.err.startsWith("vindrel: unknown output variable \"NoSuch\""), qPrintable(result.err));
+    QVERIFY2(result.err.startsWith("vindrel: unknown output variable \"NoSuch\""),
+             qPrintable(result.err));
     QCOMPARE(result.err.count('\n'), 1);
     QVERIFY(!QFile::exists(png));
 

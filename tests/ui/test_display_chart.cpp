@@ -298,6 +298,36 @@ class TestDisplayChart : public QObject {
     QCOMPARE(highest, 50.0 + std::sin(20000 * 0.0172));
   }
 
+  void TheSearchBoxNarrowsTheListAndTheMenuShowsYears() {
+    ScriptedDialogs dialogs;
+    TFmDisplayData window(program_, dialogs);
+    window.set_output_file(file_);
+    window.prepare_to_show(false);
+    const auto shown = [&] {
+      QStringList names;
+      for (int i = 0; i < window.LbxSeries->count(); ++i) {
+        if (!window.LbxSeries->item(i)->isHidden()) names << window.LbxSeries->item(i)->text();
+      }
+      return names;
+    };
+    const qsizetype all = shown().size();
+    window.select_series({QStringLiteral("Leaf Area Index")});
+    QTest::keyClicks(window.EdSearchSeries, QStringLiteral("resp: struct"));
+    const QStringList found = shown();
+    QVERIFY2(!found.isEmpty() && found.size() < all, qPrintable(found.join(" | ")));
+    for (const QString& name : found) QVERIFY(name.contains("Resp: Struct", Qt::CaseInsensitive));
+    // The hidden choice still counts, and clearing the search shows every name.
+    window.update_chart();
+    QCOMPARE(window.chart().series_title(0), QStringLiteral("Leaf Area Index"));
+    window.EdSearchSeries->clear();
+    QCOMPARE(shown().size(), all);
+    // The chart's menu puts the time axis in model years and back.
+    window.MIXYears->trigger();
+    QCOMPARE(window.chart().axis_title(ChartAxis::kX), QStringLiteral("Time (model years)"));
+    window.MIXYears->trigger();
+    QCOMPARE(window.chart().axis_title(ChartAxis::kX), QStringLiteral("Time (days)"));
+  }
+
   void PrintingWithoutAPrinterOffersAPdfAndExportsWrite() {
     ScriptedDialogs dialogs;
     TFmDisplayData window(program_, dialogs);

@@ -87,5 +87,34 @@ TEST(ChartReduction, AZoomedRangeKeepsOnePointBeyondEachSide) {
   EXPECT_LE(log_x.size(), 9u);
 }
 
+TEST(ChartReduction, AScatterKeepsTheLastPointOfEachPixelCell) {
+  // A cloud of 10,000 points over a 10 x 10 cell grid: at most one marker per
+  // cell, the one painted last, in the order of the points.
+  std::vector<Point> cloud;
+  for (int k = 0; k < 10000; ++k)
+    cloud.push_back({(k * 37 % 1000) / 100.0, (k * 91 % 1000) / 100.0});
+  const DrawnCells cells{DrawnColumns{0.0, 10.0, 10.0, false, false}, 0.0, 10.0, 10.0};
+  const std::vector<std::size_t> kept = scattered_indices(cloud, cells, 0.0);
+  EXPECT_LE(kept.size(), 121u);
+  EXPECT_GE(kept.size(), 90u);
+  EXPECT_TRUE(std::is_sorted(kept.begin(), kept.end()));
+  for (std::size_t k = 0; k < cloud.size(); ++k) {
+    // Every point has a kept point in its cell at or after it.
+    const auto cell = [&](std::size_t i) {
+      return std::make_pair(std::floor(cloud[i].x()), std::floor(cloud[i].y()));
+    };
+    EXPECT_TRUE(std::any_of(kept.begin(), kept.end(), [&](std::size_t i) {
+      return i >= k && cell(i) == cell(k);
+    })) << k;
+    if (::testing::Test::HasFailure()) break;
+  }
+  // Points the axes cannot show, or far outside the shown range, get none.
+  const std::vector<Point> odd = {{1, 1}, {kNan, 2}, {50, 5}, {2, -1}};
+  DrawnCells log_y = cells;
+  log_y.x.y_logarithmic = true;
+  log_y.y_minimum = 0.1;
+  EXPECT_EQ(scattered_indices(odd, log_y, 2.0), (std::vector<std::size_t>{0}));
+}
+
 }  // namespace
 }  // namespace vindrel::ui
