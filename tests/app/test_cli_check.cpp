@@ -70,6 +70,13 @@ TEST_F(CliCheckTest, WarningsExitThreeAndTheRunSaysTheSameAndGoesOn) {
   EXPECT_EQ(run.exit_code, 0);
   EXPECT_EQ(run.err, "vindrel-cli: warning: " + ends + "\n");
   EXPECT_EQ(testing::record_times(out).size(), 409u);
+  // With --strict, a warning refuses the run before anything is written.
+  const std::string strict_out = folder.file("strict.out");
+  const auto strict =
+      run_cli("run " + inputs() + " --out '" + strict_out + "' --start 1 --stop 410 --strict");
+  EXPECT_EQ(strict.exit_code, 1);
+  EXPECT_EQ(strict.err, "vindrel-cli: error: " + ends + " (refused by --strict)\n");
+  EXPECT_FALSE(std::filesystem::exists(strict_out));
 }
 
 TEST_F(CliCheckTest, ASpinUpOnRepeatedDriversContinuesFromItsSavedStates) {
