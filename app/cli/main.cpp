@@ -15,6 +15,10 @@ int main(int argc, char** argv) {
   CLI::App app{"Vindrel forest ecosystem model, without a display", "vindrel-cli"};
   app.set_version_flag("--version", model.ModelInfo.ModelName + " " + model.ModelInfo.ModelVersion);
   app.require_subcommand(1);
+  app.footer(
+      "Exit status: 0 done; 1 refused by the check, or failed; 2 a mistake in the command line; "
+      "3 warnings only (check) or failed runs (study run); 130, 143 or 129 after Ctrl-C, "
+      "SIGTERM or SIGHUP.");
   // Usage errors read like every other error of the program.
   app.failure_message([](const CLI::App*, const CLI::Error& e) {
     return std::string("vindrel-cli: error: ") + e.what() +
