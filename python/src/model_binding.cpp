@@ -2,6 +2,7 @@
 // the values of its states and parameters read and set by position.
 #include <pybind11/stl.h>
 
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -94,6 +95,69 @@ ModelHandle from_files(const std::string& parameter_file, const std::string& dri
   return handle;
 }
 
+// What a model is beside its definition, as a picklable tuple: its files,
+// where a run left it, and every value and flag of its tables.
+constexpr int kPickleVersion = 1;
+
+py::tuple model_state(const ModelHandle& self) {
+  const Model& m = self.model;
+  std::vector<double> states;
+  std::vector<bool> hold;
+  std::vector<bool> reset;
+  for (int i = 1; i <= m.ModelInfo.StateCount; ++i) {
+    states.push_back(m.states[i].value);
+    hold.push_back(m.states[i].HoldConstant);
+    reset.push_back(m.states[i].Reset);
+  }
+  std::vector<double> parameters;
+  for (int i = 1; i <= m.ModelInfo.ParameterCount; ++i) parameters.push_back(m.parameters[i].value);
+  std::vector<double> drivers;
+  for (int i = 1; i <= m.ModelInfo.DriverCount; ++i) drivers.push_back(m.drivers[i].value);
+  std::vector<double> processes;
+  for (int i = 1; i <= m.ModelInfo.ProcessCount; ++i) processes.push_back(m.processes[i].value);
+  return py::make_tuple(kPickleVersion, self.parameter_file, self.driver_file, self.end_time,
+                        self.first_start, m.NewYear, states, hold, reset, parameters, drivers,
+                        processes);
+}
+
+ModelHandle model_from_state(const py::tuple& state) {
+  if (state.size() != 12 || state[0].cast<int>() != kPickleVersion) {
+    throw py::value_error("not a pickled vindrel model of this version");
+  }
+  ModelHandle self{make_model(), state[1].cast<std::string>(), state[2].cast<std::string>(),
+                   state[3].cast<std::optional<double>>(), state[4].cast<std::optional<double>>()};
+  Model& m = self.model;
+  m.NewYear = state[5].cast<bool>();
+  const auto states = state[6].cast<std::vector<double>>();
+  const auto hold = state[7].cast<std::vector<bool>>();
+  const auto reset = state[8].cast<std::vector<bool>>();
+  const auto parameters = state[9].cast<std::vector<double>>();
+  const auto drivers = state[10].cast<std::vector<double>>();
+  const auto processes = state[11].cast<std::vector<double>>();
+  const auto count = [](const auto& list) { return static_cast<int>(list.size()); };
+  if (count(states) != m.ModelInfo.StateCount || count(hold) != m.ModelInfo.StateCount ||
+      count(reset) != m.ModelInfo.StateCount || count(parameters) != m.ModelInfo.ParameterCount ||
+      count(drivers) != m.ModelInfo.DriverCount || count(processes) != m.ModelInfo.ProcessCount) {
+    throw py::value_error("a pickled vindrel model with tables of other sizes");
+  }
+  for (int i = 1; i <= m.ModelInfo.StateCount; ++i) {
+    const auto k = static_cast<std::size_t>(i - 1);
+    m.states[i].value = states[k];
+    m.states[i].HoldConstant = hold[k];
+    m.states[i].Reset = reset[k];
+  }
+  for (int i = 1; i <= m.ModelInfo.ParameterCount; ++i) {
+    m.parameters[i].value = parameters[static_cast<std::size_t>(i - 1)];
+  }
+  for (int i = 1; i <= m.ModelInfo.DriverCount; ++i) {
+    m.drivers[i].value = drivers[static_cast<std::size_t>(i - 1)];
+  }
+  for (int i = 1; i <= m.ModelInfo.ProcessCount; ++i) {
+    m.processes[i].value = processes[static_cast<std::size_t>(i - 1)];
+  }
+  return self;
+}
+
 }  // namespace
 
 void bind_model(py::module_& module) {
@@ -101,6 +165,7 @@ void bind_model(py::module_& module) {
       .def_static("from_files", &from_files, py::arg("parameter_file"), py::arg("driver_file"),
                   py::call_guard<py::gil_scoped_release>())
       .def("copy", [](const ModelHandle& self) { return ModelHandle(self); })
+      .def(py::pickle(&model_state, &model_from_state))
       .def_readwrite("parameter_file", &ModelHandle::parameter_file)
       .def_readwrite("driver_file", &ModelHandle::driver_file)
       .def_readonly("end_time", &ModelHandle::end_time)

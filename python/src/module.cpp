@@ -3,6 +3,7 @@
 
 #include "bindings.hpp"
 #include "core/exceptions.hpp"
+#include "fileio/driver_file.hpp"
 
 namespace vindrel::python {
 namespace {
@@ -14,7 +15,16 @@ void translate_file_errors(std::exception_ptr failure) {
     if (failure) std::rethrow_exception(failure);
   } catch (const EInOutError& error) {
     py::gil_scoped_acquire gil;
-    const py::object file_error = py::module_::import("vindrel._errors").attr("FileError");
+    // A file that is not there is also a FileNotFoundError, one that may not
+    // be read a PermissionError.
+    const std::string& message = error.message();
+    const char* kind = "FileError";
+    if (message.starts_with("File not found") || message == kDriverFileMissingMessage) {
+      kind = "FileMissing";
+    } else if (message.starts_with("File access denied")) {
+      kind = "FileDenied";
+    }
+    const py::object file_error = py::module_::import("vindrel._errors").attr(kind);
     const py::object instance =
         file_error(error.what(), py::arg("file") = error.file(), py::arg("line") = error.line(),
                    py::arg("message") = error.message());

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
 #include <cstdint>
 #include <mutex>
 #include <optional>
@@ -93,6 +94,8 @@ struct RunOutput {
   std::vector<YearFigures> years;  // gathered during the run for a choice of columns
   TModelDef info;
   ModelHandle final_model;
+  // The annual summary as text, for an output that came from a pickle.
+  std::optional<std::string> summary_text;
 };
 
 std::string failure_kind(const std::exception_ptr& failure) {
@@ -284,6 +287,7 @@ py::array_t<double> values_array(py::object self) {
 }
 
 std::string summary_csv(RunOutput& output) {
+  if (output.summary_text) return *output.summary_text;
   if (output.whole_record) {
     AnnualSummary summary;
     for (std::size_t r = 0; output.width > 0 && r < output.values.size() / output.width; ++r) {
@@ -292,6 +296,59 @@ std::string summary_csv(RunOutput& output) {
     return format_summary_csv(summary.finish());
   }
   return format_summary_csv(output.years);
+}
+
+// A run's output as a picklable tuple: how it ended, with the detail of a
+// failure, its records, its summary and the model it ended with.
+py::tuple output_state(RunOutput& o) {
+  const RunFailureDetail& d = o.detail;
+  const py::bytes values(reinterpret_cast<const char*>(o.values.data()),
+                         o.values.size() * sizeof(double));
+  return py::make_tuple(
+      1, o.outcome, o.failure_kind, o.message, o.detail_text,
+      py::make_tuple(static_cast<int>(d.place), d.time_reached, d.failed_step_start, d.time_step,
+                     d.driver_time, d.records_kept, d.equation_group, d.limiting_state,
+                     d.step_growth_limited),
+      o.limiting_symbol, o.failed_file, o.failed_line, o.present_time, o.steps_completed,
+      o.records_written, o.column_keys, o.width, values, o.whole_record, summary_csv(o),
+      py::cast(o.final_model));
+}
+
+RunOutput output_from_state(const py::tuple& state) {
+  if (state.size() != 18 || state[0].cast<int>() != 1) {
+    throw py::value_error("not a pickled vindrel run of this version");
+  }
+  RunOutput o;
+  o.outcome = state[1].cast<std::string>();
+  o.failure_kind = state[2].cast<std::string>();
+  o.message = state[3].cast<std::string>();
+  o.detail_text = state[4].cast<std::string>();
+  const auto detail = state[5].cast<py::tuple>();
+  o.detail.place = static_cast<RunFailurePlace>(detail[0].cast<int>());
+  o.detail.time_reached = detail[1].cast<double>();
+  o.detail.failed_step_start = detail[2].cast<double>();
+  o.detail.time_step = detail[3].cast<double>();
+  o.detail.driver_time = detail[4].cast<double>();
+  o.detail.records_kept = detail[5].cast<std::int64_t>();
+  o.detail.equation_group = detail[6].cast<std::string>();
+  o.detail.limiting_state = detail[7].cast<int>();
+  o.detail.step_growth_limited = detail[8].cast<bool>();
+  o.limiting_symbol = state[6].cast<std::string>();
+  o.failed_file = state[7].cast<std::string>();
+  o.failed_line = state[8].cast<std::size_t>();
+  o.present_time = state[9].cast<double>();
+  o.steps_completed = state[10].cast<std::int64_t>();
+  o.records_written = state[11].cast<std::int64_t>();
+  o.column_keys = state[12].cast<std::vector<std::string>>();
+  o.width = state[13].cast<std::size_t>();
+  const std::string bytes = state[14].cast<std::string>();
+  o.values.resize(bytes.size() / sizeof(double));
+  std::memcpy(o.values.data(), bytes.data(), o.values.size() * sizeof(double));
+  o.whole_record = state[15].cast<bool>();
+  o.summary_text = state[16].cast<std::string>();
+  o.final_model = state[17].cast<ModelHandle>();
+  o.info = o.final_model.model.ModelInfo;
+  return o;
 }
 
 }  // namespace
@@ -381,7 +438,8 @@ void bind_run(py::module_& module) {
       .def_readonly("column_keys", &RunOutput::column_keys)
       .def_property_readonly("values", &values_array)
       .def_property_readonly("final_model", [](const RunOutput& o) { return o.final_model; })
-      .def("summary_csv", &summary_csv);
+      .def("summary_csv", &summary_csv)
+      .def(py::pickle(&output_state, &output_from_state));
 
   module.def("run", &run, py::arg("model"), py::arg("request"));
   module.def("run_many", &run_many, py::arg("runs"), py::arg("jobs"));

@@ -10,16 +10,18 @@ A run releases the interpreter's lock, so runs on several threads go in
 parallel (``run_many``, or a ThreadPoolExecutor).
 """
 
-from ._errors import (ArithmeticFault, DivisionByZero, FileError, FileFailed, IntegratorFailed,
+from ._errors import (ArithmeticFault, DivisionByZero, FileError, FileDenied, FileFailed,
+                      FileMissing,                      IntegratorFailed,
                       InvalidOperation, RunFailed, RunRefused, StepTooSmall,
                       TooManySteps)
-from ._model import Entry, Finding, Model, RunWarning, Table, run_many
+from ._model import Entry, Finding, Model, RunWarning, Table, run, run_many
 from ._result import Result, read_output
 
 __version__ = "6.4.1"
 
 __all__ = [
-    "ArithmeticFault", "DivisionByZero", "Entry", "FileError", "Finding", "FileFailed", "IntegratorFailed",
+    "ArithmeticFault", "DivisionByZero", "Entry", "FileDenied", "FileError", "FileMissing", "Finding", "FileFailed",
+    "IntegratorFailed",
     "InvalidOperation", "Model", "Result", "RunFailed", "RunRefused", "RunWarning", "StepTooSmall", "Table",
-    "TooManySteps", "read_output", "run_many",
+    "TooManySteps", "read_output", "run", "run_many",
 ]

@@ -19,6 +19,17 @@ class FileError(OSError):
     def __str__(self):
         return self.args[0]
 
+    def __reduce__(self):
+        return (type(self), (self.args[0], self.file, self.line, self.message))
+
+
+class FileMissing(FileError, FileNotFoundError):
+    """A file named for reading that does not exist."""
+
+
+class FileDenied(FileError, PermissionError):
+    """A file that may not be read or written."""
+
 
 class RunRefused(FileError):
     """A run that the check refuses before it starts, as ``vindrel-cli run``
@@ -30,6 +41,9 @@ class RunRefused(FileError):
         super().__init__("\n".join(str(f) for f in findings), file=first.file, line=first.line,
                          message=first.text)
         self.findings = list(findings)
+
+    def __reduce__(self):
+        return (type(self), (self.findings,))
 
 
 class RunFailed(Exception):
@@ -65,6 +79,11 @@ class RunFailed(Exception):
         self.limiting_state = output.limiting_symbol or None
         self.step_growth_limited = output.step_growth_limited
         self.result = result
+
+    def __reduce__(self):
+        # The run's output carries everything the exception says; the
+        # exception is made again from it in the process that unpickles it.
+        return (_failure_from_output, (self.result._output,))
 
     @property
     def records(self):
@@ -116,3 +135,10 @@ _KINDS = {
 def run_failure(output, result):
     """The exception that reports a failed run."""
     return _KINDS.get(output.failure_kind, RunFailed)(output, result)
+
+
+def _failure_from_output(output):
+    from ._model import Model
+    from ._result import Result
+
+    return run_failure(output, Result(output, Model))

@@ -27,6 +27,9 @@ class Finding(collections.namedtuple("Finding", "level file line text")):
     def __str__(self):
         return self._printed
 
+    def __getnewargs__(self):
+        return (*self, self._printed)
+
 
 class RunWarning(UserWarning):
     """What ``vindrel-cli run`` prints as a warning before it runs (the same
@@ -187,11 +190,26 @@ class Model:
         self.parameters = Table(core, "parameter")
         self.states = Table(core, "state")
 
+    def __reduce__(self):
+        # Pickles as its tables' values and flags, its files and where a run
+        # left it, so that process pools and Dask can carry it.
+        return (Model, (self._core,))
+
+    def __copy__(self):
+        return self.copy()
+
+    def __deepcopy__(self, memo):
+        return self.copy()
+
     @classmethod
     def from_files(cls, parameter_file, driver_file):
         """Reads a parameter file (.par) and names the driver file (.drr) that
-        runs read; raises FileError for a file that cannot be read."""
-        return cls(_vindrel.Model.from_files(os.fspath(parameter_file), os.fspath(driver_file)))
+        runs read; raises FileError for a file that cannot be read (a
+        FileMissing, which is a FileNotFoundError, for one that does not
+        exist). The names are kept as absolute paths, so that a change of the
+        working folder changes nothing."""
+        names = [os.path.abspath(os.fspath(path)) for path in (parameter_file, driver_file)]
+        return cls(_vindrel.Model.from_files(*names))
 
     def copy(self):
         """An independent copy: changing one changes nothing in the other."""
@@ -212,7 +230,7 @@ class Model:
 
     @driver_file.setter
     def driver_file(self, path):
-        self._core.driver_file = os.fspath(path)
+        self._core.driver_file = os.path.abspath(os.fspath(path))
 
     @property
     def end_time(self):
@@ -293,3 +311,9 @@ def run_many(models, jobs=None, **options):
     for i, output in zip(places, _vindrel.run_many(runs, jobs)):
         slots[i] = run_failure_or_result(output, Model)
     return slots
+
+
+def run(parameter_file, driver_file, **options):
+    """Reads the files and runs the model once: ``Model.from_files(...)
+    .run(**options)``."""
+    return Model.from_files(parameter_file, driver_file).run(**options)

@@ -27,6 +27,19 @@ class Result:
         self._model_class = model_class
         self._values = output.values
         self._arrays = None
+        self._final_model = None
+
+    def __reduce__(self):
+        from ._model import Model
+
+        return (Result, (self._output, Model))
+
+    def __getitem__(self, column):
+        """The array of one column, by the names of ``columns``: ``r["LAI"]``."""
+        try:
+            return self.arrays[column]
+        except KeyError:
+            raise KeyError(f"no column {column!r} in the result") from None
 
     outcome = _output_field(
         "outcome", '"completed", or "failed" for the result a RunFailed carries.')
@@ -75,7 +88,11 @@ class Result:
 
     @property
     def final_model(self):
-        return self._model_class(self._output.final_model)
+        """The model at the end of the run, from which a next run continues;
+        one object, so that edits made to it stay."""
+        if self._final_model is None:
+            self._final_model = self._model_class(self._output.final_model)
+        return self._final_model
 
     def summary(self):
         """The annual summary (``vindrel-cli summary --csv``), one row per model
