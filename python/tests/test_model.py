@@ -91,8 +91,6 @@ def test_files_that_cannot_be_read_are_file_errors(tmp_path):
 
 
 def test_check_gives_the_findings_of_the_command_lines_check(model, cli, tmp_path):
-    if not hasattr(vindrel._vindrel, "findings"):
-        pytest.skip("this build has no findings library")
     assert model.check(stop=732) == []
     refused = model.check(start=400, stop=500, repeat_drivers=366)
     assert [(f.level, f.file, f.line) for f in refused] == [("refusal", "", 0)]
