@@ -22,6 +22,7 @@ packages=(
   libudunits2-dev udunits-bin
   # The Python module and its tests, the output-format snippets and the calibration example.
   python3-dev pybind11-dev python3-numpy python3-pandas python3-xarray python3-netcdf4
+  python3-venv python3-pip python3-setuptools
   python3-pytest python3-scipy python3-emcee python3-matplotlib
   # The test command runs the permission tests as an unprivileged user.
   util-linux
