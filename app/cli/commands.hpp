@@ -17,6 +17,7 @@ void add_weather_command(CLI::App& app);
 void add_summary_command(CLI::App& app);
 void add_par_command(CLI::App& app);
 void add_check_command(CLI::App& app);
+void add_spinup_command(CLI::App& app);
 void add_study_command(CLI::App& app, const std::string& command_line);
 
 }  // namespace vindrel::cli

@@ -30,6 +30,7 @@ int main(int argc, char** argv) {
   vindrel::cli::add_run_command(app, command_line);
   vindrel::cli::add_eval_command(app);
   vindrel::cli::add_check_command(app);
+  vindrel::cli::add_spinup_command(app);
   vindrel::cli::add_weather_command(app);
   vindrel::cli::add_summary_command(app);
   vindrel::cli::add_par_command(app);
