@@ -29,5 +29,6 @@ struct ModelHandle {
 void bind_model(py::module_& module);
 void bind_run(py::module_& module);
 void bind_output(py::module_& module);
+void bind_spinup(py::module_& module);
 
 }  // namespace vindrel::python

@@ -42,4 +42,5 @@ PYBIND11_MODULE(_vindrel, module) {
   bind_model(module);
   bind_run(module);
   bind_output(module);
+  bind_spinup(module);
 }

@@ -144,3 +144,18 @@ def test_the_defaults_are_the_command_lines_and_numpy_integers_are_positions(mod
     assert "NepT" in chosen.columns and chosen.summary().shape[0] == 1
     with pytest.raises(TypeError, match="unknown run option 'stopp'"):
         model.run(stopp=3)
+
+
+def test_spin_up_gives_the_states_the_command_line_saves(model, cli, tmp_path):
+    spun = model.spin_up(repeat_drivers=10980)
+    assert (spun.end_time, spun.first_start) == (10981, 1)
+    assert spun.spin_up_report[-1]["carbon"] <= 1e-6
+    cli("spinup", "--par", EXAMPLE_PAR, "--drivers", EXAMPLE_DRR, "--repeat-drivers", 10980,
+        "--quiet", "--save-states", tmp_path / "spun.par")
+    saved = vindrel.Model.from_files(tmp_path / "spun.par", EXAMPLE_DRR)
+    for symbol in ("Chw", "Ch", "Nh", "Nno3", "Wg"):
+        assert spun.states[symbol] == pytest.approx(saved.states[symbol], rel=1e-13)
+    with pytest.raises(vindrel.SpinUpFailed) as failed:
+        model.spin_up(repeat_drivers=10980, max_years=90)
+    assert failed.value.outcome == "not settled" and failed.value.best is not None
+    assert failed.value.drift["carbon"] > 1e-6

@@ -12,7 +12,7 @@ parallel (``run_many``, or a ThreadPoolExecutor).
 
 from ._errors import (ArithmeticFault, DivisionByZero, FileError, FileDenied, FileFailed,
                       FileMissing,                      IntegratorFailed,
-                      InvalidOperation, RunFailed, RunRefused, StepTooSmall,
+                      InvalidOperation, RunFailed, RunRefused, SpinUpFailed, StepTooSmall,
                       TooManySteps)
 from ._model import Entry, Finding, Model, RunWarning, Table, run, run_many
 from ._result import Result, read_output
@@ -22,6 +22,6 @@ __version__ = "6.4.1"
 __all__ = [
     "ArithmeticFault", "DivisionByZero", "Entry", "FileDenied", "FileError", "FileMissing", "Finding", "FileFailed",
     "IntegratorFailed",
-    "InvalidOperation", "Model", "Result", "RunFailed", "RunRefused", "RunWarning", "StepTooSmall", "Table",
+    "InvalidOperation", "Model", "Result", "RunFailed", "RunRefused", "RunWarning", "SpinUpFailed", "StepTooSmall", "Table",
     "TooManySteps", "read_output", "run", "run_many",
 ]

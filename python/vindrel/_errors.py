@@ -46,6 +46,26 @@ class RunRefused(FileError):
         return (type(self), (self.findings,))
 
 
+class SpinUpFailed(Exception):
+    """A spin-up that did not settle: ``outcome`` ("not settled", "died out",
+    "failed"), ``drift`` (the best states' largest relative drift per pool
+    group over one cycle), ``simulated_years``, ``failure`` (a failed run's
+    message) and ``best``, the best model found."""
+
+    def __init__(self, outcome, drift, simulated_years, failure="", best=None):
+        text = f"the stand did not settle ({outcome}"
+        text += f": {failure})" if failure else ")"
+        text += (f" after {simulated_years:g} simulated years; the best states drift by "
+                 + ", ".join(f"{k} {v:.2e}" for k, v in drift.items()))
+        super().__init__(text)
+        self.outcome, self.drift, self.simulated_years = outcome, drift, simulated_years
+        self.failure, self.best = failure, best
+
+    def __reduce__(self):
+        return (type(self), (self.outcome, self.drift, self.simulated_years, self.failure,
+                             self.best))
+
+
 class RunFailed(Exception):
     """A run that ended in a failure.
 

@@ -8,7 +8,7 @@ import os
 import warnings
 
 from . import _vindrel
-from ._errors import RunRefused
+from ._errors import RunRefused, SpinUpFailed
 from ._result import Result, run_failure_or_result
 
 Entry = collections.namedtuple("Entry", "symbol name units position value")
@@ -272,6 +272,32 @@ class Model:
         if isinstance(outcome, BaseException):
             raise outcome
         return outcome
+
+    def spin_up(self, tolerance=1e-6, max_years=10000, **options):
+        """The model at the periodic steady state of its repeated weather: the
+        states at the start of a weather cycle that one whole cycle maps onto
+        themselves, to ``tolerance`` (the largest relative drift of a carbon,
+        nitrogen or water pool over one cycle), as ``vindrel-cli spinup``
+        finds them. ``repeat_drivers`` is required; the other options are
+        those of run() (dopri5 by default). The model returned knows where it
+        stands (``end_time``, ``first_start``) and carries the cycles in
+        ``spin_up_report``; a stand that does not settle raises SpinUpFailed
+        with the best model found."""
+        if options.get("repeat_drivers") is None:
+            raise ValueError("repeat_drivers: a spin-up needs the weather repeated; give the "
+                             "driver time at which it returns to the start")
+        options.setdefault("integrator", "dopri5")
+        options.setdefault("stop", float(options["repeat_drivers"]) + float(options.get("step", 1)))
+        request = _prepare(self._core, options)
+        outcome, core, drift, years, cycles, failure = _vindrel.spin_up(
+            self._core, request, float(tolerance), float(max_years))
+        model = Model(core)
+        model.spin_up_report = [dict(zip(("cycle", "simulated_years", "accelerated", "carbon",
+                                          "nitrogen", "water"), cycle)) for cycle in cycles]
+        if outcome != "settled":
+            raise SpinUpFailed(outcome, dict(zip(("carbon", "nitrogen", "water"), drift)), years,
+                               failure, model)
+        return model
 
     def check(self, **options):
         """What a run of this model with these options (those of run()) would
