@@ -77,9 +77,8 @@ void add_continuation_day(const Model& model, const RunSettings& settings,
   if (apart <= 1.0 + settings.time_step) return;
   out.push_back(warning(
       "", 0,
-      "the run continues at day " + day_text(settings.start_time) + ", day " +
-          std::to_string(day) + " of a model year" +
-          (driver_time != settings.start_time ? " in its drivers" : "") +
+      "the run continues at day " + day_text(settings.start_time) + ", day " + std::to_string(day) +
+          " of a model year" + (driver_time != settings.start_time ? " in its drivers" : "") +
           ", from states whose day of the year (Jday) is " + day_text(Jday) +
           ": the states were saved at another day of the year, so the phenology clocks and the "
           "yearly totals go on out of step with the weather. Continue at the time the states "
@@ -218,8 +217,8 @@ class DriverScan {
     } else {
       if (first_line_ > 0 && first_time_ > first_used_) {
         out.push_back(warning(file, first_line_,
-                              "the driver file's first record is for day " +
-                                  day_text(first_time_) + ", after the run's first driver time, day " +
+                              "the driver file's first record is for day " + day_text(first_time_) +
+                                  ", after the run's first driver time, day " +
                                   day_text(first_used_) + ": days " + day_text(first_used_) +
                                   " to " + day_text(first_time_ - settings_.time_step) +
                                   " take the weather of day " + day_text(first_time_)));

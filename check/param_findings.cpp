@@ -109,7 +109,8 @@ std::vector<Finding> param_file_findings(const std::string& file_name, const Mod
     const double value = entry_value(model, k);
     const std::string reason = impossible_value_reason(model, k, value);
     if (reason.empty()) continue;
-    const std::string text = "the value of " + entry_name(model, k) + " is " + day_text(value) + reason;
+    const std::string text =
+        "the value of " + entry_name(model, k) + " is " + day_text(value) + reason;
     // A value still as the file gives it is named with its line; one set
     // since the file was read is the model's own.
     if (k < lines.size() && same_bits(lines[k].value, value)) {

@@ -15,12 +15,12 @@
 namespace vindrel {
 
 const OptionSpelling kCommandLineSpelling = {
-    "--start",  "--stop",        "--step",  "--output-step", "--repeat-drivers",
-    "--first-start", "--reset-every", "--reset", "--hold",  "--integrator",
-    "--rtol",   "--variables",   "--strict", "--time"};
+    "--start",       "--stop",        "--step",   "--output-step", "--repeat-drivers",
+    "--first-start", "--reset-every", "--reset",  "--hold",        "--integrator",
+    "--rtol",        "--variables",   "--strict", "--time"};
 const OptionSpelling kPythonSpelling = {
-    "start", "stop",       "step", "output_step", "repeat_drivers", "first_start", "reset_every",
-    "reset", "hold",       "integrator", "rtol", "variables", "strict", "time"};
+    "start", "stop", "step",       "output_step", "repeat_drivers", "first_start", "reset_every",
+    "reset", "hold", "integrator", "rtol",        "variables",      "strict",      "time"};
 const OptionSpelling kDesktopSpelling = {"Start Time",
                                          "Stop Time",
                                          "Time Step",
@@ -176,7 +176,8 @@ void set_integrator(const RunOptions& options, const OptionChecks& check, RunSet
         "", 0,
         check.name(RunOption::kRtol) +
             " has no effect with rk4, which keeps the model's tolerance of " +
-            tolerance_text(RunSettings{}.tolerance) + "; it sets the tolerance of dopri5 and rkf78"));
+            tolerance_text(RunSettings{}.tolerance) +
+            "; it sets the tolerance of dopri5 and rkf78"));
   }
 }
 
@@ -236,10 +237,11 @@ void add_continuation_start(const RunInputs& inputs, const RunOptions& options,
   findings.push_back(finding_parts::warning(
       "", 0,
       "the model's states are those its run ended with, at day " + day_text(saved) + ", day " +
-          std::to_string(day_of_model_year(saved)) + " of a model year, and this run starts at day " +
-          day_text(options.start) + ", day " + std::to_string(day_of_model_year(options.start)) +
-          ": to continue that run, start at " + day_text(saved) + " with " +
-          check.name(RunOption::kFirstStart) + " " + day_text(series)));
+          std::to_string(day_of_model_year(saved)) +
+          " of a model year, and this run starts at day " + day_text(options.start) + ", day " +
+          std::to_string(day_of_model_year(options.start)) + ": to continue that run, start at " +
+          day_text(saved) + " with " + check.name(RunOption::kFirstStart) + " " +
+          day_text(series)));
 }
 
 void make_strict(std::vector<Finding>& findings, const OptionChecks& check) {
@@ -282,7 +284,8 @@ PreparedRun prepare_run(const RunInputs& inputs, const RunOptions& options,
         if (column.column > 0) prepared.columns.push_back(static_cast<std::size_t>(column.column));
       }
       if (prepared.columns.empty()) {
-        check.refuse(check.name(RunOption::kVariables) + ": the list names no column beside the time");
+        check.refuse(check.name(RunOption::kVariables) +
+                     ": the list names no column beside the time");
       }
     }
     prepared.hold = state_positions(inputs.model, options.hold, check, RunOption::kHold);

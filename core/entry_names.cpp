@@ -30,8 +30,7 @@ bool takes(EntryTables accepted, EntryTable table) {
 }
 
 int entry_count(const Model& model, EntryTable table) {
-  return table == EntryTable::kState ? model.ModelInfo.StateCount
-                                     : model.ModelInfo.ParameterCount;
+  return table == EntryTable::kState ? model.ModelInfo.StateCount : model.ModelInfo.ParameterCount;
 }
 
 std::string quoted(std::string_view text) { return '"' + std::string(text) + '"'; }
@@ -149,16 +148,15 @@ EntryName resolve_entry_name(const Model& model, std::string_view text, EntryTab
     }
     const std::string_view rest = text.substr(word.size() + 1);
     if (mark == '#') {
-      if (!parse_position(rest, position) || position < 1 ||
-          position > entry_count(model, table)) {
+      if (!parse_position(rest, position) || position < 1 || position > entry_count(model, table)) {
         refuse_unknown(accepted, text,
                        word + "#N takes a whole number N from 1 to " +
                            std::to_string(entry_count(model, table)));
       }
       return {table, position};
     }
-    const EntryTables one = table == EntryTable::kState ? EntryTables::kStates
-                                                         : EntryTables::kParameters;
+    const EntryTables one =
+        table == EntryTable::kState ? EntryTables::kStates : EntryTables::kParameters;
     return only_one(model, accepted, text, with_symbol(model, one, rest),
                     "no " + word + " has the symbol " + quoted(rest));
   }

@@ -103,9 +103,9 @@ OutputColumn by_position(const Model& model, OutputNames accepted, std::string_v
                          const OutputTable& table, std::string_view digits, std::string_view form) {
   int position = 0;
   if (!parse_position(digits, position) || position < table.first || position > table.last) {
-    refuse_unknown(accepted, text,
-                   std::string(form) + " takes a whole number N " +
-                       position_range(table, model.ModelInfo));
+    refuse_unknown(
+        accepted, text,
+        std::string(form) + " takes a whole number N " + position_range(table, model.ModelInfo));
   }
   return make_column(model, table, position);
 }

@@ -303,7 +303,7 @@ std::shared_ptr<const DriverRecords> read_run_drivers(const Model& model,
   // may reach any record: the whole file is read, rather than following its
   // steps here without end before the run could be cancelled.
   const double last = steps_countable(settings) ? driver_time_range(settings).looked_up_last
-                                : std::numeric_limits<double>::infinity();
+                                                : std::numeric_limits<double>::infinity();
   std::shared_ptr<const DriverRecords> records =
       DriverRecords::read(settings.driver_file, model, last);
   if (!records) throw EInOutError(std::string(kDriverFileMissingMessage), settings.driver_file);

@@ -14,10 +14,10 @@
 namespace vindrel {
 namespace {
 
-constexpr int kCarbonPools[] = {state::Cf,   state::Csw, state::Chw, state::Cr, state::Clfw,
-                                state::Clr,  state::Cs,  state::Ce,  state::Ci, state::Ch};
-constexpr int kNitrogenPools[] = {state::Nf,  state::Nsw, state::Nhw,  state::Nr,  state::Nlf,
-                                  state::Nlwr, state::Na, state::Nh, state::Nnh4, state::Nno3};
+constexpr int kCarbonPools[] = {state::Cf,  state::Csw, state::Chw, state::Cr, state::Clfw,
+                                state::Clr, state::Cs,  state::Ce,  state::Ci, state::Ch};
+constexpr int kNitrogenPools[] = {state::Nf,   state::Nsw, state::Nhw, state::Nr,   state::Nlf,
+                                  state::Nlwr, state::Na,  state::Nh,  state::Nnh4, state::Nno3};
 constexpr int kWaterPools[] = {state::Wr, state::Wg, state::Ws};
 
 // Below this size (g m-2, mm) a pool's drift is measured against it rather
@@ -46,7 +46,8 @@ double group_drift(const Model& from, const Model& to, const int (&pools)[N]) {
     const double b = to.states[p].value;
     const double drift = std::fabs(b - a) / std::max(std::fabs(a), kSmallestPool);
     // Not a number counts as the largest drift.
-    largest = std::isnan(drift) ? std::numeric_limits<double>::infinity() : std::max(largest, drift);
+    largest =
+        std::isnan(drift) ? std::numeric_limits<double>::infinity() : std::max(largest, drift);
   }
   return largest;
 }

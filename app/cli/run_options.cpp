@@ -57,7 +57,8 @@ void add_run_options(CLI::App& command, RunArguments& arguments) {
                   "(Dormand-Prince 5(4)) or rkf78 (Runge-Kutta-Fehlberg 7(8))")
       ->capture_default_str();
   command.add_option("--rtol", options.rtol,
-                     "Relative tolerance of dopri5 and rkf78, " + tolerance_text(kDefaultRelativeTolerance) +
+                     "Relative tolerance of dopri5 and rkf78, " +
+                         tolerance_text(kDefaultRelativeTolerance) +
                          " when not given (rk4 keeps the model's " +
                          tolerance_text(RunSettings{}.tolerance) + ")");
   command.add_flag("--strict", options.strict,

@@ -66,13 +66,15 @@ void save(const std::string& file_name, const SpinupResult& result, const RunSet
 
 void spin(const SpinupArguments& arguments) {
   if (!arguments.run.options.repeat_drivers) {
-    throw UsageError("--repeat-drivers: a spin-up needs the weather repeated; give the driver "
-                     "time at which it returns to the start (10980 for 30 model years from 1)");
+    throw UsageError(
+        "--repeat-drivers: a spin-up needs the weather repeated; give the driver "
+        "time at which it returns to the start (10980 for 30 model years from 1)");
   }
   if (!(arguments.tolerance > 0.0 && arguments.tolerance < 1.0)) {
-    throw UsageError("--tolerance: expected a relative drift greater than 0 and less than 1, "
-                     "found " +
-                     shortest_decimal_text(arguments.tolerance));
+    throw UsageError(
+        "--tolerance: expected a relative drift greater than 0 and less than 1, "
+        "found " +
+        shortest_decimal_text(arguments.tolerance));
   }
   Model model = make_model();
   if (!ReadParamFile(arguments.par, model)) {
@@ -109,11 +111,12 @@ void spin(const SpinupArguments& arguments) {
 
   const std::string years = shortest_decimal_text(std::round(result.simulated_years));
   if (result.outcome == SpinupOutcome::kSettled) {
-    std::printf("spinup: settled to %s in %zu cycles of %s years (%s simulated years, %.1f s of "
-                "CPU); the cycle run from the states drifts by %s\n",
-                shortest_decimal_text(arguments.tolerance).c_str(), result.iterations.size() + 1,
-                shortest_decimal_text(result.cycle_years).c_str(), years.c_str(), seconds,
-                drift_text(result.drift).c_str());
+    std::printf(
+        "spinup: settled to %s in %zu cycles of %s years (%s simulated years, %.1f s of "
+        "CPU); the cycle run from the states drifts by %s\n",
+        shortest_decimal_text(arguments.tolerance).c_str(), result.iterations.size() + 1,
+        shortest_decimal_text(result.cycle_years).c_str(), years.c_str(), seconds,
+        drift_text(result.drift).c_str());
     std::fflush(stdout);
     if (!arguments.save_states.empty()) save(arguments.save_states, result, prepared.settings);
     return;
@@ -130,14 +133,14 @@ void spin(const SpinupArguments& arguments) {
       why = "cancelled";
       break;
     default:
-      why = "the drift did not fall to " + shortest_decimal_text(arguments.tolerance) +
-            " within " + years + " simulated years";
+      why = "the drift did not fall to " + shortest_decimal_text(arguments.tolerance) + " within " +
+            years + " simulated years";
   }
   if (!arguments.save_best.empty() && !result.iterations.empty()) {
     save(arguments.save_best, result, prepared.settings);
   }
-  throw std::runtime_error("the stand did not settle: " + why + "; the best states found drift by " +
-                           drift_text(result.drift) +
+  throw std::runtime_error("the stand did not settle: " + why +
+                           "; the best states found drift by " + drift_text(result.drift) +
                            (arguments.save_best.empty() ? " (saved only with --save-best)" : ""));
 }
 

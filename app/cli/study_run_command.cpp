@@ -105,9 +105,8 @@ void run_study_command(const StudyRunOptions& options) {
   if (!options.keep_outputs.empty()) {
     kept = checked_output_choice(options.output, "");
   } else if (!options.output.variables.empty() || !options.output.format.empty()) {
-    throw UsageError(
-        std::string(options.output.variables.empty() ? "--format" : "--variables") +
-        ": chooses what the kept outputs hold; name their folder with --keep-outputs");
+    throw UsageError(std::string(options.output.variables.empty() ? "--format" : "--variables") +
+                     ": chooses what the kept outputs hold; name their folder with --keep-outputs");
   }
   const PreparedRun prepared =
       prepared_run(options.run, options.output.variables, model, options.par, options.drivers);

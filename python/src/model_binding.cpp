@@ -185,9 +185,9 @@ void bind_model(py::module_& module) {
               throw py::value_error("only states and parameters are named here");
             }
             try {
-              return resolve_entry_name(self.model, name,
-                                        t == Table::kState ? EntryTables::kStates
-                                                           : EntryTables::kParameters)
+              return resolve_entry_name(
+                         self.model, name,
+                         t == Table::kState ? EntryTables::kStates : EntryTables::kParameters)
                   .position;
             } catch (const EntryNameError& error) {
               throw py::key_error(error.what());

@@ -7,8 +7,8 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <cstring>
 #include <cstdint>
+#include <cstring>
 #include <mutex>
 #include <optional>
 #include <stop_token>
@@ -361,10 +361,18 @@ void bind_run(py::module_& module) {
                        std::optional<long long> reset_every, std::string reset, std::string hold,
                        std::string integrator, std::optional<double> rtol,
                        std::optional<std::string> variables, bool strict) {
-             return RunOptions{start,          stop,        step,
-                               output_step,    repeat_drivers, first_start,
-                               reset_every,    std::move(reset), std::move(hold),
-                               std::move(integrator), rtol,  std::move(variables),
+             return RunOptions{start,
+                               stop,
+                               step,
+                               output_step,
+                               repeat_drivers,
+                               first_start,
+                               reset_every,
+                               std::move(reset),
+                               std::move(hold),
+                               std::move(integrator),
+                               rtol,
+                               std::move(variables),
                                strict};
            }),
            py::kw_only(), py::arg("start") = defaults.start, py::arg("stop") = defaults.stop,
@@ -391,8 +399,8 @@ void bind_run(py::module_& module) {
   module.attr("DEFAULT_RELATIVE_TOLERANCE") = kDefaultRelativeTolerance;
 
   py::class_<RunRequest>(module, "RunRequest")
-      .def_property_readonly("findings",
-                             [](const RunRequest& r) { return finding_tuples(r.prepared.findings); })
+      .def_property_readonly(
+          "findings", [](const RunRequest& r) { return finding_tuples(r.prepared.findings); })
       .def_readonly("column_keys", &RunRequest::column_keys);
 
   module.def("prepare", &make_run_request, py::arg("model"), py::arg("options"),

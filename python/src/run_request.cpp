@@ -36,8 +36,8 @@ std::string close_matches(const Model& model, const std::string& name) {
 std::vector<FindingTuple> finding_tuples(const std::vector<Finding>& findings) {
   std::vector<FindingTuple> list;
   for (const Finding& finding : findings) {
-    list.emplace_back(finding.level == FindingLevel::kRefusal ? "refusal" : "warning",
-                      finding.file, finding.line, finding.text, finding_text(finding));
+    list.emplace_back(finding.level == FindingLevel::kRefusal ? "refusal" : "warning", finding.file,
+                      finding.line, finding.text, finding_text(finding));
   }
   return list;
 }

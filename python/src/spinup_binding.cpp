@@ -48,17 +48,17 @@ py::tuple spin_up_model(const ModelHandle& handle, const RunRequest& request, do
     iterations.emplace_back(it.cycle, it.simulated_years, it.accelerated, it.drift.carbon,
                             it.drift.nitrogen, it.drift.water);
   }
-  return py::make_tuple(outcome_name(result.outcome), spun,
-                        py::make_tuple(result.drift.carbon, result.drift.nitrogen,
-                                       result.drift.water),
-                        result.simulated_years, iterations, result.failure);
+  return py::make_tuple(
+      outcome_name(result.outcome), spun,
+      py::make_tuple(result.drift.carbon, result.drift.nitrogen, result.drift.water),
+      result.simulated_years, iterations, result.failure);
 }
 
 }  // namespace
 
 void bind_spinup(py::module_& module) {
-  module.def("spin_up", &spin_up_model, py::arg("model"), py::arg("request"),
-             py::arg("tolerance"), py::arg("max_years"));
+  module.def("spin_up", &spin_up_model, py::arg("model"), py::arg("request"), py::arg("tolerance"),
+             py::arg("max_years"));
 }
 
 }  // namespace vindrel::python

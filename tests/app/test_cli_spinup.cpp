@@ -29,10 +29,10 @@ TEST(CliSpinupTest, AStandThatDoesNotSettleExitsOneAndSavesOnlyTheBestWhenAsked)
       << short_of_time.err;
   EXPECT_FALSE(std::filesystem::exists(saved));
   // The report: a header and one line per cycle after the first.
-  EXPECT_EQ(testing::read_whole_file(report).rfind(
-                "cycle,simulated_years,accelerated,carbon_drift,nitrogen_drift,water_drift\n1,60,0,",
-                0),
-            0u);
+  EXPECT_EQ(
+      testing::read_whole_file(report).rfind(
+          "cycle,simulated_years,accelerated,carbon_drift,nitrogen_drift,water_drift\n1,60,0,", 0),
+      0u);
 
   const auto with_best = testing::run_cli(inputs + "--max-years 90 --save-best '" + best + "'");
   EXPECT_EQ(with_best.exit_code, 1);

@@ -196,13 +196,12 @@ TEST_F(RunPreparationParityTest, TheCommandLineAndTheDesktopFindTheSame) {
     make_inputs(c);
 
     // The headless preparation, as the desktop calls it on its model.
-    const PreparedRun prepared =
-        prepare_run({model, kExamples + "vindrel-example.par", drr}, desktop_options(c),
-                    kDesktopSpelling);
+    const PreparedRun prepared = prepare_run({model, kExamples + "vindrel-example.par", drr},
+                                             desktop_options(c), kDesktopSpelling);
     ASSERT_EQ(prepared.findings.size(), c.expected.size());
     for (std::size_t i = 0; i < c.expected.size(); ++i) {
       const Finding& found = prepared.findings[i];
-      const std::string level = found.usage                              ? "usage"
+      const std::string level = found.usage                             ? "usage"
                                 : found.level == FindingLevel::kRefusal ? "refusal"
                                                                         : "warning";
       EXPECT_EQ(level, c.expected[i].level);
@@ -211,8 +210,8 @@ TEST_F(RunPreparationParityTest, TheCommandLineAndTheDesktopFindTheSame) {
     }
 
     // vindrel-cli check, on files that hold the case's values.
-    const auto check = testing::run_cli("check --par '" + par + "' --drivers '" + drr + "'" +
-                                        cli_options(c));
+    const auto check =
+        testing::run_cli("check --par '" + par + "' --drivers '" + drr + "'" + cli_options(c));
     if (c.expected.front().level == "usage") {
       EXPECT_EQ(check.exit_code, 2);
       EXPECT_TRUE(check.err.starts_with("vindrel-cli: error: "));
@@ -229,8 +228,8 @@ TEST_F(RunPreparationParityTest, TheCommandLineAndTheDesktopFindTheSame) {
       ASSERT_TRUE(std::getline(lines, line));
       const std::string prefix = expected.level == "refusal" ? "refused: " : "warning: ";
       EXPECT_TRUE(line.starts_with(prefix)) << line;
-      EXPECT_TRUE(text_matches(line.substr(prefix.size()),
-                               spelled(expected.text, kCommandLineSpelling)))
+      EXPECT_TRUE(
+          text_matches(line.substr(prefix.size()), spelled(expected.text, kCommandLineSpelling)))
           << line;
     }
     EXPECT_FALSE(std::getline(lines, line)) << line;

@@ -110,8 +110,9 @@ TEST_F(RunPreparationTest, AContinuationOutOfStepWithItsStatesIsWarnedOf) {
   options = RunOptions{};
   options.stop = 20.0;
   const PreparedRun fresh = prepare_run(inputs, options, kPythonSpelling);
-  EXPECT_THAT(texts(fresh), ::testing::Contains(HasSubstr(
-                                "to continue that run, start at 500 with first_start 1")));
+  EXPECT_THAT(
+      texts(fresh),
+      ::testing::Contains(HasSubstr("to continue that run, start at 500 with first_start 1")));
 }
 
 TEST_F(RunPreparationTest, TimesNoRunCouldFollowReturnAtOnce) {

@@ -94,9 +94,9 @@ TEST(Factors, ASymbolOfBothTablesMustBeQualified) {
   const std::string symbol = model.parameters[5].symbol;
   const std::string message =
       refusal([&] { parse_factors("factor,low,high\n" + symbol + ",1,2\n", "f.csv", model); });
-  EXPECT_EQ(message.substr(0, message.find(';')),
-            "f.csv:2: ambiguous parameter or state \"" + symbol + "\": it names parameter:" +
-                symbol + ", state:" + symbol);
+  EXPECT_EQ(message.substr(0, message.find(';')), "f.csv:2: ambiguous parameter or state \"" +
+                                                      symbol + "\": it names parameter:" + symbol +
+                                                      ", state:" + symbol);
   EXPECT_EQ(
       parse_factors("factor,low,high\nstate:" + symbol + ",1,2\n", "f.csv", model)[0].position, 2);
 }
