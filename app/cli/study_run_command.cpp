@@ -14,6 +14,7 @@
 #include "app/cli/file_clash.hpp"
 #include "app/cli/input_messages.hpp"
 #include "app/cli/interrupt.hpp"
+#include "app/cli/output_guard.hpp"
 #include "app/cli/output_options.hpp"
 #include "app/cli/run_options.hpp"
 #include "app/cli/study_commands.hpp"
@@ -97,6 +98,9 @@ void run_study_command(const StudyRunOptions& options) {
                              {"--factors", options.factors}},
                             {{"--results", options.results}});
   if (options.jobs == 0) throw UsageError("--jobs: expected 1 or more");
+  // Two studies appending to one results file would mix or lose rows: the
+  // second is refused at its start, before it reads or writes anything.
+  const OutputLock results_lock("--results", options.results);
   Model model = make_model();
   if (!ReadParamFile(options.par, model)) {
     throw std::runtime_error(incompatible_param_file_message(options.par, model.ModelInfo));
@@ -105,9 +109,8 @@ void run_study_command(const StudyRunOptions& options) {
   if (!options.keep_outputs.empty()) {
     kept = checked_output_choice(options.output, "");
   } else if (!options.output.variables.empty() || !options.output.format.empty()) {
-    throw UsageError(
-        std::string(options.output.variables.empty() ? "--format" : "--variables") +
-        ": chooses what the kept outputs hold; name their folder with --keep-outputs");
+    throw UsageError(std::string(options.output.variables.empty() ? "--format" : "--variables") +
+                     ": chooses what the kept outputs hold; name their folder with --keep-outputs");
   }
   const PreparedRun prepared =
       prepared_run(options.run, options.output.variables, model, options.par, options.drivers);

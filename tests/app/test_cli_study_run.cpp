@@ -1,7 +1,10 @@
 // vindrel-cli study run and study merge: each run as vindrel-cli run makes it,
 // the results file's bytes whatever the jobs, shards and interruptions, and
 // failures and bad metrics as a user sees them.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -338,6 +341,27 @@ TEST_F(CliStudyRunTest, SigtermStopsAfterWholeRowsAndTheStudyResumes) {
   }
   ASSERT_EQ(indices.size(), 30U);
   for (std::size_t i = 0; i < indices.size(); ++i) EXPECT_EQ(indices[i], std::to_string(i));
+}
+
+// A study that finds its results file held by another process (the lock
+// taken here as another study's would be) is refused before any run, and the
+// other study's rows are left as they were.
+TEST_F(CliStudyRunTest, ASecondStudyOnTheSameResultsIsRefused) {
+  const std::string results = file("shared.csv");
+  const testing::CliResult first = run_cli(study(results, "--jobs 1"));
+  ASSERT_EQ(first.exit_code, 0) << first.err;
+  const std::string before = read_whole_file(results);
+  const int held = ::open(file(".shared.csv.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
+  write(samples, "mF,alphaT\n31,0.1\n");
+  const testing::CliResult second = run_cli(study(results, "--jobs 1"));
+  EXPECT_EQ(second.exit_code, 1);
+  EXPECT_EQ(second.err, "vindrel-cli: error: --results: another run is writing " + results +
+                            "; wait for it to end or choose another file\n");
+  EXPECT_EQ(second.out, "");
+  EXPECT_EQ(read_whole_file(results), before);
+  ::close(held);
 }
 
 }  // namespace
