@@ -183,12 +183,16 @@ class RunLoop {
 
   // The end of every run: close the driver file and the sink. A failure here
   // is the run's failure unless an earlier one ended it.
-  void finish(std::exception_ptr& failure) {
+  void finish(std::exception_ptr& failure, bool completed) {
     processes_into_table();
     drivers_.close();
     if (!sink_begun_) return;
     try {
-      sink_.end();
+      if (completed) {
+        sink_.end();
+      } else {
+        sink_.end_incomplete();
+      }
     } catch (...) {
       if (!failure) {
         failure = std::current_exception();
@@ -303,7 +307,7 @@ std::shared_ptr<const DriverRecords> read_run_drivers(const Model& model,
   // may reach any record: the whole file is read, rather than following its
   // steps here without end before the run could be cancelled.
   const double last = steps_countable(settings) ? driver_time_range(settings).looked_up_last
-                                : std::numeric_limits<double>::infinity();
+                                                : std::numeric_limits<double>::infinity();
   std::shared_ptr<const DriverRecords> records =
       DriverRecords::read(settings.driver_file, model, last);
   if (!records) throw EInOutError(std::string(kDriverFileMissingMessage), settings.driver_file);
@@ -330,7 +334,7 @@ RunResult Run(Model model, const RunSettings& settings,
   } catch (...) {
     failure = std::current_exception();
   }
-  loop.finish(failure);
+  loop.finish(failure, !failure && result.outcome == RunOutcome::kCompleted);
   if (failure) {
     result.outcome = RunOutcome::kFailed;
     result.failure = failure;

@@ -273,6 +273,13 @@ void NetcdfTableWriter::close() {
   file->temporary->commit();
 }
 
+void NetcdfTableWriter::close_as(const std::string& file_name) {
+  if (!is_open()) return;
+  file_->file_name = file_name;
+  file_->temporary->retarget(file_name);
+  close();
+}
+
 void NetcdfTableWriter::abandon() noexcept {
   if (!file_) return;
   if (file_->ncid >= 0) {
