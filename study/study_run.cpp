@@ -82,7 +82,27 @@ class AppendFile {
 struct FinishedRow {
   std::string text;
   bool failed = false;
+  // A failure of the study rather than of the row's run (a kept output that
+  // could not be written): the study stops, and the row is run again when
+  // the study is resumed.
+  std::exception_ptr study_failure;
 };
+
+// Whether a run failed writing its records to a file: its output, not its
+// model. (The metrics, computed in the same sink, fail otherwise.)
+bool failed_writing(const RunResult& result) {
+  if (result.outcome != RunOutcome::kFailed ||
+      result.failure_detail.place != RunFailurePlace::kOutput || !result.failure) {
+    return false;
+  }
+  try {
+    std::rethrow_exception(result.failure);
+  } catch (const EInOutError&) {
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
 
 // The sink of a kept output. A NetCDF file records the run's number and its
 // factors' values beside the study's metadata.
@@ -132,20 +152,41 @@ std::optional<FinishedRow> run_row(const Model& base, const StudyRunSettings& se
     MetricSink sink(settings.metrics, run_settings.start_time, kept ? &*kept : nullptr);
     const RunResult result = Run(std::move(model), run_settings, drivers, sink, stop);
     if (result.outcome == RunOutcome::kCancelled) return std::nullopt;
+    if (kept && failed_writing(result)) {
+      // A full disk: the kept file keeps what it held, and the study stops.
+      kept->discard();
+      return FinishedRow{{}, true, result.failure};
+    }
     // The records of a completed or failed run, as vindrel-cli run leaves them.
-    if (kept) kept->publish();
+    if (kept) {
+      try {
+        kept->publish();
+      } catch (const EInOutError&) {
+        return FinishedRow{{}, true, std::current_exception()};
+      }
+    }
     if (result.outcome == RunOutcome::kFailed) {
       std::string message = result.failure_message();
       if (message.empty()) message = "the run failed";
       // When, for a modeller to find the cause.
       message += " (the run stopped at time " + shortest_decimal_text(result.present_time) + ")";
-      return FinishedRow{results_row(run, message, values, no_metrics), true};
+      return FinishedRow{results_row(run, message, values, no_metrics), true, {}};
     }
-    return FinishedRow{results_row(run, "", values, sink.values()), false};
+    return FinishedRow{results_row(run, "", values, sink.values()), false, {}};
   } catch (const std::exception& e) {
     const std::string message = *e.what() != '\0' ? e.what() : "the run failed";
-    return FinishedRow{results_row(run, message, values, no_metrics), true};
+    return FinishedRow{results_row(run, message, values, no_metrics), true, {}};
   }
+}
+
+// A file the study could not write (a full disk) stops it; the rows recorded
+// before stay, and the same command goes on from them.
+[[noreturn]] void throw_study_stopped(const EInOutError& error, std::size_t rows_kept,
+                                      const std::string& results_file) {
+  throw EInOutError(error.message() + "; the study stopped: " + std::to_string(rows_kept) +
+                        (rows_kept == 1 ? " run is" : " runs are") + " recorded in " +
+                        results_file + "; run the same command again to go on",
+                    error.file(), error.line());
 }
 
 }  // namespace
@@ -352,6 +393,7 @@ StudyOutcome run_study(const Model& base, const StudyRunSettings& settings, std:
   std::condition_variable_any room_made;     // rows were written
   std::map<std::size_t, FinishedRow> ready;  // finished rows by their place in `todo`
   std::size_t next_to_write = 0;             // place in `todo`
+  std::exception_ptr study_failure;          // the first; it stops every run
   unsigned workers_running = jobs;
   std::atomic<std::size_t> next_to_take{0};
 
@@ -368,6 +410,14 @@ StudyOutcome run_study(const Model& base, const StudyRunSettings& settings, std:
       }
       std::optional<FinishedRow> row = run_row(base, settings, drivers, todo[k], worker_stop);
       if (!row) break;
+      if (row->study_failure) {
+        {
+          const std::lock_guard lock(mutex);
+          if (!study_failure) study_failure = row->study_failure;
+        }
+        runs_stop.request_stop();
+        break;
+      }
       {
         const std::lock_guard lock(mutex);
         ready.emplace(k, std::move(*row));
@@ -407,13 +457,26 @@ StudyOutcome run_study(const Model& base, const StudyRunSettings& settings, std:
       }
       if (batch_rows > 0) {
         room_made.notify_all();
-        file.append(batch);
+        try {
+          file.append(batch);
+        } catch (const EInOutError& error) {
+          throw_study_stopped(error, outcome.progress.written, settings.results_file);
+        }
         outcome.progress.written += batch_rows;
         outcome.progress.failed += batch_failed;
       }
       if (progress) progress(outcome.progress);
       // Every worker has ended and the next row will not come: stopped.
-      if (workers_gone && batch_rows == 0) break;
+      if (workers_gone && batch_rows == 0) {
+        if (study_failure) {
+          try {
+            std::rethrow_exception(study_failure);
+          } catch (const EInOutError& error) {
+            throw_study_stopped(error, outcome.progress.written, settings.results_file);
+          }
+        }
+        break;
+      }
     }
   } catch (...) {
     runs_stop.request_stop();

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "fileio/formats/output_format.hpp"
 #include "fileio/output_file.hpp"
 #include "tests/app/cli_runner.hpp"
 
@@ -362,6 +363,82 @@ TEST_F(CliStudyRunTest, ASecondStudyOnTheSameResultsIsRefused) {
   EXPECT_EQ(second.out, "");
   EXPECT_EQ(read_whole_file(results), before);
   ::close(held);
+}
+
+// The file names a study leaves in a folder, hidden ones included.
+std::vector<std::string> names_in(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// A kept output that cannot be written (the file size limit stands for a
+// full disk) stops the study, naming the rows kept; the kept outputs of an
+// earlier study stay whole, nothing is left behind, and once there is room
+// the same command goes on.
+TEST_F(CliStudyRunTest, AFullDiskStopsTheStudyAndKeepsTheEarlierKeptOutputs) {
+  const std::string kept = file("kept");
+  const testing::CliResult earlier =
+      run_cli(study(file("earlier.csv"), "--jobs 1 --keep-outputs '" + kept + "'"));
+  ASSERT_EQ(earlier.exit_code, 0) << earlier.err;
+  const std::string first_kept = read_whole_file(kept + "/run-000000.out");
+  ASSERT_GT(first_kept.size(), 200000U);
+  const std::string results = file("full.csv");
+  const std::string command = study(results, "--jobs 1 --keep-outputs '" + kept + "'");
+  const std::string err = file("full.err");
+  const int status = std::system(("trap '' XFSZ; ulimit -f 100; '" + std::string(VINDREL_CLI) +
+                                  "' " + command + " 2>'" + err + "'")
+                                     .c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_EQ(read_whole_file(err), "vindrel-cli: error: " + kept +
+                                      "/run-000000.out: Disk full; the study stopped: 0 runs are "
+                                      "recorded in " +
+                                      results + "; run the same command again to go on\n");
+  EXPECT_TRUE(read_whole_file(kept + "/run-000000.out") == first_kept) << "the earlier kept output";
+  EXPECT_EQ(names_in(kept),
+            (std::vector<std::string>{"run-000000.out", "run-000001.out", "run-000002.out"}));
+  EXPECT_FALSE(std::filesystem::exists(file(".full.csv.lock")));
+  const testing::CliResult resumed = run_cli(command);
+  ASSERT_EQ(resumed.exit_code, 0) << resumed.err;
+  EXPECT_EQ(table_of(read_whole_file(results)), table_of(read_whole_file(file("earlier.csv"))));
+}
+
+// NetCDF outputs on a disk with little room, for a run and for a study that
+// keeps them: an error, never a crash, and no temporary file or lock left.
+TEST_F(CliStudyRunTest, NetcdfOutputsOnANearlyFullDiskFailCleanly) {
+  if (!netcdf_available()) GTEST_SKIP() << "built without NetCDF";
+  const std::string kept = file("kept");
+  const std::string inputs = "--par '" + kExamples + "vindrel-example.par' --drivers '" +
+                             kExamples + "vindrel-example.drr' --quiet ";
+  for (const int kib : {0, 5, 10, 20, 50, 100}) {
+    SCOPED_TRACE(kib);
+    std::filesystem::remove_all(kept);
+    const std::string results = file("nc" + std::to_string(kib) + ".csv");
+    // Standard error goes through a pipe, which the limit does not reach.
+    const std::string limit =
+        "(trap '' XFSZ; ulimit -f " + std::to_string(kib) + "; '" + std::string(VINDREL_CLI) + "' ";
+    for (const std::string& command :
+         {"run " + inputs + "--stop 1000 --out '" + file("run.nc") + "'",
+          study(results, "--jobs 2 --format netcdf --keep-outputs '" + kept + "'")}) {
+      const std::string err = file("nc.err");
+      const int status = std::system(
+          (limit + command + " 2>&1 >/dev/null; echo \"exit $?\") | cat >'" + err + "'").c_str());
+      ASSERT_EQ(WEXITSTATUS(status), 0);
+      const std::string said = read_whole_file(err);
+      EXPECT_TRUE(said.ends_with("\nexit 1\n")) << command << "\n" << said;
+      EXPECT_NE(said.find("Disk full"), std::string::npos) << said;
+    }
+    for (const std::string& name : names_in(folder)) {
+      EXPECT_FALSE(name.starts_with(".")) << name << " is left behind";
+    }
+    if (std::filesystem::exists(kept)) {
+      EXPECT_EQ(names_in(kept), std::vector<std::string>{});
+    }
+  }
 }
 
 }  // namespace
