@@ -263,6 +263,9 @@ StudyDefinition study_definition(const Model& base, const StudyRunSettings& sett
   for (const auto& [key, file] : inputs) {
     if (!file->empty()) definition.push_back({key, file_content_hash(*file), *file});
   }
+  // The study's rows, all shards together: a merge without the sample finds
+  // a missing last row by it.
+  definition.push_back({"rows", std::to_string(settings.samples.rows.size()), {}});
   definition.push_back({"start", shortest_text(run.start_time), {}});
   definition.push_back({"stop", shortest_text(run.stop_time), {}});
   definition.push_back({"step", shortest_text(run.time_step), {}});
@@ -331,8 +334,14 @@ StudyOutcome run_study(const Model& base, const StudyRunSettings& settings, std:
           "version, or give another results file",
           settings.results_file, 1);
     }
+    // A file written before definitions recorded the count of rows goes on
+    // without it (its sample's hash names the rows all the same).
+    StudyDefinition compared = definition;
+    if (!find_item(existing.definition, "rows")) {
+      std::erase_if(compared, [](const DefinitionItem& item) { return item.key == "rows"; });
+    }
     const std::string differences =
-        definition_differences(existing.definition, definition, "the file", "this study");
+        definition_differences(existing.definition, compared, "the file", "this study");
     if (!differences.empty()) {
       throw EInOutError("the file holds the results of another study: " + differences +
                             "; give another results file or remove it",
@@ -355,6 +364,7 @@ StudyOutcome run_study(const Model& base, const StudyRunSettings& settings, std:
                           settings.results_file, row.line);
       }
       check_row_matches_sample(row, settings.samples, settings.results_file);
+      check_row_values(row, existing, settings.results_file);
       if (!row.completed()) ++outcome.resumed_failed;
     }
     outcome.progress.resumed = existing.rows.size();

@@ -441,5 +441,49 @@ TEST_F(CliStudyRunTest, NetcdfOutputsOnANearlyFullDiskFailCleanly) {
   }
 }
 
+// A metric field that analyze would refuse is refused by merge and by a
+// resume, naming the line, and nothing is written.
+TEST_F(CliStudyRunTest, MergeAndResumeRefuseAMetricThatIsNotANumber) {
+  const std::string results = file("bad.csv");
+  write(samples, "mF,alphaT\n30,0.1\n45,0.12\n55,0.15\n56,0.15\n");
+  const testing::CliResult first = run_cli(study(results, "--jobs 1 --shard 0/2"));
+  ASSERT_EQ(first.exit_code, 0) << first.err;
+  const std::string good = read_whole_file(results);
+  const std::size_t row = good.find("\n0,completed,") + 1;
+  const std::size_t line =
+      static_cast<std::size_t>(std::count(good.begin(), good.begin() + row, '\n')) + 1;
+  const std::vector<std::string> fields = split(good.substr(row, good.find('\n', row) - row), ',');
+  for (const std::string& bad : {std::string("abc"), std::string("1e400"), std::string("1\0", 2)}) {
+    SCOPED_TRACE(bad);
+    std::string changed = good;
+    const std::size_t nep = row + good.substr(row).find("," + fields[5] + ",") + 1;
+    changed.replace(nep, fields[5].size(), bad);
+    write(results, changed);
+    const std::string said = "vindrel-cli: error: " + results + ":" + std::to_string(line) +
+                             ": expected a number or nan for \"nep\" of run 0, found \"" +
+                             (bad.size() == 2 ? std::string("1\\0") : bad) + "\"\n";
+    const testing::CliResult merge =
+        run_cli("study merge '" + results + "' --out '" + file("merged.csv") + "'");
+    EXPECT_EQ(merge.exit_code, 1);
+    EXPECT_EQ(merge.err, said);
+    EXPECT_FALSE(std::filesystem::exists(file("merged.csv")));
+    const testing::CliResult resume = run_cli(study(results, "--jobs 1 --shard 0/2"));
+    EXPECT_EQ(resume.exit_code, 1);
+    EXPECT_EQ(resume.err, said);
+    EXPECT_EQ(read_whole_file(results), changed);
+  }
+  // Without the sample, a part that lacks the study's last row is refused.
+  write(results, good);
+  const testing::CliResult second = run_cli(study(file("bad1.csv"), "--jobs 1 --shard 1/2"));
+  ASSERT_EQ(second.exit_code, 0) << second.err;
+  const std::string part1 = read_whole_file(file("bad1.csv"));
+  write(file("bad1.csv"), part1.substr(0, part1.rfind('\n', part1.size() - 2) + 1));
+  const testing::CliResult merge = run_cli("study merge '" + results + "' '" + file("bad1.csv") +
+                                           "' --out '" + file("merged.csv") + "'");
+  EXPECT_EQ(merge.exit_code, 1);
+  EXPECT_NE(merge.err.find("run 3 is in no part"), std::string::npos) << merge.err;
+  EXPECT_FALSE(std::filesystem::exists(file("merged.csv")));
+}
+
 }  // namespace
 }  // namespace vindrel
