@@ -340,6 +340,21 @@ TEST_F(CliRunTest, ASignalCancelsAfterTheCurrentStepAndLeavesAValidFile) {
   }
 }
 
+// A hang-up that the run was started to ignore (nohup, trap '' HUP) does not
+// cancel it: the run goes on to its stop time.
+TEST_F(CliRunTest, AnIgnoredHangUpStaysIgnored) {
+  const std::string err = folder.file("err.txt");
+  const std::string command =
+      "trap '' HUP; '" + std::string(VINDREL_CLI) + "' run " + files() + " --stop 6000 2>'" + err +
+      "' & pid=$!; for i in $(seq 1200); do [ -n \"$(find '" + folder.file("") +
+      "' -name '.cli.out.tmp*' -size +20k)\" ] && break; sleep 0.05; done; kill -HUP $pid; wait "
+      "$pid";
+  const int status = std::system(command.c_str());
+  EXPECT_EQ(WEXITSTATUS(status), 0) << read_whole_file_bytes(err);
+  EXPECT_EQ(record_times(out).back(), 6000.0);
+  EXPECT_FALSE(std::filesystem::exists(folder.file("cli.partial.out")));
+}
+
 // A write that fails (here the file size limit of a full disk) leaves the
 // previous output as it was and says how far the run got.
 TEST_F(CliRunTest, AFailedWriteKeepsThePreviousOutputAndCountsTheRecords) {
