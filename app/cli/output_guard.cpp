@@ -6,8 +6,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
+#include <csignal>
+#include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <stdexcept>
+#include <string_view>
 
 #include "fileio/io_error.hpp"
 #include "fileio/safe_write.hpp"
@@ -19,6 +24,74 @@ void check_output_creatable(const std::string& path) {
   AtomicFileWriter probe;
   probe.open(path);  // throws, naming the file
   probe.abandon();
+}
+
+namespace {
+
+// The process id in a hidden temporary file's name ("...tmpPID.N" or, with
+// `plain_id`, "....PID.N"), or 0 when the name has none.
+pid_t writer_of(std::string_view name, bool plain_id) {
+  const std::size_t last_dot = name.rfind('.');
+  if (last_dot == std::string_view::npos || last_dot + 1 == name.size()) return 0;
+  for (const char c : name.substr(last_dot + 1)) {
+    if (c < '0' || c > '9') return 0;
+  }
+  const std::size_t dot = name.rfind('.', last_dot - 1);
+  if (dot == std::string_view::npos) return 0;
+  std::string_view id = name.substr(dot + 1, last_dot - dot - 1);
+  if (!plain_id) {
+    if (!id.starts_with("tmp")) return 0;
+    id.remove_prefix(3);
+  }
+  long value = 0;
+  const auto [end, error] = std::from_chars(id.data(), id.data() + id.size(), value);
+  if (id.empty() || error != std::errc() || end != id.data() + id.size() || value <= 0) return 0;
+  return static_cast<pid_t>(value);
+}
+
+// Whether no process has this id any more.
+bool process_gone(pid_t pid) { return pid != getpid() && kill(pid, 0) != 0 && errno == ESRCH; }
+
+void remove_stale(const std::filesystem::path& folder,
+                  const std::function<pid_t(std::string_view)>& writer) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
+    const std::string name = entry.path().filename().string();
+    const pid_t pid = writer(name);
+    if (pid == 0 || !entry.is_regular_file(error) || !process_gone(pid)) continue;
+    if (fs::remove(entry.path(), error)) {
+      std::fprintf(stderr,
+                   "vindrel-cli: removed %s, left by a run that ended before finishing it "
+                   "(process %ld)\n",
+                   entry.path().string().c_str(), static_cast<long>(pid));
+    }
+  }
+}
+
+std::filesystem::path folder_of(const std::string& path) {
+  const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+  return parent.empty() ? std::filesystem::path(".") : parent;
+}
+
+}  // namespace
+
+void remove_stale_temporaries(const std::string& path) {
+  if (path.empty()) return;
+  std::string prefix(1, '.');
+  prefix += std::filesystem::path(path).filename().string();
+  prefix += ".tmp";
+  remove_stale(folder_of(path), [&prefix](std::string_view name) -> pid_t {
+    return name.starts_with(prefix) ? writer_of(name, false) : 0;
+  });
+}
+
+void remove_stale_kept_outputs(const std::string& folder) {
+  if (folder.empty()) return;
+  remove_stale(folder, [](std::string_view name) -> pid_t {
+    if (name.starts_with("..run-")) return writer_of(name, false);
+    return name.starts_with(".run-") ? writer_of(name, true) : 0;
+  });
 }
 
 OutputLock::OutputLock(std::string_view option, const std::string& path) {

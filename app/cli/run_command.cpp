@@ -140,6 +140,10 @@ void run(const CommandOptions& options) {
   check_output_creatable(options.save_states);
   const OutputLock out_lock("--out", options.out);
   const OutputLock states_lock("--save-states", options.save_states);
+  // What a killed run on these files left behind goes now.
+  remove_stale_temporaries(options.out);
+  remove_stale_temporaries(partial_file_name(options.out));
+  remove_stale_temporaries(options.save_states);
   Model model = make_model();
   if (!ReadParamFile(options.par, model)) {
     throw std::runtime_error(incompatible_param_file_message(options.par, model.ModelInfo));

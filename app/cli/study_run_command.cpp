@@ -101,6 +101,7 @@ void run_study_command(const StudyRunOptions& options) {
   // Two studies appending to one results file would mix or lose rows: the
   // second is refused at its start, before it reads or writes anything.
   const OutputLock results_lock("--results", options.results);
+  remove_stale_temporaries(options.results);
   Model model = make_model();
   if (!ReadParamFile(options.par, model)) {
     throw std::runtime_error(incompatible_param_file_message(options.par, model.ModelInfo));
@@ -160,6 +161,7 @@ void run_study_command(const StudyRunOptions& options) {
                                "\"" + (error ? ": " + error.message() : std::string()));
     }
     settings.keep_outputs = options.keep_outputs;
+    remove_stale_kept_outputs(options.keep_outputs);
   }
   // What would make every run wrong is refused, and a bad driver file
   // reported, once, before any run; warnings are said before the runs.

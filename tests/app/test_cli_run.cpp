@@ -355,6 +355,27 @@ TEST_F(CliRunTest, AnIgnoredHangUpStaysIgnored) {
   EXPECT_FALSE(std::filesystem::exists(folder.file("cli.partial.out")));
 }
 
+// The temporary file of a killed run is removed by the next run on the same
+// output, which says so; that of a process still running is left alone.
+TEST_F(CliRunTest, ATemporaryFileOfAKilledRunIsRemovedByTheNext) {
+  const pid_t gone = fork();
+  if (gone == 0) _exit(0);
+  ASSERT_GT(gone, 0);
+  ASSERT_EQ(waitpid(gone, nullptr, 0), gone);
+  const std::string left = folder.file(".cli.out.tmp" + std::to_string(gone) + ".0");
+  const std::string running = folder.file(".cli.out.tmp" + std::to_string(getpid()) + ".0");
+  std::ofstream(left, std::ios::binary) << "records of a killed run";
+  std::ofstream(running, std::ios::binary) << "records of a run going on";
+  const auto result = run_cli("run " + files() + " --stop 5");
+  EXPECT_EQ(result.exit_code, 0);
+  EXPECT_EQ(result.err, "vindrel-cli: removed " + left +
+                            ", left by a run that ended before finishing it (process " +
+                            std::to_string(gone) + ")\n");
+  EXPECT_FALSE(std::filesystem::exists(left));
+  EXPECT_TRUE(std::filesystem::exists(running));
+  EXPECT_EQ(record_times(out).size(), 4U);
+}
+
 // A write that fails (here the file size limit of a full disk) leaves the
 // previous output as it was and says how far the run got.
 TEST_F(CliRunTest, AFailedWriteKeepsThePreviousOutputAndCountsTheRecords) {
