@@ -131,6 +131,13 @@ std::string partial_output_text(const std::string& out, const std::string& parti
                               : "no " + out + " was made");
 }
 
+// Ctrl-C is what a user expects; another signal is named: " by SIGTERM".
+std::string cancelled_by() {
+  const int signal = InterruptGuard::signal_number();
+  return signal == SIGINT || signal == 0 ? std::string()
+                                         : std::string(" by ") + InterruptGuard::signal_name();
+}
+
 void run(const CommandOptions& options) {
   refuse_overwriting_inputs({{"--par", options.par}, {"--drivers", options.drivers}},
                             {{"--out", options.out}, {"--save-states", options.save_states}});
@@ -144,6 +151,10 @@ void run(const CommandOptions& options) {
   remove_stale_temporaries(options.out);
   remove_stale_temporaries(partial_file_name(options.out));
   remove_stale_temporaries(options.save_states);
+  // Ctrl-C, SIGTERM or SIGHUP from here on reaches the run as a stop request,
+  // read after each time step; one that comes while the files are read ends
+  // the command before the run starts.
+  const InterruptGuard guard;
   Model model = make_model();
   if (!ReadParamFile(options.par, model)) {
     throw std::runtime_error(incompatible_param_file_message(options.par, model.ModelInfo));
@@ -155,6 +166,11 @@ void run(const CommandOptions& options) {
       prepared_run(options.run, options.output.variables, model, options.par, options.drivers);
   report_findings(prepared.findings);
   prepared.mark_states(model);
+  if (InterruptGuard::interrupted()) {
+    std::fprintf(stderr, "vindrel-cli: run cancelled%s before it started; nothing was written\n",
+                 cancelled_by().c_str());
+    throw CLI::RuntimeError(InterruptGuard::exit_status());
+  }
   RunSettings settings = prepared.settings;
   settings.output_file = options.out;
   output.columns = prepared.columns;
@@ -175,9 +191,6 @@ void run(const CommandOptions& options) {
   }
   RunResult result;
   {
-    InterruptGuard guard;
-    // Ctrl-C, SIGTERM or SIGHUP reaches the run as a stop request, read after
-    // each time step.
     std::stop_source stop;
     const RunProgress progress = [&](int percent, double present_time) {
       bar.update(percent, present_time);
@@ -212,11 +225,7 @@ void run(const CommandOptions& options) {
     throw std::runtime_error(message);
   }
   if (result.outcome == RunOutcome::kCancelled) {
-    // Ctrl-C is what a user expects; another signal is named.
-    const std::string by =
-        InterruptGuard::signal_number() == SIGINT || InterruptGuard::signal_number() == 0
-            ? ""
-            : std::string(" by ") + InterruptGuard::signal_name();
+    const std::string by = cancelled_by();
     std::fprintf(stderr,
                  "vindrel-cli: run cancelled%s at time %s; the records written so far are%s\n",
                  by.c_str(), shortest_decimal_text(result.present_time).c_str(),

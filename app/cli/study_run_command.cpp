@@ -102,6 +102,9 @@ void run_study_command(const StudyRunOptions& options) {
   // second is refused at its start, before it reads or writes anything.
   const OutputLock results_lock("--results", options.results);
   remove_stale_temporaries(options.results);
+  // Ctrl-C, SIGTERM or SIGHUP from here on stops the study after whole rows;
+  // one that comes while the files are read ends it before any run.
+  const InterruptGuard guard;
   Model model = make_model();
   if (!ReadParamFile(options.par, model)) {
     throw std::runtime_error(incompatible_param_file_message(options.par, model.ModelInfo));
@@ -170,8 +173,11 @@ void run_study_command(const StudyRunOptions& options) {
   StudyProgressBar bar(options.run.quiet);
   const auto started = std::chrono::steady_clock::now();
   study::StudyOutcome outcome;
+  if (InterruptGuard::interrupted()) {
+    std::fprintf(stderr, "vindrel-cli: study interrupted before its first run; nothing was run\n");
+    throw CLI::RuntimeError(InterruptGuard::exit_status());
+  }
   {
-    InterruptGuard guard;
     std::stop_source stop;
     outcome = study::run_study(model, settings, stop.get_token(),
                                [&](const study::StudyProgress& progress) {
