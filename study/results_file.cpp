@@ -149,7 +149,21 @@ std::string results_row(std::size_t run, std::string_view failure,
   return row;
 }
 
+std::string normalized_results_text(std::string text) {
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  if (std::string_view(text).starts_with(kByteOrderMark)) text.erase(0, kByteOrderMark.size());
+  if (text.find("\r\n") == std::string::npos) return text;
+  std::string lines;
+  lines.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    lines += text[i];
+  }
+  return lines;
+}
+
 ResultsFile parse_results(std::string text, const std::string& file_name) {
+  text = normalized_results_text(std::move(text));
   ResultsFile file;
   // The definition: the lines before the column line that start with "#".
   std::size_t at = 0;

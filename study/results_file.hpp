@@ -70,9 +70,14 @@ struct ResultsFile {
   std::size_t complete_bytes = 0;
 };
 
-// Reads a results file. Throws EInOutError with the file and the line for a
-// definition line that is not "# KEY: VALUE", a missing column line, a
-// complete line that is not a row of these columns and an unknown status.
+// The text of a results file as the program writes it: without a byte-order
+// mark, lines ended by LF (a file saved by an editor that added them). Line
+// numbers stay those of the file.
+std::string normalized_results_text(std::string text);
+
+// Reads a results file (through normalized_results_text()). Throws EInOutError with the file and
+// the line for a definition line that is not "# KEY: VALUE", a missing column line, a complete line
+// that is not a row of these columns and an unknown status.
 ResultsFile read_results(const std::string& file_name);
 
 // The same from a text in memory; `file_name` names it in messages.

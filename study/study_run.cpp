@@ -326,7 +326,13 @@ StudyOutcome run_study(const Model& base, const StudyRunSettings& settings, std:
   const bool resume = std::filesystem::exists(settings.results_file, exists_error) &&
                       std::filesystem::file_size(settings.results_file, exists_error) > 0;
   if (resume) {
-    const ResultsFile existing = read_results(settings.results_file);
+    // A file an editor saved with CR LF or a byte-order mark goes on as the
+    // program writes it: it is rewritten so first (safely), so that the rows
+    // appended match and a cut last line is found.
+    const std::string text = read_text_file(settings.results_file);
+    std::string normalized = normalized_results_text(text);
+    if (normalized != text) write_file_atomically(settings.results_file, normalized);
+    const ResultsFile existing = parse_results(std::move(normalized), settings.results_file);
     if (existing.definition.empty()) {
       throw EInOutError(
           "the file does not record the definition of its study (it was written by an earlier "

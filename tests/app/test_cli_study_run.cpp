@@ -485,5 +485,22 @@ TEST_F(CliStudyRunTest, MergeAndResumeRefuseAMetricThatIsNotANumber) {
   EXPECT_FALSE(std::filesystem::exists(file("merged.csv")));
 }
 
+// A results file an editor saved with CR LF line ends and a byte-order mark
+// is resumed, and the study ends with the bytes it has when run in one go.
+TEST_F(CliStudyRunTest, AResultsFileWithCrLfAndAByteOrderMarkIsResumed) {
+  const std::string whole = file("whole.csv");
+  ASSERT_EQ(run_cli(study(whole, "--jobs 1")).exit_code, 0);
+  const std::string bytes = read_whole_file(whole);
+  std::string edited = "\xEF\xBB\xBF";
+  for (const std::string& line : lines_of(bytes.substr(0, bytes.rfind('\n', bytes.size() - 2) + 1)))
+    edited += line + "\r\n";
+  const std::string results = file("edited.csv");
+  write(results, edited);
+  const testing::CliResult resumed = run_cli(study(results, "--jobs 1"));
+  ASSERT_EQ(resumed.exit_code, 0) << resumed.err;
+  EXPECT_NE(resumed.out.find("2 of them recorded before"), std::string::npos) << resumed.out;
+  EXPECT_EQ(read_whole_file(results), bytes);
+}
+
 }  // namespace
 }  // namespace vindrel
