@@ -74,6 +74,18 @@ std::filesystem::path folder_of(const std::string& path) {
   return parent.empty() ? std::filesystem::path(".") : parent;
 }
 
+// The process id a lock file holds, 0 when it holds none.
+long lock_holder(const std::string& lock_file) {
+  char text[24] = {};
+  const int descriptor = ::open(lock_file.c_str(), O_RDONLY | O_CLOEXEC);
+  if (descriptor < 0) return 0;
+  const ssize_t size = ::read(descriptor, text, sizeof text - 1);
+  ::close(descriptor);
+  long pid = 0;
+  if (size > 0) (void)std::from_chars(text, text + size, pid);
+  return pid;
+}
+
 }  // namespace
 
 void remove_stale_temporaries(const std::string& path) {
@@ -120,10 +132,13 @@ OutputLock::OutputLock(std::string_view option, const std::string& path) {
       const int error_number = errno;
       ::close(descriptor_);
       descriptor_ = -1;
+      const long holder = error_number == EWOULDBLOCK ? lock_holder(lock_file_) : 0;
       lock_file_.clear();
       if (error_number == EWOULDBLOCK) {
-        throw std::runtime_error(std::string(option) + ": another run is writing " + path +
-                                 "; wait for it to end or choose another file");
+        throw std::runtime_error(
+            std::string(option) + ": another run" +
+            (holder > 0 ? " (process " + std::to_string(holder) + ")" : std::string()) +
+            " is writing " + path + "; wait for it to end or choose another file");
       }
       throw_io_error(error_number, path, 0, true);
     }
@@ -131,6 +146,9 @@ OutputLock::OutputLock(std::string_view option, const std::string& path) {
     struct stat named {};
     if (fstat(descriptor_, &held) == 0 && stat(lock_file_.c_str(), &named) == 0 &&
         held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
+      // The holder's process id, for the message of a run refused.
+      const std::string pid = std::to_string(getpid()) + "\n";
+      if (ftruncate(descriptor_, 0) == 0) (void)!::write(descriptor_, pid.data(), pid.size());
       return;
     }
     ::close(descriptor_);

@@ -32,7 +32,8 @@ class OutputLock {
  public:
   OutputLock() = default;
   // Throws std::runtime_error when another run holds the lock: "--out:
-  // another run is writing FILE; wait for it to end or choose another file".
+  // another run (process PID) is writing FILE; wait for it to end or choose
+  // another file". The lock file holds the holder's process id.
   OutputLock(std::string_view option, const std::string& path);
   ~OutputLock();
   OutputLock(const OutputLock&) = delete;

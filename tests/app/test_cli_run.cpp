@@ -497,7 +497,8 @@ TEST_F(CliContinueTest, ASecondRunOnTheSameOutputIsRefused) {
     const auto second =
         run_cli("run --par '" + par + "' --drivers '" + drr + "' --out '" + name + "' --stop 20");
     EXPECT_EQ(second.exit_code, 1);
-    EXPECT_EQ(second.err, "vindrel-cli: error: --out: another run is writing " + name +
+    EXPECT_EQ(second.err, "vindrel-cli: error: --out: another run (process " +
+                              std::to_string(first) + ") is writing " + name +
                               "; wait for it to end or choose another file\n");
   }
   kill(first, SIGINT);
