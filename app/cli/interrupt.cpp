@@ -46,6 +46,19 @@ InterruptGuard::~InterruptGuard() {
   sigaction(SIGHUP, &previous_hang_up_, nullptr);
 }
 
+void InterruptGuard::catch_again() noexcept {
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    struct sigaction present {};
+    // Only a handler this guard installed and a first signal reset.
+    if (sigaction(signal, nullptr, &present) != 0 || present.sa_handler != SIG_DFL) continue;
+    if (received_signal.load() == 0) continue;
+    struct sigaction action {};
+    action.sa_handler = on_interrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(signal, &action, nullptr);
+  }
+}
+
 bool InterruptGuard::interrupted() noexcept {
   return received_signal.load(std::memory_order_relaxed) != 0;
 }

@@ -194,7 +194,12 @@ void run(const CommandOptions& options) {
     std::stop_source stop;
     const RunProgress progress = [&](int percent, double present_time) {
       bar.update(percent, present_time);
-      if (InterruptGuard::interrupted()) stop.request_stop();
+      if (InterruptGuard::interrupted()) {
+        stop.request_stop();
+        // The run stops now: a second signal no longer cuts short the
+        // publishing of its records.
+        InterruptGuard::catch_again();
+      }
     };
     result = Run(std::move(model), settings, *sink, stop.get_token(), progress);
   }
