@@ -58,6 +58,12 @@ void CsvTableWriter::close() {
   if (writer_.is_open()) writer_.commit();
 }
 
+void CsvTableWriter::close_as(const std::string& file_name) {
+  if (!writer_.is_open()) return;
+  writer_.retarget(file_name);
+  writer_.commit();
+}
+
 bool split_csv_line(const std::string& line, std::vector<std::string>& fields) {
   fields.clear();
   std::string field;

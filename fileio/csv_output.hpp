@@ -33,6 +33,7 @@ class CsvTableWriter final : public TableWriter {
             std::span<const ColumnLabel> columns, const OutputMetadata& metadata) override;
   void write_row(const double* values) override;
   void close() override;
+  void close_as(const std::string& file_name) override;
   void abandon() noexcept override { writer_.abandon(); }
   bool is_open() const noexcept override { return writer_.is_open(); }
 

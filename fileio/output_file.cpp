@@ -152,6 +152,12 @@ void OutputFileWriter::close() {
   if (writer_.is_open()) writer_.close();
 }
 
+void OutputFileWriter::close_as(const std::string& file_name) {
+  if (!writer_.is_open()) return;
+  writer_.retarget(file_name);
+  writer_.close();
+}
+
 OutputFileReader::OutputFileReader() = default;
 OutputFileReader::~OutputFileReader() = default;
 

@@ -65,6 +65,9 @@ class OutputFileWriter {
   // EInOutError ("Disk full", ...) if the last records could not be written,
   // leaving the previous file. Closing a closed writer does nothing.
   void close();
+  // The same, but the file takes the place of `file_name` (in the same folder)
+  // and the target given to open() is left as it was.
+  void close_as(const std::string& file_name);
 
   bool is_open() const noexcept { return writer_.is_open(); }
 

@@ -243,6 +243,12 @@ void AtomicFileWriter::close() {
   if (std::fclose(stream) != 0) throw_io_error(errno, path_);
 }
 
+void AtomicFileWriter::retarget(const std::string& path) {
+  if (temporary_.empty()) return;
+  path_ = path;
+  target_ = resolve_target(path);
+}
+
 void AtomicFileWriter::abandon() noexcept {
   // Appended writes still held go to the target if they can, whole, as closing
   // a stream would have written them; a temporary file is simply removed.
@@ -303,6 +309,12 @@ void NamedTemporaryFile::commit() {
   }
   temporary_.clear();
   sync_folder(folder_of(target_));
+}
+
+void NamedTemporaryFile::retarget(const std::string& path) {
+  if (temporary_.empty()) return;
+  path_ = path;
+  target_ = resolve_target(path);
 }
 
 void NamedTemporaryFile::abandon() noexcept {

@@ -80,6 +80,13 @@ class AtomicFileWriter {
   // reached it: a full disk never leaves half a record behind.
   void close();
 
+  // Before the content replaces its target (before commit(), or before
+  // close() after start_appending()): makes it replace `path` instead, a
+  // file in the same folder, leaving the first target as it was. Used to
+  // publish an unfinished content under a name of its own. Does nothing for
+  // a device, written directly.
+  void retarget(const std::string& path);
+
   // Removes the temporary file (if not yet renamed) and closes the stream,
   // without throwing.
   void abandon() noexcept;
@@ -147,6 +154,8 @@ class NamedTemporaryFile {
   // After the library closed the file: syncs it and renames it over the
   // target. Throws EInOutError (the temporary file is then removed).
   void commit();
+  // Makes commit() replace `path` instead, as AtomicFileWriter::retarget().
+  void retarget(const std::string& path);
   // Removes the temporary file, without throwing.
   void abandon() noexcept;
 

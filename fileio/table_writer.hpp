@@ -39,6 +39,9 @@ class TableWriter {
   // Throws EInOutError; the file is then abandoned. Closing a writer that is
   // not open does nothing.
   virtual void close() = 0;
+  // The same, but the file takes the place of `file_name` (in the same
+  // folder) and the target given to open() is left as it was.
+  virtual void close_as(const std::string& file_name) = 0;
   // Drops the file being written, leaving the target as it was. Never throws.
   virtual void abandon() noexcept = 0;
   virtual bool is_open() const noexcept = 0;

@@ -3,10 +3,18 @@
 // file back in pieces: the definition lines, the column line and the complete
 // rows are, one after the other, the file's first complete_bytes bytes; every
 // row has the columns' count of fields and a known status; the definition
-// written again reads back the same. The rows are then checked against a
-// sample of the same columns, which must either pass or name a file.
+// written again reads back the same (the file's bytes without a byte-order
+// mark, its CR LF line ends read as LF). The rows are then checked against a
+// sample of the same columns and for values that are numbers, which must
+// either pass or name a file; and the file merged as the one part of a study
+// is refused with a message or read back with the same rows.
+#include <unistd.h>
+
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <stdexcept>
 #include <string>
 
 #include "core/exceptions.hpp"
@@ -54,7 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(row.fields[1] == "completed" || row.fields[1] == "failed", "a row of unknown status");
     check(row.line >= 2 && row.line <= line_count(text), "a row's line is not in the file");
   }
-  check(file.complete_bytes == pieces.size() && text.compare(0, pieces.size(), pieces) == 0,
+  const std::string normalized = study::normalized_results_text(text);
+  check(file.complete_bytes == pieces.size() && normalized.compare(0, pieces.size(), pieces) == 0,
         "the pieces read are not the file's complete lines");
   study::StudyDefinition again;
   try {
@@ -73,6 +82,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       check(error.file() == "input.csv" || error.file() == "samples.csv",
             "a mismatch that names neither file");
     }
+    try {
+      study::check_row_values(row, file, "input.csv");
+    } catch (const EInOutError& error) {
+      check(error.file() == "input.csv" && error.line() == row.line,
+            "a value refused without its file and line");
+    }
   }
+
+  // The merge path: the file as the only part of its study.
+  static const std::string folder = "/tmp/fuzz_results_" + std::to_string(getpid());
+  const std::string part = folder + ".part.csv";
+  const std::string merged = folder + ".merged.csv";
+  std::ofstream(part, std::ios::binary) << text;
+  std::remove(merged.c_str());
+  try {
+    study::merge_results({part}, merged);
+  } catch (const std::exception& error) {
+    check(*error.what() != '\0', "a merge refused without a message");
+    std::ifstream written(merged);
+    check(!written, "a refused merge wrote its output");
+    return 0;
+  }
+  const study::ResultsFile back = study::read_results(merged);
+  check(back.rows.size() == file.rows.size(), "the merge lost or added rows");
   return 0;
 }

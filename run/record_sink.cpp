@@ -14,6 +14,23 @@ void OutputFileSink::record(const Model& model, double time) { writer_.write_rec
 
 void OutputFileSink::end() { writer_.close(); }
 
+void OutputFileSink::end_incomplete() {
+  if (incomplete_name_.empty()) {
+    writer_.close();
+  } else {
+    writer_.close_as(incomplete_name_);
+  }
+}
+
+std::string partial_file_name(const std::string& file_name) {
+  const std::size_t slash = file_name.find_last_of('/');
+  const std::size_t base = slash == std::string::npos ? 0 : slash + 1;
+  const std::size_t dot = file_name.find_last_of('.');
+  // A leading dot (a hidden file) is no extension.
+  if (dot == std::string::npos || dot <= base) return file_name + ".partial";
+  return file_name.substr(0, dot) + ".partial" + file_name.substr(dot);
+}
+
 void OutputTable::begin(const Model& model) {
   columns_ = output_columns(model.ModelInfo);
   values_.clear();
@@ -50,6 +67,14 @@ void TableFileSink::record(const Model& model, double time) {
 
 // After a failed write the writer has dropped its file: closing does nothing.
 void TableFileSink::end() { writer_->close(); }
+
+void TableFileSink::end_incomplete() {
+  if (incomplete_name_.empty()) {
+    writer_->close();
+  } else {
+    writer_->close_as(incomplete_name_);
+  }
+}
 
 std::string utc_time_text(std::chrono::system_clock::time_point time) {
   const std::time_t seconds = std::chrono::system_clock::to_time_t(time);

@@ -31,6 +31,9 @@ class RecordSink {
   // Closes what begin() opened. A failure here ends the run as failed, unless
   // an earlier failure already did.
   virtual void end() = 0;
+  // Closes what begin() opened after a run that was cancelled or failed; a
+  // sink that keeps an unfinished run's records apart says so here.
+  virtual void end_incomplete() { end(); }
 };
 
 // Discards every record.
@@ -42,14 +45,25 @@ class NullSink final : public RecordSink {
 };
 
 // A sink that writes one file; the name as the user gave it, for messages.
+// With keep_incomplete_as(), the records of a run that was cancelled or
+// failed go to a file of that name, and a complete file of the first name
+// stays as it was.
 class FileRecordSink : public RecordSink {
  public:
   explicit FileRecordSink(std::string file_name) : file_name_(std::move(file_name)) {}
   const std::string& file_name() const noexcept { return file_name_; }
+  void keep_incomplete_as(std::string file_name) { incomplete_name_ = std::move(file_name); }
+  const std::string& incomplete_name() const noexcept { return incomplete_name_; }
 
  protected:
   std::string file_name_;
+  std::string incomplete_name_;  // empty: an unfinished run's file takes file_name_
 };
+
+// The name under which the records of an unfinished run are kept apart from
+// a complete output: "stand.out" gives "stand.partial.out", "dir/run.nc"
+// "dir/run.partial.nc", a name without an extension "stand.partial".
+std::string partial_file_name(const std::string& file_name);
 
 // The output file: begun in a temporary file at begin(), one line per record,
 // put in the place of any file of that name at end(), which every run that
@@ -61,6 +75,7 @@ class OutputFileSink final : public FileRecordSink {
   void begin(const Model& model) override;
   void record(const Model& model, double time) override;
   void end() override;
+  void end_incomplete() override;
 
  private:
   OutputFileWriter writer_;
@@ -104,6 +119,7 @@ class TableFileSink final : public FileRecordSink {
   void begin(const Model& model) override;
   void record(const Model& model, double time) override;
   void end() override;
+  void end_incomplete() override;
 
  private:
   std::unique_ptr<TableWriter> writer_;

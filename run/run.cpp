@@ -183,12 +183,16 @@ class RunLoop {
 
   // The end of every run: close the driver file and the sink. A failure here
   // is the run's failure unless an earlier one ended it.
-  void finish(std::exception_ptr& failure) {
+  void finish(std::exception_ptr& failure, bool completed) {
     processes_into_table();
     drivers_.close();
     if (!sink_begun_) return;
     try {
-      sink_.end();
+      if (completed) {
+        sink_.end();
+      } else {
+        sink_.end_incomplete();
+      }
     } catch (...) {
       if (!failure) {
         failure = std::current_exception();
@@ -330,7 +334,7 @@ RunResult Run(Model model, const RunSettings& settings,
   } catch (...) {
     failure = std::current_exception();
   }
-  loop.finish(failure);
+  loop.finish(failure, !failure && result.outcome == RunOutcome::kCompleted);
   if (failure) {
     result.outcome = RunOutcome::kFailed;
     result.failure = failure;

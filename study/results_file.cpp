@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "core/exceptions.hpp"
+#include "fileio/number_format.hpp"
 #include "fileio/safe_write.hpp"
 #include "study/text_lines.hpp"
 
@@ -96,6 +97,19 @@ void check_inputs_of_definition(const StudyDefinition& definition, const std::st
   }
 }
 
+// A field as a message shows it: a NUL byte, which a terminal hides, as \0.
+std::string shown_field(std::string_view field) {
+  std::string text;
+  for (char c : field) {
+    if (c == '\0') {
+      text += "\\0";
+    } else {
+      text += c;
+    }
+  }
+  return quoted(text);
+}
+
 }  // namespace
 
 std::string csv_field(std::string_view text) {
@@ -135,7 +149,21 @@ std::string results_row(std::size_t run, std::string_view failure,
   return row;
 }
 
+std::string normalized_results_text(std::string text) {
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  if (std::string_view(text).starts_with(kByteOrderMark)) text.erase(0, kByteOrderMark.size());
+  if (text.find("\r\n") == std::string::npos) return text;
+  std::string lines;
+  lines.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    lines += text[i];
+  }
+  return lines;
+}
+
 ResultsFile parse_results(std::string text, const std::string& file_name) {
+  text = normalized_results_text(std::move(text));
   ResultsFile file;
   // The definition: the lines before the column line that start with "#".
   std::size_t at = 0;
@@ -217,6 +245,40 @@ void check_row_matches_sample(const ResultsRow& row, const SampleTable& samples,
   }
 }
 
+std::optional<std::size_t> recorded_row_count(const StudyDefinition& definition) {
+  const DefinitionItem* item = find_item(definition, "rows");
+  std::size_t rows = 0;
+  if (item == nullptr || !parse_index(item->value, rows)) return std::nullopt;
+  return rows;
+}
+
+void check_row_values(const ResultsRow& row, const ResultsFile& file,
+                      const std::string& file_name) {
+  const auto names = split_csv(without_line_end(file.header));
+  std::size_t metrics = 0;
+  for (const DefinitionItem& item : file.definition) metrics += item.key == "metric" ? 1 : 0;
+  const std::size_t columns = row.fields.size();
+  const std::size_t factors_end = file.definition.empty() || kFixedColumns + metrics > columns
+                                      ? kFixedColumns
+                                      : columns - metrics;
+  for (std::size_t f = kFixedColumns; f < columns; ++f) {
+    const std::string& field = row.fields[f];
+    const std::string name = names && f < names->size() ? (*names)[f] : std::to_string(f + 1);
+    double value = 0.0;
+    const bool number = parse_number(field, value);
+    if (f < factors_end && !(number && std::isfinite(value))) {
+      throw EInOutError("expected a finite number for the factor " + quoted(name) + " of run " +
+                            std::to_string(row.run) + ", found " + shown_field(field),
+                        file_name, row.line);
+    }
+    if (!number) {
+      throw EInOutError("expected a number or nan for " + quoted(name) + " of run " +
+                            std::to_string(row.run) + ", found " + shown_field(field),
+                        file_name, row.line);
+    }
+  }
+}
+
 void merge_results(const std::vector<std::string>& part_files, const std::string& out_file,
                    const SampleTable* samples, const std::string& factors_file) {
   if (part_files.empty()) throw std::invalid_argument("no part to merge");
@@ -255,6 +317,7 @@ void merge_results(const std::vector<std::string>& part_files, const std::string
       }
     }
     for (ResultsRow& row : part.rows) {
+      check_row_values(row, part, part_files[p]);
       if (samples != nullptr) check_row_matches_sample(row, *samples, part_files[p]);
       const auto [found, added] = rows.try_emplace(row.run, std::move(row.text), p);
       if (!added) {
@@ -265,8 +328,13 @@ void merge_results(const std::vector<std::string>& part_files, const std::string
       }
     }
   }
-  const std::size_t expected =
-      samples != nullptr ? samples->rows.size() : (rows.empty() ? 0 : rows.rbegin()->first + 1);
+  // Without the sample, the count of rows the study recorded finds missing
+  // last rows; a file from before it was recorded ends at its last run.
+  const std::optional<std::size_t> recorded = recorded_row_count(definition);
+  const std::size_t expected = samples != nullptr ? samples->rows.size()
+                               : recorded         ? *recorded
+                               : rows.empty()     ? 0
+                                                  : rows.rbegin()->first + 1;
   std::vector<std::size_t> missing;
   for (std::size_t run = 0; run < expected; ++run) {
     if (!rows.contains(run)) missing.push_back(run);

@@ -26,6 +26,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -69,9 +70,14 @@ struct ResultsFile {
   std::size_t complete_bytes = 0;
 };
 
-// Reads a results file. Throws EInOutError with the file and the line for a
-// definition line that is not "# KEY: VALUE", a missing column line, a
-// complete line that is not a row of these columns and an unknown status.
+// The text of a results file as the program writes it: without a byte-order
+// mark, lines ended by LF (a file saved by an editor that added them). Line
+// numbers stay those of the file.
+std::string normalized_results_text(std::string text);
+
+// Reads a results file (through normalized_results_text()). Throws EInOutError with the file and
+// the line for a definition line that is not "# KEY: VALUE", a missing column line, a complete line
+// that is not a row of these columns and an unknown status.
 ResultsFile read_results(const std::string& file_name);
 
 // The same from a text in memory; `file_name` names it in messages.
@@ -83,11 +89,23 @@ ResultsFile parse_results(std::string text, const std::string& file_name);
 void check_row_matches_sample(const ResultsRow& row, const SampleTable& samples,
                               const std::string& file_name);
 
+// Throws EInOutError naming the line when a factor field of the row is not a
+// finite number, or a metric field not a number or nan ("abc", "1e400", a NUL
+// byte), as the analysis reads them. The factors are the columns after the
+// first three that the definition's metrics do not take (all of them are
+// checked as numbers in a file without a definition).
+void check_row_values(const ResultsRow& row, const ResultsFile& file, const std::string& file_name);
+
+// The study's count of sample rows as its definition records it ("# rows: N");
+// nothing for a file written before definitions recorded it.
+std::optional<std::size_t> recorded_row_count(const StudyDefinition& definition);
+
 // Joins the parts of a study run in shards into `out_file` (through the safe
 // writer), rows sorted by run: the bytes of the study run in one piece. The
 // parts must have the same definition and header and hold disjoint rows that
-// together run from 0 without a gap, up to the sample's last row when `samples`
-// is given (the only way to notice missing rows at the end). Given, the sample
+// together run from 0 without a gap, up to the sample's last row (the sample's
+// rows when `samples` is given, else the count the definition records), with
+// values as check_row_values() wants them. Given, the sample
 // file and the factors file must also be those of the parts' definition.
 // Refuses otherwise, with a message that names the parts, what differs and
 // the runs.

@@ -82,7 +82,27 @@ class AppendFile {
 struct FinishedRow {
   std::string text;
   bool failed = false;
+  // A failure of the study rather than of the row's run (a kept output that
+  // could not be written): the study stops, and the row is run again when
+  // the study is resumed.
+  std::exception_ptr study_failure;
 };
+
+// Whether a run failed writing its records to a file: its output, not its
+// model. (The metrics, computed in the same sink, fail otherwise.)
+bool failed_writing(const RunResult& result) {
+  if (result.outcome != RunOutcome::kFailed ||
+      result.failure_detail.place != RunFailurePlace::kOutput || !result.failure) {
+    return false;
+  }
+  try {
+    std::rethrow_exception(result.failure);
+  } catch (const EInOutError&) {
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
 
 // The sink of a kept output. A NetCDF file records the run's number and its
 // factors' values beside the study's metadata.
@@ -132,20 +152,41 @@ std::optional<FinishedRow> run_row(const Model& base, const StudyRunSettings& se
     MetricSink sink(settings.metrics, run_settings.start_time, kept ? &*kept : nullptr);
     const RunResult result = Run(std::move(model), run_settings, drivers, sink, stop);
     if (result.outcome == RunOutcome::kCancelled) return std::nullopt;
+    if (kept && failed_writing(result)) {
+      // A full disk: the kept file keeps what it held, and the study stops.
+      kept->discard();
+      return FinishedRow{{}, true, result.failure};
+    }
     // The records of a completed or failed run, as vindrel-cli run leaves them.
-    if (kept) kept->publish();
+    if (kept) {
+      try {
+        kept->publish();
+      } catch (const EInOutError&) {
+        return FinishedRow{{}, true, std::current_exception()};
+      }
+    }
     if (result.outcome == RunOutcome::kFailed) {
       std::string message = result.failure_message();
       if (message.empty()) message = "the run failed";
       // When, for a modeller to find the cause.
       message += " (the run stopped at time " + shortest_decimal_text(result.present_time) + ")";
-      return FinishedRow{results_row(run, message, values, no_metrics), true};
+      return FinishedRow{results_row(run, message, values, no_metrics), true, {}};
     }
-    return FinishedRow{results_row(run, "", values, sink.values()), false};
+    return FinishedRow{results_row(run, "", values, sink.values()), false, {}};
   } catch (const std::exception& e) {
     const std::string message = *e.what() != '\0' ? e.what() : "the run failed";
-    return FinishedRow{results_row(run, message, values, no_metrics), true};
+    return FinishedRow{results_row(run, message, values, no_metrics), true, {}};
   }
+}
+
+// A file the study could not write (a full disk) stops it; the rows recorded
+// before stay, and the same command goes on from them.
+[[noreturn]] void throw_study_stopped(const EInOutError& error, std::size_t rows_kept,
+                                      const std::string& results_file) {
+  throw EInOutError(error.message() + "; the study stopped: " + std::to_string(rows_kept) +
+                        (rows_kept == 1 ? " run is" : " runs are") + " recorded in " +
+                        results_file + "; run the same command again to go on",
+                    error.file(), error.line());
 }
 
 }  // namespace
@@ -222,6 +263,9 @@ StudyDefinition study_definition(const Model& base, const StudyRunSettings& sett
   for (const auto& [key, file] : inputs) {
     if (!file->empty()) definition.push_back({key, file_content_hash(*file), *file});
   }
+  // The study's rows, all shards together: a merge without the sample finds
+  // a missing last row by it.
+  definition.push_back({"rows", std::to_string(settings.samples.rows.size()), {}});
   definition.push_back({"start", shortest_text(run.start_time), {}});
   definition.push_back({"stop", shortest_text(run.stop_time), {}});
   definition.push_back({"step", shortest_text(run.time_step), {}});
@@ -282,7 +326,13 @@ StudyOutcome run_study(const Model& base, const StudyRunSettings& settings, std:
   const bool resume = std::filesystem::exists(settings.results_file, exists_error) &&
                       std::filesystem::file_size(settings.results_file, exists_error) > 0;
   if (resume) {
-    const ResultsFile existing = read_results(settings.results_file);
+    // A file an editor saved with CR LF or a byte-order mark goes on as the
+    // program writes it: it is rewritten so first (safely), so that the rows
+    // appended match and a cut last line is found.
+    const std::string text = read_text_file(settings.results_file);
+    std::string normalized = normalized_results_text(text);
+    if (normalized != text) write_file_atomically(settings.results_file, normalized);
+    const ResultsFile existing = parse_results(std::move(normalized), settings.results_file);
     if (existing.definition.empty()) {
       throw EInOutError(
           "the file does not record the definition of its study (it was written by an earlier "
@@ -290,8 +340,14 @@ StudyOutcome run_study(const Model& base, const StudyRunSettings& settings, std:
           "version, or give another results file",
           settings.results_file, 1);
     }
+    // A file written before definitions recorded the count of rows goes on
+    // without it (its sample's hash names the rows all the same).
+    StudyDefinition compared = definition;
+    if (!find_item(existing.definition, "rows")) {
+      std::erase_if(compared, [](const DefinitionItem& item) { return item.key == "rows"; });
+    }
     const std::string differences =
-        definition_differences(existing.definition, definition, "the file", "this study");
+        definition_differences(existing.definition, compared, "the file", "this study");
     if (!differences.empty()) {
       throw EInOutError("the file holds the results of another study: " + differences +
                             "; give another results file or remove it",
@@ -314,6 +370,7 @@ StudyOutcome run_study(const Model& base, const StudyRunSettings& settings, std:
                           settings.results_file, row.line);
       }
       check_row_matches_sample(row, settings.samples, settings.results_file);
+      check_row_values(row, existing, settings.results_file);
       if (!row.completed()) ++outcome.resumed_failed;
     }
     outcome.progress.resumed = existing.rows.size();
@@ -352,6 +409,7 @@ StudyOutcome run_study(const Model& base, const StudyRunSettings& settings, std:
   std::condition_variable_any room_made;     // rows were written
   std::map<std::size_t, FinishedRow> ready;  // finished rows by their place in `todo`
   std::size_t next_to_write = 0;             // place in `todo`
+  std::exception_ptr study_failure;          // the first; it stops every run
   unsigned workers_running = jobs;
   std::atomic<std::size_t> next_to_take{0};
 
@@ -368,6 +426,14 @@ StudyOutcome run_study(const Model& base, const StudyRunSettings& settings, std:
       }
       std::optional<FinishedRow> row = run_row(base, settings, drivers, todo[k], worker_stop);
       if (!row) break;
+      if (row->study_failure) {
+        {
+          const std::lock_guard lock(mutex);
+          if (!study_failure) study_failure = row->study_failure;
+        }
+        runs_stop.request_stop();
+        break;
+      }
       {
         const std::lock_guard lock(mutex);
         ready.emplace(k, std::move(*row));
@@ -407,13 +473,26 @@ StudyOutcome run_study(const Model& base, const StudyRunSettings& settings, std:
       }
       if (batch_rows > 0) {
         room_made.notify_all();
-        file.append(batch);
+        try {
+          file.append(batch);
+        } catch (const EInOutError& error) {
+          throw_study_stopped(error, outcome.progress.written, settings.results_file);
+        }
         outcome.progress.written += batch_rows;
         outcome.progress.failed += batch_failed;
       }
       if (progress) progress(outcome.progress);
       // Every worker has ended and the next row will not come: stopped.
-      if (workers_gone && batch_rows == 0) break;
+      if (workers_gone && batch_rows == 0) {
+        if (study_failure) {
+          try {
+            std::rethrow_exception(study_failure);
+          } catch (const EInOutError& error) {
+            throw_study_stopped(error, outcome.progress.written, settings.results_file);
+          }
+        }
+        break;
+      }
     }
   } catch (...) {
     runs_stop.request_stop();

@@ -109,8 +109,9 @@ std::string metric_definition(const Metric& metric, const Model& model);
 // header must be this study's, its rows the first rows of the shard with the
 // sample's values (EInOutError naming what differs otherwise, before any run);
 // a cut last line is dropped. A file without a definition is not resumed.
-// Throws EInOutError when the results file cannot be written (the rows
-// written before stay valid).
+// Throws EInOutError when the results file or a kept output cannot be written
+// (a full disk): the study stops, the rows written before stay valid, and the
+// message says how many there are and that the same command goes on.
 StudyOutcome run_study(const Model& base, const StudyRunSettings& settings,
                        std::stop_token stop = {}, const StudyProgressCallback& progress = {});
 

@@ -14,7 +14,15 @@ extern "C" void on_interrupt(int signal) {
   received_signal.compare_exchange_strong(none, signal);
 }
 
+// A hang-up or a termination that the program was started to ignore (nohup,
+// trap '' HUP) stays ignored: the one who started it chose so. An ignored
+// Ctrl-C is caught all the same: a shell without job control ignores it for
+// every command it starts in the background, which nobody chose.
 void catch_signal(int signal, struct sigaction& previous) {
+  if (sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN &&
+      signal != SIGINT) {
+    return;
+  }
   struct sigaction action {};
   action.sa_handler = on_interrupt;
   sigemptyset(&action.sa_mask);
@@ -36,6 +44,19 @@ InterruptGuard::~InterruptGuard() {
   sigaction(SIGINT, &previous_interrupt_, nullptr);
   sigaction(SIGTERM, &previous_terminate_, nullptr);
   sigaction(SIGHUP, &previous_hang_up_, nullptr);
+}
+
+void InterruptGuard::catch_again() noexcept {
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    struct sigaction present {};
+    // Only a handler this guard installed and a first signal reset.
+    if (sigaction(signal, nullptr, &present) != 0 || present.sa_handler != SIG_DFL) continue;
+    if (received_signal.load() == 0) continue;
+    struct sigaction action {};
+    action.sa_handler = on_interrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(signal, &action, nullptr);
+  }
 }
 
 bool InterruptGuard::interrupted() noexcept {

@@ -3,7 +3,8 @@
 // passes on to its runs as a stop request (read after each time step), so that
 // a run stopped by a batch system's time limit, `timeout` or `kill` ends as
 // after Ctrl-C, with its records and saved states; a second signal ends the
-// program at once.
+// program at once, unless the command already stops and publishes its files
+// (catch_again()).
 #pragma once
 
 #include <csignal>
@@ -27,6 +28,10 @@ class InterruptGuard {
   static int exit_status() noexcept;
   // "Ctrl-C", "SIGTERM" or "SIGHUP".
   static const char* signal_name() noexcept;
+  // Catches the signals again after a first one (which otherwise lets a
+  // second end the program at once), for a step that must not be cut short:
+  // publishing an output file whose records are written.
+  static void catch_again() noexcept;
 
  private:
   struct sigaction previous_interrupt_ {};

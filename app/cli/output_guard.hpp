@@ -19,11 +19,21 @@ void check_output_creatable(const std::string& path);
 // instead of losing one run's output. The lock is held on a hidden file beside
 // the target, ".NAME.lock", removed when the run lets it go; the system lets
 // it go when the program ends in any way. A device (/dev/null) is not locked.
+// Removes what a killed run left beside `path`: its hidden temporary files
+// (".NAME.tmpPID.N"), those of the process with that id when it is gone, and
+// says so on standard error. Call it holding the file's OutputLock.
+void remove_stale_temporaries(const std::string& path);
+
+// The same for the hidden files a killed study left in its kept outputs'
+// folder (".run-000042.out.PID.N" and their own temporaries).
+void remove_stale_kept_outputs(const std::string& folder);
+
 class OutputLock {
  public:
   OutputLock() = default;
   // Throws std::runtime_error when another run holds the lock: "--out:
-  // another run is writing FILE; wait for it to end or choose another file".
+  // another run (process PID) is writing FILE; wait for it to end or choose
+  // another file". The lock file holds the holder's process id.
   OutputLock(std::string_view option, const std::string& path);
   ~OutputLock();
   OutputLock(const OutputLock&) = delete;

@@ -68,10 +68,23 @@ struct CommandOptions {
   OutputOptions output;
 };
 
+// A device or a pipe (/dev/null) is written directly, not through a
+// temporary file.
+bool writes_in_place(const std::string& file_name) {
+  std::error_code error;
+  const auto status = std::filesystem::status(file_name, error);
+  return !error && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status);
+}
+
 // Writes the parameters and the states a run ended with to a parameter file,
 // so that a later run starts where this one stopped.
-void save_final_states(const std::string& file_name, const RunResult& result,
+// The states of a run that was cancelled or failed go to a file of their own
+// (states.partial.par), so that the states a complete run saved stay.
+void save_final_states(const std::string& states_file, const RunResult& result,
                        const RunSettings& settings) {
+  const bool complete = result.outcome == RunOutcome::kCompleted;
+  const std::string file_name =
+      complete || writes_in_place(states_file) ? states_file : partial_file_name(states_file);
   if (result.steps_completed == 0) {
     std::fprintf(stderr, "vindrel-cli: warning: no time step was completed; %s was not written\n",
                  file_name.c_str());
@@ -88,25 +101,41 @@ void save_final_states(const std::string& file_name, const RunResult& result,
       file_name.c_str(), at.c_str(), day_of_model_year(time),
       static_cast<long long>(std::ceil(time / kModelYearDays)), at.c_str(),
       shortest_decimal_text(settings.first_start_time.value_or(settings.start_time)).c_str());
+  const std::string previous = file_name == states_file ? std::string()
+                               : std::filesystem::exists(states_file)
+                                   ? "; " + states_file + " is unchanged"
+                                   : std::string();
   if (result.outcome == RunOutcome::kCancelled) {
     std::fprintf(stderr,
                  "vindrel-cli: warning: the run was cancelled; %s holds the states reached at "
-                 "time %s\n",
-                 file_name.c_str(), shortest_decimal_text(result.present_time).c_str());
+                 "time %s%s\n",
+                 file_name.c_str(), shortest_decimal_text(result.present_time).c_str(),
+                 previous.c_str());
   } else if (result.outcome == RunOutcome::kFailed) {
     std::fprintf(stderr,
                  "vindrel-cli: warning: the run failed; %s holds the states of the last "
-                 "completed step, at time %s\n",
-                 file_name.c_str(), shortest_decimal_text(result.present_time).c_str());
+                 "completed step, at time %s%s\n",
+                 file_name.c_str(), shortest_decimal_text(result.present_time).c_str(),
+                 previous.c_str());
   }
 }
 
-// A device or a pipe (/dev/null) is written directly, not through a
-// temporary file.
-bool writes_in_place(const std::string& file_name) {
-  std::error_code error;
-  const auto status = std::filesystem::status(file_name, error);
-  return !error && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status);
+// Where the records of an unfinished run were published, and what became of
+// a previous complete output: " in NAME.partial.out; the previous NAME is
+// unchanged".
+std::string partial_output_text(const std::string& out, const std::string& partial,
+                                bool had_previous_output) {
+  if (partial.empty()) return " in " + out;
+  return " in " + partial + "; " +
+         (had_previous_output ? "the previous " + out + " is unchanged"
+                              : "no " + out + " was made");
+}
+
+// Ctrl-C is what a user expects; another signal is named: " by SIGTERM".
+std::string cancelled_by() {
+  const int signal = InterruptGuard::signal_number();
+  return signal == SIGINT || signal == 0 ? std::string()
+                                         : std::string(" by ") + InterruptGuard::signal_name();
 }
 
 void run(const CommandOptions& options) {
@@ -118,6 +147,14 @@ void run(const CommandOptions& options) {
   check_output_creatable(options.save_states);
   const OutputLock out_lock("--out", options.out);
   const OutputLock states_lock("--save-states", options.save_states);
+  // What a killed run on these files left behind goes now.
+  remove_stale_temporaries(options.out);
+  remove_stale_temporaries(partial_file_name(options.out));
+  remove_stale_temporaries(options.save_states);
+  // Ctrl-C, SIGTERM or SIGHUP from here on reaches the run as a stop request,
+  // read after each time step; one that comes while the files are read ends
+  // the command before the run starts.
+  const InterruptGuard guard;
   Model model = make_model();
   if (!ReadParamFile(options.par, model)) {
     throw std::runtime_error(incompatible_param_file_message(options.par, model.ModelInfo));
@@ -129,6 +166,11 @@ void run(const CommandOptions& options) {
       prepared_run(options.run, options.output.variables, model, options.par, options.drivers);
   report_findings(prepared.findings);
   prepared.mark_states(model);
+  if (InterruptGuard::interrupted()) {
+    std::fprintf(stderr, "vindrel-cli: run cancelled%s before it started; nothing was written\n",
+                 cancelled_by().c_str());
+    throw CLI::RuntimeError(InterruptGuard::exit_status());
+  }
   RunSettings settings = prepared.settings;
   settings.output_file = options.out;
   output.columns = prepared.columns;
@@ -137,19 +179,27 @@ void run(const CommandOptions& options) {
   ProgressBar bar(options.run.quiet, settings.start_time, settings.stop_time,
                   integrator_description(settings));
   const bool had_previous_output = std::filesystem::exists(options.out);
+  // A run that is cancelled or fails never replaces a complete output: its
+  // records are published as NAME.partial.EXT.
+  const std::string partial = writes_in_place(options.out) ? "" : partial_file_name(options.out);
   const std::unique_ptr<RecordSink> sink = make_output_sink(
       output, settings.output_file,
       output.format == OutputFormat::kNetcdf ? run_metadata(settings, model, options.command_line)
                                              : OutputMetadata{});
+  if (auto* file_sink = dynamic_cast<FileRecordSink*>(sink.get())) {
+    file_sink->keep_incomplete_as(partial);
+  }
   RunResult result;
   {
-    InterruptGuard guard;
-    // Ctrl-C, SIGTERM or SIGHUP reaches the run as a stop request, read after
-    // each time step.
     std::stop_source stop;
     const RunProgress progress = [&](int percent, double present_time) {
       bar.update(percent, present_time);
-      if (InterruptGuard::interrupted()) stop.request_stop();
+      if (InterruptGuard::interrupted()) {
+        stop.request_stop();
+        // The run stops now: a second signal no longer cuts short the
+        // publishing of its records.
+        InterruptGuard::catch_again();
+      }
     };
     result = Run(std::move(model), settings, *sink, stop.get_token(), progress);
   }
@@ -159,29 +209,32 @@ void run(const CommandOptions& options) {
     // The model's message as it is, then when and where the run stopped.
     std::string message = result.failure_message() + "\n" + failure_detail_text(result) +
                           failure_cause_text(result.failure_detail, initial, settings);
-    if (result.failure_detail.place == RunFailurePlace::kOutput && result.records_written > 0 &&
-        !writes_in_place(options.out)) {
+    const std::string records = std::to_string(result.records_written) +
+                                (result.records_written == 1 ? " record was" : " records were") +
+                                " written before the failure";
+    const RunFailurePlace place = result.failure_detail.place;
+    if (place == RunFailurePlace::kOutput && result.records_written > 0 && !partial.empty()) {
       // The records went to a temporary file, removed with the failure.
-      message += "  " + std::to_string(result.records_written) +
-                 (result.records_written == 1 ? " record was" : " records were") +
-                 " written before the failure; " +
+      message += "  " + records + "; " +
                  (had_previous_output ? "the previous " + options.out + " is unchanged"
                                       : "no output file was made") +
                  "\n";
+    } else if (place != RunFailurePlace::kOutput &&
+               (result.records_written > 0 || place == RunFailurePlace::kIntegration ||
+                place == RunFailurePlace::kStepEnd)) {
+      // The output was begun: what it holds was published apart.
+      message += "  the records written so far are" +
+                 partial_output_text(options.out, partial, had_previous_output) + "\n";
     }
     message.pop_back();
     throw std::runtime_error(message);
   }
   if (result.outcome == RunOutcome::kCancelled) {
-    // Ctrl-C is what a user expects; another signal is named.
-    const std::string by =
-        InterruptGuard::signal_number() == SIGINT || InterruptGuard::signal_number() == 0
-            ? ""
-            : std::string(" by ") + InterruptGuard::signal_name();
+    const std::string by = cancelled_by();
     std::fprintf(stderr,
-                 "vindrel-cli: run cancelled%s at time %s; the output file holds the records "
-                 "written so far\n",
-                 by.c_str(), shortest_decimal_text(result.present_time).c_str());
+                 "vindrel-cli: run cancelled%s at time %s; the records written so far are%s\n",
+                 by.c_str(), shortest_decimal_text(result.present_time).c_str(),
+                 partial_output_text(options.out, partial, had_previous_output).c_str());
     throw CLI::RuntimeError(InterruptGuard::exit_status());
   }
 }

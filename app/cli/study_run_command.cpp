@@ -14,6 +14,7 @@
 #include "app/cli/file_clash.hpp"
 #include "app/cli/input_messages.hpp"
 #include "app/cli/interrupt.hpp"
+#include "app/cli/output_guard.hpp"
 #include "app/cli/output_options.hpp"
 #include "app/cli/run_options.hpp"
 #include "app/cli/study_commands.hpp"
@@ -97,6 +98,13 @@ void run_study_command(const StudyRunOptions& options) {
                              {"--factors", options.factors}},
                             {{"--results", options.results}});
   if (options.jobs == 0) throw UsageError("--jobs: expected 1 or more");
+  // Two studies appending to one results file would mix or lose rows: the
+  // second is refused at its start, before it reads or writes anything.
+  const OutputLock results_lock("--results", options.results);
+  remove_stale_temporaries(options.results);
+  // Ctrl-C, SIGTERM or SIGHUP from here on stops the study after whole rows;
+  // one that comes while the files are read ends it before any run.
+  const InterruptGuard guard;
   Model model = make_model();
   if (!ReadParamFile(options.par, model)) {
     throw std::runtime_error(incompatible_param_file_message(options.par, model.ModelInfo));
@@ -156,6 +164,7 @@ void run_study_command(const StudyRunOptions& options) {
                                "\"" + (error ? ": " + error.message() : std::string()));
     }
     settings.keep_outputs = options.keep_outputs;
+    remove_stale_kept_outputs(options.keep_outputs);
   }
   // What would make every run wrong is refused, and a bad driver file
   // reported, once, before any run; warnings are said before the runs.
@@ -164,8 +173,11 @@ void run_study_command(const StudyRunOptions& options) {
   StudyProgressBar bar(options.run.quiet);
   const auto started = std::chrono::steady_clock::now();
   study::StudyOutcome outcome;
+  if (InterruptGuard::interrupted()) {
+    std::fprintf(stderr, "vindrel-cli: study interrupted before its first run; nothing was run\n");
+    throw CLI::RuntimeError(InterruptGuard::exit_status());
+  }
   {
-    InterruptGuard guard;
     std::stop_source stop;
     outcome = study::run_study(model, settings, stop.get_token(),
                                [&](const study::StudyProgress& progress) {

@@ -1,5 +1,6 @@
 #include "fileio/formats/netcdf_output.hpp"
 
+#include <H5Epublic.h>
 #include <H5public.h>
 #include <netcdf.h>
 
@@ -27,6 +28,17 @@ std::mutex& library_lock() {
   }();
   (void)prepared;
   return lock;
+}
+
+// HDF5 prints its stack of errors to standard error unless told not to, and
+// the NetCDF library tells it so only on the thread that first used it: a
+// study's worker thread whose file failed (a full disk) would print pages of
+// diagnostics before the program's own message. Called under library_lock().
+void keep_hdf5_errors_quiet() {
+  thread_local bool quiet = false;
+  if (quiet) return;
+  (void)H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr);
+  quiet = true;
 }
 
 constexpr int kDeflateLevel = 1;
@@ -168,6 +180,7 @@ struct NetcdfTableWriter::File {
     // variable's default cache holds a long run's column). A variable takes
     // the cache size in force when it is defined.
     const NoChunkCache no_cache;
+    keep_hdf5_errors_quiet();
     errno = 0;
     check(nc_create(temporary->name().c_str(),
                     (netcdf4 ? NC_NETCDF4 : NC_64BIT_OFFSET) | NC_CLOBBER, &ncid));
@@ -271,6 +284,13 @@ void NetcdfTableWriter::close() {
   if (status != NC_NOERR) file->fail(status);
   file->ncid = -1;
   file->temporary->commit();
+}
+
+void NetcdfTableWriter::close_as(const std::string& file_name) {
+  if (!is_open()) return;
+  file_->file_name = file_name;
+  file_->temporary->retarget(file_name);
+  close();
 }
 
 void NetcdfTableWriter::abandon() noexcept {

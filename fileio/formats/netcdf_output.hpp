@@ -59,6 +59,7 @@ class NetcdfTableWriter final : public TableWriter {
             std::span<const ColumnLabel> columns, const OutputMetadata& metadata) override;
   void write_row(const double* values) override;
   void close() override;
+  void close_as(const std::string& file_name) override;
   void abandon() noexcept override;
   bool is_open() const noexcept override;
 

@@ -216,7 +216,11 @@ TEST_F(CliRunTest, StopNotAfterStartIsRefused) {
             "vindrel-cli: error: --stop: expected a time after the start time 5, found 5\n");
 }
 
+// The records of a failed run are published under a name of their own: the
+// previous complete output stays.
 TEST_F(CliRunTest, FailureInTheRunPrintsItsMessageAndKeepsTheRecords) {
+  std::ofstream(out, std::ios::binary) << "the previous run\r\n";
+  const std::string partial = folder.file("cli.partial.out");
   testing::write_daily_drivers(drr, 1, 400, [](int day, driverarray& d) {
     if (day >= 5) d[driver::Tamax].value = std::numeric_limits<double>::quiet_NaN();
   });
@@ -235,8 +239,10 @@ TEST_F(CliRunTest, FailureInTheRunPrintsItsMessageAndKeepsTheRecords) {
                 "  the equation group where it arose: none (driver Tamax is not a finite "
                 "number)\n"
                 "  from " +
-                drr + ":7: driver Tamax is Nan\n");
-  EXPECT_EQ(record_times(out), (std::vector<double>{2.0, 3.0, 4.0, 5.0}));
+                drr + ":7: driver Tamax is Nan\n  the records written so far are in " + partial +
+                "; the previous " + out + " is unchanged\n");
+  EXPECT_EQ(record_times(partial), (std::vector<double>{2.0, 3.0, 4.0, 5.0}));
+  EXPECT_EQ(read_whole_file_bytes(out), "the previous run\r\n");
 }
 
 // Starts vindrel-cli with `arguments`, its standard error going to `err`.
@@ -271,18 +277,22 @@ std::uintmax_t written_so_far(const std::string& target) {
 }
 
 // Ctrl-C, SIGTERM (a batch system's time limit, timeout, kill) and SIGHUP end
-// a run after the current step: whole records, the states saved with a
-// warning, and the exit status of the signal.
+// a run after the current step: whole records and the states, with a
+// warning, published apart from the previous complete output and states,
+// and the exit status of the signal.
 TEST_F(CliRunTest, ASignalCancelsAfterTheCurrentStepAndLeavesAValidFile) {
   const std::string err = folder.file("stderr.txt");
   const std::string saved = folder.file("saved.par");
+  const std::string partial = folder.file("cli.partial.out");
+  const std::string saved_partial = folder.file("saved.partial.par");
   for (const auto& [signal, status_expected, said] :
        {std::tuple{SIGINT, 130, "run cancelled at time "},
         std::tuple{SIGTERM, 143, "run cancelled by SIGTERM at time "},
         std::tuple{SIGHUP, 129, "run cancelled by SIGHUP at time "}}) {
     SCOPED_TRACE(signal);
     std::ofstream(out, std::ios::binary) << "the previous run\r\n";
-    std::filesystem::remove(saved);
+    std::ofstream(saved, std::ios::binary) << "the previous states\r\n";
+    std::filesystem::remove(saved_partial);
     // Far longer than the test waits: the run is always in mid-course when
     // interrupted (the drivers of the last record hold from then on).
     const pid_t pid = start_cli({"run", "--par", par, "--drivers", drr, "--out", out, "--stop",
@@ -302,24 +312,68 @@ TEST_F(CliRunTest, ASignalCancelsAfterTheCurrentStepAndLeavesAValidFile) {
     EXPECT_EQ(WEXITSTATUS(status), status_expected);
     const std::string message = read_whole_file_bytes(err);
     EXPECT_NE(message.find("vindrel-cli: " + std::string(said)), std::string::npos) << message;
-    EXPECT_NE(message.find("warning: the run was cancelled; " + saved + " holds the states"),
+    EXPECT_NE(message.find("; the records written so far are in " + partial + "; the previous " +
+                           out + " is unchanged\n"),
               std::string::npos)
         << message;
+    EXPECT_NE(
+        message.find("warning: the run was cancelled; " + saved_partial + " holds the states"),
+        std::string::npos)
+        << message;
     Model model = make_model();
-    EXPECT_TRUE(ReadParamFile(saved, model));
+    EXPECT_TRUE(ReadParamFile(saved_partial, model));
+    EXPECT_EQ(read_whole_file_bytes(saved), "the previous states\r\n");
+    EXPECT_EQ(read_whole_file_bytes(out), "the previous run\r\n");
 
     // Every line complete, every record readable, the times one day apart.
-    const std::string bytes = read_whole_file_bytes(out);
+    const std::string bytes = read_whole_file_bytes(partial);
     ASSERT_GE(bytes.size(), 2u);
     EXPECT_EQ(bytes.substr(bytes.size() - 2), "\r\n");
     EXPECT_EQ(bytes.size() % 5410, 0u);
-    const std::vector<double> times = record_times(out);
+    const std::vector<double> times = record_times(partial);
     ASSERT_GE(times.size(), 8u);
     for (std::size_t i = 0; i < times.size(); ++i) {
       EXPECT_EQ(times[i], 2.0 + static_cast<double>(i));
     }
     EXPECT_EQ(written_so_far(out), 0u) << "no temporary file stays";
+    EXPECT_EQ(written_so_far(partial), 0u);
   }
+}
+
+// A hang-up that the run was started to ignore (nohup, trap '' HUP) does not
+// cancel it: the run goes on to its stop time.
+TEST_F(CliRunTest, AnIgnoredHangUpStaysIgnored) {
+  const std::string err = folder.file("err.txt");
+  const std::string command =
+      "trap '' HUP; '" + std::string(VINDREL_CLI) + "' run " + files() + " --stop 6000 2>'" + err +
+      "' & pid=$!; for i in $(seq 1200); do [ -n \"$(find '" + folder.file("") +
+      "' -name '.cli.out.tmp*' -size +20k)\" ] && break; sleep 0.05; done; kill -HUP $pid; wait "
+      "$pid";
+  const int status = std::system(command.c_str());
+  EXPECT_EQ(WEXITSTATUS(status), 0) << read_whole_file_bytes(err);
+  EXPECT_EQ(record_times(out).back(), 6000.0);
+  EXPECT_FALSE(std::filesystem::exists(folder.file("cli.partial.out")));
+}
+
+// The temporary file of a killed run is removed by the next run on the same
+// output, which says so; that of a process still running is left alone.
+TEST_F(CliRunTest, ATemporaryFileOfAKilledRunIsRemovedByTheNext) {
+  const pid_t gone = fork();
+  if (gone == 0) _exit(0);
+  ASSERT_GT(gone, 0);
+  ASSERT_EQ(waitpid(gone, nullptr, 0), gone);
+  const std::string left = folder.file(".cli.out.tmp" + std::to_string(gone) + ".0");
+  const std::string running = folder.file(".cli.out.tmp" + std::to_string(getpid()) + ".0");
+  std::ofstream(left, std::ios::binary) << "records of a killed run";
+  std::ofstream(running, std::ios::binary) << "records of a run going on";
+  const auto result = run_cli("run " + files() + " --stop 5");
+  EXPECT_EQ(result.exit_code, 0);
+  EXPECT_EQ(result.err, "vindrel-cli: removed " + left +
+                            ", left by a run that ended before finishing it (process " +
+                            std::to_string(gone) + ")\n");
+  EXPECT_FALSE(std::filesystem::exists(left));
+  EXPECT_TRUE(std::filesystem::exists(running));
+  EXPECT_EQ(record_times(out).size(), 4U);
 }
 
 // A write that fails (here the file size limit of a full disk) leaves the
@@ -391,12 +445,12 @@ TEST_F(CliContinueTest, ACancelledRunSavesItsStatesWithAWarning) {
   const int status = std::system(command.c_str());
   EXPECT_EQ(WEXITSTATUS(status), 130);
   const std::string err = testing::read_whole_file(folder.file("err.txt"));
-  EXPECT_NE(
-      err.find("warning: the run was cancelled; " + saved + " holds the states reached at time"),
-      std::string::npos)
+  EXPECT_NE(err.find("warning: the run was cancelled; " + folder.file("cancelled.partial.par") +
+                     " holds the states reached at time"),
+            std::string::npos)
       << err;
   Model spun_up = make_model();
-  EXPECT_TRUE(ReadParamFile(saved, spun_up));
+  EXPECT_TRUE(ReadParamFile(folder.file("cancelled.partial.par"), spun_up));
 }
 
 TEST_F(CliContinueTest, NoStatesAreSavedWhenTheRunFailsBeforeItsFirstStep) {
@@ -443,14 +497,15 @@ TEST_F(CliContinueTest, ASecondRunOnTheSameOutputIsRefused) {
     const auto second =
         run_cli("run --par '" + par + "' --drivers '" + drr + "' --out '" + name + "' --stop 20");
     EXPECT_EQ(second.exit_code, 1);
-    EXPECT_EQ(second.err, "vindrel-cli: error: --out: another run is writing " + name +
+    EXPECT_EQ(second.err, "vindrel-cli: error: --out: another run (process " +
+                              std::to_string(first) + ") is writing " + name +
                               "; wait for it to end or choose another file\n");
   }
   kill(first, SIGINT);
   int status = 0;
   ASSERT_EQ(waitpid(first, &status, 0), first);
   EXPECT_EQ(WEXITSTATUS(status), 130);
-  EXPECT_GT(record_times(out).size(), 1u) << "the first run's output";
+  EXPECT_GT(record_times(folder.file("cli.partial.out")).size(), 1u) << "the first run's output";
   EXPECT_FALSE(std::filesystem::exists(folder.file(".cli.out.lock")));
   EXPECT_EQ(run_cli("run " + files() + " --stop 20").exit_code, 0) << "free again";
 }

@@ -1,7 +1,10 @@
 // vindrel-cli study run and study merge: each run as vindrel-cli run makes it,
 // the results file's bytes whatever the jobs, shards and interruptions, and
 // failures and bad metrics as a user sees them.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -11,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "fileio/formats/output_format.hpp"
 #include "fileio/output_file.hpp"
 #include "tests/app/cli_runner.hpp"
 
@@ -338,6 +342,164 @@ TEST_F(CliStudyRunTest, SigtermStopsAfterWholeRowsAndTheStudyResumes) {
   }
   ASSERT_EQ(indices.size(), 30U);
   for (std::size_t i = 0; i < indices.size(); ++i) EXPECT_EQ(indices[i], std::to_string(i));
+}
+
+// A study that finds its results file held by another process (the lock
+// taken here as another study's would be) is refused before any run, and the
+// other study's rows are left as they were.
+TEST_F(CliStudyRunTest, ASecondStudyOnTheSameResultsIsRefused) {
+  const std::string results = file("shared.csv");
+  const testing::CliResult first = run_cli(study(results, "--jobs 1"));
+  ASSERT_EQ(first.exit_code, 0) << first.err;
+  const std::string before = read_whole_file(results);
+  const int held = ::open(file(".shared.csv.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(flock(held, LOCK_EX | LOCK_NB), 0);
+  write(samples, "mF,alphaT\n31,0.1\n");
+  const testing::CliResult second = run_cli(study(results, "--jobs 1"));
+  EXPECT_EQ(second.exit_code, 1);
+  EXPECT_EQ(second.err, "vindrel-cli: error: --results: another run is writing " + results +
+                            "; wait for it to end or choose another file\n");
+  EXPECT_EQ(second.out, "");
+  EXPECT_EQ(read_whole_file(results), before);
+  ::close(held);
+}
+
+// The file names a study leaves in a folder, hidden ones included.
+std::vector<std::string> names_in(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// A kept output that cannot be written (the file size limit stands for a
+// full disk) stops the study, naming the rows kept; the kept outputs of an
+// earlier study stay whole, nothing is left behind, and once there is room
+// the same command goes on.
+TEST_F(CliStudyRunTest, AFullDiskStopsTheStudyAndKeepsTheEarlierKeptOutputs) {
+  const std::string kept = file("kept");
+  const testing::CliResult earlier =
+      run_cli(study(file("earlier.csv"), "--jobs 1 --keep-outputs '" + kept + "'"));
+  ASSERT_EQ(earlier.exit_code, 0) << earlier.err;
+  const std::string first_kept = read_whole_file(kept + "/run-000000.out");
+  ASSERT_GT(first_kept.size(), 200000U);
+  const std::string results = file("full.csv");
+  const std::string command = study(results, "--jobs 1 --keep-outputs '" + kept + "'");
+  const std::string err = file("full.err");
+  const int status = std::system(("trap '' XFSZ; ulimit -f 100; '" + std::string(VINDREL_CLI) +
+                                  "' " + command + " 2>'" + err + "'")
+                                     .c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);
+  EXPECT_EQ(read_whole_file(err), "vindrel-cli: error: " + kept +
+                                      "/run-000000.out: Disk full; the study stopped: 0 runs are "
+                                      "recorded in " +
+                                      results + "; run the same command again to go on\n");
+  EXPECT_TRUE(read_whole_file(kept + "/run-000000.out") == first_kept) << "the earlier kept output";
+  EXPECT_EQ(names_in(kept),
+            (std::vector<std::string>{"run-000000.out", "run-000001.out", "run-000002.out"}));
+  EXPECT_FALSE(std::filesystem::exists(file(".full.csv.lock")));
+  const testing::CliResult resumed = run_cli(command);
+  ASSERT_EQ(resumed.exit_code, 0) << resumed.err;
+  EXPECT_EQ(table_of(read_whole_file(results)), table_of(read_whole_file(file("earlier.csv"))));
+}
+
+// NetCDF outputs on a disk with little room, for a run and for a study that
+// keeps them: an error, never a crash, and no temporary file or lock left.
+TEST_F(CliStudyRunTest, NetcdfOutputsOnANearlyFullDiskFailCleanly) {
+  if (!netcdf_available()) GTEST_SKIP() << "built without NetCDF";
+  const std::string kept = file("kept");
+  const std::string inputs = "--par '" + kExamples + "vindrel-example.par' --drivers '" +
+                             kExamples + "vindrel-example.drr' --quiet ";
+  for (const int kib : {0, 5, 10, 20, 50, 100}) {
+    SCOPED_TRACE(kib);
+    std::filesystem::remove_all(kept);
+    const std::string results = file("nc" + std::to_string(kib) + ".csv");
+    // Standard error goes through a pipe, which the limit does not reach.
+    const std::string limit =
+        "(trap '' XFSZ; ulimit -f " + std::to_string(kib) + "; '" + std::string(VINDREL_CLI) + "' ";
+    for (const std::string& command :
+         {"run " + inputs + "--stop 1000 --out '" + file("run.nc") + "'",
+          study(results, "--jobs 2 --format netcdf --keep-outputs '" + kept + "'")}) {
+      const std::string err = file("nc.err");
+      const int status = std::system(
+          (limit + command + " 2>&1 >/dev/null; echo \"exit $?\") | cat >'" + err + "'").c_str());
+      ASSERT_EQ(WEXITSTATUS(status), 0);
+      const std::string said = read_whole_file(err);
+      EXPECT_TRUE(said.ends_with("\nexit 1\n")) << command << "\n" << said;
+      EXPECT_NE(said.find("Disk full"), std::string::npos) << said;
+    }
+    for (const std::string& name : names_in(folder)) {
+      EXPECT_FALSE(name.starts_with(".")) << name << " is left behind";
+    }
+    if (std::filesystem::exists(kept)) {
+      EXPECT_EQ(names_in(kept), std::vector<std::string>{});
+    }
+  }
+}
+
+// A metric field that analyze would refuse is refused by merge and by a
+// resume, naming the line, and nothing is written.
+TEST_F(CliStudyRunTest, MergeAndResumeRefuseAMetricThatIsNotANumber) {
+  const std::string results = file("bad.csv");
+  write(samples, "mF,alphaT\n30,0.1\n45,0.12\n55,0.15\n56,0.15\n");
+  const testing::CliResult first = run_cli(study(results, "--jobs 1 --shard 0/2"));
+  ASSERT_EQ(first.exit_code, 0) << first.err;
+  const std::string good = read_whole_file(results);
+  const std::size_t row = good.find("\n0,completed,") + 1;
+  const std::size_t line =
+      static_cast<std::size_t>(std::count(good.begin(), good.begin() + row, '\n')) + 1;
+  const std::vector<std::string> fields = split(good.substr(row, good.find('\n', row) - row), ',');
+  for (const std::string& bad : {std::string("abc"), std::string("1e400"), std::string("1\0", 2)}) {
+    SCOPED_TRACE(bad);
+    std::string changed = good;
+    const std::size_t nep = row + good.substr(row).find("," + fields[5] + ",") + 1;
+    changed.replace(nep, fields[5].size(), bad);
+    write(results, changed);
+    const std::string said = "vindrel-cli: error: " + results + ":" + std::to_string(line) +
+                             ": expected a number or nan for \"nep\" of run 0, found \"" +
+                             (bad.size() == 2 ? std::string("1\\0") : bad) + "\"\n";
+    const testing::CliResult merge =
+        run_cli("study merge '" + results + "' --out '" + file("merged.csv") + "'");
+    EXPECT_EQ(merge.exit_code, 1);
+    EXPECT_EQ(merge.err, said);
+    EXPECT_FALSE(std::filesystem::exists(file("merged.csv")));
+    const testing::CliResult resume = run_cli(study(results, "--jobs 1 --shard 0/2"));
+    EXPECT_EQ(resume.exit_code, 1);
+    EXPECT_EQ(resume.err, said);
+    EXPECT_EQ(read_whole_file(results), changed);
+  }
+  // Without the sample, a part that lacks the study's last row is refused.
+  write(results, good);
+  const testing::CliResult second = run_cli(study(file("bad1.csv"), "--jobs 1 --shard 1/2"));
+  ASSERT_EQ(second.exit_code, 0) << second.err;
+  const std::string part1 = read_whole_file(file("bad1.csv"));
+  write(file("bad1.csv"), part1.substr(0, part1.rfind('\n', part1.size() - 2) + 1));
+  const testing::CliResult merge = run_cli("study merge '" + results + "' '" + file("bad1.csv") +
+                                           "' --out '" + file("merged.csv") + "'");
+  EXPECT_EQ(merge.exit_code, 1);
+  EXPECT_NE(merge.err.find("run 3 is in no part"), std::string::npos) << merge.err;
+  EXPECT_FALSE(std::filesystem::exists(file("merged.csv")));
+}
+
+// A results file an editor saved with CR LF line ends and a byte-order mark
+// is resumed, and the study ends with the bytes it has when run in one go.
+TEST_F(CliStudyRunTest, AResultsFileWithCrLfAndAByteOrderMarkIsResumed) {
+  const std::string whole = file("whole.csv");
+  ASSERT_EQ(run_cli(study(whole, "--jobs 1")).exit_code, 0);
+  const std::string bytes = read_whole_file(whole);
+  std::string edited = "\xEF\xBB\xBF";
+  for (const std::string& line : lines_of(bytes.substr(0, bytes.rfind('\n', bytes.size() - 2) + 1)))
+    edited += line + "\r\n";
+  const std::string results = file("edited.csv");
+  write(results, edited);
+  const testing::CliResult resumed = run_cli(study(results, "--jobs 1"));
+  ASSERT_EQ(resumed.exit_code, 0) << resumed.err;
+  EXPECT_NE(resumed.out.find("2 of them recorded before"), std::string::npos) << resumed.out;
+  EXPECT_EQ(read_whole_file(results), bytes);
 }
 
 }  // namespace

@@ -4,6 +4,9 @@
 // past the driver file's last record is announced.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <limits>
 #include <stop_token>
 #include <string>
@@ -11,6 +14,7 @@
 #include <vector>
 
 #include "core/positions.hpp"
+#include "fileio/csv_output.hpp"
 #include "fileio/output_file.hpp"
 #include "run/record_sink.hpp"
 #include "run/run.hpp"
@@ -195,6 +199,39 @@ TEST_F(RunValueTest, ATableInMemoryHoldsTheRecordsOfTheFile) {
     EXPECT_NEAR(table.at(r, 207), records[r].process(189),
                 1e-12 * std::abs(records[r].process(189)) + 1e-300);
   }
+}
+
+// A sink told where an unfinished run's records go publishes a cancelled
+// run there and leaves the complete file of the first name as it was; a
+// completed run replaces that file, and makes no partial one.
+TEST_F(RunValueTest, ACancelledRunsRecordsGoToTheirOwnFile) {
+  const Model model = support::temperate_forest();
+  const RunSettings s = settings_for("stand.csv");
+  const std::string partial = partial_file_name(s.output_file);
+  EXPECT_EQ(partial, folder.file("stand.partial.csv"));
+  std::ofstream(s.output_file, std::ios::binary) << "a complete run\n";
+  TableFileSink cancelled_sink(s.output_file, std::make_unique<CsvTableWriter>(), {});
+  cancelled_sink.keep_incomplete_as(partial);
+  std::stop_source stop;
+  int steps = 0;
+  const RunResult cancelled =
+      vindrel::Run(model, s, cancelled_sink, stop.get_token(), [&](int, double) {
+        if (++steps == 10) stop.request_stop();
+      });
+  ASSERT_EQ(cancelled.outcome, RunOutcome::kCancelled);
+  EXPECT_EQ(read_whole_file_bytes(s.output_file), "a complete run\n");
+  // The two header lines and the records of the ten steps.
+  const std::string records = read_whole_file_bytes(partial);
+  EXPECT_EQ(std::count(records.begin(), records.end(), '\n'), 12);
+
+  std::filesystem::remove(partial);
+  TableFileSink completed_sink(s.output_file, std::make_unique<CsvTableWriter>(), {});
+  completed_sink.keep_incomplete_as(partial);
+  ASSERT_EQ(vindrel::Run(model, s, completed_sink).outcome, RunOutcome::kCompleted);
+  EXPECT_NE(read_whole_file_bytes(s.output_file), "a complete run\n");
+  EXPECT_FALSE(std::filesystem::exists(partial));
+  EXPECT_EQ(partial_file_name("runs.d/stand"), "runs.d/stand.partial");
+  EXPECT_EQ(partial_file_name(".hidden"), ".hidden.partial");
 }
 
 TEST(DriversEndWarning, SaysWhenARunLooksUpDriversPastTheLastRecord) {

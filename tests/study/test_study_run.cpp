@@ -371,7 +371,8 @@ TEST(StudyRun, ShardsMergeIntoTheBytesOfTheWholeStudy) {
             std::string::npos);
   EXPECT_NE(merge_refusal({parts[0], parts[1], parts[2], parts[1]}).find("the parts overlap"),
             std::string::npos);
-  // The last rows are missing: found only with the sample.
+  // The last rows are missing: found with the sample, and without it by the
+  // count of rows the parts record.
   const std::string part0 = read_file(parts[0]);
   {
     std::ofstream(parts[0], std::ios::binary)
@@ -379,6 +380,9 @@ TEST(StudyRun, ShardsMergeIntoTheBytesOfTheWholeStudy) {
   }
   EXPECT_NE(merge_refusal({parts[0], parts[1], parts[2]}).find("run 9 is in no part"),
             std::string::npos);
+  EXPECT_THROW(merge_results({parts[0], parts[1], parts[2]}, scratch("refused.csv")),
+               std::runtime_error);
+  EXPECT_FALSE(std::filesystem::exists(scratch("refused.csv")));
   StudyRunSettings other = whole;
   other.metrics.pop_back();
   other.results_file = scratch("other-header.csv");
@@ -386,7 +390,7 @@ TEST(StudyRun, ShardsMergeIntoTheBytesOfTheWholeStudy) {
   run_study(model, other);
   EXPECT_NE(
       merge_refusal({parts[1], other.results_file})
-          .find("the parts come from different studies: metric: cf=state:Cf:last, "
+          .find("metric: cf=state:Cf:last, "
                 "lai=process:LAI:max, nep=process:NEP:integral in " +
                 parts[1] + ", cf=state:Cf:last, lai=process:LAI:max in " + other.results_file),
       std::string::npos);
