@@ -165,6 +165,7 @@ void TDataForm::ok_clicked() {
     const ProgramState::Batch batch(program_);
     program_.set(&MainFlags::parameters_modified, true);
     program_.set(&MainFlags::output_available, false);
+    program_.states_edited();
     accept();
   });
 }

@@ -237,6 +237,13 @@ void TMainForm::build_controls() {
   layout->addLayout(files);
   layout->addLayout(times);
   layout->addLayout(buttons);
+
+  // Tab goes down the files, each box then its "..." button, then along the
+  // times to the buttons.
+  QWidget* const order[] = {ParamBox,   ParamButton,  DriverBox,   DriverButton,
+                            OutputBox,  OutputButton, MEStartTime, MEStopTime,
+                            METimeStep, BtnRun,       BtnReload};
+  for (std::size_t i = 1; i < std::size(order); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
 }
 
 void TMainForm::build_menus() {
@@ -411,6 +418,7 @@ void TMainForm::UpdateMainForm() {
     refreshing_ = true;
     DummyChart->setFocus(Qt::OtherFocusReason);
     refreshing_ = false;
+    focus_parked_from_param_box_ = true;
   }
 }
 
@@ -458,6 +466,16 @@ bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
 }
 
 // ---------------------------------------------------------------- window
+
+bool TMainForm::focusNextPrevChild(bool next) {
+  const bool parked = std::exchange(focus_parked_from_param_box_, false);
+  if (parked && next && focusWidget() == DummyChart) {
+    // On from the parameter box, as if the focus had stayed there.
+    ParamButton->setFocus(Qt::TabFocusReason);
+    return true;
+  }
+  return QMainWindow::focusNextPrevChild(next);
+}
 
 void TMainForm::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);

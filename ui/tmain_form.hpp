@@ -95,6 +95,7 @@ class TMainForm : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  bool focusNextPrevChild(bool next) override;
 
  private:
   // Where a file name comes from: its box, its file dialog, or the recent files.
@@ -132,6 +133,17 @@ class TMainForm : public QMainWindow {
   void about();
   // Asks before the window closes with unsaved edits; true when it may close.
   bool may_close();
+
+  // Saving (tmain_form_saving.cpp). Writes the parameter file `name`; when
+  // the states in memory are not the file's, asks whether to write them or
+  // keep the file's initial states. False when the user cancelled.
+  bool write_parameter_file(const std::string& name);
+  // Before `next_file` replaces unsaved edits: save them (Yes), drop them
+  // (No) or keep the file in use (Cancel, false).
+  bool settle_parameter_edits(const std::string& next_file);
+  // Where the model's states come from, in words ("the end of the last run,
+  // day 10980", "values edited in the state table" or the file's name).
+  QString states_origin_text() const;
 
   // Findings of the run's inputs (tmain_form_findings.cpp). True when the
   // file may be taken / the run may start: no findings, warnings the user
@@ -242,6 +254,9 @@ class TMainForm : public QMainWindow {
   // A box is being left because the user clicked or tabbed elsewhere: the
   // focus is where the user put it, and a refresh leaves it there.
   bool user_moved_focus_ = false;
+  // The refresh has moved the focus from the parameter box to the backdrop:
+  // Tab then goes on from the box, not back into it.
+  bool focus_parked_from_param_box_ = false;
   bool running_ = false;
   bool centred_ = false;
   // Declared last, so that it is stopped and joined before anything it uses
