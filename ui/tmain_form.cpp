@@ -177,6 +177,15 @@ void TMainForm::build_controls() {
   PresentBox->setPalette(read_only);
   BtnReload = new QPushButton(QStringLiteral("Re&load"), DummyChart);
   BtnReload->setObjectName(QStringLiteral("BtnReload"));
+  // The states the next run starts from: a run continues from the last one's
+  // end, which the window must say, with the way back to the file's.
+  NextStartLabel = new QLabel(DummyChart);
+  NextStartLabel->setObjectName(QStringLiteral("NextStartLabel"));
+  NextStartLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  BtnStartFromFile = new QPushButton(QStringLiteral("Start from F&ile"), DummyChart);
+  BtnStartFromFile->setObjectName(QStringLiteral("BtnStartFromFile"));
+  BtnStartFromFile->setToolTip(
+      QStringLiteral("The next run starts from the parameter file's initial states"));
   // The special run's note lives in the status bar, which the window's fixed
   // size includes from the start.
   statusBar()->setSizeGripEnabled(false);
@@ -226,6 +235,10 @@ void TMainForm::build_controls() {
   times->addWidget(PresentLabel, 0, column + 1);
   times->addWidget(PresentBox, 1, column + 1);
 
+  auto* next_start = new QHBoxLayout;
+  next_start->addWidget(NextStartLabel, 1);
+  next_start->addWidget(BtnStartFromFile);
+
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(BtnRun);
   buttons->addStretch();
@@ -236,13 +249,14 @@ void TMainForm::build_controls() {
   layout->setSpacing(16);
   layout->addLayout(files);
   layout->addLayout(times);
+  layout->addLayout(next_start);
   layout->addLayout(buttons);
 
   // Tab goes down the files, each box then its "..." button, then along the
   // times to the buttons.
-  QWidget* const order[] = {ParamBox,   ParamButton,  DriverBox,   DriverButton,
-                            OutputBox,  OutputButton, MEStartTime, MEStopTime,
-                            METimeStep, BtnRun,       BtnReload};
+  QWidget* const order[] = {ParamBox,   ParamButton,      DriverBox,   DriverButton,
+                            OutputBox,  OutputButton,     MEStartTime, MEStopTime,
+                            METimeStep, BtnStartFromFile, BtnRun,      BtnReload};
   for (std::size_t i = 1; i < std::size(order); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
 }
 
@@ -368,6 +382,7 @@ void TMainForm::connect_commands() {
   connect(MIAbout, &QAction::triggered, this, command(&TMainForm::about));
   connect(BtnRun, &QPushButton::clicked, this, command(&TMainForm::BtnRunClick));
   connect(BtnReload, &QPushButton::clicked, this, command(&TMainForm::reload_clicked));
+  connect(BtnStartFromFile, &QPushButton::clicked, this, command(&TMainForm::start_from_file));
 
   // Enter in a box does what leaving it does.
   for (QLineEdit* box : {ParamBox, DriverBox, OutputBox, MEStartTime, MEStopTime, METimeStep}) {
@@ -411,6 +426,7 @@ void TMainForm::UpdateMainForm() {
   MIChart->setEnabled(flags.output_available);
   MITable->setEnabled(flags.output_available);
   if (!flags.output_available) PresentBox->setText(QStringLiteral("0"));
+  show_next_start();
   // A box confirmed with Enter keeps the focus and the parameter box gives it
   // up to the background; a click or a Tab into the parameter box is the
   // user's choice, and the typing that follows must reach the box.

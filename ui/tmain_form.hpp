@@ -144,6 +144,11 @@ class TMainForm : public QMainWindow {
   // Where the model's states come from, in words ("the end of the last run,
   // day 10980", "values edited in the state table" or the file's name).
   QString states_origin_text() const;
+  // The next run starts from the file's initial states, as a run of the file
+  // alone would (the year's running totals start afresh too).
+  void start_from_file();
+  // The note on the states the next run starts from, and its button.
+  void show_next_start();
 
   // Findings of the run's inputs (tmain_form_findings.cpp). True when the
   // file may be taken / the run may start: no findings, warnings the user
@@ -202,6 +207,8 @@ class TMainForm : public QMainWindow {
   QLabel* PresentLabel = nullptr;
   QLineEdit* PresentBox = nullptr;
   QPushButton* BtnReload = nullptr;
+  QLabel* NextStartLabel = nullptr;
+  QPushButton* BtnStartFromFile = nullptr;
   // Says that a special run is set, with its times; hidden for a normal run.
   QLabel* SpecialRunLabel = nullptr;
 

@@ -268,6 +268,8 @@ void TMainForm::reload_clicked() {
   if (reload_from_parameter_file(program_, dialogs_, this, reload_->parameters_checked(),
                                  reload_->states_checked()) &&
       (reload_->states_checked() || !reload_->parameters_checked())) {
+    // The states as read: the next run is a fresh start.
+    program_.model.NewYear = false;
     program_.states_match_file();
   }
   program_.set(&MainFlags::output_available, false);

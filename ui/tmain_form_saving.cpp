@@ -6,7 +6,10 @@
 // continues from them), and writing those over the file is what a spin-up
 // wants but loses the stand's initial conditions otherwise: whenever the
 // states in memory are not the file's, a save asks which to write.
+#include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <memory>
 #include <string>
 
@@ -28,6 +31,27 @@ QString TMainForm::states_origin_text() const {
       break;
   }
   return QString::fromStdString(program_.settings.parameter_file);
+}
+
+void TMainForm::start_from_file() {
+  const std::vector<double>& initial = program_.file_states();
+  if (initial.empty()) return;
+  Model& model = program_.model;
+  for (std::size_t i = 0; i < initial.size(); ++i) model.states[i + 1].value = initial[i];
+  // A model read from its file has not ended a year.
+  model.NewYear = false;
+  program_.states_match_file();
+}
+
+void TMainForm::show_next_start() {
+  const bool from_file = program_.states_from() == ProgramState::StatesFrom::kFile;
+  QString origin = states_origin_text();
+  if (from_file) {
+    origin = program_.settings.parameter_file.empty() ? QStringLiteral("the model's initial values")
+                                                      : QFileInfo(origin).fileName();
+  }
+  NextStartLabel->setText(QStringLiteral("Next run starts from: ") + origin);
+  BtnStartFromFile->setEnabled(!from_file && !program_.file_states().empty());
 }
 
 bool TMainForm::write_parameter_file(const std::string& name) {

@@ -3,6 +3,7 @@
 // picked in a dialog, and the keyboard after Enter in the parameter box.
 #include <QAction>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -93,6 +94,48 @@ class TestMainFormSafety : public QObject {
     QTest::keyClick(window.focusWidget(), Qt::Key_S, Qt::ControlModifier);
     QCOMPARE(dialogs.messages.size(), size_t(3));
     QCOMPARE(dialogs.beeps, 3);
+  }
+
+  void theNextRunsStartIsShownAndReloadIsAFreshStart() {
+    ScriptedDialogs dialogs;
+    TMainForm window(dialogs);
+    window.show();
+    choose_files(window, example_file("vindrel-example.par"), example_file("vindrel-example.drr"),
+                 path("year.out"));
+    // A run that ends a model year leaves the year's end to the next run.
+    type_into(window, "MEStopTime", QStringLiteral("366"));
+    auto* note = child<QLabel>(window, "NextStartLabel");
+    auto* from_file = child<QPushButton>(window, "BtnStartFromFile");
+    QCOMPARE(note->text(), QStringLiteral("Next run starts from: vindrel-example.par"));
+    QVERIFY(!from_file->isEnabled());
+    QSignalSpy finished(&window, &TMainForm::run_finished);
+    auto run = [&] {
+      child<QPushButton>(window, "BtnRun")->click();
+      return finished.wait(kRunTimeout);
+    };
+    QVERIFY(run());
+    const QByteArray fresh = contents(path("year.out"));
+    QVERIFY(cli_run({"--par", example_file("vindrel-example.par"), "--drivers",
+                     example_file("vindrel-example.drr"), "--out", path("year-cli.out"), "--start",
+                     "1", "--stop", "366"}));
+    QVERIFY(fresh == contents(path("year-cli.out")));
+    QCOMPARE(note->text(),
+             QStringLiteral("Next run starts from: the end of the last run, day 366"));
+    QVERIFY(from_file->isEnabled());
+
+    // Reload of both: the same run gives the same bytes, year 1's totals included.
+    when_modal([](QWidget* dialog) { child<QPushButton>(*dialog, "OKBtn")->click(); });
+    child<QPushButton>(window, "BtnReload")->click();
+    QCOMPARE(note->text(), QStringLiteral("Next run starts from: vindrel-example.par"));
+    QVERIFY(run());
+    QVERIFY(contents(path("year.out")) == fresh);
+
+    // The one click does the same.
+    from_file->click();
+    QVERIFY(!from_file->isEnabled());
+    QVERIFY(run());
+    QVERIFY(contents(path("year.out")) == fresh);
+    QVERIFY(dialogs.messages.empty());
   }
 
   void anotherParameterFileAsksBeforeDroppingEdits() {
