@@ -156,8 +156,9 @@ TFmRunOptions::TFmRunOptions(ProgramState& program, Dialogs& dialogs, QWidget* p
 }
 
 void TFmRunOptions::enable_options(bool enabled) {
-  for (QWidget* control : std::initializer_list<QWidget*>{CbRepeatDrivers, EdRepeatDriveTime,
-                                                          CbResetStates, EdResetStateTime}) {
+  for (QWidget* control :
+       std::initializer_list<QWidget*>{CbRepeatDrivers, EdRepeatDriveTime, LblTimeUnit1,
+                                       CbResetStates, EdResetStateTime, LblTimeUnit2}) {
     control->setEnabled(enabled);
   }
 }

@@ -19,7 +19,6 @@
 #include <QRegularExpressionValidator>
 #include <QScopedValueRollback>
 #include <QScreen>
-#include <QStatusBar>
 #include <QStringList>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -186,12 +185,14 @@ void TMainForm::build_controls() {
   BtnStartFromFile->setObjectName(QStringLiteral("BtnStartFromFile"));
   BtnStartFromFile->setToolTip(
       QStringLiteral("The next run starts from the parameter file's initial states"));
-  // The special run's note lives in the status bar, which the window's fixed
-  // size includes from the start.
-  statusBar()->setSizeGripEnabled(false);
-  SpecialRunLabel = new QLabel(statusBar());
+  // The special run's note sits under the buttons; its line is kept when it
+  // is hidden, so that the window's fixed size holds it from the start.
+  SpecialRunLabel = new QLabel(DummyChart);
   SpecialRunLabel->setObjectName(QStringLiteral("SpecialRunLabel"));
-  statusBar()->addWidget(SpecialRunLabel, 1);
+  QSizePolicy keep_place = SpecialRunLabel->sizePolicy();
+  keep_place.setRetainSizeWhenHidden(true);
+  SpecialRunLabel->setSizePolicy(keep_place);
+  SpecialRunLabel->setMinimumHeight(SpecialRunLabel->fontMetrics().height());
   SpecialRunLabel->setVisible(false);
 
   // Each box is named for assistive technology by its label.
@@ -251,6 +252,7 @@ void TMainForm::build_controls() {
   layout->addLayout(times);
   layout->addLayout(next_start);
   layout->addLayout(buttons);
+  layout->addWidget(SpecialRunLabel);
 
   // Tab goes down the files, each box then its "..." button, then along the
   // times to the buttons.

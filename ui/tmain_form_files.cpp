@@ -66,7 +66,7 @@ FileDialogSpec output_file_dialog(FileDialogSpec::Mode mode, const QString& titl
 
 FileDialogSpec DlgOpenParam() {
   return input_file_dialog(QStringLiteral("Choose Parameter File"), QStringLiteral("par"),
-                           QStringLiteral("Parameter FIles (*.par)|*.par|All Files|*.*"));
+                           QStringLiteral("Parameter Files (*.par)|*.par|All Files|*.*"));
 }
 
 FileDialogSpec DlgSaveParam() {

@@ -223,7 +223,7 @@ class TestMainForm : public QObject {
     model.parameters[1].value = -1.0;
     // Neither box checked: the state values come back.
     when_modal([](QWidget* dialog) {
-      QCOMPARE(dialog->windowTitle(), QStringLiteral("Dialog"));
+      QCOMPARE(dialog->windowTitle(), QStringLiteral("Reload"));
       child<QCheckBox>(*dialog, "CbParams")->click();
       child<QCheckBox>(*dialog, "CbState")->click();
       child<QPushButton>(*dialog, "OKBtn")->click();
