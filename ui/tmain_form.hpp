@@ -10,6 +10,7 @@
 #include <QList>
 #include <QMainWindow>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 #include <exception>
 #include <memory>
@@ -251,6 +252,9 @@ class TMainForm : public QMainWindow {
   // A result that came while "Cancel Run?" was open.
   std::shared_ptr<const RunResult> pending_result_;
   bool pending_interactive_ = false;
+  // The warnings the user went on with in this session, with the state of
+  // the files they name (see tmain_form_findings.cpp).
+  QSet<QString> warnings_accepted_;
   // Boxes confirmed during an unattended run, dealt with after it.
   QList<QObject*> boxes_left_during_run_;
   // Where the keyboard focus was when an interactive run disabled the window.
