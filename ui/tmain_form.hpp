@@ -166,6 +166,10 @@ class TMainForm : public QMainWindow {
   void remember_files();
   void fill_recent_menu();
   void open_recent(const RecentFile& file);
+  // The run settings of the last session (stop time, time steps, integrator,
+  // special run), and keeping them for the next.
+  void restore_run_settings();
+  void remember_run_settings();
 
   // Runs (tmain_form_run.cpp).
   void BtnRunClick();
