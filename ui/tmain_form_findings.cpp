@@ -132,6 +132,7 @@ bool TMainForm::run_inputs_allowed(bool interactive) {
   options.output_step = settings.output_step;
   if (settings.repeat_drivers) options.repeat_drivers = settings.repeat_time;
   if (settings.reset_states) options.reset_every = settings.reset_interval;
+  options.first_start = settings.first_start_time;
   options.integrator = std::string(integrator_name(settings.integrator));
   if (settings.integrator != IntegratorKind::kRk4) options.rtol = settings.relative_tolerance;
   // The unattended modes report nothing: only what makes no run is refused.
