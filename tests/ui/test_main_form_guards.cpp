@@ -91,9 +91,9 @@ class TestMainFormGuards : public QObject {
 
     child<QPushButton>(window, "BtnRun")->click();
     QVERIFY(!window.running());
-    QCOMPARE(dialogs.texts(),
-             QStringList{QStringLiteral(
-                 "Stop Time: expected a time after the start time 1, found 1")});
+    QCOMPARE(
+        dialogs.texts(),
+        QStringList{QStringLiteral("Stop Time: expected a time after the start time 1, found 1")});
     QCOMPARE(contents(path("guard.out")), QByteArray("the previous output\n"));
 
     // A later stop time makes a run again, with its records.
@@ -136,7 +136,7 @@ class TestMainFormGuards : public QObject {
     QVERIFY(!window.running());
     QCOMPARE(dialogs.texts(),
              QStringList{QStringLiteral("Repeat drivers every: expected a whole number of days "
-                                            "greater than 0, found 0")});
+                                        "greater than 0, found 0")});
     QVERIFY(!QFile::exists(path("repeat.out")));
   }
 
