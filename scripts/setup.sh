@@ -8,8 +8,9 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev libboost-dev
   # The desktop program and its tests and screenshots.
   qt6-base-dev qt6-svg-dev libqt6opengl6-dev libgl-dev xvfb xauth fonts-dejavu-core
-  # Driving the desktop under Xvfb by keyboard and mouse, as a user does.
-  xdotool
+  # Driving the desktop under Xvfb by keyboard and mouse, as a user does, with
+  # a window manager giving dialogs the focus, and pictures of the screen.
+  xdotool openbox x11-apps netpbm
   # Exported PDF charts turned into pictures to look at, and their fonts listed.
   poppler-utils
   # The single-node Slurm cluster of the studies' job-array test (scripts/slurm/).

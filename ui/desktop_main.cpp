@@ -54,8 +54,10 @@ int desktop_main(QApplication& application, int argc, char** argv) {
   TMainForm window(dialogs, modes);
   // Only a user's own session is remembered; the unattended modes leave the
   // remembered files and place as they were.
-  if (!modes.batch_mode && !modes.sensitivity_mode) window.remember_with(SessionMemory::users());
+  // The window is shown first: what the check finds in a remembered file is
+  // then asked over the window, not before it.
   window.show();
+  if (!modes.batch_mode && !modes.sensitivity_mode) window.remember_with(SessionMemory::users());
   window.enter_file_names(names[0], names[1], names[2]);
   return application.exec();
 }

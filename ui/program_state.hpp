@@ -12,6 +12,7 @@
 #include <QObject>
 #include <string>
 #include <type_traits>
+#include <vector>
 
 #include "core/model.hpp"
 #include "run/run_settings.hpp"
@@ -66,8 +67,23 @@ class ProgramState : public QObject {
     set(&MainFlags::run_ready, false);
     set(&MainFlags::output_available, false);
   }
-  // A run has ended at `present_time` from `initial_states`.
+  // A run has ended at `present_time` from `initial_states`; the model's
+  // states are now the run's end states.
   void set_run_end(double present_time, const statearray& initial_states);
+
+  // Where the model's state values came from: the parameter file, the end of
+  // the last run (which the next run continues from) or the state table.
+  enum class StatesFrom { kFile, kRun, kEdited };
+  // The model's state values are those of the parameter file (read, reloaded
+  // or written).
+  void states_match_file();
+  // The state table's values were edited.
+  void states_edited() { states_from_ = StatesFrom::kEdited; }
+  // The file's initial state values, as last read or written; empty before
+  // a parameter file was read.
+  const std::vector<double>& file_states() const noexcept { return file_states_; }
+  // kFile while the model's state values equal the file's.
+  StatesFrom states_from() const;
 
   // Changes made while a Batch lives emit one changed() when the outermost
   // one ends, so that the views refresh once for a change of several values.
@@ -98,6 +114,8 @@ class ProgramState : public QObject {
   RunSettings settings_;
   MainFlags flags_;
   double present_time_ = 0.0;
+  std::vector<double> file_states_;
+  StatesFrom states_from_ = StatesFrom::kFile;
   statearray initial_states_{};
   int batch_depth_ = 0;
   bool changed_in_batch_ = false;

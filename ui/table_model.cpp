@@ -1,5 +1,9 @@
 #include "ui/table_model.hpp"
 
+#include <QAction>
+#include <QUndoCommand>
+#include <QUndoStack>
+#include <QWidget>
 #include <utility>
 
 #include "ui/value_cells.hpp"
@@ -84,23 +88,65 @@ QVariant TableModel::data(const QModelIndex& index, int role) const {
   }
 }
 
+// One edit of one cell: redo puts the new value in, undo the one before.
+class CellEdit : public QUndoCommand {
+ public:
+  CellEdit(TableModel& model, int row, int column, int role, QVariant before, QVariant after)
+      : model_(model),
+        row_(row),
+        column_(column),
+        role_(role),
+        before_(std::move(before)),
+        after_(std::move(after)) {
+    setText(QStringLiteral("edit"));
+  }
+  void redo() override { model_.change_cell(row_, column_, after_, role_); }
+  void undo() override { model_.change_cell(row_, column_, before_, role_); }
+
+ private:
+  TableModel& model_;
+  int row_;
+  int column_;
+  int role_;
+  QVariant before_;
+  QVariant after_;
+};
+
 bool TableModel::setData(const QModelIndex& index, const QVariant& value, int role) {
   if (!index.isValid() || index.row() >= row_count() || index.column() >= columns_.size()) {
     return false;
   }
   const Cells kind = cells(index.column());
-  if (role == Qt::CheckStateRole && kind == Cells::kCheck) {
-    set_checked(index.row(), index.column(), value.toInt() == Qt::Checked);
-    emit dataChanged(index, index, {Qt::CheckStateRole});
+  const bool check = role == Qt::CheckStateRole && kind == Cells::kCheck;
+  const bool entry = role == Qt::EditRole &&
+                     (kind == Cells::kEntry || kind == Cells::kNumberEntry) &&
+                     index.row() < values_.size();
+  if (!check && !entry) return false;
+  if (undo_ == nullptr) return change_cell(index.row(), index.column(), value, role);
+  const QVariant before =
+      check ? QVariant(checked(index.row(), index.column()) ? Qt::Checked : Qt::Unchecked)
+            : QVariant(values_[index.row()]);
+  const QVariant after = check
+                             ? QVariant(value.toInt() == Qt::Checked ? Qt::Checked : Qt::Unchecked)
+                             : QVariant(value.toString());
+  // A text confirmed unchanged is no edit to undo.
+  if (before == after) return true;
+  undo_->push(new CellEdit(*this, index.row(), index.column(), role, before, after));
+  return true;
+}
+
+bool TableModel::change_cell(int row, int column, const QVariant& value, int role) {
+  if (row < 0 || row >= row_count() || column < 0 || column >= columns_.size()) return false;
+  const QModelIndex cell = index(row, column);
+  if (role == Qt::CheckStateRole) {
+    set_checked(row, column, value.toInt() == Qt::Checked);
+    emit dataChanged(cell, cell, {Qt::CheckStateRole});
     return true;
   }
-  if (role == Qt::EditRole && (kind == Cells::kEntry || kind == Cells::kNumberEntry) &&
-      index.row() < values_.size()) {
-    values_[index.row()] = value.toString();
-    emit dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
-    return true;
-  }
-  return false;
+  if (row >= values_.size()) return false;
+  values_[row] = value.toString();
+  emit dataChanged(cell, cell, {Qt::DisplayRole, Qt::EditRole});
+  return true;
 }
 
 Qt::ItemFlags TableModel::flags(const QModelIndex& index) const {
@@ -122,6 +168,20 @@ QVariant TableModel::headerData(int section, Qt::Orientation orientation, int ro
   }
   return section >= 0 && section < columns_.size() ? QVariant(columns_[section].header)
                                                    : QVariant();
+}
+
+QUndoStack* make_edit_history(QWidget& window) {
+  auto* stack = new QUndoStack(&window);
+  QAction* undo = stack->createUndoAction(&window, QStringLiteral("&Undo"));
+  undo->setShortcut(QKeySequence::Undo);
+  QAction* redo = stack->createRedoAction(&window, QStringLiteral("&Redo"));
+  redo->setShortcuts(
+      {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+  for (QAction* action : {undo, redo}) {
+    action->setShortcutContext(Qt::WindowShortcut);
+    window.addAction(action);
+  }
+  return stack;
 }
 
 }  // namespace vindrel::ui

@@ -12,6 +12,9 @@
 #include <QStringList>
 #include <utility>
 
+class QUndoStack;
+class QWidget;
+
 namespace vindrel::ui {
 
 class TableModel : public QAbstractTableModel {
@@ -31,6 +34,10 @@ class TableModel : public QAbstractTableModel {
 
   // `grey_read_only`: cells that cannot be edited are drawn grey.
   TableModel(QList<ColumnSpec> columns, bool grey_read_only, QObject* parent);
+
+  // Edits of the cells (value texts, check boxes) go through `stack` from now
+  // on, so that they can be undone and redone; none when null.
+  void set_undo_stack(QUndoStack* stack) noexcept { undo_ = stack; }
 
   // The text of the value cell of `row`.
   QString value_cell(int row) const { return values_.value(row); }
@@ -66,11 +73,20 @@ class TableModel : public QAbstractTableModel {
   QStringList values_;  // the value cells, one per row
 
  private:
+  friend class CellEdit;
+  // Makes the change setData asks for, without the undo stack.
+  bool change_cell(int row, int column, const QVariant& value, int role);
   Cells cells(int column) const { return columns_[column].cells; }
   int value_column() const;
 
   QList<ColumnSpec> columns_;
   bool grey_read_only_;
+  QUndoStack* undo_ = nullptr;
 };
+
+// The edit history of an editor window: an undo stack owned by `window`,
+// with Undo (Ctrl+Z) and Redo (Ctrl+Y, Ctrl+Shift+Z) as the window's own
+// shortcuts. The window clears it whenever it fills its tables afresh.
+QUndoStack* make_edit_history(QWidget& window);
 
 }  // namespace vindrel::ui

@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QPushButton>
 #include <QTableView>
+#include <QUndoStack>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -50,6 +51,9 @@ TDataForm::TDataForm(ProgramState& program, Dialogs& dialogs, QWidget* parent)
   AdvStringGrid1->horizontalHeader()->setStretchLastSection(true);
   resize(820, 600);
 
+  edit_history_ = make_edit_history(*this);
+  state_model_->set_undo_stack(edit_history_);
+
   connect(BtnOK, &QPushButton::clicked, this, &TDataForm::ok_clicked);
   connect(BtnCancel, &QPushButton::clicked, this, &TDataForm::reject);
 }
@@ -82,6 +86,7 @@ void TDataForm::prepare_states() {
   setWindowTitle(QStringLiteral("State Variables"));
   use_model(false);
   state_model_->fill();
+  edit_history_->clear();
   size_columns();
   AdvStringGrid1->setColumnWidth(StateTableModel::kValue,
                                  std::max(AdvStringGrid1->columnWidth(StateTableModel::kValue),
@@ -165,6 +170,7 @@ void TDataForm::ok_clicked() {
     const ProgramState::Batch batch(program_);
     program_.set(&MainFlags::parameters_modified, true);
     program_.set(&MainFlags::output_available, false);
+    program_.states_edited();
     accept();
   });
 }

@@ -11,6 +11,7 @@
 #include "ui/program_state.hpp"
 
 class QPushButton;
+class QUndoStack;
 class QTableView;
 
 namespace vindrel::ui {
@@ -45,6 +46,8 @@ class TDataForm : public QDialog {
   ProcessTableModel* process_model() const noexcept { return process_model_; }
   QPushButton* ok_button() const noexcept { return BtnOK; }
   QPushButton* cancel_button() const noexcept { return BtnCancel; }
+  // The edits of the state table since it was filled, to undo and redo.
+  QUndoStack* edit_history() const noexcept { return edit_history_; }
 
  public slots:
   // Cancel and Close: the state table as it was at the opening.
@@ -66,6 +69,7 @@ class TDataForm : public QDialog {
   QTableView* AdvStringGrid1;
   QPushButton* BtnOK;
   QPushButton* BtnCancel;
+  QUndoStack* edit_history_ = nullptr;
   statearray saved_states_{};  // the private copy
   bool process_view_ = false;
 };

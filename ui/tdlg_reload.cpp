@@ -13,7 +13,7 @@ namespace vindrel::ui {
 
 TDlgReload::TDlgReload(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("TDlgReload"));
-  setWindowTitle(QStringLiteral("Dialog"));
+  setWindowTitle(QStringLiteral("Reload"));
   setModal(true);
 
   auto* text = new QLabel(QStringLiteral("Choose which items to reload from the parameter file.  "

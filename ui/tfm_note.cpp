@@ -128,6 +128,10 @@ void TFmNote::fill_text() {
         dialogs_.message(this, MessageKind::kError, QString::fromUtf8(kDriverFileMissingMessage),
                          MessageButtons::kOk);
       } else {
+        // A record line with a number missing or one too many would shift
+        // every later value into the wrong column, and a save would write the
+        // shifted records over the file: such a file is shown as it is.
+        check_driver_record_lines(whole_file_text(name), model.ModelInfo.DriverCount, name);
         double time = 0.0;
         while (reader.read_record(time, model.ModelInfo.DriverCount, model.drivers)) {
           text += '\n';
@@ -187,10 +191,8 @@ std::string TFmNote::file_content() const {
 }
 
 bool TFmNote::save_file() {
-  const std::string& current = program_.settings.driver_file;
-  const std::optional<QString> chosen =
-      file_to_save(dialogs_, this, DlgSaveDriver(), QString::fromStdString(current));
-  if (!chosen || chosen->isEmpty()) return false;  // back to the text, as it was
+  // The text is checked before a name is asked for: a text that cannot be
+  // saved is pointed out at once.
   const std::string content = file_content();
   try {
     check_driver_text(content, program_.model);
@@ -205,6 +207,10 @@ bool TFmNote::save_file() {
     MoDrivers->setFocus();
     return false;
   }
+  const std::string& current = program_.settings.driver_file;
+  const std::optional<QString> chosen =
+      file_to_save(dialogs_, this, DlgSaveDriver(), QString::fromStdString(current));
+  if (!chosen || chosen->isEmpty()) return false;  // back to the text, as it was
   // A file that cannot be written throws here, and the name stays as it was.
   write_file_atomically(chosen->toStdString(), content);
   const ProgramState::Batch batch(program_);

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTableView>
+#include <QUndoStack>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
@@ -113,6 +114,7 @@ TFmParameter::TFmParameter(ProgramState& program, Dialogs& dialogs, TDataForm& d
   layout->addWidget(stack_, 1);
   layout->addLayout(buttons);
 
+  edit_history_ = make_edit_history(*this);
   build_pages();
   resize(1040, 700);
 
@@ -164,6 +166,7 @@ void TFmParameter::build_pages() {
     top->addStretch(1);
 
     page.model = new ParameterTableModel(program_.model, p, page.widget);
+    page.model->set_undo_stack(edit_history_);
     page.grid = new QTableView(page.widget);
     page.grid->setObjectName(QStringLiteral("SgParameters"));
     page.grid->setModel(page.model);
@@ -246,6 +249,8 @@ void TFmParameter::show_contents(bool from_update) {
     page.value->setText(general5(program_.model.processes[page.process].value));
     page.model->fill();
   }
+  // The values shown afresh: earlier edits are no longer there to undo.
+  edit_history_->clear();
 }
 
 void TFmParameter::go_to_cell(int page, int row) {

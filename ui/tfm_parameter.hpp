@@ -15,6 +15,7 @@
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QUndoStack;
 class QStackedWidget;
 class QTableView;
 
@@ -68,6 +69,8 @@ class TFmParameter : public QDialog {
   QPushButton* show_all_button() const noexcept { return BtnShowAllProcess; }
   QPushButton* ok_button() const noexcept { return BtnOK; }
   QPushButton* close_button() const noexcept { return BtnClose; }
+  // The edits of the values since the window was filled, to undo and redo.
+  QUndoStack* edit_history() const noexcept { return edit_history_; }
   bool parameters_applied() const noexcept { return applied_; }
 
   // The filter: shows the page of the first parameter matching `text` (by
@@ -116,6 +119,7 @@ class TFmParameter : public QDialog {
   QPushButton* BtnShowAllProcess;
   QPushButton* BtnOK;
   QPushButton* BtnClose;
+  QUndoStack* edit_history_ = nullptr;
   bool applied_ = false;  // the grids were written into the table during this showing
   int last_found_ = -1;   // parameter-table entry the filter selected last
 };

@@ -69,7 +69,17 @@ TFmRunOptions::TFmRunOptions(ProgramState& program, Dialogs& dialogs, QWidget* p
   EdResetStateTime = named(new QLineEdit(this), "EdResetStateTime");
   EdResetStateTime->setAccessibleName(QStringLiteral("Reset selected state variables every"));
   LblTimeUnit2 = named(new QLabel(unit, this), "LblTimeUnit2");
-  for (QLineEdit* box : {EdRepeatDriveTime, EdResetStateTime}) {
+  // A run that continues a series on repeated drivers names the series' start.
+  LblFirstStart =
+      named(new QLabel(QStringLiteral("&First start time of the series "), this), "LblFirstStart");
+  EdFirstStartTime = named(new QLineEdit(this), "EdFirstStartTime");
+  EdFirstStartTime->setAccessibleName(QStringLiteral("First Start Time"));
+  EdFirstStartTime->setToolTip(
+      QStringLiteral("For a run that continues an earlier one: the start time of the first run "
+                     "of the series (empty when this run starts a series)"));
+  LblFirstStart->setBuddy(EdFirstStartTime);
+  LblTimeUnit3 = named(new QLabel(unit, this), "LblTimeUnit3");
+  for (QLineEdit* box : {EdRepeatDriveTime, EdResetStateTime, EdFirstStartTime}) {
     box->setFixedWidth(box->fontMetrics().horizontalAdvance(QStringLiteral("0000000")) + 16);
     box->installEventFilter(this);
   }
@@ -118,6 +128,9 @@ TFmRunOptions::TFmRunOptions(ProgramState& program, Dialogs& dialogs, QWidget* p
   options->addWidget(CbResetStates, 1, 0);
   options->addWidget(EdResetStateTime, 1, 1);
   options->addWidget(LblTimeUnit2, 1, 2);
+  options->addWidget(LblFirstStart, 2, 0);
+  options->addWidget(EdFirstStartTime, 2, 1);
+  options->addWidget(LblTimeUnit3, 2, 2);
   options->setColumnStretch(3, 1);
   auto* buttons = button_row({BtnClose});
   auto* layout = new QVBoxLayout(this);
@@ -146,6 +159,7 @@ TFmRunOptions::TFmRunOptions(ProgramState& program, Dialogs& dialogs, QWidget* p
           [this] { CbResetStates->setChecked(true); });
   connect(EdRepeatDriveTime, &QLineEdit::returnPressed, this, &TFmRunOptions::leave_repeat_box);
   connect(EdResetStateTime, &QLineEdit::returnPressed, this, &TFmRunOptions::leave_reset_box);
+  connect(EdFirstStartTime, &QLineEdit::returnPressed, this, &TFmRunOptions::leave_first_start_box);
   connect(CbIntegrator, &QComboBox::activated, this, [this](int index) {
     choose_integrator(static_cast<IntegratorKind>(CbIntegrator->itemData(index).toInt()));
   });
@@ -156,8 +170,9 @@ TFmRunOptions::TFmRunOptions(ProgramState& program, Dialogs& dialogs, QWidget* p
 }
 
 void TFmRunOptions::enable_options(bool enabled) {
-  for (QWidget* control : std::initializer_list<QWidget*>{CbRepeatDrivers, EdRepeatDriveTime,
-                                                          CbResetStates, EdResetStateTime}) {
+  for (QWidget* control : std::initializer_list<QWidget*>{
+           CbRepeatDrivers, EdRepeatDriveTime, LblTimeUnit1, CbResetStates, EdResetStateTime,
+           LblTimeUnit2, LblFirstStart, EdFirstStartTime, LblTimeUnit3}) {
     control->setEnabled(enabled);
   }
 }
@@ -182,8 +197,32 @@ void TFmRunOptions::load_from_settings() {
     EdResetStateTime->clear();
     enable_options(false);
   }
+  EdFirstStartTime->setText(
+      settings.first_start_time
+          ? QString::fromStdString(shortest_decimal_text(*settings.first_start_time))
+          : QString());
   loading_ = false;
   load_integrator();
+}
+
+void TFmRunOptions::leave_first_start_box() {
+  if (!EdFirstStartTime->isEnabled()) return;
+  const QString text = EdFirstStartTime->text().trimmed();
+  if (text.isEmpty()) {
+    program_.set(&RunSettings::first_start_time, std::optional<double>());
+    return;
+  }
+  const std::optional<double> typed = parse_value_cell(text);
+  if (typed && std::isfinite(*typed) && *typed >= 0.0) {
+    program_.set(&RunSettings::first_start_time, typed);
+    return;
+  }
+  dialogs_.message(this, MessageKind::kWarning,
+                   QStringLiteral("Invalid first start time \"%1\": a time of 0 days or more, "
+                                  "or nothing when the run starts a series.")
+                       .arg(text),
+                   MessageButtons::kOk);
+  load_from_settings();
 }
 
 void TFmRunOptions::load_integrator() {
@@ -240,8 +279,10 @@ void TFmRunOptions::choose_normal() {
   const ProgramState::Batch batch(program_);
   program_.set(&RunSettings::repeat_drivers, false);
   program_.set(&RunSettings::reset_states, false);
+  program_.set(&RunSettings::first_start_time, std::optional<double>());
   loading_ = true;
   normal_button_->setChecked(true);
+  EdFirstStartTime->clear();
   EdRepeatDriveTime->clear();
   EdResetStateTime->clear();
   CbRepeatDrivers->setChecked(false);
@@ -287,6 +328,7 @@ void TFmRunOptions::done(int result) {
   if (focusWidget() == EdRepeatDriveTime) leave_repeat_box();
   if (focusWidget() == EdResetStateTime) leave_reset_box();
   if (focusWidget() == EdRelativeTolerance) leave_tolerance_box();
+  if (focusWidget() == EdFirstStartTime) leave_first_start_box();
   emit run_type_checked(program_.settings.repeat_drivers || program_.settings.reset_states);
   QDialog::done(result);
 }
@@ -303,6 +345,7 @@ bool TFmRunOptions::eventFilter(QObject* watched, QEvent* event) {
       if (watched == EdRepeatDriveTime) leave_repeat_box();
       if (watched == EdResetStateTime) leave_reset_box();
       if (watched == EdRelativeTolerance) leave_tolerance_box();
+      if (watched == EdFirstStartTime) leave_first_start_box();
     }
   }
   return QDialog::eventFilter(watched, event);

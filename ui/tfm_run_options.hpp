@@ -40,6 +40,9 @@ class TFmRunOptions : public QDialog {
   // Leaving the tolerance box stores its number, or refuses it as the command
   // line refuses --rtol and shows the stored tolerance again.
   void leave_tolerance_box();
+  // Leaving the first start time's box stores it (empty: the run starts a
+  // series), or refuses what is not a time and shows the stored one again.
+  void leave_first_start_box();
   void close_clicked();
 
  signals:
@@ -73,6 +76,9 @@ class TFmRunOptions : public QDialog {
   QCheckBox* CbResetStates;
   QLineEdit* EdResetStateTime;
   QLabel* LblTimeUnit2;
+  QLabel* LblFirstStart;
+  QLineEdit* EdFirstStartTime;
+  QLabel* LblTimeUnit3;
   QPlainTextEdit* MmInfo;
   QGroupBox* GbIntegrator;
   QComboBox* CbIntegrator;

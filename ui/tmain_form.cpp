@@ -19,7 +19,6 @@
 #include <QRegularExpressionValidator>
 #include <QScopedValueRollback>
 #include <QScreen>
-#include <QStatusBar>
 #include <QStringList>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -177,12 +176,23 @@ void TMainForm::build_controls() {
   PresentBox->setPalette(read_only);
   BtnReload = new QPushButton(QStringLiteral("Re&load"), DummyChart);
   BtnReload->setObjectName(QStringLiteral("BtnReload"));
-  // The special run's note lives in the status bar, which the window's fixed
-  // size includes from the start.
-  statusBar()->setSizeGripEnabled(false);
-  SpecialRunLabel = new QLabel(statusBar());
+  // The states the next run starts from: a run continues from the last one's
+  // end, which the window must say, with the way back to the file's.
+  NextStartLabel = new QLabel(DummyChart);
+  NextStartLabel->setObjectName(QStringLiteral("NextStartLabel"));
+  NextStartLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  BtnStartFromFile = new QPushButton(QStringLiteral("Start from F&ile"), DummyChart);
+  BtnStartFromFile->setObjectName(QStringLiteral("BtnStartFromFile"));
+  BtnStartFromFile->setToolTip(
+      QStringLiteral("The next run starts from the parameter file's initial states"));
+  // The special run's note sits under the buttons; its line is kept when it
+  // is hidden, so that the window's fixed size holds it from the start.
+  SpecialRunLabel = new QLabel(DummyChart);
   SpecialRunLabel->setObjectName(QStringLiteral("SpecialRunLabel"));
-  statusBar()->addWidget(SpecialRunLabel, 1);
+  QSizePolicy keep_place = SpecialRunLabel->sizePolicy();
+  keep_place.setRetainSizeWhenHidden(true);
+  SpecialRunLabel->setSizePolicy(keep_place);
+  SpecialRunLabel->setMinimumHeight(SpecialRunLabel->fontMetrics().height());
   SpecialRunLabel->setVisible(false);
 
   // Each box is named for assistive technology by its label.
@@ -226,6 +236,10 @@ void TMainForm::build_controls() {
   times->addWidget(PresentLabel, 0, column + 1);
   times->addWidget(PresentBox, 1, column + 1);
 
+  auto* next_start = new QHBoxLayout;
+  next_start->addWidget(NextStartLabel, 1);
+  next_start->addWidget(BtnStartFromFile);
+
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(BtnRun);
   buttons->addStretch();
@@ -236,7 +250,16 @@ void TMainForm::build_controls() {
   layout->setSpacing(16);
   layout->addLayout(files);
   layout->addLayout(times);
+  layout->addLayout(next_start);
   layout->addLayout(buttons);
+  layout->addWidget(SpecialRunLabel);
+
+  // Tab goes down the files, each box then its "..." button, then along the
+  // times to the buttons.
+  QWidget* const order[] = {ParamBox,   ParamButton,      DriverBox,   DriverButton,
+                            OutputBox,  OutputButton,     MEStartTime, MEStopTime,
+                            METimeStep, BtnStartFromFile, BtnRun,      BtnReload};
+  for (std::size_t i = 1; i < std::size(order); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
 }
 
 void TMainForm::build_menus() {
@@ -361,6 +384,7 @@ void TMainForm::connect_commands() {
   connect(MIAbout, &QAction::triggered, this, command(&TMainForm::about));
   connect(BtnRun, &QPushButton::clicked, this, command(&TMainForm::BtnRunClick));
   connect(BtnReload, &QPushButton::clicked, this, command(&TMainForm::reload_clicked));
+  connect(BtnStartFromFile, &QPushButton::clicked, this, command(&TMainForm::start_from_file));
 
   // Enter in a box does what leaving it does.
   for (QLineEdit* box : {ParamBox, DriverBox, OutputBox, MEStartTime, MEStopTime, METimeStep}) {
@@ -404,6 +428,7 @@ void TMainForm::UpdateMainForm() {
   MIChart->setEnabled(flags.output_available);
   MITable->setEnabled(flags.output_available);
   if (!flags.output_available) PresentBox->setText(QStringLiteral("0"));
+  show_next_start();
   // A box confirmed with Enter keeps the focus and the parameter box gives it
   // up to the background; a click or a Tab into the parameter box is the
   // user's choice, and the typing that follows must reach the box.
@@ -411,53 +436,21 @@ void TMainForm::UpdateMainForm() {
     refreshing_ = true;
     DummyChart->setFocus(Qt::OtherFocusReason);
     refreshing_ = false;
+    focus_parked_from_param_box_ = true;
   }
-}
-
-// ---------------------------------------------------------------- time boxes
-
-void TMainForm::box_left(QObject* box) {
-  if (refreshing_) return;
-  if (running_) {
-    // The window stays enabled in the unattended modes: a name or time
-    // confirmed during a run takes effect once the run has ended.
-    if (program_.settings.unattended() && !boxes_left_during_run_.contains(box)) {
-      boxes_left_during_run_.append(box);
-    }
-    return;
-  }
-  if (box == ParamBox) {
-    guarded(this, dialogs_, [&] { choose_parameter_file(From::kBox); });
-  } else if (box == DriverBox) {
-    guarded(this, dialogs_, [&] { choose_driver_file(From::kBox); });
-  } else if (box == OutputBox) {
-    guarded(this, dialogs_, [&] { choose_output_file(From::kBox); });
-  } else if (box == MEStartTime) {
-    guarded(this, dialogs_, [&] { leave_time_box(TimeBox::kStart); });
-  } else if (box == MEStopTime) {
-    guarded(this, dialogs_, [&] { leave_time_box(TimeBox::kStop); });
-  } else if (box == METimeStep) {
-    guarded(this, dialogs_, [&] { leave_time_box(TimeBox::kStep); });
-  }
-}
-
-bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::FocusOut) {
-    // Leaving a box for another control; not the window losing the focus to
-    // another window or a menu opening.
-    const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-    if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
-      const bool by_user = reason == Qt::MouseFocusReason || reason == Qt::TabFocusReason ||
-                           reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason;
-      const bool was = std::exchange(user_moved_focus_, by_user);
-      box_left(watched);
-      user_moved_focus_ = was;
-    }
-  }
-  return QMainWindow::eventFilter(watched, event);
 }
 
 // ---------------------------------------------------------------- window
+
+bool TMainForm::focusNextPrevChild(bool next) {
+  const bool parked = std::exchange(focus_parked_from_param_box_, false);
+  if (parked && next && focusWidget() == DummyChart) {
+    // On from the parameter box, as if the focus had stayed there.
+    ParamButton->setFocus(Qt::TabFocusReason);
+    return true;
+  }
+  return QMainWindow::focusNextPrevChild(next);
+}
 
 void TMainForm::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);

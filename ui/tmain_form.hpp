@@ -10,6 +10,7 @@
 #include <QList>
 #include <QMainWindow>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 #include <exception>
 #include <memory>
@@ -95,6 +96,7 @@ class TMainForm : public QMainWindow {
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   void showEvent(QShowEvent* event) override;
+  bool focusNextPrevChild(bool next) override;
 
  private:
   // Where a file name comes from: its box, its file dialog, or the recent files.
@@ -133,6 +135,22 @@ class TMainForm : public QMainWindow {
   // Asks before the window closes with unsaved edits; true when it may close.
   bool may_close();
 
+  // Saving (tmain_form_saving.cpp). Writes the parameter file `name`; when
+  // the states in memory are not the file's, asks whether to write them or
+  // keep the file's initial states. False when the user cancelled.
+  bool write_parameter_file(const std::string& name);
+  // Before `next_file` replaces unsaved edits: save them (Yes), drop them
+  // (No) or keep the file in use (Cancel, false).
+  bool settle_parameter_edits(const std::string& next_file);
+  // Where the model's states come from, in words ("the end of the last run,
+  // day 10980", "values edited in the state table" or the file's name).
+  QString states_origin_text() const;
+  // The next run starts from the file's initial states, as a run of the file
+  // alone would (the year's running totals start afresh too).
+  void start_from_file();
+  // The note on the states the next run starts from, and its button.
+  void show_next_start();
+
   // Findings of the run's inputs (tmain_form_findings.cpp). True when the
   // file may be taken / the run may start: no findings, warnings the user
   // goes on with, or (when choosing) a refusal the user has been told of.
@@ -148,6 +166,10 @@ class TMainForm : public QMainWindow {
   void remember_files();
   void fill_recent_menu();
   void open_recent(const RecentFile& file);
+  // The run settings of the last session (stop time, time steps, integrator,
+  // special run), and keeping them for the next.
+  void restore_run_settings();
+  void remember_run_settings();
 
   // Runs (tmain_form_run.cpp).
   void BtnRunClick();
@@ -190,6 +212,8 @@ class TMainForm : public QMainWindow {
   QLabel* PresentLabel = nullptr;
   QLineEdit* PresentBox = nullptr;
   QPushButton* BtnReload = nullptr;
+  QLabel* NextStartLabel = nullptr;
+  QPushButton* BtnStartFromFile = nullptr;
   // Says that a special run is set, with its times; hidden for a normal run.
   QLabel* SpecialRunLabel = nullptr;
 
@@ -232,6 +256,9 @@ class TMainForm : public QMainWindow {
   // A result that came while "Cancel Run?" was open.
   std::shared_ptr<const RunResult> pending_result_;
   bool pending_interactive_ = false;
+  // The warnings the user went on with in this session, with the state of
+  // the files they name (see tmain_form_findings.cpp).
+  QSet<QString> warnings_accepted_;
   // Boxes confirmed during an unattended run, dealt with after it.
   QList<QObject*> boxes_left_during_run_;
   // Where the keyboard focus was when an interactive run disabled the window.
@@ -242,6 +269,9 @@ class TMainForm : public QMainWindow {
   // A box is being left because the user clicked or tabbed elsewhere: the
   // focus is where the user put it, and a refresh leaves it there.
   bool user_moved_focus_ = false;
+  // The refresh has moved the focus from the parameter box to the backdrop:
+  // Tab then goes on from the box, not back into it.
+  bool focus_parked_from_param_box_ = false;
   bool running_ = false;
   bool centred_ = false;
   // Declared last, so that it is stopped and joined before anything it uses

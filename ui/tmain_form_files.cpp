@@ -66,7 +66,7 @@ FileDialogSpec output_file_dialog(FileDialogSpec::Mode mode, const QString& titl
 
 FileDialogSpec DlgOpenParam() {
   return input_file_dialog(QStringLiteral("Choose Parameter File"), QStringLiteral("par"),
-                           QStringLiteral("Parameter FIles (*.par)|*.par|All Files|*.*"));
+                           QStringLiteral("Parameter Files (*.par)|*.par|All Files|*.*"));
 }
 
 FileDialogSpec DlgSaveParam() {
@@ -138,6 +138,13 @@ void TMainForm::choose_parameter_file(From from, const std::string& recent) {
       UpdateMainForm();
       return;
     }
+    // Another file's values would replace unsaved edits: the user may save
+    // them first, or stay with the file in use.
+    if (!name.empty() && file_exists(name) && !settle_parameter_edits(name)) {
+      ParamBox->setText(QString::fromStdString(previous));
+      UpdateMainForm();
+      return;
+    }
     const ProgramState::Batch batch(program_);
     Model& model = program_.model;
     try {
@@ -146,6 +153,7 @@ void TMainForm::choose_parameter_file(From from, const std::string& recent) {
         if (ReadParamFile(name, model)) {
           program_.set_parameter_file(name);
           program_.set(&MainFlags::parameter_file_new, false);
+          program_.states_match_file();
         } else {
           dialogs_.message(this, MessageKind::kError, text_of(kIncompatibleParamFileMessage),
                            MessageButtons::kOk);
@@ -153,9 +161,9 @@ void TMainForm::choose_parameter_file(From from, const std::string& recent) {
           program_.set_parameter_file({});
         }
       } else if (!name.empty()) {
-        // A name typed that does not exist may be a typo: ask before making
-        // the file (the file dialog has asked already).
-        if (from == From::kBox && !settings.unattended() &&
+        // A name that does not exist may be a typo, typed or picked in a
+        // dialog that accepts any name: ask before making the file.
+        if (!settings.unattended() &&
             dialogs_.message(this, MessageKind::kConfirmation,
                              QString::fromStdString(name) +
                                  QStringLiteral(" does not exist. Create a new parameter file "
@@ -165,11 +173,13 @@ void TMainForm::choose_parameter_file(From from, const std::string& recent) {
           UpdateMainForm();
           return;
         }
-        // A new file, from the values in hand; the tables then start from 0.
+        // A new file, from the values in hand, which the tables keep: they
+        // are what the file now holds.
         WriteParamFile(name, model);
         program_.set_parameter_file(name);
         program_.set(&MainFlags::parameter_file_new, true);
-        zero_parameters_and_states(model);
+        program_.set(&MainFlags::parameters_modified, false);
+        program_.states_match_file();
       } else {
         program_.set_parameter_file({});
       }
@@ -204,7 +214,7 @@ void TMainForm::choose_driver_file(From from, const std::string& recent) {
     if (!name.empty() && file_exists(name)) {
       program_.set(&MainFlags::driver_file_new, false);
     } else if (!name.empty()) {
-      if (from == From::kBox && !program_.settings.unattended() &&
+      if (!program_.settings.unattended() &&
           dialogs_.message(this, MessageKind::kConfirmation,
                            QString::fromStdString(name) +
                                QStringLiteral(" does not exist. Create a new driver file?"),
@@ -244,42 +254,7 @@ void TMainForm::choose_output_file(From from, const std::string& recent) {
   UpdateMainForm();
 }
 
-// ---------------------------------------------------------------- saving and reloading
-
-void TMainForm::save_parameter_file() {
-  if (program_.settings.parameter_file.empty()) return;
-  WriteParamFile(program_.settings.parameter_file, program_.model);
-  {
-    const ProgramState::Batch batch(program_);
-    program_.set(&MainFlags::parameters_modified, false);
-    program_.set(&MainFlags::output_available, false);
-    program_.set(&MainFlags::parameter_file_new, false);
-  }
-  UpdateMainForm();
-  dialogs_.beep();
-}
-
-// Writes the parameter file under a name from the save dialog; false when
-// none was chosen (or its folder does not exist).
-bool TMainForm::save_parameter_file_under_new_name() {
-  const auto chosen = file_to_save(dialogs_, this, DlgSaveParam(),
-                                   QString::fromStdString(program_.settings.parameter_file));
-  if (!chosen) return false;
-  const std::string name = chosen->toStdString();
-  WriteParamFile(name, program_.model);
-  const ProgramState::Batch batch(program_);
-  program_.set_parameter_file(name);
-  program_.set(&MainFlags::parameters_modified, false);
-  return true;
-}
-
-void TMainForm::save_parameter_file_as() {
-  const ProgramState::Batch batch(program_);
-  if (!save_parameter_file_under_new_name()) return;
-  program_.set(&MainFlags::parameter_file_new, false);
-  program_.invalidate_run();
-  UpdateMainForm();
-}
+// ---------------------------------------------------------------- reloading
 
 void TMainForm::reload_clicked() {
   if (program_.settings.parameter_file.empty()) {
@@ -290,8 +265,13 @@ void TMainForm::reload_clicked() {
   }
   if (reload_->exec() != QDialog::Accepted) return;
   const ProgramState::Batch batch(program_);
-  reload_from_parameter_file(program_, dialogs_, this, reload_->parameters_checked(),
-                             reload_->states_checked());
+  if (reload_from_parameter_file(program_, dialogs_, this, reload_->parameters_checked(),
+                                 reload_->states_checked()) &&
+      (reload_->states_checked() || !reload_->parameters_checked())) {
+    // The states as read: the next run is a fresh start.
+    program_.model.NewYear = false;
+    program_.states_match_file();
+  }
   program_.set(&MainFlags::output_available, false);
   UpdateMainForm();
 }
@@ -326,20 +306,5 @@ void TMainForm::view_output_file() {
 void TMainForm::show_output(bool table_mode) { display_->show_output(table_mode); }
 
 void TMainForm::about() { about_->exec(); }
-
-// ---------------------------------------------------------------- closing
-
-bool TMainForm::may_close() {
-  if (!program_.flags.parameters_modified) return true;
-  const MessageAnswer answer = dialogs_.message(
-      this, MessageKind::kConfirmation, QStringLiteral("Save parameter file before exiting?"),
-      MessageButtons::kYesNoCancel);
-  if (answer == MessageAnswer::kNo) return true;
-  if (answer == MessageAnswer::kYes && save_parameter_file_under_new_name()) {
-    ParamBox->setText(QString::fromStdString(program_.settings.parameter_file));
-  }
-  // Yes (saved or not) and Cancel leave the window open.
-  return false;
-}
 
 }  // namespace vindrel::ui

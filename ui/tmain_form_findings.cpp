@@ -3,9 +3,12 @@
 // the findings the command line's check, run and study run give, from the
 // same code. Warnings ask whether to go on; a refusal keeps the run from
 // starting. The unattended modes show none of this.
+#include <QDateTime>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QStringList>
 #include <memory>
+#include <set>
 #include <stdexcept>
 #include <string>
 
@@ -57,10 +60,29 @@ std::vector<Finding> named_inputs_findings(const Model& model, const RunSettings
   return findings;
 }
 
+// The warnings with what the files they name hold now (size and time of the
+// last change): the same warnings of unchanged files need no second answer.
+QString warnings_key(const std::vector<Finding>& findings) {
+  QString key = findings_list(findings);
+  std::set<std::string> files;
+  for (const Finding& finding : findings) {
+    if (!finding.file.empty()) files.insert(finding.file);
+  }
+  for (const std::string& file : files) {
+    const QFileInfo info(QString::fromStdString(file));
+    key += QStringLiteral("\n%1 %2").arg(info.size()).arg(info.lastModified().toMSecsSinceEpoch());
+  }
+  return key;
+}
+
 }  // namespace
 
 bool TMainForm::findings_allow(const std::vector<Finding>& findings, FindingsMoment moment) {
   if (findings.empty()) return true;
+  // Warnings the user has gone on with in this session are not asked again
+  // while the files stay as they were; a refusal is said every time.
+  const QString key = any_refusal(findings) ? QString() : warnings_key(findings);
+  if (!key.isEmpty() && warnings_accepted_.contains(key)) return true;
   if (any_refusal(findings)) {
     const QString consequence =
         moment == FindingsMoment::kRun
@@ -74,13 +96,15 @@ bool TMainForm::findings_allow(const std::vector<Finding>& findings, FindingsMom
     // (the driver editor edits the driver file in use).
     return moment == FindingsMoment::kChoosing;
   }
-  return dialogs_.message(
-             this, MessageKind::kWarning,
-             QStringLiteral("The check of the run's files and settings found:\n\n") +
-                 findings_list(findings) +
-                 (moment == FindingsMoment::kRun ? QStringLiteral("\n\nRun as it is?")
-                                                 : QStringLiteral("\n\nTake this file?")),
-             MessageButtons::kContinueCancel) == MessageAnswer::kOk;
+  const bool go_on =
+      dialogs_.message(this, MessageKind::kWarning,
+                       QStringLiteral("The check of the run's files and settings found:\n\n") +
+                           findings_list(findings) +
+                           (moment == FindingsMoment::kRun ? QStringLiteral("\n\nRun as it is?")
+                                                           : QStringLiteral("\n\nTake this file?")),
+                       MessageButtons::kContinueCancel) == MessageAnswer::kOk;
+  if (go_on) warnings_accepted_.insert(key);
+  return go_on;
 }
 
 bool TMainForm::chosen_file_allowed(FileKind kind, const std::string& name) {
@@ -108,6 +132,7 @@ bool TMainForm::run_inputs_allowed(bool interactive) {
   options.output_step = settings.output_step;
   if (settings.repeat_drivers) options.repeat_drivers = settings.repeat_time;
   if (settings.reset_states) options.reset_every = settings.reset_interval;
+  options.first_start = settings.first_start_time;
   options.integrator = std::string(integrator_name(settings.integrator));
   if (settings.integrator != IntegratorKind::kRk4) options.rtol = settings.relative_tolerance;
   // The unattended modes report nothing: only what makes no run is refused.

@@ -3,10 +3,14 @@
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMenu>
 #include <QSettings>
 #include <QStringList>
+#include <cmath>
+#include <utility>
 
+#include "fileio/number_format.hpp"
 #include "ui/error_handler.hpp"
 #include "ui/tmain_form.hpp"
 
@@ -89,6 +93,12 @@ void SessionMemory::store_recent(const QList<RecentFile>& files) {
   store_->sync();
 }
 
+QVariant SessionMemory::value(const QString& key) const { return store_->value(key); }
+
+void SessionMemory::set_value(const QString& key, const QVariant& value) {
+  if (store_->value(key) != value) store_->setValue(key, value);
+}
+
 QByteArray SessionMemory::window_geometry() const {
   return store_->value(QStringLiteral("window/geometry")).toByteArray();
 }
@@ -116,8 +126,77 @@ void TMainForm::remember_with(std::unique_ptr<SessionMemory> memory) {
   QString output = memory_->last_file(FileKind::kOutput);
   if (!output.isEmpty() && !QFileInfo(output).absoluteDir().exists()) output.clear();
   enter_file_names(still_there(FileKind::kParameter), still_there(FileKind::kDriver), output);
+  restore_run_settings();
   connect(&program_, &ProgramState::changed, this, &TMainForm::remember_files);
   remember_files();
+}
+
+namespace {
+
+const QString kStopKey = QStringLiteral("run/stop_time");
+const QString kStepKey = QStringLiteral("run/time_step");
+const QString kOutputStepKey = QStringLiteral("run/output_step");
+const QString kIntegratorKey = QStringLiteral("run/integrator");
+const QString kToleranceKey = QStringLiteral("run/relative_tolerance");
+const QString kRepeatKey = QStringLiteral("run/repeat_drivers_every");
+const QString kResetKey = QStringLiteral("run/reset_states_every");
+
+// A remembered number above 0, or 0 when there is none.
+double positive(const QVariant& value) {
+  bool ok = false;
+  const double number = value.toDouble(&ok);
+  return ok && number > 0.0 && std::isfinite(number) ? number : 0.0;
+}
+
+}  // namespace
+
+void TMainForm::restore_run_settings() {
+  // The times as if typed in their boxes, so that they are checked as typed ones.
+  const std::pair<QLineEdit*, const QString&> boxes[] = {{MEStopTime, kStopKey},
+                                                         {METimeStep, kStepKey}};
+  for (const auto& [box, key] : boxes) {
+    const double value = positive(memory_->value(key));
+    if (value <= 0.0) continue;
+    box->setText(QString::fromStdString(shortest_decimal_text(value)));
+    box->setModified(true);
+    box_left(box);
+  }
+  const ProgramState::Batch batch(program_);
+  if (const double step = positive(memory_->value(kOutputStepKey)); step > 0.0) {
+    program_.set(&RunSettings::output_step, step);
+    guarded(this, dialogs_, [&] { check_output_step(); });
+  }
+  if (const auto kind =
+          integrator_from_name(memory_->value(kIntegratorKey).toString().toStdString())) {
+    program_.set(&RunSettings::integrator, *kind);
+  }
+  if (const double tolerance = positive(memory_->value(kToleranceKey)); tolerance > 0.0) {
+    program_.set(&RunSettings::relative_tolerance, tolerance);
+  }
+  // A special run: the periods of whole days, 0 for an option not set.
+  const int repeat = static_cast<int>(positive(memory_->value(kRepeatKey)));
+  const int reset = static_cast<int>(positive(memory_->value(kResetKey)));
+  program_.set(&RunSettings::repeat_drivers, repeat > 0);
+  if (repeat > 0) program_.set(&RunSettings::repeat_time, repeat);
+  program_.set(&RunSettings::reset_states, reset > 0);
+  if (reset > 0) program_.set(&RunSettings::reset_interval, reset);
+  check_run_menu(repeat > 0 || reset > 0);
+  connect(&program_, &ProgramState::changed, this, &TMainForm::remember_run_settings);
+}
+
+void TMainForm::remember_run_settings() {
+  if (!memory_) return;
+  const RunSettings& settings = program_.settings;
+  memory_->set_value(kStopKey, settings.stop_time);
+  memory_->set_value(kStepKey, settings.time_step);
+  memory_->set_value(kOutputStepKey, settings.output_step);
+  memory_->set_value(
+      kIntegratorKey,
+      QString::fromUtf8(integrator_name(settings.integrator).data(),
+                        static_cast<qsizetype>(integrator_name(settings.integrator).size())));
+  memory_->set_value(kToleranceKey, settings.relative_tolerance);
+  memory_->set_value(kRepeatKey, settings.repeat_drivers ? settings.repeat_time : 0);
+  memory_->set_value(kResetKey, settings.reset_states ? settings.reset_interval : 0);
 }
 
 void TMainForm::remember_files() {

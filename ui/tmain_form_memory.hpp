@@ -1,12 +1,13 @@
 // What the desktop program remembers between sessions: the last parameter,
-// driver and output files, a short list of recently used files and the main
-// window's place on the screen. Kept in a QSettings store; the program uses
+// driver and output files, a short list of recently used files, the run
+// settings and the main window's place on the screen. Kept in a QSettings store; the program uses
 // the user's own, tests a file of their own, and the unattended modes none.
 #pragma once
 
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QVariant>
 #include <memory>
 
 class QSettings;
@@ -37,6 +38,10 @@ class SessionMemory {
   // The file becomes the last of its kind and the first recent file.
   void remember_file(FileKind kind, const QString& name);
   void forget_recent(const RecentFile& file);
+
+  // Any other remembered value (the run settings), by key; invalid when none.
+  QVariant value(const QString& key) const;
+  void set_value(const QString& key, const QVariant& value);
 
   // QWidget::saveGeometry's bytes; empty when none was kept.
   QByteArray window_geometry() const;

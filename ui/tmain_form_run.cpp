@@ -159,6 +159,9 @@ void TMainForm::finish_run(const RunResult& result, bool interactive) {
     } catch (const std::invalid_argument&) {
     }
     program_.set(&MainFlags::output_available, true);
+    // A failed run's states are no stand to go on from: the next run starts
+    // from the file unless the user reloads otherwise.
+    if (interactive && result.outcome == RunOutcome::kFailed) start_from_file();
   }
   running_ = false;
 

@@ -1,12 +1,15 @@
 // The main window's run settings: the three time boxes, the output step and
-// the run type of the Run menu.
+// the run type of the Run menu; and what leaving any of its boxes does.
 #include <QAction>
+#include <QFocusEvent>
 #include <QLineEdit>
 #include <QStringList>
 #include <optional>
 #include <stdexcept>
+#include <utility>
 
 #include "fileio/number_format.hpp"
+#include "ui/error_handler.hpp"
 #include "ui/main_form_support.hpp"
 #include "ui/tfm_display_data.hpp"
 #include "ui/tfm_run_options.hpp"
@@ -84,6 +87,49 @@ void TMainForm::MITimeStepClick() {
   check_output_step();
   program_.set(&MainFlags::output_available, false);
   UpdateMainForm();
+}
+
+// ---------------------------------------------------------------- leaving the boxes
+
+void TMainForm::box_left(QObject* box) {
+  if (refreshing_) return;
+  if (running_) {
+    // The window stays enabled in the unattended modes: a name or time
+    // confirmed during a run takes effect once the run has ended.
+    if (program_.settings.unattended() && !boxes_left_during_run_.contains(box)) {
+      boxes_left_during_run_.append(box);
+    }
+    return;
+  }
+  if (box == ParamBox) {
+    guarded(this, dialogs_, [&] { choose_parameter_file(From::kBox); });
+  } else if (box == DriverBox) {
+    guarded(this, dialogs_, [&] { choose_driver_file(From::kBox); });
+  } else if (box == OutputBox) {
+    guarded(this, dialogs_, [&] { choose_output_file(From::kBox); });
+  } else if (box == MEStartTime) {
+    guarded(this, dialogs_, [&] { leave_time_box(TimeBox::kStart); });
+  } else if (box == MEStopTime) {
+    guarded(this, dialogs_, [&] { leave_time_box(TimeBox::kStop); });
+  } else if (box == METimeStep) {
+    guarded(this, dialogs_, [&] { leave_time_box(TimeBox::kStep); });
+  }
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::FocusOut) {
+    // Leaving a box for another control; not the window losing the focus to
+    // another window or a menu opening.
+    const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+    if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
+      const bool by_user = reason == Qt::MouseFocusReason || reason == Qt::TabFocusReason ||
+                           reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason;
+      const bool was = std::exchange(user_moved_focus_, by_user);
+      box_left(watched);
+      user_moved_focus_ = was;
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
 }
 
 // ---------------------------------------------------------------- run type

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
+#include <QUndoStack>
 #include <QtTest>
 #include <memory>
 
@@ -115,6 +116,35 @@ class TestDataForm : public QObject {
     QVERIFY(!program->model.states[1].HoldConstant);
     QCOMPARE(program->model.states[2].value, value);
     QVERIFY(!program->flags.parameters_modified);
+  }
+
+  void edits_are_undone_and_redone_with_the_keys() {
+    ScriptedDialogs& dialogs = *scripted;
+    TDataForm form(*program, dialogs);
+    form.prepare_states();
+    form.show();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    const QString before = cell(form.grid(), 1, StateTableModel::kValue);
+    auto press = [&](QKeyCombination keys) {
+      form.grid()->setCurrentIndex(QModelIndex());  // no cell editor open
+      QTest::keyClick(form.grid(), keys.key(), keys.keyboardModifiers());
+    };
+    type_value(form.grid(), 1, QStringLiteral("123"));
+    click_cell(form.grid(), 2, StateTableModel::kReset);
+    QVERIFY(program->model.states[3].Reset);
+    press(Qt::CTRL | Qt::Key_Z);
+    QVERIFY(!program->model.states[3].Reset);
+    press(Qt::CTRL | Qt::Key_Z);
+    QCOMPARE(cell(form.grid(), 1, StateTableModel::kValue), before);
+    press(Qt::CTRL | Qt::Key_Y);
+    QCOMPARE(cell(form.grid(), 1, StateTableModel::kValue), QStringLiteral("123"));
+    QTest::mouseClick(form.ok_button(), Qt::LeftButton);
+    QCOMPARE(program->model.states[2].value, 123.0);
+    QVERIFY(!program->model.states[3].Reset);
+    // Opened again: nothing left to undo.
+    form.prepare_states();
+    QCOMPARE(form.edit_history()->count(), 0);
+    QVERIFY(dialogs.messages.empty());
   }
 
   void ok_stores_values_and_flags() {

@@ -32,6 +32,9 @@ const QString kChangesLost = QStringLiteral(
     "The changes you made to the drivers are about to be lost. Do you want to save the driver "
     "file before proceeding?");
 
+// A record of the time and the 18 drivers.
+const QString kWholeRecord = QStringLiteral("20000 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17 18");
+
 struct Record {
   double time;
   std::vector<double> values;
@@ -167,7 +170,7 @@ class TestDriverEditor : public QObject {
 
   void a_cancelled_save_dialog_keeps_the_editor_and_its_text() {
     editor->open();
-    editor->text_box()->appendPlainText("400 1 2 3");
+    editor->text_box()->appendPlainText(kWholeRecord);
     const QString edited = text();
     QTest::mouseClick(editor->save_button(), Qt::LeftButton);  // the dialog is cancelled
     QVERIFY(editor->isVisible());
@@ -197,6 +200,59 @@ class TestDriverEditor : public QObject {
     QCOMPARE(program->settings.driver_file, std::string(kDrr));
   }
 
+  void a_record_with_a_number_missing_is_shown_raw_and_never_saved() {
+    // Day 4 lacks its last value: read as a stream of numbers, day 5's time
+    // would become day 4's last driver and day 5 would be gone.
+    const QString file = dir->filePath("short.drr");
+    QFile f(file);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("names\r\nunits\r\n");
+    for (int day = 1; day <= 5; ++day) {
+      f.write(QByteArray::number(day));
+      for (int i = 0; i < (day == 4 ? 17 : 18); ++i) f.write(" 2");
+      f.write("\r\n");
+    }
+    f.close();
+    const QByteArray before = [&] {
+      QFile r(file);
+      r.open(QIODevice::ReadOnly);
+      return r.readAll();
+    }();
+    program->set(&RunSettings::driver_file, file.toStdString());
+    editor->open();
+    QCOMPARE(dialogs->messages.size(), size_t(1));
+    const QString message = dialogs->messages[0].text;
+    QVERIFY2(
+        message.startsWith("Line 6 of the driver file cannot be read: Wrong number of fields") &&
+            message.contains("found 18"),
+        qPrintable(message));
+    // The file as it is, the misaligned line in sight.
+    QCOMPARE(text(), QString::fromLatin1(before).replace("\r\n", "\n").trimmed());
+    QCOMPARE(editor->text_box()->textCursor().blockNumber(), 5);
+
+    // Save refuses before asking for a name, and the file keeps its bytes.
+    dialogs->messages.clear();
+    QTest::mouseClick(editor->save_button(), Qt::LeftButton);
+    QVERIFY(dialogs->file_dialogs.empty());
+    QCOMPARE(dialogs->messages.size(), size_t(1));
+    QVERIFY2(dialogs->messages[0].text.startsWith("Line 6 of the driver text cannot be read") &&
+                 dialogs->messages[0].text.endsWith("The driver file was not saved."),
+             qPrintable(dialogs->messages[0].text));
+    QFile r(file);
+    QVERIFY(r.open(QIODevice::ReadOnly));
+    QCOMPARE(r.readAll(), before);
+
+    // One number too many is caught as well.
+    QTextCursor end(editor->text_box()->document()->findBlockByNumber(5));
+    end.movePosition(QTextCursor::EndOfBlock);
+    end.insertText(" 2 2");
+    dialogs->messages.clear();
+    QTest::mouseClick(editor->save_button(), Qt::LeftButton);
+    QVERIFY(dialogs->file_dialogs.empty());
+    QVERIFY2(dialogs->messages.size() == 1 && dialogs->messages[0].text.contains("found 20"),
+             qPrintable(dialogs->texts().join('|')));
+  }
+
   void a_file_that_cannot_be_written_keeps_the_name() {
     editor->open();
     dialogs->file_names = {dir->filePath("no-such-folder/drivers.drr")};
@@ -214,13 +270,13 @@ class TestDriverEditor : public QObject {
     QCOMPARE(editor->result(), int(QDialog::Rejected));
 
     editor->open();
-    editor->text_box()->appendPlainText("400 1 2 3");
+    editor->text_box()->appendPlainText(kWholeRecord);
     dialogs->answers = {MessageAnswer::kYes};  // save, but cancel the dialog
     QTest::mouseClick(editor->close_button(), Qt::LeftButton);
     QCOMPARE(dialogs->texts(), QStringList{kChangesLost});
     QCOMPARE(dialogs->messages[0].buttons, MessageButtons::kYesNo);
     QVERIFY(editor->isVisible());
-    QVERIFY(text().endsWith("400 1 2 3"));
+    QVERIFY(text().endsWith(kWholeRecord));
 
     dialogs->answers = {MessageAnswer::kNo};
     QTest::keyClick(editor.get(), Qt::Key_Escape);
@@ -228,7 +284,7 @@ class TestDriverEditor : public QObject {
     QCOMPARE(editor->result(), int(QDialog::Rejected));
     // Opening again rebuilds the text from the file.
     editor->open();
-    QVERIFY(!text().contains("400 1 2 3"));
+    QVERIFY(!text().contains(kWholeRecord));
   }
 };
 

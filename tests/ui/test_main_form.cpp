@@ -107,13 +107,14 @@ class TestMainForm : public QObject {
     QVERIFY(first_state != 0.0);
     QVERIFY(!window.program().flags.parameter_file_new);
 
-    // A new name: the file is written from the values in hand, which then become 0.
+    // A new name: the file is written from the values in hand, which the tables keep.
+    const double parameter = model.parameters[25].value;
     dialogs.answers = {MessageAnswer::kYes};
     type_into(window, "ParamBox", path("new.par"));
     QVERIFY(QFile::exists(path("new.par")));
     QVERIFY(window.program().flags.parameter_file_new);
-    QCOMPARE(model.states[1].value, 0.0);
-    QCOMPARE(model.parameters[25].value, 0.0);
+    QCOMPARE(model.states[1].value, first_state);
+    QCOMPARE(model.parameters[25].value, parameter);
     Model written = make_model();
     QVERIFY(ReadParamFile(path("new.par").toStdString(), written));
     QCOMPARE(written.states[1].value, first_state);
@@ -154,6 +155,7 @@ class TestMainForm : public QObject {
     window.show();
     window.program().model.drivers[2].value = 3.5;
     dialogs.file_names.push_back(path("new.drr"));
+    dialogs.answers.push_back(MessageAnswer::kYes);  // create it
     child<QAction>(window, "MIOpenDriver")->trigger();
     QCOMPARE(dialogs.file_dialogs.at(0).title, QStringLiteral("Open Driver File"));
     QFile file(path("new.drr"));
@@ -221,7 +223,7 @@ class TestMainForm : public QObject {
     model.parameters[1].value = -1.0;
     // Neither box checked: the state values come back.
     when_modal([](QWidget* dialog) {
-      QCOMPARE(dialog->windowTitle(), QStringLiteral("Dialog"));
+      QCOMPARE(dialog->windowTitle(), QStringLiteral("Reload"));
       child<QCheckBox>(*dialog, "CbParams")->click();
       child<QCheckBox>(*dialog, "CbState")->click();
       child<QPushButton>(*dialog, "OKBtn")->click();

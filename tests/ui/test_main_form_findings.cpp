@@ -56,6 +56,21 @@ class TestMainFormFindings : public QObject {
     QCOMPARE(dialogs.messages.size(), std::size_t{2});
     QCOMPARE(window.program().settings.parameter_file, swapped.toStdString());
     QVERIFY(window.program().model.states[2].value != sapwood);
+
+    // The same warnings of the same file are not asked again at Run, twice.
+    QVERIFY(run_to_its_end(window));
+    QVERIFY(run_to_its_end(window));
+    QCOMPARE(dialogs.messages.size(), std::size_t{2});
+    // A file changed since is asked about again.
+    QFile file(swapped);
+    QVERIFY(file.open(QIODevice::Append));
+    file.write("\r\n");
+    file.close();
+    dialogs.answers = {MessageAnswer::kCancel};
+    child<QPushButton>(window, "BtnRun")->click();
+    QVERIFY(!window.running());
+    QCOMPARE(dialogs.messages.size(), std::size_t{3});
+    QVERIFY(dialogs.messages[2].text.endsWith(QStringLiteral("\n\nRun as it is?")));
   }
 
   void aRunTheCheckRefusesDoesNotStart() {

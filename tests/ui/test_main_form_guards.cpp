@@ -175,9 +175,11 @@ class TestMainFormGuards : public QObject {
     QCOMPARE(window.program().settings.stop_time, 30.0);
     QCOMPARE(QApplication::focusWidget(), param_box);
 
-    // From the driver box by Shift+Tab.
+    // From the driver box by Shift+Tab, past the parameter file's button.
     driver_box->setFocus(Qt::TabFocusReason);
     QTest::keyClick(driver_box, Qt::Key_Backtab);
+    QCOMPARE(QApplication::focusWidget(), child<QWidget>(window, "ParamButton"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
     QCOMPARE(QApplication::focusWidget(), param_box);
     QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("b"));
     QVERIFY(param_box->text().endsWith(QStringLiteral("b")));

@@ -33,6 +33,12 @@ class TestMainFormSession : public QObject {
       window.remember_with(memory());
       window.show();
       choose_files(window, par, drr, path("last.out"));
+      type_into(window, "MEStopTime", QStringLiteral("730"));
+      type_into(window, "METimeStep", QStringLiteral("0.5"));
+      window.program().set(&RunSettings::integrator, IntegratorKind::kDopri5);
+      window.program().set(&RunSettings::relative_tolerance, 1e-7);
+      window.program().set(&RunSettings::repeat_drivers, true);
+      window.program().set(&RunSettings::repeat_time, 366);
       window.move(window.pos() + QPoint(40, 30));
       place = window.pos();
       QVERIFY(window.close());
@@ -48,6 +54,17 @@ class TestMainFormSession : public QObject {
     QCOMPARE(window.program().settings.driver_file, drr.toStdString());
     QVERIFY(child<QPushButton>(window, "BtnRun")->isEnabled());
     QCOMPARE(window.pos(), place);
+    // The run settings too, in their boxes and the Run menu.
+    const RunSettings& settings = window.program().settings;
+    QCOMPARE(settings.stop_time, 730.0);
+    QCOMPARE(child<QLineEdit>(window, "MEStopTime")->text(), QStringLiteral("730"));
+    QCOMPARE(settings.time_step, 0.5);
+    QCOMPARE(child<QLineEdit>(window, "METimeStep")->text(), QStringLiteral("0.5"));
+    QCOMPARE(settings.integrator, IntegratorKind::kDopri5);
+    QCOMPARE(settings.relative_tolerance, 1e-7);
+    QVERIFY(settings.repeat_drivers && !settings.reset_states);
+    QCOMPARE(settings.repeat_time, 366);
+    QVERIFY(child<QAction>(window, "MISpecialRun")->isChecked());
     QCOMPARE(recent_captions(window),
              (QStringList{"&1 Output file: " + path("last.out"), "&2 Driver file: " + drr,
                           "&3 Parameter file: " + par}));

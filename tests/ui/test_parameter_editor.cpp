@@ -220,6 +220,18 @@ class TestParameterEditor : public QObject {
              QString::fromStdString(shortest_decimal_text(before)));
   }
 
+  void ctrl_z_undoes_a_typed_value_and_ctrl_y_redoes_it() {
+    editor->open();
+    QVERIFY(QTest::qWaitForWindowActive(editor.get()));
+    const QString before = editor->page_model(0)->value_cell(0);
+    type_value(*editor, 0, QStringLiteral("12"));
+    editor->grid(0)->setCurrentIndex(QModelIndex());  // no cell editor open
+    QTest::keyClick(editor->grid(0), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(editor->page_model(0)->value_cell(0), before);
+    QTest::keyClick(editor->grid(0), Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(editor->page_model(0)->value_cell(0), QStringLiteral("12"));
+  }
+
   void update_applies_at_once_and_asks_only_the_first_time() {
     editor->open();
     const QString hd_before = editor->value_label(0)->text();

@@ -253,6 +253,14 @@ class TestRunFromWindow : public QObject {
     QCOMPARE(dialogs.texts()[1], QStringLiteral("Got milk?"));
     QCOMPARE(dialogs.messages[1].kind, MessageKind::kConfirmation);
     QCOMPARE(contents(path("hot.out")), contents(path("hot-ref.out")));
+    // A failed run's states are not gone on from: the next run starts from the file.
+    Model file = make_model();
+    QVERIFY(ReadParamFile(example_file("vindrel-example.par").toStdString(), file));
+    for (int i = 1; i <= file.ModelInfo.StateCount; ++i) {
+      QCOMPARE(window.program().model.states[i].value, file.states[i].value);
+    }
+    QCOMPARE(child<QLabel>(window, "NextStartLabel")->text(),
+             QStringLiteral("Next run starts from: vindrel-example.par"));
 
     // A driver file gone before Run is refused by the check: no run starts.
     dialogs.answers = {MessageAnswer::kYes};  // the new driver file is made, then removed

@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include "tests/ui/main_form_testing.hpp"
+#include "tests/ui/run_comparison.hpp"
 #include "ui/tfm_run_options.hpp"
 
 using namespace vindrel;
@@ -111,6 +112,39 @@ class TestRunOptions : public QObject {
     QCOMPARE(dialogs.texts().back(),
              QStringLiteral("Invalid driver repeat time. Run set to Normal run."));
     QCOMPARE(settings.repeat_time, 0);
+  }
+
+  void aFirstStartTimeLetsARunContinueASeriesOnRepeatedDrivers() {
+    ScratchFolder path;
+    ExampleWindow example(example_file("vindrel-example.drr"), path("continued.out"), "420");
+    TMainForm& window = example.window;
+    type_into(window, "MEStartTime", QStringLiteral("400"));
+    TFmRunOptions& options = window.run_options_window();
+    options.show();
+    options.choose_special();
+    type_into(options, "EdRepeatDriveTime", QStringLiteral("366"));
+    auto* first = child<QLineEdit>(options, "EdFirstStartTime");
+    QVERIFY(first->isEnabled());
+    type_into(options, "EdFirstStartTime", QStringLiteral("1"));
+    QCOMPARE(window.program().settings.first_start_time, std::optional<double>(1.0));
+    options.close();
+    example.dialogs.answers = {MessageAnswer::kOk};  // any warning: go on
+    example.run();
+    QVERIFY(example.finished.wait(kRunTimeout));
+    QVERIFY(cli_run({"--par", example_file("vindrel-example.par"), "--drivers",
+                     example_file("vindrel-example.drr"), "--out", path("cli.out"), "--start",
+                     "400", "--stop", "420", "--repeat-drivers", "366", "--first-start", "1"}));
+    QVERIFY(!contents(path("cli.out")).isEmpty());
+    QVERIFY(contents(path("continued.out")) == contents(path("cli.out")));
+
+    // Not a time: refused, the stored time shown again; a normal run clears it.
+    options.show();
+    type_into(options, "EdFirstStartTime", QStringLiteral("x"));
+    QVERIFY(example.dialogs.texts().back().startsWith("Invalid first start time \"x\""));
+    QCOMPARE(first->text(), QStringLiteral("1"));
+    options.choose_normal();
+    QVERIFY(!window.program().settings.first_start_time);
+    QVERIFY(!first->isEnabled());
   }
 
   void choosingARunTypeClearsTheRunReadyFlag() {
