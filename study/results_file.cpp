@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <map>
 #include <optional>
 
@@ -66,14 +67,15 @@ bool parse_index(std::string_view text, std::size_t& value) {
   return error == std::errc() && end == text.data() + text.size();
 }
 
-std::string run_list(const std::vector<std::size_t>& runs) {
-  constexpr std::size_t kShown = 10;
+// The first runs of a list, then how many there are in all.
+constexpr std::size_t kRunsShown = 10;
+std::string run_list(const std::vector<std::size_t>& shown, std::size_t total) {
   std::string list;
-  for (std::size_t i = 0; i < runs.size() && i < kShown; ++i) {
+  for (std::size_t i = 0; i < shown.size(); ++i) {
     if (i > 0) list += ", ";
-    list += std::to_string(runs[i]);
+    list += std::to_string(shown[i]);
   }
-  if (runs.size() > kShown) list += std::string(", ... (") + std::to_string(runs.size()) + " runs)";
+  if (total > shown.size()) list += std::string(", ... (") + std::to_string(total) + " runs)";
   return list;
 }
 
@@ -331,19 +333,35 @@ void merge_results(const std::vector<std::string>& part_files, const std::string
   // Without the sample, the count of rows the study recorded finds missing
   // last rows; a file from before it was recorded ends at its last run.
   const std::optional<std::size_t> recorded = recorded_row_count(definition);
-  const std::size_t expected = samples != nullptr ? samples->rows.size()
-                               : recorded         ? *recorded
-                               : rows.empty()     ? 0
-                                                  : rows.rbegin()->first + 1;
-  std::vector<std::size_t> missing;
-  for (std::size_t run = 0; run < expected; ++run) {
-    if (!rows.contains(run)) missing.push_back(run);
+  const std::size_t last = rows.empty() ? 0 : rows.rbegin()->first;
+  const std::size_t expected =
+      samples != nullptr ? samples->rows.size()
+      : recorded         ? *recorded
+      : rows.empty()     ? 0
+                         : (last == std::numeric_limits<std::size_t>::max() ? last : last + 1);
+  // The runs in no part, found from the gaps between the rows (a run number
+  // may be as large as the file says, so the runs are not walked one by one).
+  std::vector<std::size_t> shown;
+  std::size_t missing = 0;
+  const auto add_gap = [&](std::size_t from, std::size_t to) {
+    if (to <= from) return;
+    missing += to - from;
+    for (std::size_t run = from; run < to && shown.size() < kRunsShown; ++run) {
+      shown.push_back(run);
+    }
+  };
+  std::size_t next = 0;
+  for (const auto& entry : rows) {
+    if (entry.first >= expected) break;
+    add_gap(next, entry.first);
+    next = entry.first + 1;
   }
-  if (!missing.empty() || rows.empty()) {
+  add_gap(next, expected);
+  if (missing > 0 || rows.empty()) {
     throw std::runtime_error(
         rows.empty() ? "the parts hold no rows"
-                     : std::string(missing.size() == 1 ? "run " : "runs ") + run_list(missing) +
-                           (missing.size() == 1 ? " is" : " are") +
+                     : std::string(missing == 1 ? "run " : "runs ") + run_list(shown, missing) +
+                           (missing == 1 ? " is" : " are") +
                            " in no part: a part is missing or its shard is not finished "
                            "(run the shard's command again to complete it)");
   }

@@ -396,5 +396,22 @@ TEST(StudyRun, ShardsMergeIntoTheBytesOfTheWholeStudy) {
       std::string::npos);
 }
 
+TEST(StudyRun, AMergeOfAPartWithAHugeRunNumberSaysWhatIsMissingAtOnce) {
+  // A run number as large as a results file may hold: the runs missing before
+  // it are counted from the gap, not listed one by one.
+  const std::string part = scratch("huge-run.csv");
+  std::ofstream(part, std::ios::binary) << "run,status,message,x,y\n"
+                                           "2,completed,,0.5,1.25\n"
+                                           "14589161220475278675,completed,,0.5,1.25\n";
+  try {
+    merge_results({part}, scratch("huge-merged.csv"));
+    FAIL() << "merged";
+  } catch (const std::exception& error) {
+    EXPECT_NE(std::string(error.what()).find("runs 0, 1, 3, 4, 5"), std::string::npos)
+        << error.what();
+  }
+  EXPECT_FALSE(std::filesystem::exists(scratch("huge-merged.csv")));
+}
+
 }  // namespace
 }  // namespace vindrel::study
